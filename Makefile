@@ -1,0 +1,50 @@
+# The two commands of a new machine:
+#   make demo   installs what is missing, builds and runs navdemo (out/navdemo.png)
+#   make test   installs what is missing, builds and runs every test through ctest
+# and make bench builds and runs the benchmarks.
+
+BUILD ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS ?= 2
+CMAKE_FLAGS ?=
+
+PACKAGES = cmake ninja-build g++ pkg-config \
+	libfreetype-dev libpng-dev libjpeg62-turbo-dev zlib1g-dev \
+	libgtest-dev libbenchmark-dev libsdl2-dev \
+	fonts-dejavu-core fonts-droid-fallback fonts-wqy-microhei
+
+.PHONY: demo test bench deps configure build clean
+
+deps:
+	@missing=""; \
+	for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "installing:$$missing"; \
+	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
+	  else \
+	    echo "missing packages; run as root:"; \
+	    echo "  apt-get install -y$$missing"; \
+	    exit 1; \
+	  fi; \
+	fi
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target navdemo
+	$(BUILD)/demo/navdemo out
+
+test: build
+	cd $(BUILD) && ctest -j $(JOBS) --output-on-failure
+
+bench: configure
+	cmake --build $(BUILD) -j $(JOBS)
+	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_min_time=0.2; done
+
+clean:
+	rm -rf $(BUILD) out

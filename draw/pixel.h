@@ -1,0 +1,52 @@
+/* pixel.h - RGB565 arithmetic shared by every subsystem.
+ * A Color16 is red in bits 15-11, green in 10-5, blue in 4-0. The spread form
+ * S(c) = (c | c << 16) & 0x07E0F81F moves green to bits 26-21 so that the gaps
+ * between the fields absorb carries and borrows; one multiplication then
+ * mixes all three channels. Levels are out of 32. */
+#ifndef KESRA_DRAW_PIXEL_H
+#define KESRA_DRAW_PIXEL_H
+
+#include <cstdint>
+
+namespace kesra {
+
+constexpr uint32_t SPREAD_MASK = 0x07E0F81Fu;
+
+constexpr uint32_t spread565(uint16_t c) { return (c | static_cast<uint32_t>(c) << 16) & SPREAD_MASK; }
+
+constexpr uint16_t unspread565(uint32_t r) { return static_cast<uint16_t>(r | r >> 16); }
+
+/* d + ((s - d) * level >> 5) per channel, in wrapping signed 32-bit arithmetic;
+ * level 0 keeps d, 32 gives s. The destination term keeps a copy of red in
+ * bits 31-27 (mask 0xFFE0F81F); the final mask drops it. */
+constexpr uint16_t blend565(uint16_t d, uint16_t s, int32_t level) {
+    const uint32_t dd = (d | static_cast<uint32_t>(d) << 16) & 0xFFE0F81Fu;
+    const uint32_t diff = spread565(s) - spread565(d);
+    const int32_t scaled = static_cast<int32_t>(diff * static_cast<uint32_t>(level)) >> 5;
+    const uint32_t r = (dd + static_cast<uint32_t>(scaled)) & SPREAD_MASK;
+    return unspread565(r);
+}
+
+/* Each channel times (32 - level) / 32, truncated: the screen dimming. */
+constexpr uint16_t dim565(uint16_t p, uint32_t level) {
+    const uint32_t r = ((spread565(p) * (32 - level)) >> 5) & SPREAD_MASK;
+    return unspread565(r);
+}
+
+/* Color16 <-> the platform's 0x00BBGGRR colour; low bits of each channel are 0. */
+constexpr uint32_t Color16ToColorRef(uint16_t c) {
+    const uint32_t red = (c >> 8) & 0xF8, green = (c >> 3) & 0xFC, blue = (c << 3) & 0xF8;
+    return red | green << 8 | blue << 16;
+}
+
+constexpr uint16_t ColorRefToColor16(uint32_t ref) {
+    const uint32_t red = ref & 0xFF, green = (ref >> 8) & 0xFF, blue = (ref >> 16) & 0xFF;
+    return static_cast<uint16_t>(((red & 0xF8) << 8) | ((green & 0xFC) << 3) | (blue >> 3));
+}
+
+static_assert(blend565(0x0000, 0xFFFF, 16) == 0x7BEF, "half of white over black");
+static_assert(blend565(0xFFFF, 0x0000, 16) == 0x7BEF, "half of black over white");
+
+}  // namespace kesra
+
+#endif

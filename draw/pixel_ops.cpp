@@ -1,0 +1,91 @@
+/* pixel_ops.cpp - the pixel-level operations every primitive rests on: a
+ * bounds test against the screen, then at most one read and one write. */
+#include <algorithm>
+#include <cstring>
+
+#include "context.h"
+#include "pixel.h"
+
+using namespace kesra;
+
+void CCEDraw::DrawPixel(LONG x, LONG y, unsigned short color, int size) {
+    const Canvas c = canvas_of(*this);
+    if (!c.contains(x, y)) return;
+    *c.at(x, y) = color;
+    if (size != 2) return;
+    const bool right = x + 1 < c.width, below = y + 1 < c.height;
+    if (right) *c.at(x + 1, y) = color;
+    if (below) *c.at(x, y + 1) = color;
+    if (right && below) *c.at(x + 1, y + 1) = color;
+}
+
+void CCEDraw::DrawPixel(unsigned char* p, LONG x, LONG y, unsigned short color) {
+    if (!canvas_of(*this).contains(x, y)) return;
+    std::memcpy(p, &color, sizeof color);
+}
+
+void CCEDraw::FlipPixel(LONG x, LONG y, unsigned short color) {
+    Canvas c = canvas_of(*this);
+    if (!c.contains(x, y) || !m_pBackBuffer) return;
+    c.origin = m_pBackBuffer;
+    *c.at(x, y) = color;
+}
+
+void CCEDraw::DrawAlphaPixel(LONG x, LONG y, unsigned short color, int alpha) {
+    const Canvas c = canvas_of(*this);
+    if (!c.contains(x, y) || !(m_DisplayProps.dwFormat & DISPLAY_FORMAT_RGB565)) return;
+    uint16_t* p = c.at(x, y);
+    *p = blend565(*p, color, alpha);
+}
+
+unsigned short CCEDraw::GetBitmapPointColor(unsigned char* p) {
+    const unsigned blue = p[0], green = p[1], red = p[2];
+    return static_cast<unsigned short>(((red >> 3) << 11) | ((green >> 2) << 5) | (blue >> 3));
+}
+
+int CCEDraw::Clear(DWORD color) {
+    const Canvas c = canvas_of(*this);
+    if (!c.origin) return 1;
+    const uint16_t value = static_cast<uint16_t>(color);
+    for (int32_t y = 0; y < c.height; ++y) {
+        uint16_t* row = c.at(0, y);
+        for (int32_t x = 0; x < c.width; ++x) row[x] = value;
+    }
+    return 1;
+}
+
+/* The copy stops at the end of the instance buffer: a count that runs past it
+ * is cut rather than written over foreign memory. */
+void CCEDraw::CopyPixels(LONG x, LONG y, unsigned char* src, LONG nBytes) {
+    const Canvas c = canvas_of(*this);
+    if (!src || nBytes <= 0 || !c.origin || !c.contains(x, y)) return;
+    const int64_t offset = static_cast<int64_t>(x) * c.xpitch + static_cast<int64_t>(y) * c.ypitch;
+    const int64_t room = static_cast<int64_t>(m_lMemorySize) - offset;
+    std::memcpy(c.at(x, y), src, static_cast<size_t>(nBytes < room ? nBytes : room));
+}
+
+void CCEDraw::CopyVideoBuffer(unsigned char* src) {
+    if (!src || !m_pBuffer) return;
+    std::memcpy(m_pBuffer, src, static_cast<size_t>(m_lMemorySize));
+}
+
+/* Both contexts share the screen geometry; the block is cut to the screen on
+ * both sides, the two corners moving together. */
+void CCEDraw::BitBlt(LONG x, LONG y, LONG w, LONG h, CCEDraw* src, LONG sx, LONG sy) {
+    if (w < 1 || h < 1 || !src || !src->m_pBuffer || !m_pBuffer) return;
+    const Canvas d = canvas_of(*this);
+    Canvas s = d;
+    s.origin = src->m_pBuffer;
+    const int64_t left = std::max<int64_t>({0, -int64_t{x}, -int64_t{sx}});
+    const int64_t top = std::max<int64_t>({0, -int64_t{y}, -int64_t{sy}});
+    const int64_t right = std::min<int64_t>({int64_t{w}, int64_t{d.width} - x, int64_t{d.width} - sx});
+    const int64_t bottom = std::min<int64_t>({int64_t{h}, int64_t{d.height} - y, int64_t{d.height} - sy});
+    if (right <= left || bottom <= top) return;
+    const size_t row_bytes = static_cast<size_t>(right - left) * static_cast<size_t>(d.xpitch);
+    const bool upward = s.origin == d.origin && y > sy;  // overlapping block moving down
+    for (int64_t i = top; i < bottom; ++i) {
+        const int64_t row = upward ? bottom - 1 - (i - top) : i;
+        std::memmove(d.at(static_cast<int32_t>(x + left), static_cast<int32_t>(y + row)),
+                     s.at(static_cast<int32_t>(sx + left), static_cast<int32_t>(sy + row)), row_bytes);
+    }
+}

@@ -1,0 +1,81 @@
+/* platform_internal.h - the objects behind the platform's opaque handles.
+ * Windows hold the pixels they show (RGB565, rows top-down); a DC is a window's
+ * DC, the display's DC or a memory DC with one selected bitmap. */
+#ifndef KESRA_PLATFORM_INTERNAL_H
+#define KESRA_PLATFORM_INTERNAL_H
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "wintypes.h"
+
+namespace kesra::platform {
+
+class DisplayBackend;
+
+}  // namespace kesra::platform
+
+struct HWND__ {
+    int width = 0;
+    int height = 0;
+    std::vector<uint16_t> pixels;  // what the window shows
+    std::atomic<unsigned> present_count{0};
+    void* backend_data = nullptr;  // owned by the back end that opened the window
+};
+
+/* A bitmap: a DIB section or the 1 x 1 stock bitmap of a memory DC. */
+struct HBITMAP__ {
+    int width = 0;
+    int height = 0;       // always positive; top_down says where row 0 lies
+    int bits_per_pixel = 0;
+    bool top_down = false;
+    int stride = 0;       // bytes per row, a multiple of 4
+    uint8_t* bits = nullptr;
+    bool is_stock = false;
+    HDC__* selected_into = nullptr;
+};
+
+struct HDC__ {
+    enum class Kind { Window, Display, Memory } kind = Kind::Memory;
+    HWND window = nullptr;           // Window kind
+    HBITMAP__* bitmap = nullptr;     // Memory kind: the selected bitmap
+    HBITMAP__ stock;                 // what a new memory DC holds selected
+};
+
+namespace kesra::platform {
+
+/* One back end drives every window of the process. */
+class DisplayBackend {
+public:
+    virtual ~DisplayBackend() = default;
+    virtual bool open_window(HWND window) = 0;
+    virtual void close_window(HWND window) = 0;
+    virtual void present(HWND window) = 0;  // window->pixels hold the new frame
+    virtual int pump_events() = 0;          // 0 once a window was closed
+};
+
+std::unique_ptr<DisplayBackend> make_headless_backend();
+std::unique_ptr<DisplayBackend> make_sdl_backend();  // null when built without SDL
+std::unique_ptr<DisplayBackend> make_fbdev_backend(const std::string& device);
+
+/* Host state shared by the platform files. */
+bool window_is_live(HWND window);
+HWND foreground_window();
+void present_window(HWND window);
+void set_cursor_pos(int x, int y);
+
+/* The host's sound handler, null when none was set. */
+void (*sound_handler())(const uint8_t*, size_t);
+
+/* UTF-16 <-> UTF-8 and the path rule: every backslash becomes a slash. */
+std::string utf16_to_utf8(const WCHAR* text);
+std::u16string utf8_to_utf16(const std::string& text);
+std::string native_path(const WCHAR* path);
+
+}  // namespace kesra::platform
+
+#endif

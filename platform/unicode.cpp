@@ -1,0 +1,86 @@
+/* unicode.cpp - UTF-16 text of the interface to the UTF-8 of Linux, and the
+ * stdio file call that takes a wide path. Every backslash of a path becomes
+ * a slash, so paths built the system's way ("%s\bmp\...") open here. */
+#include <algorithm>
+#include <cstdio>
+
+#include "platform_internal.h"
+#include "winapi.h"
+
+namespace kesra::platform {
+
+std::string utf16_to_utf8(const WCHAR* text) {
+    std::string out;
+    if (!text) return out;
+    for (size_t i = 0; text[i]; ++i) {
+        uint32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;  // a lone surrogate
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::u16string utf8_to_utf16(const std::string& text) {
+    std::u16string out;
+    size_t i = 0;
+    while (i < text.size()) {
+        unsigned char b = static_cast<unsigned char>(text[i]);
+        uint32_t c;
+        size_t extra;
+        if (b < 0x80) { c = b; extra = 0; }
+        else if ((b & 0xE0) == 0xC0) { c = b & 0x1F; extra = 1; }
+        else if ((b & 0xF0) == 0xE0) { c = b & 0x0F; extra = 2; }
+        else if ((b & 0xF8) == 0xF0) { c = b & 0x07; extra = 3; }
+        else { out += u'\uFFFD'; ++i; continue; }
+        if (extra > 0 && i + extra >= text.size()) { out += u'\uFFFD'; break; }
+        bool valid = true;
+        for (size_t k = 1; k <= extra; ++k) {
+            unsigned char t = static_cast<unsigned char>(text[i + k]);
+            if ((t & 0xC0) != 0x80) { valid = false; break; }
+            c = (c << 6) | (t & 0x3F);
+        }
+        if (!valid) { out += u'\uFFFD'; ++i; continue; }
+        i += extra + 1;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out += static_cast<char16_t>(0xD800 + (c >> 10));
+            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+    }
+    return out;
+}
+
+std::string native_path(const WCHAR* path) {
+    std::string out = utf16_to_utf8(path);
+    std::replace(out.begin(), out.end(), '\\', '/');
+    return out;
+}
+
+}  // namespace kesra::platform
+
+extern "C" FILE* _wfopen(const WCHAR* path, const WCHAR* mode) {
+    if (!path || !mode) return nullptr;
+    return std::fopen(kesra::platform::native_path(path).c_str(),
+                      kesra::platform::utf16_to_utf8(mode).c_str());
+}

@@ -1,0 +1,56 @@
+/* shared_state.h - the state every surface shares, in one place: the display
+ * properties read by every primitive (pixel (x, y) lies at
+ * m_pBuffer + x * lXPitch + y * lYPitch), the shared DCs and the overlay state
+ * that the overlay thread reads. Flags the thread reads are atomics. */
+#ifndef KESRA_SURFACE_SHARED_STATE_H
+#define KESRA_SURFACE_SHARED_STATE_H
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
+#include "cegraphics.h"
+
+namespace kesra {
+
+enum : DWORD { DISPLAY_FORMAT_RGB565 = 0x80 };
+
+struct DisplayProps {
+    DWORD dwFormat;
+    DWORD dwBitsPerPixel;
+    DWORD dwWidth;
+    DWORD dwHeight;
+    DWORD dwBytesPerPixel;
+    DWORD dwRowBytes;
+    LONG lXPitch;
+    LONG lYPitch;
+};
+
+/* Filled by the first Create of the process. */
+extern DisplayProps m_DisplayProps;
+
+enum : uint32_t { OVERLAY_CURSOR = 1u << 0, OVERLAY_SANDGLASS = 1u << 1 };
+
+struct OverlayState {
+    HANDLE thread = nullptr;
+    std::atomic<uint32_t> flags{0};
+    std::atomic<int> drawing{0};  // 1 while any surface is between BeginDraw and EndDraw
+    std::atomic<int> bPause{0};   // 1 while a transition or an animation plays
+    std::atomic<int> cursor_frame{0};
+    tagCURSOR_STRUCT cursor{0, 0};
+    std::atomic<int> sandglass_frame{0};
+    tagSANDGLASS_STRUCT sandglass{0, 0, 0, 0};
+
+    /* Wakes the thread's 100 ms sleep early when the shared state goes away. */
+    std::mutex wake_mutex;
+    std::condition_variable wake;
+};
+
+extern OverlayState m_Overlay;
+
+/* 1 while the shared state exists; also the overlay thread's run flag. */
+extern std::atomic<int> m_bGXInit;
+
+}  // namespace kesra
+
+#endif

@@ -1,0 +1,169 @@
+/* Pixel operations: the screen edges, the packed blend against its
+ * three-step definition, and the block copies. */
+#include <cstring>
+#include <vector>
+
+#include "draw/pixel.h"
+#include "test_helpers.h"
+
+using kesra::test::Screen;
+
+namespace {
+
+/* The blend written out step by step, in 64-bit arithmetic reduced to the
+ * 32-bit wrap of the definition. */
+uint16_t reference_blend(uint16_t d, uint16_t s, int a) {
+    const uint32_t sd = (d | (uint32_t(d) << 16)) & 0x07E0F81F;
+    const uint32_t ss = (s | (uint32_t(s) << 16)) & 0x07E0F81F;
+    const int32_t diff = static_cast<int32_t>(ss - sd);
+    const int64_t product = int64_t{diff} * a;
+    const int32_t wrapped = static_cast<int32_t>(static_cast<uint32_t>(product & 0xFFFFFFFF));
+    const int32_t shifted = wrapped >= 0 ? wrapped / 32 : -((-int64_t{wrapped} + 31) / 32);
+    const uint32_t r = (((d | (uint32_t(d) << 16)) & 0xFFE0F81F) + static_cast<uint32_t>(shifted)) & 0x07E0F81F;
+    return static_cast<uint16_t>((r | (r >> 16)) & 0xFFFF);
+}
+
+}  // namespace
+
+TEST(PackedBlend, MatchesThreeStepFormulaOverRandomPixels) {
+    std::mt19937 rng(20261206);
+    for (int i = 0; i < 2000000; ++i) {
+        const uint16_t d = static_cast<uint16_t>(rng()), s = static_cast<uint16_t>(rng());
+        const int a = static_cast<int>(rng() % 33);
+        ASSERT_EQ(kesra::blend565(d, s, a), reference_blend(d, s, a)) << d << " " << s << " " << a;
+    }
+}
+
+TEST(PackedBlend, EndLevelsAndHalves) {
+    for (uint32_t d = 0; d < 65536; d += 97) {
+        for (uint32_t s = 0; s < 65536; s += 89) {
+            ASSERT_EQ(kesra::blend565(uint16_t(d), uint16_t(s), 0), d);
+            ASSERT_EQ(kesra::blend565(uint16_t(d), uint16_t(s), 32), s);
+        }
+    }
+    EXPECT_EQ(kesra::blend565(0x0000, 0xFFFF, 16), 0x7BEF);
+    EXPECT_EQ(kesra::blend565(0xFFFF, 0x0000, 16), 0x7BEF);
+}
+
+TEST(PackedBlend, DimmingTruncatesEachChannel) {
+    EXPECT_EQ(kesra::dim565(0xFFFF, 16), 0x7BEF);
+    EXPECT_EQ(kesra::dim565(0xFFFF, 31), 0x0020);  // 31 >> 5 is 0; only green's 63 >> 5 is left
+    EXPECT_EQ(kesra::dim565(0x0841, 16), 0x0020);  // 1>>1 = 0 for red and blue, 2>>1 = 1 for green
+}
+
+TEST(ColorConversion, ColorRefRoundTrip) {
+    EXPECT_EQ(kesra::Color16ToColorRef(0xF800), 0x0000F8u);
+    EXPECT_EQ(kesra::Color16ToColorRef(0x07E0), 0x00FC00u);
+    EXPECT_EQ(kesra::Color16ToColorRef(0x001F), 0xF80000u);
+    for (uint32_t c = 0; c < 65536; ++c)
+        ASSERT_EQ(kesra::ColorRefToColor16(kesra::Color16ToColorRef(uint16_t(c))), c);
+}
+
+TEST(DrawPixel, TwoByTwoBlockStopsAtScreenEdges) {
+    Screen screen(16, 8);
+    screen.fill(0);
+    screen.dc->DrawPixel(15, 3, 0x1234, 2);  // last column
+    EXPECT_EQ(screen.at(15, 3), 0x1234);
+    EXPECT_EQ(screen.at(15, 4), 0x1234);
+    EXPECT_EQ(screen.at(0, 4), 0);  // no wrap into the next row
+    screen.dc->DrawPixel(4, 7, 0x2222, 2);  // last row
+    EXPECT_EQ(screen.at(4, 7), 0x2222);
+    EXPECT_EQ(screen.at(5, 7), 0x2222);
+    screen.dc->DrawPixel(15, 7, 0x3333, 2);  // corner
+    EXPECT_EQ(screen.at(15, 7), 0x3333);
+    EXPECT_EQ(screen.at(14, 7), 0);
+    screen.dc->DrawPixel(2, 2, 0x4444, 3);  // any size but 2 is one pixel
+    EXPECT_EQ(screen.at(3, 2), 0);
+    int drawn = 0;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x) drawn += screen.at(x, y) != 0;
+    EXPECT_EQ(drawn, 2 + 2 + 1 + 1);
+}
+
+TEST(DrawPixel, OutsideTheScreenChangesNothing) {
+    Screen screen(16, 8);
+    screen.fill(0x5555);
+    for (LONG x : {-1, 16, -100000, 0x7FFFFFFF})
+        for (LONG y : {-1, 8, 3}) {
+            if (y == 3 && (x == 16 || x == -1)) continue;
+            screen.dc->DrawPixel(x, y, 0, 2);
+            screen.dc->DrawAlphaPixel(x, y, 0, 32);
+            screen.dc->FlipPixel(x, y, 0);
+        }
+    screen.dc->DrawAlphaPixel(-1, 3, 0, 32);
+    screen.dc->DrawAlphaPixel(3, 8, 0, 32);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x) ASSERT_EQ(screen.at(x, y), 0x5555);
+}
+
+TEST(DrawAlphaPixel, BlendsIntoTheInstanceBuffer) {
+    Screen screen(8, 8);
+    screen.fill(0x0000);
+    screen.dc->DrawAlphaPixel(1, 1, 0xFFFF, 16);
+    screen.dc->DrawAlphaPixel(2, 1, 0xFFFF, 0);
+    screen.dc->DrawAlphaPixel(3, 1, 0xABCD, 32);
+    EXPECT_EQ(screen.at(1, 1), 0x7BEF);
+    EXPECT_EQ(screen.at(2, 1), 0x0000);
+    EXPECT_EQ(screen.at(3, 1), 0xABCD);
+}
+
+TEST(FlipPixel, WritesTheSharedBackBufferOnly) {
+    Screen screen(8, 8);
+    screen.fill(0x1111);
+    screen.dc->FlipPixel(7, 7, 0xBEEF);
+    EXPECT_EQ(screen.back(7, 7), 0xBEEF);
+    EXPECT_EQ(screen.at(7, 7), 0x1111);
+}
+
+TEST(Clear, FillsEveryPixelAndLeavesTheBackBuffer) {
+    Screen screen(13, 5);  // an odd width: rows are still addressed width * 2 apart
+    std::memset(CCEGraphics::m_pBackBuffer, 0, CCEGraphics::m_lMemorySize);
+    EXPECT_EQ(screen.dc->Clear(0x12345678), 1);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 13; ++x) ASSERT_EQ(screen.at(x, y), 0x5678);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 13; ++x) ASSERT_EQ(screen.back(x, y), 0);
+}
+
+TEST(GetBitmapPointColor, BlueGreenRedBytes) {
+    Screen screen(4, 4);
+    unsigned char white[3] = {0xFF, 0xFF, 0xFF}, red[3] = {0x00, 0x00, 0xFF}, mix[3] = {0x08, 0x84, 0x10};
+    EXPECT_EQ(screen.dc->GetBitmapPointColor(white), 0xFFFF);
+    EXPECT_EQ(screen.dc->GetBitmapPointColor(red), 0xF800);
+    EXPECT_EQ(screen.dc->GetBitmapPointColor(mix), (2 << 11) | (0x21 << 5) | 1);
+}
+
+TEST(BlockCopies, BitBltBetweenContextsIsCutToTheScreen) {
+    Screen screen(16, 8);
+    CCEDraw other;
+    ASSERT_EQ(other.Create(16, 8, 0, 0, screen.window, 0), 1);
+    uint16_t* src = reinterpret_cast<uint16_t*>(other.GetBuffer());
+    for (int i = 0; i < 16 * 8; ++i) src[i] = static_cast<uint16_t>(i);
+    screen.fill(0xFFFF);
+    screen.dc->BitBlt(14, 6, 4, 4, &other, 1, 2);  // only 2 x 2 fit
+    EXPECT_EQ(screen.at(14, 6), 2 * 16 + 1);
+    EXPECT_EQ(screen.at(15, 7), 3 * 16 + 2);
+    EXPECT_EQ(screen.at(13, 6), 0xFFFF);
+    screen.dc->BitBlt(-1, 0, 3, 1, &other, 5, 0);  // the left column falls off the screen
+    EXPECT_EQ(screen.at(0, 0), 6);
+    EXPECT_EQ(screen.at(1, 0), 7);
+    screen.dc->BitBlt(0, 0, 0, 5, &other, 0, 0);  // empty block
+    EXPECT_EQ(screen.at(2, 0), 0xFFFF);
+    other.Release();
+}
+
+TEST(BlockCopies, CopyPixelsStopsAtTheEndOfTheBuffer) {
+    Screen screen(8, 4);
+    screen.fill(0);
+    std::vector<uint16_t> source(64, 0xAAAA);
+    screen.dc->CopyPixels(6, 3, reinterpret_cast<unsigned char*>(source.data()), 128);
+    EXPECT_EQ(screen.at(6, 3), 0xAAAA);
+    EXPECT_EQ(screen.at(7, 3), 0xAAAA);
+    EXPECT_EQ(screen.at(5, 3), 0);
+    std::vector<uint16_t> frame(32);
+    for (int i = 0; i < 32; ++i) frame[i] = static_cast<uint16_t>(i * 3);
+    screen.dc->CopyVideoBuffer(reinterpret_cast<unsigned char*>(frame.data()));
+    EXPECT_EQ(screen.at(7, 3), 31 * 3);
+    screen.dc->CopyVideoBuffer(nullptr);
+    EXPECT_EQ(screen.at(7, 3), 31 * 3);
+}

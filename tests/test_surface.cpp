@@ -1,0 +1,267 @@
+/* Surfaces: the shared back buffer and its reference count, the drawing
+ * brackets and their errors, presentation with the foreground rule and the
+ * colour key, dimming, and the overlay thread's life. */
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "surface/overlay.h"
+#include "surface/shared_state.h"
+#include "test_helpers.h"
+
+using kesra::test::Screen;
+
+namespace {
+
+void fill_buffer(unsigned char* bits, LONG bytes, uint16_t value) {
+    auto* p = reinterpret_cast<uint16_t*>(bits);
+    for (LONG i = 0; i < bytes / 2; ++i) p[i] = value;
+}
+
+/* Polls until the condition holds or 5 s have passed. */
+template <typename Condition>
+bool eventually(Condition condition) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return condition();
+}
+
+}  // namespace
+
+TEST(SharedState, SurfacesShareOneBackBufferOfTheFirstGeometry) {
+    HWND window = HostCreateWindow(32, 16);
+    HostSetForegroundWindow(window);
+    CCEGraphics first, second;
+    ASSERT_EQ(first.Create(32, 16, 0, 0, window, 0), 1);
+    EXPECT_EQ(first.IsGXInit(), 1);
+    EXPECT_EQ(CCEGraphics::m_dwRefCount, 1u);
+    EXPECT_EQ(CCEGraphics::m_lMemorySize, 32 * 16 * 2);
+    EXPECT_NE(CCEGraphics::m_pDoubleBuffer2, nullptr);
+    unsigned char* back = CCEGraphics::m_pBackBuffer;
+
+    ASSERT_EQ(second.Create(64, 64, 0, 0, window, 0), 1);  // other sizes: first geometry wins
+    EXPECT_EQ(CCEGraphics::m_dwRefCount, 2u);
+    EXPECT_EQ(CCEGraphics::m_pBackBuffer, back);
+    EXPECT_EQ(kesra::m_DisplayProps.dwWidth, 32u);
+    EXPECT_EQ(kesra::m_DisplayProps.lYPitch, 64);
+    EXPECT_NE(first.GetBuffer(), second.GetBuffer());
+    EXPECT_EQ(second.GetBuffer(), second.m_pBits);
+
+    EXPECT_EQ(second.Create(32, 16, 0, 0, window, 0), 1);  // already created: no new count
+    EXPECT_EQ(CCEGraphics::m_dwRefCount, 2u);
+
+    EXPECT_EQ(second.Release(), 1);
+    EXPECT_EQ(CCEGraphics::m_dwRefCount, 1u);
+    EXPECT_EQ(second.GetBuffer(), nullptr);
+    EXPECT_EQ(first.IsGXInit(), 1);
+    EXPECT_EQ(second.Release(), 1);  // a released surface changes nothing
+    EXPECT_EQ(CCEGraphics::m_dwRefCount, 1u);
+
+    EXPECT_EQ(first.Release(), 1);
+    EXPECT_EQ(first.IsGXInit(), 0);
+    EXPECT_EQ(CCEGraphics::m_pDoubleBuffer2, nullptr);
+    EXPECT_EQ(CCEGraphics::m_dwRefCount, 0u);
+
+    CCEGraphics never_created;
+    EXPECT_EQ(never_created.Release(), 1);
+
+    ASSERT_EQ(first.Create(16, 8, 0, 0, window, 0), 1);  // built again, with new sizes
+    EXPECT_EQ(kesra::m_DisplayProps.dwWidth, 16u);
+    EXPECT_EQ(CCEGraphics::m_lMemorySize, 16 * 8 * 2);
+    first.Release();
+    HostDestroyWindow(window);
+}
+
+TEST(SharedState, DestructorReleasesACreatedSurface) {
+    HWND window = HostCreateWindow(8, 8);
+    {
+        CCEGraphics surface;
+        surface.Create(8, 8, 0, 0, window, 0);
+        EXPECT_EQ(CCEGraphics::m_dwRefCount, 1u);
+    }
+    EXPECT_EQ(CCEGraphics::m_dwRefCount, 0u);
+    EXPECT_EQ(CCEGraphics().IsGXInit(), 0);
+    HostDestroyWindow(window);
+}
+
+TEST(SharedState, InvalidScreenSizeFailsWithError102) {
+    CCEGraphics surface;
+    EXPECT_EQ(surface.Create(0, 480, 0, 0, nullptr, 0), 0);
+    EXPECT_EQ(surface.GetLastError(), 102u);
+    EXPECT_EQ(surface.IsGXInit(), 0);
+    EXPECT_EQ(surface.Create(65536, 65536, 0, 0, nullptr, 0), 0);  // bytes overflow 32 bits
+    EXPECT_EQ(surface.IsGXInit(), 0);
+}
+
+TEST(DrawingBrackets, BeginTwiceAndTheBufferErrors) {
+    Screen screen(8, 8);
+    CCEDraw& dc = *screen.dc;
+    EXPECT_EQ(dc.BeginDraw(), 1);
+    EXPECT_EQ(kesra::m_Overlay.drawing.load(), 1);
+    EXPECT_EQ(dc.BeginDraw(), 0);
+    EXPECT_EQ(dc.GetLastError(), 0u);  // the second call sets no code
+    EXPECT_EQ(dc.EndDraw(), 1);
+    EXPECT_EQ(kesra::m_Overlay.drawing.load(), 0);
+    EXPECT_EQ(dc.EndDraw(), 1);  // EndDraw does not check BeginDraw
+
+    CCEDraw unbuffered;
+    EXPECT_EQ(unbuffered.BeginDraw(), 0);
+    EXPECT_EQ(unbuffered.GetLastError(), 106u);
+    EXPECT_EQ(unbuffered.EndDraw(), 0);
+    EXPECT_EQ(unbuffered.GetLastError(), 112u);
+    EXPECT_EQ(unbuffered.FlipBackBuffer(0, 0), 0);
+    EXPECT_EQ(unbuffered.GetLastError(), 112u);
+    EXPECT_EQ(unbuffered.Flip(3, 0, 0), 0);
+    EXPECT_EQ(unbuffered.GetLastError(), 112u);
+}
+
+TEST(DrawingBrackets, SuspendedSurfaceFailsWith105) {
+    Screen screen(8, 8);
+    CCEDraw& dc = *screen.dc;
+    EXPECT_EQ(dc.Suspend(), 1);
+    EXPECT_EQ(dc.IsSuspend(), 1);
+    for (auto call : {+[](CCEDraw& d) { return d.BeginDraw(); }, +[](CCEDraw& d) { return d.EndDraw(); },
+                      +[](CCEDraw& d) { return d.Flip(3, 0, 0); },
+                      +[](CCEDraw& d) { return d.FlipBackBuffer(0, 0); }}) {
+        dc.m_dwLastError = 0;
+        EXPECT_EQ(call(dc), 0);
+        EXPECT_EQ(dc.GetLastError(), 105u);
+    }
+    EXPECT_EQ(dc.Resume(), 1);
+    EXPECT_EQ(dc.BeginDraw(), 1);
+    EXPECT_EQ(dc.GetLastError(), 105u);  // never cleared by a success
+    dc.EndDraw();
+}
+
+TEST(Presentation, FlipShowsTheBackBufferOnTheForegroundWindow) {
+    Screen screen(8, 4);
+    screen.fill(0x1234);
+    const unsigned before = HostPresentCount(screen.window);
+    EXPECT_EQ(screen.dc->FlipBackBuffer(0, 0), 1);
+    EXPECT_EQ(screen.dc->Flip(3, 0, 0), 1);
+    EXPECT_EQ(HostPresentCount(screen.window), before + 1);
+    const uint16_t* shown = HostWindowPixels(screen.window);
+    for (int i = 0; i < 32; ++i) ASSERT_EQ(shown[i], 0x1234);
+
+    HWND other = HostCreateWindow(8, 4);
+    HostSetForegroundWindow(other);
+    screen.fill(0x4321);
+    screen.dc->FlipBackBuffer(0, 0);
+    screen.dc->m_dwLastError = 0;
+    EXPECT_EQ(screen.dc->Flip(3, 0, 0), 0);  // another window is in front
+    EXPECT_EQ(screen.dc->GetLastError(), 0u);
+    EXPECT_EQ(HostPresentCount(screen.window), before + 1);
+    EXPECT_EQ(shown[0], 0x1234);
+
+    screen.dc->SetFlipBk(1);
+    EXPECT_EQ(CCEGraphics::m_bFlipBk, 1);
+    EXPECT_EQ(screen.dc->Flip(3, 0, 0), 1);
+    EXPECT_EQ(shown[0], 0x4321);
+    screen.dc->SetFlipBk(0);
+    HostDestroyWindow(other);
+}
+
+TEST(Presentation, ColourKeyLeavesKeyedPixelsOfTheBackBuffer) {
+    Screen screen(16, 4);
+    fill_buffer(CCEGraphics::m_pBackBuffer, CCEGraphics::m_lMemorySize, 0x0F0F);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 16; ++x) screen.at(x, y) = (x + y) % 3 == 0 ? 0xF81F : static_cast<uint16_t>(x * 16 + y);
+    EXPECT_EQ(screen.dc->FlipBackBuffer(1, 0xF81F), 1);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 16; ++x)
+            ASSERT_EQ(screen.back(x, y), (x + y) % 3 == 0 ? 0x0F0F : x * 16 + y) << x << "," << y;
+    EXPECT_EQ(screen.dc->FlipBackBuffer(0, 0xF81F), 1);  // no key: a plain copy
+    EXPECT_EQ(screen.back(0, 0), 0xF81F);
+}
+
+TEST(Presentation, DimmingScalesEveryPixelAtFlip) {
+    Screen screen(8, 2);
+    screen.fill(0xFFFF);
+    EXPECT_EQ(screen.dc->SetBlackSrceenLevel(32), 0);
+    EXPECT_EQ(screen.dc->SetBlackSrceenLevel(-1), 0);
+    EXPECT_EQ(CCEGraphics::m_uBlackScreen, 0);
+    EXPECT_EQ(screen.dc->SetBlackSrceenLevel(16), 1);
+    screen.dc->FlipBackBuffer(0, 0);
+    screen.dc->Flip(3, 0, 0);
+    EXPECT_EQ(HostWindowPixels(screen.window)[15], 0x7BEF);
+    EXPECT_EQ(screen.dc->SetBlackSrceenLevel(0), 1);
+    screen.dc->FlipBackBuffer(0, 0);
+    screen.dc->Flip(3, 0, 0);
+    EXPECT_EQ(HostWindowPixels(screen.window)[15], 0xFFFF);
+}
+
+TEST(Presentation, OperatorCopiesTheNineFieldsAndSharesTheBuffer) {
+    Screen screen(8, 8);
+    CCEGraphics copy;
+    copy = *screen.dc;
+    EXPECT_EQ(copy.GetBuffer(), screen.dc->GetBuffer());
+    EXPECT_EQ(copy.GetMyDC(), screen.dc->GetMyDC());
+    EXPECT_EQ(copy.m_bCreated, 1);
+    copy.m_bCreated = 0;  // the copy owns nothing; keep its destructor from releasing
+}
+
+TEST(OverlayThread, IdleWithoutOverlaysAndStopsPromptly) {
+    Screen screen(8, 8);
+    screen.dc->FlipBackBuffer(0, 0);
+    const unsigned before = HostPresentCount(screen.window);
+    std::this_thread::sleep_for(std::chrono::milliseconds(350));
+    EXPECT_EQ(HostPresentCount(screen.window), before);  // nothing shown: nothing presented
+}
+
+TEST(OverlayThread, AdvancesFramesAndPresentsOnlyWhileNobodyDraws) {
+    Screen screen(8, 8);
+    ASSERT_EQ(screen.dc->SetSandglass(tagSANDGLASS_STRUCT{300, 4, 4, 4}), 1);
+    kesra::m_Overlay.flags = kesra::OVERLAY_SANDGLASS;  // what showing it sets
+    const unsigned start = HostPresentCount(screen.window);
+    ASSERT_TRUE(eventually([&] { return HostPresentCount(screen.window) >= start + 3; }));
+    EXPECT_LT(kesra::m_Overlay.sandglass_frame.load(), 4);
+
+    screen.dc->BeginDraw();
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));  // a round in progress ends
+    const int frame = kesra::m_Overlay.sandglass_frame;
+    const unsigned presented = HostPresentCount(screen.window);
+    std::this_thread::sleep_for(std::chrono::milliseconds(350));
+    EXPECT_EQ(kesra::m_Overlay.sandglass_frame.load(), frame);
+    EXPECT_EQ(HostPresentCount(screen.window), presented);
+    screen.dc->EndDraw();
+
+    kesra::set_overlay_pause(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    const unsigned paused = HostPresentCount(screen.window);
+    std::this_thread::sleep_for(std::chrono::milliseconds(350));
+    EXPECT_EQ(HostPresentCount(screen.window), paused);
+    kesra::set_overlay_pause(false);
+    ASSERT_TRUE(eventually([&] { return HostPresentCount(screen.window) > paused; }));
+}
+
+TEST(OverlayThread, ReleaseWakesTheThreadInsteadOfWaitingOutItsSleep) {
+    HWND window = HostCreateWindow(8, 8);
+    /* Were each Release to wait out the 100 ms sleep, 20 rounds would take 2 s. */
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 20; ++i) {
+        CCEGraphics surface;
+        ASSERT_EQ(surface.Create(8, 8, 0, 0, window, 0), 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));  // let the thread reach its sleep
+        surface.Release();
+    }
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(elapsed, std::chrono::milliseconds(1500));
+    EXPECT_EQ(kesra::m_Overlay.thread, nullptr);
+    HostDestroyWindow(window);
+}
+
+TEST(OverlaySettings, CursorAndSandglassParametersAreChecked) {
+    Screen screen(8, 8);
+    EXPECT_EQ(screen.dc->SetCursor(tagCURSOR_STRUCT{299, 1}), 0);
+    EXPECT_EQ(screen.dc->SetCursor(tagCURSOR_STRUCT{300, 1}), 1);
+    EXPECT_EQ(screen.dc->SetCursor(tagCURSOR_STRUCT{301, 0}), 0);
+    EXPECT_EQ(screen.dc->SetCursor(tagCURSOR_STRUCT{301, 41}), 0);
+    EXPECT_EQ(kesra::m_Overlay.cursor.nResID, 300);  // the refused calls kept it
+    EXPECT_EQ(kesra::m_Overlay.cursor.nFrames, 1);
+    EXPECT_EQ(screen.dc->SetSandglass(tagSANDGLASS_STRUCT{310, 40, -5, 7}), 1);
+    EXPECT_EQ(screen.dc->SetSandglass(tagSANDGLASS_STRUCT{310, 41, 0, 0}), 0);
+    EXPECT_EQ(kesra::m_Overlay.sandglass.x, -5);
+}
