@@ -11,40 +11,9 @@
 
 #include "kesra.h"
 #include "png565.h"
+#include "scenes.h"
 
-namespace {
-
-constexpr int kWidth = 800;
-constexpr int kHeight = 480;
-
-constexpr unsigned short rgb565(unsigned r, unsigned g, unsigned b) {
-    return static_cast<unsigned short>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
-}
-
-/* The map's land: a soft vertical gradient made of plain pixels. */
-void draw_background(CCEDraw& dc) {
-    dc.Clear(rgb565(236, 232, 222));
-    for (int y = 0; y < kHeight; ++y) {
-        const unsigned shade = 236 - static_cast<unsigned>(y) * 24 / kHeight;
-        for (int x = 0; x < kWidth; ++x)
-            if (((x + y) & 7) == 0) dc.DrawPixel(x, y, rgb565(shade, shade - 4, shade - 14), 1);
-    }
-}
-
-/* A translucent panel and a status bar built from blended pixels. */
-void draw_panels(CCEDraw& dc) {
-    for (int y = 0; y < 56; ++y)
-        for (int x = 0; x < kWidth; ++x) dc.DrawAlphaPixel(x, y, rgb565(20, 40, 80), 22);
-    for (int y = 380; y < 470; ++y)
-        for (int x = 10; x < 260; ++x) dc.DrawAlphaPixel(x, y, rgb565(255, 255, 255), 20);
-    /* 2 x 2 pixels mark a compass rose of dots around the panel's centre. */
-    for (int i = 0; i < 16; ++i) {
-        const int x = 135 + (i - 8) * 12, y = 425;
-        dc.DrawPixel(x, y, rgb565(200, 30, 30), 2);
-    }
-}
-
-}  // namespace
+using namespace navdemo;
 
 int main(int argc, char** argv) {
     std::string out_dir = "out";
@@ -65,8 +34,12 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    const Assets assets{KESRA_DEMO_ASSETS};
     dc.BeginDraw();
     draw_background(dc);
+    draw_areas(dc);
+    draw_roads(dc);
+    draw_icons(dc, assets);
     draw_panels(dc);
     dc.EndDraw();
     dc.FlipBackBuffer(0, 0);

@@ -30,6 +30,18 @@ public:
     void CopyVideoBuffer(unsigned char* src);
     void BitBlt(LONG x, LONG y, LONG w, LONG h, CCEDraw* src, LONG sx, LONG sy);
 
+    /* Lines, rectangles and clipping. */
+
+    /* Polygons. */
+
+    /* Anti-aliased map lines. */
+
+    /* Dashed lines, railways and wide lines. */
+
+    /* Perspective road and route lines. */
+
+    /* Bitmaps. */
+
     /* The drawing-object slot: a pen or a font, chosen by the object's tag. */
     CKESRAObject* SetGDIObject(CKESRAObject* obj);
     CKESRAObject* GetGDIObject(DWORD type);

@@ -1,0 +1,32 @@
+/* scenes.h - the layers of navdemo's frame, one file each, drawn in order. */
+#ifndef KESRA_DEMO_SCENES_H
+#define KESRA_DEMO_SCENES_H
+
+#include <string>
+
+#include "kesra.h"
+
+namespace navdemo {
+
+constexpr int kWidth = 800;
+constexpr int kHeight = 480;
+
+constexpr unsigned short rgb565(unsigned r, unsigned g, unsigned b) {
+    return static_cast<unsigned short>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+}
+
+/* Where the demo's generated files (packs, images) are found at run time. */
+struct Assets {
+    std::string dir;
+};
+
+void draw_background(CCEDraw& dc);                        // scene_base.cpp
+void draw_areas(CCEDraw& dc);                             // scene_areas.cpp
+void draw_roads(CCEDraw& dc);                             // scene_roads.cpp
+void draw_tilted_view(CCEDraw& dc);                       // scene_roads.cpp
+void draw_icons(CCEDraw& dc, const Assets& assets);       // scene_icons.cpp
+void draw_panels(CCEDraw& dc);                            // scene_base.cpp
+
+}  // namespace navdemo
+
+#endif
