@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
     draw_background(dc);
     draw_areas(dc);
     draw_roads(dc);
+    draw_tilted_view(dc);
     draw_icons(dc, assets);
     draw_panels(dc);
     dc.EndDraw();
@@ -58,12 +59,15 @@ int main(int argc, char** argv) {
     std::printf("navdemo: wrote %s (%u frame%s presented)\n", path.c_str(), HostPresentCount(window),
                 HostPresentCount(window) == 1 ? "" : "s");
 
+    /* On a desktop window the frame stays until the window is closed; --seconds
+     * bounds that, and keeps a frame buffer showing for as long. */
     const char* display = std::getenv("KESRA_DISPLAY");
-    if (display && std::strcmp(display, "headless") != 0) {
+    const bool desktop = display && std::strcmp(display, "sdl") == 0;
+    if (desktop || seconds > 0) {
         const auto start = std::chrono::steady_clock::now();
         while (HostPumpEvents()) {
-            if (seconds >= 0 && std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() > seconds)
-                break;
+            const double shown = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            if (seconds >= 0 && shown > seconds) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(16));
         }
     }

@@ -31,16 +31,51 @@ public:
     void BitBlt(LONG x, LONG y, LONG w, LONG h, CCEDraw* src, LONG sx, LONG sy);
 
     /* Lines, rectangles and clipping. */
+    int DrawLine(LONG x1, LONG y1, LONG x2, LONG y2);
+    int DrawLine(tagPOINT& p1, tagPOINT& p2);
+    int IsLineNeedDraw(LONG x1, LONG y1, LONG x2, LONG y2);
+    void IsPixelInLineNeedDraw(LONG& x1, LONG& y1, LONG& x2, LONG& y2);
+    int DrawLinePixel(unsigned char* p, LONG x, LONG y, int dir);
+    int DrawLinePort(unsigned char* p, int x, int y);
+    int DrawHLine(LONG x1, LONG y1, LONG x2, LONG y2, unsigned short color);
+    int DrawHLine(LONG x1, LONG y1, LONG x2, LONG y2, unsigned short* pattern, LONG pw, LONG ph);
+    int DrawVLine(LONG x1, LONG y1, LONG x2, LONG y2, unsigned short color);
+    int DrawRect(LONG x1, LONG y1, LONG x2, LONG y2, unsigned short color);
+    int FillRect(LONG x1, LONG y1, LONG x2, LONG y2, unsigned short color);
+    int FillRect(LONG x1, LONG y1, LONG x2, LONG y2, unsigned short color, float alpha);
+    int FillRect(tagRECT& rc, unsigned short color, float alpha);
 
     /* Polygons. */
+    int DrawPolygon(tagPOINT* pts, int n);
+    int DrawPolyline(tagPOINT* pts, int n);
+    int FillPolygon(tagPOINT* pts, int n, unsigned short color, int, int);
+    int FillPolygon(tagPOINT* pts, int n, int pw, int ph, unsigned short* pattern);
+protected:
+    int IsAllPointOutside(tagPOINT* pts, int n);
+    int IsAllPointInside(tagPOINT* pts, int n);
+public:
 
     /* Anti-aliased map lines. */
+    void DrawAntiPolyline(tagPOINT* pts, LONG n, unsigned short color, int width, tagRECT rc, int offX,
+                          int offY);
+    void DrawAntiPolylineSide(tagPOINT* pts, int n, unsigned short fillColor, unsigned short edgeColor,
+                              int width, tagRECT rc);
 
     /* Dashed lines, railways and wide lines. */
+    void DrawDashLine(tagPOINT* pts, LONG n, tagRECT rc, int dashLen, int width, int,
+                      unsigned short baseColor, unsigned short dashColor, int offX, int offY);
+    void DrawRailway(tagPOINT* pts, LONG n, tagRECT rc, int dashLen, int width, int, unsigned short baseColor,
+                     unsigned short dashColor, int offX, int offY);
+    void DrawLine(tagPOINT p1, tagPOINT p2, int, unsigned short color, tagRECT rc);
 
     /* Perspective road and route lines. */
+    void DrawAntiPolyline3D(tagPOINT* pts, LONG n, unsigned short color, int width, tagRECT rc);
+    void DrawAntiPolylineBorder3D(tagPOINT* pts, LONG n, unsigned short color, int width, tagRECT rc);
+    void DrawAntiRouteline3D(tagPOINT* pts, LONG n, unsigned short innerColor, unsigned short outerColor,
+                             int width, tagRECT rc);
 
     /* Bitmaps. */
+    void DrawBitmap(CCEBitmap* bmp, int a1, int a2, int a3, int a4, int a5, int a6);
 
     /* The drawing-object slot: a pen or a font, chosen by the object's tag. */
     CKESRAObject* SetGDIObject(CKESRAObject* obj);

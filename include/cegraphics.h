@@ -47,6 +47,7 @@ public:
     LONG Flip(int, int, unsigned short);
     LONG FlipBackBuffer(int bTransparent, unsigned short wKey);
     void SetFlipBk(int bFlipBk);
+    void BitBackBuffer(LONG x, LONG y, LONG w, LONG h, CCEBitmap* pBitmap, LONG sx, LONG sy);
     LONG Suspend();
     LONG Resume();
     int IsSuspend();

@@ -9,5 +9,7 @@
 #include "cegraphics.h"
 #include "ceobject.h"
 #include "cedraw.h"
+#include "cebitmap.h"
+#include "ql.h"
 
 #endif

@@ -50,6 +50,61 @@ DWORD GetTickCount(void);
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
 FILE* _wfopen(const WCHAR* path, const WCHAR* mode);
 
+/* Kernel files and read-only file mappings. Handles are closed with
+ * CloseHandle; a failed CreateFileW gives INVALID_HANDLE_VALUE, a failed
+ * CreateFileMappingW or MapViewOfFile gives null. Views stay valid after
+ * their mapping and file handles are closed, until UnmapViewOfFile. */
+#define GENERIC_READ 0x80000000u
+#define FILE_SHARE_READ 0x00000001u
+#define OPEN_EXISTING 3u
+#define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
+#define INVALID_FILE_SIZE 0xFFFFFFFFu
+#define INVALID_SET_FILE_POINTER 0xFFFFFFFFu
+#define FILE_BEGIN 0u
+#define FILE_CURRENT 1u
+#define FILE_END 2u
+#define PAGE_READONLY 0x02u
+#define FILE_MAP_READ 0x0004u
+#define ERROR_SUCCESS 0u
+#define ERROR_FILE_NOT_FOUND 2u
+#define ERROR_PATH_NOT_FOUND 3u
+#define ERROR_ACCESS_DENIED 5u
+#define ERROR_INVALID_HANDLE 6u
+#define ERROR_NOT_ENOUGH_MEMORY 8u
+#define ERROR_FILE_INVALID 1006u
+#define ERROR_INVALID_PARAMETER 87u
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, void* security, DWORD creation,
+                   DWORD flags, HANDLE template_file);
+BOOL ReadFile(HANDLE file, void* buffer, DWORD bytes, DWORD* bytes_read, void* overlapped);
+DWORD GetFileSize(HANDLE file, DWORD* size_high);
+DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distance_high, DWORD method);
+HANDLE CreateFileMappingW(HANDLE file, void* security, DWORD protect, DWORD size_high,
+                          DWORD size_low, LPCWSTR name);
+void* MapViewOfFile(HANDLE mapping, DWORD access, DWORD offset_high, DWORD offset_low,
+                    size_t bytes);
+BOOL UnmapViewOfFile(const void* view);
+/* The calling thread's last error: the code of the last failed file call, or
+ * the system code matching errno after a failed stdio call. */
+DWORD GetLastError(void);
+void SetLastError(DWORD code);
+
+/* Code-page conversion. CP_ACP is code page 936 (GBK) unless KESRA_ACP names
+ * another ("65001", or a name iconv knows). An input length of -1 means the
+ * text ends at its terminator, which is converted and counted too; an output
+ * size of 0 asks for the size needed. The result is the number of bytes or
+ * characters written (or needed), 0 on failure (see GetLastError). */
+#define CP_OEMCP 1
+#define CP_UTF8 65001
+#define MB_ERR_INVALID_CHARS 0x00000008u
+#define WC_ERR_INVALID_CHARS 0x00000080u
+#define ERROR_INSUFFICIENT_BUFFER 122u
+#define ERROR_NO_UNICODE_TRANSLATION 1113u
+int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR text, int length, LPSTR out,
+                        int out_size, LPCSTR default_char, BOOL* used_default_char);
+int MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text, int length, LPWSTR out,
+                        int out_size);
+
 #ifdef __cplusplus
 }
 #endif

@@ -76,6 +76,9 @@ std::string utf16_to_utf8(const WCHAR* text);
 std::u16string utf8_to_utf16(const std::string& text);
 std::string native_path(const WCHAR* path);
 
+/* Closes a file or file-mapping handle (file.cpp); false when it is neither. */
+bool close_file_object(HANDLE handle);
+
 }  // namespace kesra::platform
 
 #endif

@@ -82,7 +82,7 @@ extern "C" DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 
 extern "C" BOOL CloseHandle(HANDLE handle) {
     ThreadObject* object = as_thread(handle);
-    if (!object) return FALSE;
+    if (!object) return close_file_object(handle) ? TRUE : FALSE;  // files and mappings
     {
         std::lock_guard<std::mutex> lock(handles_mutex());
         live_threads().erase(object);

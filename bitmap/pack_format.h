@@ -1,0 +1,120 @@
+/* pack_format.h - byte layouts of the resource pack, the compressed frame
+ * pack and the real-scene file. All integers are 32-bit little-endian and
+ * all offsets absolute from the start of the file. Readers and the pack tool
+ * share these definitions, so writer and reader cannot drift apart. */
+#ifndef KESRA_BITMAP_PACK_FORMAT_H
+#define KESRA_BITMAP_PACK_FORMAT_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kesra::pack {
+
+/* Image IDs: ID = FIRST_ID + index; IDs below it are never looked up. */
+constexpr uint32_t FIRST_ID = 300;
+
+/* Header: 32 bytes the reader ignores, the image count, the index offset. */
+constexpr size_t HEADER_BYTES = 40;
+constexpr size_t HEADER_COUNT_AT = 32;
+constexpr size_t HEADER_INDEX_AT = 36;
+
+/* Index entry k: a word the reader ignores, then the record's offset. */
+constexpr size_t INDEX_ENTRY_BYTES = 8;
+constexpr size_t INDEX_RECORD_AT = 4;
+
+/* Image record: 32 ignored bytes, width, height, pixel and alpha block sizes;
+ * the pixel block follows it, then the alpha block. */
+constexpr size_t RECORD_BYTES = 48;
+constexpr size_t RECORD_WIDTH_AT = 32;
+constexpr size_t RECORD_HEIGHT_AT = 36;
+constexpr size_t RECORD_PIXEL_BYTES_AT = 40;
+constexpr size_t RECORD_ALPHA_BYTES_AT = 44;
+
+/* Real-scene file: the image count, then 24-byte entries; entry i (1 <= i <= N)
+ * lies at 4 + 24 i, so the slot at 4 (index 0) is never read. */
+constexpr size_t SCENE_COUNT_BYTES = 4;
+constexpr size_t SCENE_ENTRY_BYTES = 24;
+constexpr size_t SCENE_OFFSET_AT = 16;
+constexpr size_t SCENE_LENGTH_AT = 20;
+
+/* Run-length pairs: (Color16, 16-bit count) for pixels, (byte, byte) for alpha. */
+constexpr size_t PIXEL_PAIR_BYTES = 4;
+constexpr size_t ALPHA_PAIR_BYTES = 2;
+
+inline uint32_t read_le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+inline uint16_t read_le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+inline void write_le32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+    p[3] = static_cast<uint8_t>(v >> 24);
+}
+inline void write_le16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+struct Header {
+    uint32_t count;
+    uint32_t index_offset;
+};
+
+struct Record {
+    int32_t width;
+    int32_t height;
+    uint32_t pixel_bytes;  // 0: no pixel block
+    uint32_t alpha_bytes;  // 0: no alpha plane
+};
+
+struct SceneEntry {
+    uint32_t offset;
+    uint32_t length;
+};
+
+inline Header parse_header(const uint8_t* p) {
+    return Header{read_le32(p + HEADER_COUNT_AT), read_le32(p + HEADER_INDEX_AT)};
+}
+inline uint32_t parse_index_entry(const uint8_t* p) { return read_le32(p + INDEX_RECORD_AT); }
+inline Record parse_record(const uint8_t* p) {
+    return Record{static_cast<int32_t>(read_le32(p + RECORD_WIDTH_AT)),
+                  static_cast<int32_t>(read_le32(p + RECORD_HEIGHT_AT)),
+                  read_le32(p + RECORD_PIXEL_BYTES_AT), read_le32(p + RECORD_ALPHA_BYTES_AT)};
+}
+inline SceneEntry parse_scene_entry(const uint8_t* p) {
+    return SceneEntry{read_le32(p + SCENE_OFFSET_AT), read_le32(p + SCENE_LENGTH_AT)};
+}
+
+/* Writers zero the bytes the reader ignores. */
+void write_header(uint8_t* p, uint32_t count, uint32_t index_offset);
+void write_index_entry(uint8_t* p, uint32_t index, uint32_t record_offset);
+void write_record(uint8_t* p, const Record& record);
+void write_scene_entry(uint8_t* p, const SceneEntry& entry);
+
+/* Where entry k of the index and entry i of a real-scene file lie. */
+inline uint64_t index_entry_offset(const Header& h, uint32_t k) {
+    return uint64_t{h.index_offset} + uint64_t{INDEX_ENTRY_BYTES} * k;
+}
+inline uint64_t scene_entry_offset(uint32_t i) {
+    return uint64_t{SCENE_COUNT_BYTES} + uint64_t{SCENE_ENTRY_BYTES} * i;
+}
+
+/* Raw sizes of an image's planes; a block of any other size is run-length
+ * coded. 0 for negative sides; sizes beyond 32 bits do not occur in a sane
+ * record (see record_is_sane). */
+inline uint64_t raw_pixel_bytes(int64_t width, int64_t height) {
+    return width > 0 && height > 0 ? static_cast<uint64_t>(width * height * 2) : 0;
+}
+inline uint64_t raw_alpha_bytes(int64_t width, int64_t height) {
+    return width > 0 && height > 0 ? static_cast<uint64_t>(width * height) : 0;
+}
+
+/* Sides are non-negative and a raw pixel plane's size fits a signed 32-bit
+ * size field; the blocks fit in the bytes the file holds after the record. */
+bool record_is_sane(const Record& record, uint64_t bytes_after_record);
+
+}  // namespace kesra::pack
+
+#endif

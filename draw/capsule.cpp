@@ -1,0 +1,266 @@
+/* capsule.cpp - the capsule renderer: polygon from the degree tables, column
+ * fill from two chains of integer walks, 32-level outline by octant routines.
+ * The walks may start part-way along an edge: after k steps of a walk with
+ * extents (major, minor) the error is k * minor mod major and the minor axis
+ * has moved floor(k * minor / major), so skipping what cannot be seen gives
+ * the same pixels as walking from the start. */
+#include "draw/capsule.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "draw/lines.h"
+#include "draw/pixel.h"
+#include "draw/trig_tables.h"
+
+namespace kesra {
+
+namespace {
+
+/* trunc(v) kept within the coordinate limit (also for NaN-free huge values). */
+int32_t truncate_coordinate(double v) {
+    if (v > kCapsuleCoordLimit) return kCapsuleCoordLimit;
+    if (v < -kCapsuleCoordLimit) return -kCapsuleCoordLimit;
+    return static_cast<int32_t>(v);
+}
+
+/* Steps k in [0, count] whose coordinate start + dir * k lies in [lo, hi];
+ * false when there are none. */
+bool steps_within(int64_t start, int dir, int64_t count, int64_t lo, int64_t hi, int64_t& first,
+                  int64_t& last) {
+    if (dir > 0) {
+        first = std::max<int64_t>(0, lo - start);
+        last = std::min<int64_t>(count, hi - start);
+    } else {
+        first = std::max<int64_t>(0, start - hi);
+        last = std::min<int64_t>(count, start - lo);
+    }
+    return first <= last;
+}
+
+/* What each chain writes into its column table, per octant: x-major edges
+ * write every column with row y + bias; y-major edges write their start
+ * column with the start row and each column they step into with y + bias
+ * (y being the row of that iteration before it steps). */
+struct ColumnRule {
+    bool writes;
+    int8_t bias;
+};
+
+constexpr ColumnRule kColumnRules[8][2] = {
+    /* first chain     last chain */
+    {{true, 1}, {true, 0}},    // 0
+    {{true, 0}, {true, -1}},   // 1
+    {{false, 0}, {true, 0}},   // 2
+    {{false, 0}, {true, -1}},  // 3
+    {{true, 1}, {true, 1}},    // 4
+    {{false, 0}, {true, 0}},   // 5
+    {{true, 0}, {true, -1}},   // 6
+    {{false, 0}, {true, -1}},  // 7
+};
+
+void blend_clipped(const CapsuleRenderer::Target& t, int64_t x, int64_t y, int32_t alpha) {
+    if (alpha == 0) return;  // level 0 leaves the pixel as it is
+    x += t.offX;
+    y += t.offY;
+    if (!t.clip.contains(x, y) || x < 0 || y < 0 || x >= t.canvas.width || y >= t.canvas.height) return;
+    uint16_t* p = t.canvas.at(static_cast<int32_t>(x), static_cast<int32_t>(y));
+    *p = blend565(*p, t.edgeColor, alpha);
+}
+
+/* The octant routine: the major axis is walked pixel by pixel from the start
+ * to the end point (major + 1 pixels); the pixel on the line gets 32 - a and
+ * its neighbour one step further along the minor axis gets a, with
+ * a = e * 32 / major. Only steps whose major coordinate can be seen are
+ * walked. */
+template <int Octant>
+void outline_octant(const CapsuleRenderer::Target& t, const CapsuleRenderer::Edge& edge) {
+    constexpr bool x_major = Octant < 4;
+    constexpr int sx = (Octant == 2 || Octant == 3 || Octant == 5 || Octant == 7) ? -1 : 1;
+    constexpr int sy = (Octant == 1 || Octant == 3 || Octant == 6 || Octant == 7) ? -1 : 1;
+    const int64_t major = x_major ? edge.adx : edge.ady;
+    const int64_t minor = x_major ? edge.ady : edge.adx;
+    const int64_t lo = x_major ? int64_t{std::max(t.clip.left, 0)} - t.offX
+                               : int64_t{std::max(t.clip.top, 0)} - t.offY;
+    const int64_t hi = x_major ? int64_t{std::min(t.clip.right, t.canvas.width - 1)} - t.offX
+                               : int64_t{std::min(t.clip.bottom, t.canvas.height - 1)} - t.offY;
+    int64_t k, k_last;
+    if (!steps_within(x_major ? edge.x0 : edge.y0, x_major ? sx : sy, major, lo, hi, k, k_last)) return;
+    int64_t e = (k * minor) % major;
+    int64_t moved = (k * minor) / major;
+    for (; k <= k_last; ++k) {
+        const int32_t a = static_cast<int32_t>((e * 32) / major);
+        if (x_major) {
+            const int64_t x = edge.x0 + sx * k, y = edge.y0 + sy * moved;
+            blend_clipped(t, x, y, 32 - a);
+            blend_clipped(t, x, y + sy, a);
+        } else {
+            const int64_t x = edge.x0 + sx * moved, y = edge.y0 + sy * k;
+            blend_clipped(t, x, y, 32 - a);
+            blend_clipped(t, x + sx, y, a);
+        }
+        e += minor;
+        if (e >= major) {
+            e -= major;
+            ++moved;
+        }
+    }
+}
+
+constexpr CapsuleRenderer::OctantRoutine kOctantRoutines[8] = {
+    outline_octant<0>, outline_octant<1>, outline_octant<2>, outline_octant<3>,
+    outline_octant<4>, outline_octant<5>, outline_octant<6>, outline_octant<7>,
+};
+
+}  // namespace
+
+int edge_octant(int32_t sdx, int32_t sdy) {
+    const int64_t adx = std::abs(int64_t{sdx}), ady = std::abs(int64_t{sdy});
+    if (adx >= ady) return sdx >= 0 ? (sdy >= 0 ? 0 : 1) : (sdy >= 0 ? 2 : 3);
+    return sdy >= 0 ? (sdx >= 0 ? 4 : 5) : (sdx >= 0 ? 6 : 7);
+}
+
+CapsulePolygon capsule_polygon(POINT a, POINT b, int radius) {
+    if (a.x > b.x) std::swap(a, b);
+    const double w = radius < 0 ? 0.0 : radius;
+    /* dx >= 0, so the angle lies within -90 ... 90 degrees and the index
+     * within 359 ... 450; the last point used is 360 degrees further on. */
+    const double angle = std::atan2(static_cast<double>(b.y) - a.y, static_cast<double>(b.x) - a.x);
+    const int theta = static_cast<int>(angle * 57.29578 + 360.0) + 90;
+
+    POINT p[12];
+    for (int k = 0; k < 6; ++k) {
+        const int i = theta + 36 * k, j = theta + 180 + 36 * k;
+        p[k] = POINT{truncate_coordinate(table_cos(i) * w + a.x), truncate_coordinate(table_sin(i) * w + a.y)};
+        p[6 + k] = POINT{truncate_coordinate(table_cos(j) * w + b.x), truncate_coordinate(table_sin(j) * w + b.y)};
+    }
+    int start = 0;
+    for (int k = 1; k < 6; ++k)
+        if (p[k].x < p[start].x) start = k;
+
+    CapsulePolygon out;
+    for (int i = 0; i < 12; ++i) out[i] = p[(start + i) % 12];
+    out[12] = out[0];
+    return out;
+}
+
+CapsuleRenderer::CapsuleRenderer(const Canvas& canvas, const ClipBox& clip, int32_t offX, int32_t offY,
+                                 uint16_t edgeColor)
+    : target_{canvas, clip, offX, offY, edgeColor}, edge_{-1, 0, 0, 0, 0, 0, 0, 0, 0} {}
+
+void CapsuleRenderer::draw_segment(POINT a, POINT b, int radius, uint16_t fillColor) {
+    const CapsulePolygon poly = capsule_polygon(a, b, radius);
+    fill(poly, fillColor);
+    outline(poly);
+}
+
+bool CapsuleRenderer::set_up_edge(POINT from, POINT to) {
+    edge_.x0 = from.x;
+    edge_.y0 = from.y;
+    edge_.x1 = to.x;
+    edge_.y1 = to.y;
+    edge_.sdx = to.x - from.x;
+    edge_.sdy = to.y - from.y;
+    edge_.adx = edge_.sdx < 0 ? -edge_.sdx : edge_.sdx;
+    edge_.ady = edge_.sdy < 0 ? -edge_.sdy : edge_.sdy;
+    if (edge_.adx == 0 && edge_.ady == 0) {
+        edge_.octant = -1;
+        return false;
+    }
+    edge_.octant = edge_octant(edge_.sdx, edge_.sdy);
+    return true;
+}
+
+/* Writes the current edge's rows into the chain's table for the columns of
+ * the window [window_start, window_start + kCapsuleColumns). */
+void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start) {
+    const Edge& e = edge_;
+    const ColumnRule rule = kColumnRules[e.octant][chain];
+    if (!rule.writes) return;
+    int32_t* table = chain == 0 ? first_ : last_;
+    const int64_t lo = window_start, hi = int64_t{window_start} + kCapsuleColumns - 1;
+    const int sx = e.sdx >= 0 ? 1 : -1, sy = e.sdy >= 0 ? 1 : -1;
+
+    if (e.octant < 4) {  // x-major: every column of the edge
+        int64_t k, k_last;
+        if (!steps_within(e.x0, sx, e.adx, lo, hi, k, k_last)) return;
+        int64_t err = (k * e.ady) % e.adx;
+        int64_t y = e.y0 + sy * ((k * e.ady) / e.adx);
+        for (; k <= k_last; ++k) {
+            table[e.x0 + sx * k - lo] = static_cast<int32_t>(y + rule.bias);
+            err += e.ady;
+            if (err >= e.adx) {
+                err -= e.adx;
+                y += sy;
+            }
+        }
+        return;
+    }
+
+    // y-major: the start column, then each column the walk steps into.
+    if (e.x0 >= lo && e.x0 <= hi) table[e.x0 - lo] = e.y0;
+    int64_t j, j_last;  // column steps 1 ... adx that land in the window
+    if (e.adx == 0 || !steps_within(e.x0, sx, e.adx, lo, hi, j, j_last)) return;
+    j = std::max<int64_t>(j, 1);
+    if (j > j_last) return;
+    // Step j happens in the first row iteration k with (k + 1) * adx >= j * ady.
+    int64_t k = (j * e.ady + e.adx - 1) / e.adx - 1;
+    int64_t err = (k * e.adx) % e.ady;
+    int64_t x = e.x0 + sx * (j - 1);
+    for (; k <= e.ady; ++k) {
+        err += e.adx;
+        if (err >= e.ady) {
+            err -= e.ady;
+            x += sx;
+            table[x - lo] = static_cast<int32_t>(e.y0 + sy * k + rule.bias);
+            if (++j > j_last) return;
+        }
+    }
+}
+
+void CapsuleRenderer::fill_window(const CapsulePolygon& poly, int32_t window_start, int32_t window_end,
+                                  uint16_t color) {
+    const int32_t columns = window_end - window_start + 1;
+    std::fill(first_, first_ + columns, 0);  // an unwritten column stays an empty span
+    std::fill(last_, last_ + columns, -1);
+    for (int i = 0; i < 12; ++i)
+        if (set_up_edge(poly[i], poly[i + 1])) walk_fill_edge(i < 6 ? 0 : 1, window_start);
+
+    const Target& t = target_;
+    for (int32_t c = 0; c < columns; ++c) {
+        const int64_t x = int64_t{window_start} + c + t.offX;
+        const int64_t top = int64_t{first_[c]} + t.offY;
+        const int64_t bottom = int64_t{last_[c]} + t.offY;
+        if (x < t.clip.left || x > t.clip.right || top > t.clip.bottom || bottom < t.clip.top || bottom < top)
+            continue;
+        // Cut to the clip rows; an upside-down clip box lets nothing through.
+        const int64_t cut_top = std::max<int64_t>(top, t.clip.top);
+        const int64_t cut_bottom = std::min<int64_t>(bottom, t.clip.bottom);
+        if (cut_top <= cut_bottom)
+            vspan(t.canvas, static_cast<int32_t>(x), static_cast<int32_t>(cut_top), static_cast<int32_t>(cut_bottom),
+                  color);
+    }
+}
+
+void CapsuleRenderer::fill(const CapsulePolygon& poly, uint16_t color) {
+    const Target& t = target_;
+    // Columns of the capsule that can be seen: inside the clip box and the screen.
+    const int64_t visible_lo = int64_t{std::max(t.clip.left, 0)} - t.offX;
+    const int64_t visible_hi = int64_t{std::min(t.clip.right, t.canvas.width - 1)} - t.offX;
+    const int64_t lo = std::max<int64_t>(poly[0].x, visible_lo);
+    const int64_t hi = std::min<int64_t>(poly[6].x, visible_hi);
+    for (int64_t start = lo; start <= hi; start += kCapsuleColumns)
+        fill_window(poly, static_cast<int32_t>(start),
+                    static_cast<int32_t>(std::min<int64_t>(hi, start + kCapsuleColumns - 1)), color);
+}
+
+void CapsuleRenderer::outline_edge(POINT from, POINT to) {
+    if (set_up_edge(from, to)) kOctantRoutines[edge_.octant](target_, edge_);
+}
+
+void CapsuleRenderer::outline(const CapsulePolygon& poly) {
+    for (int i = 0; i < 12; ++i) outline_edge(poly[i], poly[i + 1]);
+}
+
+}  // namespace kesra

@@ -1,0 +1,98 @@
+/* capsule.h - the capsule renderer of the anti-aliased map lines: a segment
+ * becomes a 13-point polygon (two half circles of 6 points, closed), filled
+ * one vertical span per column and edged with a 32-level anti-aliased
+ * outline. Every drawn pixel is moved by the offset and then kept only when
+ * it lies inside the clip box (all four edges inclusive) and the screen. */
+#ifndef KESRA_DRAW_CAPSULE_H
+#define KESRA_DRAW_CAPSULE_H
+
+#include <array>
+#include <cstdint>
+
+#include "canvas.h"
+#include "wintypes.h"
+
+namespace kesra {
+
+/* A clip rectangle with all four edges inclusive. */
+struct ClipBox {
+    int32_t left, top, right, bottom;
+
+    static ClipBox of(const RECT& rc) { return ClipBox{rc.left, rc.top, rc.right, rc.bottom}; }
+    bool contains(int64_t x, int64_t y) const { return x >= left && x <= right && y >= top && y <= bottom; }
+};
+
+/* The capsule polygon: output point 0 is its leftmost point, output point 6
+ * the far end of the first chain (its rightmost point), point 12 repeats 0. */
+using CapsulePolygon = std::array<POINT, 13>;
+
+/* Capsule points are kept within +-kCapsuleCoordLimit so that every extent
+ * and error term of the walks fits in 32 bits; such points are far off any
+ * screen, so a road that reaches them is only bent where nobody sees it. */
+constexpr int32_t kCapsuleCoordLimit = 1 << 28;
+
+/* The capsule of radius `radius` round the segment a-b (negative radii count
+ * as 0). The half circles are 6 table points 36 degrees apart, starting a
+ * quarter turn from the segment's direction; the polygon starts at the
+ * leftmost point of the first end's half circle, the earlier one on ties. */
+CapsulePolygon capsule_polygon(POINT a, POINT b, int radius);
+
+/* Column tables: the first and the last row of each column's span, counted
+ * from the window's first column. Capsules wider than this are filled in
+ * windows of this many columns, only where they can be seen. */
+constexpr int kCapsuleColumns = 2000;
+
+/* Octants of an edge, from the signs of its extents and its major axis:
+ * 0-3 x-major (0: +x +y, 1: +x -y, 2: -x +y, 3: -x -y), 4-7 y-major
+ * (4: +y +x, 5: +y -x, 6: -y +x, 7: -y -x); a zero extent counts as +. */
+int edge_octant(int32_t sdx, int32_t sdy);
+
+class CapsuleRenderer {
+public:
+    CapsuleRenderer(const Canvas& canvas, const ClipBox& clip, int32_t offX, int32_t offY,
+                    uint16_t edgeColor);
+
+    /* Fill then outline, as every map line segment is drawn. */
+    void draw_segment(POINT a, POINT b, int radius, uint16_t fillColor);
+
+    /* The solid fill: chain 0->6 gives each column's first row, chain 6->12
+     * its last row; one vertical span per column, clipped. */
+    void fill(const CapsulePolygon& poly, uint16_t color);
+
+    /* The 12 edges of the polygon, each walked by its octant routine. */
+    void outline(const CapsulePolygon& poly);
+
+    /* One anti-aliased edge (the polygon's outline is made of these). */
+    void outline_edge(POINT from, POINT to);
+
+    /* What an octant routine sees: the renderer's target and the current
+     * edge. Public so that the routines can be plain functions in a table. */
+    struct Target {
+        Canvas canvas;
+        ClipBox clip;
+        int32_t offX, offY;
+        uint16_t edgeColor;
+    };
+    struct Edge {
+        int octant;  // -1 when no edge is set up
+        int32_t adx, ady;
+        int32_t x0, y0, x1, y1;
+        int32_t sdx, sdy;
+    };
+    using OctantRoutine = void (*)(const Target& target, const Edge& edge);
+
+private:
+    bool set_up_edge(POINT from, POINT to);
+    void walk_fill_edge(int chain, int32_t window_start);
+    void fill_window(const CapsulePolygon& poly, int32_t window_start, int32_t window_end,
+                     uint16_t color);
+
+    Target target_;
+    Edge edge_;
+    int32_t first_[kCapsuleColumns];
+    int32_t last_[kCapsuleColumns];
+};
+
+}  // namespace kesra
+
+#endif

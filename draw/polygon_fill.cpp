@@ -1,0 +1,199 @@
+/* polygon_fill.cpp - the scan fill. Edge x positions are fixed point with 12
+ * fractional bits (held in 64 bits so that far-off vertices cannot wrap); an
+ * edge covers rows yTop ... yBottom - 1. The active list is ordered only when
+ * an edge joins it; each pair of active edges gives a span that leaves out its
+ * left pixel (column floor(x)) except at column 0. */
+#include <algorithm>
+#include <memory>
+#include <new>
+
+#include "polygon.h"
+#include "span_row.h"
+
+namespace kesra {
+
+namespace {
+
+constexpr int kFixedShift = 12;
+constexpr int kStaticEdges = 2000;
+
+struct Edge {
+    int32_t yTop;
+    int32_t yBottom;
+    int64_t x;     // on the current scan line, 12 fractional bits
+    int64_t dxdy;  // step per scan line, 12 fractional bits
+    Edge* prev;
+    Edge* next;
+};
+
+/* The edge records and the sorted pointers (terminated by a null) of one fill
+ * variant; a polygon with more edges takes a buffer of its own for the call. */
+struct EdgeTables {
+    Edge edges[kStaticEdges];
+    Edge* sorted[kStaticEdges + 2];
+};
+
+EdgeTables colour_tables;
+EdgeTables pattern_tables;
+
+struct EdgeStore {
+    Edge* edges = nullptr;
+    Edge** sorted = nullptr;
+    std::unique_ptr<Edge[]> big_edges;
+    std::unique_ptr<Edge*[]> big_sorted;
+
+    bool take(EdgeTables& tables, int64_t count) {
+        if (count <= kStaticEdges) {
+            edges = tables.edges;
+            sorted = tables.sorted;
+            return true;
+        }
+        big_edges.reset(new (std::nothrow) Edge[count]);
+        big_sorted.reset(new (std::nothrow) Edge*[count + 2]);
+        edges = big_edges.get();
+        sorted = big_sorted.get();
+        return edges && sorted;
+    }
+};
+
+int64_t count_sloped_edges(const POINT* pts, int n) {
+    int64_t count = 0;
+    for (int i = 0; i < n; ++i)
+        if (pts[i].y != pts[i == 0 ? n - 1 : i - 1].y) ++count;
+    return count;
+}
+
+/* Each vertex with the one before it (the first with the last); the edges
+ * come back sorted by yTop, then x, then dxdy, null-terminated. */
+int64_t build_edges(const POINT* pts, int n, Edge* edges, Edge** sorted) {
+    int64_t count = 0;
+    for (int i = 0; i < n; ++i) {
+        const POINT& cur = pts[i];
+        const POINT& prev = pts[i == 0 ? n - 1 : i - 1];
+        if (cur.y == prev.y) continue;
+        Edge& e = edges[count];
+        const POINT& upper = cur.y < prev.y ? cur : prev;
+        e.yTop = std::min(cur.y, prev.y);
+        e.yBottom = std::max(cur.y, prev.y);
+        e.x = static_cast<int64_t>(upper.x) * (int64_t{1} << kFixedShift);
+        e.dxdy = (int64_t{prev.x} - cur.x) * (int64_t{1} << kFixedShift) / (int64_t{prev.y} - cur.y);
+        e.prev = e.next = nullptr;
+        sorted[count] = &e;
+        ++count;
+    }
+    std::sort(sorted, sorted + count, [](const Edge* a, const Edge* b) {
+        if (a->yTop != b->yTop) return a->yTop < b->yTop;
+        if (a->x != b->x) return a->x < b->x;
+        return a->dxdy < b->dxdy;
+    });
+    sorted[count] = nullptr;
+    return count;
+}
+
+/* The active edges, kept in the order in which they joined. */
+struct ActiveList {
+    Edge* head = nullptr;
+
+    /* Before the first edge further right, or level with it and not steeper
+     * to the left. */
+    void insert(Edge* e) {
+        Edge* before = nullptr;
+        Edge* at = head;
+        while (at && !(at->x > e->x || (at->x == e->x && at->dxdy >= e->dxdy))) {
+            before = at;
+            at = at->next;
+        }
+        e->prev = before;
+        e->next = at;
+        if (at) at->prev = e;
+        if (before)
+            before->next = e;
+        else
+            head = e;
+    }
+
+    void remove_ended(int64_t y) {
+        for (Edge* e = head; e;) {
+            Edge* next = e->next;
+            if (y >= e->yBottom) {
+                if (e->prev)
+                    e->prev->next = next;
+                else
+                    head = next;
+                if (next) next->prev = e->prev;
+            }
+            e = next;
+        }
+    }
+
+    /* Only edges that have a partner move on: an odd last edge stays put. */
+    void advance_pairs(int64_t rows) {
+        for (Edge* a = head; a && a->next; a = a->next->next) {
+            a->x += a->dxdy * rows;
+            a->next->x += a->next->dxdy * rows;
+        }
+    }
+
+    int64_t first_end() const {
+        int64_t end = INT64_MAX;
+        for (const Edge* e = head; e; e = e->next) end = std::min<int64_t>(end, e->yBottom);
+        return end;
+    }
+};
+
+/* Rows above the screen draw nothing, so the walk jumps from one change of
+ * the active list to the next there; rows below the screen are not walked. */
+template <class SpanFn>
+void walk_scan_lines(const Canvas& c, Edge* const* sorted, SpanFn span) {
+    if (!sorted[0]) return;
+    int64_t y = sorted[0]->yTop;
+    ActiveList active;
+    while (true) {
+        while (*sorted && (*sorted)->yTop == y) active.insert(*sorted++);
+        active.remove_ended(y);
+        if (!active.head && !*sorted) return;
+        if (y >= c.height) return;
+        if (y < 0) {
+            int64_t next = std::min<int64_t>(active.first_end(), 0);
+            if (*sorted) next = std::min<int64_t>(next, (*sorted)->yTop);
+            active.advance_pairs(next - y);
+            y = next;
+            continue;
+        }
+        for (Edge* a = active.head; a && a->next; a = a->next->next) {
+            const int64_t xl = a->x >> kFixedShift, xr = a->next->x >> kFixedShift;
+            int64_t start = xl != 0 ? xl + 1 : 0, end = xr;
+            if (end > start && clamp_run(start, end, c.width))
+                span(static_cast<int32_t>(start), static_cast<int32_t>(end), static_cast<int32_t>(y));
+            a->x += a->dxdy;
+            a->next->x += a->next->dxdy;
+        }
+        ++y;
+    }
+}
+
+template <class SpanFn>
+void scan_fill_with(EdgeTables& tables, const Canvas& c, const POINT* pts, int n, SpanFn span) {
+    if (!pts || n < 2 || !c.origin) return;
+    EdgeStore store;
+    if (!store.take(tables, count_sloped_edges(pts, n))) return;
+    build_edges(pts, n, store.edges, store.sorted);
+    walk_scan_lines(c, store.sorted, span);
+}
+
+}  // namespace
+
+void scan_fill(const Canvas& c, const POINT* pts, int n, uint16_t color) {
+    scan_fill_with(colour_tables, c, pts, n, [&c, color](int32_t lo, int32_t hi, int32_t y) {
+        store_run(reinterpret_cast<uint8_t*>(c.at(lo, y)), c.xpitch, int64_t{hi} - lo + 1, color);
+    });
+}
+
+void scan_fill_pattern(const Canvas& c, const POINT* pts, int n, const Pattern& pattern) {
+    if (!pattern.usable()) return;
+    scan_fill_with(pattern_tables, c, pts, n, [&c, &pattern](int32_t lo, int32_t hi, int32_t y) {
+        store_pattern_run(c, lo, hi, y, pattern);
+    });
+}
+
+}  // namespace kesra

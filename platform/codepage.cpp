@@ -1,0 +1,187 @@
+/* codepage.cpp - WideCharToMultiByte and MultiByteToWideChar through glibc's
+ * iconv. Wide text is UTF-16 in the machine's byte order. Characters that do
+ * not convert become the default character ('?', or U+FFFD for UTF-8) unless
+ * the caller asked for failure; nothing is written past the caller's size. */
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "winapi.h"
+
+namespace {
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+constexpr const char* kUtf16 = "UTF-16BE";
+#else
+constexpr const char* kUtf16 = "UTF-16LE";
+#endif
+
+std::string charset_of_number(unsigned long number) {
+    if (number == CP_UTF8) return "UTF-8";
+    return "CP" + std::to_string(number);
+}
+
+/* The ANSI code page's iconv name: KESRA_ACP, a number or a name, else CP936. */
+const std::string& ansi_charset() {
+    static const std::string name = [] {
+        const char* chosen = std::getenv("KESRA_ACP");
+        if (!chosen || !*chosen) return std::string("CP936");
+        char* end = nullptr;
+        const unsigned long number = std::strtoul(chosen, &end, 10);
+        if (*end == '\0' && number != 0) return charset_of_number(number);
+        return std::string(chosen);
+    }();
+    return name;
+}
+
+std::string charset_of(UINT code_page) {
+    if (code_page == CP_ACP || code_page == CP_OEMCP) return ansi_charset();
+    return charset_of_number(code_page);
+}
+
+/* Converters are opened once per thread and direction: iconv_open is slow and
+ * a descriptor must not be shared between threads. */
+class ConverterCache {
+public:
+    ~ConverterCache() {
+        for (auto& entry : converters_) iconv_close(entry.second);
+    }
+    iconv_t get(const std::string& to, const std::string& from) {
+        const std::string key = from + '>' + to;
+        auto found = converters_.find(key);
+        if (found != converters_.end()) {
+            iconv(found->second, nullptr, nullptr, nullptr, nullptr);  // initial shift state
+            return found->second;
+        }
+        iconv_t cd = iconv_open(to.c_str(), from.c_str());
+        if (cd == reinterpret_cast<iconv_t>(-1)) return cd;
+        converters_.emplace(key, cd);
+        return cd;
+    }
+
+private:
+    std::map<std::string, iconv_t> converters_;
+};
+
+iconv_t converter(const std::string& to, const std::string& from) {
+    thread_local ConverterCache cache;
+    return cache.get(to, from);
+}
+
+/* Converts in_bytes bytes; an unconvertible unit of unit_bytes is replaced by
+ * replacement (and counted in *replaced) or, when strict, fails. */
+bool convert(iconv_t cd, const char* in, size_t in_bytes, size_t unit_bytes,
+             const std::string& replacement, bool strict, std::string& out, int* replaced) {
+    out.clear();
+    char buffer[1024];
+    char* input = const_cast<char*>(in);
+    size_t left = in_bytes;
+    while (left > 0) {
+        char* output = buffer;
+        size_t room = sizeof buffer;
+        const size_t result = iconv(cd, &input, &left, &output, &room);
+        const int error = errno;
+        out.append(buffer, static_cast<size_t>(output - buffer));
+        if (result != static_cast<size_t>(-1)) continue;
+        if (error == E2BIG) continue;
+        if (error != EILSEQ && error != EINVAL) return false;
+        if (strict) return false;
+        // A unit that does not convert (or a sequence cut short at the end).
+        out += replacement;
+        ++*replaced;
+        const size_t skip = left < unit_bytes ? left : unit_bytes;
+        input += skip;
+        left -= skip;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    char* output = buffer;
+    size_t room = sizeof buffer;
+    iconv(cd, nullptr, nullptr, &output, &room);  // any closing shift sequence
+    out.append(buffer, static_cast<size_t>(output - buffer));
+    return true;
+}
+
+/* Copies a result to the caller's buffer: the size needed when out_size is 0. */
+template <typename Char>
+int deliver(const std::basic_string<Char>& result, Char* out, int out_size) {
+    if (result.size() > 0x7FFFFFFF) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    const int needed = static_cast<int>(result.size());
+    if (out_size == 0) return needed;
+    if (!out || needed > out_size) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    std::memcpy(out, result.data(), result.size() * sizeof(Char));
+    return needed;
+}
+
+}  // namespace
+
+extern "C" int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR text, int length,
+                                   LPSTR out, int out_size, LPCSTR default_char,
+                                   BOOL* used_default_char) {
+    if (used_default_char) *used_default_char = FALSE;
+    if (!text || length == 0 || length < -1 || out_size < 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    size_t units = 0;
+    if (length == -1) {
+        while (text[units]) ++units;
+        ++units;  // the terminator is converted too
+    } else {
+        units = static_cast<size_t>(length);
+    }
+    const std::string to = charset_of(code_page);
+    iconv_t cd = converter(to, kUtf16);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const bool utf8 = to == "UTF-8";
+    const std::string replacement = utf8 ? "\xEF\xBF\xBD" : default_char ? default_char : "?";
+    const bool strict = utf8 && (flags & WC_ERR_INVALID_CHARS);
+    std::string result;
+    int replaced = 0;
+    if (!convert(cd, reinterpret_cast<const char*>(text), units * 2, 2, replacement, strict, result,
+                 &replaced)) {
+        SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+        return 0;
+    }
+    if (used_default_char && replaced) *used_default_char = TRUE;
+    return deliver(result, out, out_size);
+}
+
+extern "C" int MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text, int length,
+                                   LPWSTR out, int out_size) {
+    if (!text || length == 0 || length < -1 || out_size < 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const size_t bytes = length == -1 ? std::strlen(text) + 1 : static_cast<size_t>(length);
+    const std::string from = charset_of(code_page);
+    iconv_t cd = converter(kUtf16, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const char16_t substitute = from == "UTF-8" ? u'\uFFFD' : u'?';
+    std::string replacement(reinterpret_cast<const char*>(&substitute), 2);
+    std::string result;
+    int replaced = 0;
+    if (!convert(cd, text, bytes, 1, replacement, (flags & MB_ERR_INVALID_CHARS) != 0, result,
+                 &replaced)) {
+        SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+        return 0;
+    }
+    std::u16string wide(result.size() / 2, u'\0');
+    std::memcpy(&wide[0], result.data(), wide.size() * 2);
+    return deliver(wide, out, out_size);
+}

@@ -1,0 +1,483 @@
+// The image module: byte order of decoded pixels (A, R, G, B), the stack of
+// images and its 1024-record limit, round trips through BMP, JPEG and PNG,
+// zlib blocks, and files that are cut short or lie in their headers.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "image/ql_module.h"
+#include "kesra.h"
+#include "png565.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+std::vector<std::u16string> g_messages;
+void capture_message(const WCHAR* text) { g_messages.emplace_back(text); }
+
+class ImageModule : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QLConstructor();
+        g_messages.clear();
+        HostSetMessageHandler(capture_message);
+    }
+    void TearDown() override {
+        QLDestructor();
+        HostSetMessageHandler(nullptr);
+    }
+    std::string path(const char* name) const { return ::testing::TempDir() + "ql_" + name; }
+    static std::u16string wide(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+    int load(const std::string& file, int type) { return QLLoad(wide(file).c_str(), type); }
+    int save(const std::string& file, int type) { return QLSave(wide(file).c_str(), type); }
+    static int from_memory(const std::vector<uint8_t>& data, int type) {
+        return kesra::ql::load_resource(data.data(), data.size(), type);
+    }
+};
+
+void write_file(const std::string& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+Bytes read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+/* A PNG in memory, written by libpng with the given colour type and rows. */
+struct PngSpec {
+    uint32_t width = 1, height = 1;
+    int colour = PNG_COLOR_TYPE_RGB_ALPHA, depth = 8;
+    Bytes rows;  // packed rows as libpng takes them
+    std::vector<png_color> palette;
+    Bytes trns;
+};
+
+void append_png(png_structp png, png_bytep data, png_size_t length) {
+    auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+Bytes make_png(const PngSpec& spec) {
+    Bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        ADD_FAILURE() << "libpng refused the test image";
+        png_destroy_write_struct(&png, &info);
+        return {};
+    }
+    png_set_write_fn(png, &out, append_png, nullptr);
+    png_set_IHDR(png, info, spec.width, spec.height, spec.depth, spec.colour, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (!spec.palette.empty())
+        png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
+    if (!spec.trns.empty())
+        png_set_tRNS(png, info, spec.trns.data(), static_cast<int>(spec.trns.size()), nullptr);
+    png_write_info(png, info);
+    const size_t row_bytes = spec.rows.size() / spec.height;
+    for (uint32_t y = 0; y < spec.height; ++y)
+        png_write_row(png, const_cast<png_bytep>(spec.rows.data() + y * row_bytes));
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+Bytes current_pixels() {
+    const BYTE* p = QLGetPixelData();
+    return p ? Bytes(p, p + size_t{QLGetWidth()} * QLGetHeight() * 4) : Bytes{};
+}
+
+TEST_F(ImageModule, RgbaPixelReadsBackAlphaFirst) {
+    PngSpec spec;
+    spec.rows = {10, 20, 30, 40};
+    const std::string file = path("rgba.png");
+    write_file(file, make_png(spec));
+    ASSERT_EQ(load(file, QL_TYPE_PNG), 1);
+    EXPECT_EQ(current_pixels(), (Bytes{40, 10, 20, 30}));
+    EXPECT_EQ(QLGetPixelDepth(), 32);
+    EXPECT_EQ(QLIsAlpha(), 1);
+    EXPECT_EQ(QLGetAlphaLevel(), 255);
+    QLReleaseLastImage();
+
+    // From memory the same pixel, but only a tRNS chunk sets the alpha flag.
+    const Bytes data = make_png(spec);
+    ASSERT_EQ(QLLoadResource(data.data(), QL_TYPE_PNG), 1);
+    EXPECT_EQ(current_pixels(), (Bytes{40, 10, 20, 30}));
+    EXPECT_EQ(QLIsAlpha(), 0);
+}
+
+TEST_F(ImageModule, PaletteTakesAlphaFromTrns) {
+    PngSpec spec;
+    spec.width = 3;
+    spec.colour = PNG_COLOR_TYPE_PALETTE;
+    spec.palette = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}};
+    spec.trns = {0, 128};  // index 2 has no entry: opaque
+    spec.rows = {2, 1, 0};
+    const Bytes data = make_png(spec);
+    ASSERT_EQ(from_memory(data, QL_TYPE_PNG), 1);
+    EXPECT_EQ(current_pixels(), (Bytes{255, 7, 8, 9, 128, 4, 5, 6, 0, 1, 2, 3}));
+    EXPECT_EQ(QLGetPixelDepth(), 8);
+    EXPECT_EQ(QLIsAlpha(), 1);
+}
+
+TEST_F(ImageModule, OtherColourTypesBecomeOpaqueArgb) {
+    PngSpec grey16;  // 16-bit grey: pixel depth 16, high bytes kept
+    grey16.width = 2;
+    grey16.colour = PNG_COLOR_TYPE_GRAY;
+    grey16.depth = 16;
+    grey16.rows = {0x12, 0x34, 0xAB, 0xCD};
+    ASSERT_EQ(from_memory(make_png(grey16), QL_TYPE_PNG), 1);
+    EXPECT_EQ(current_pixels(), (Bytes{255, 0x12, 0x12, 0x12, 255, 0xAB, 0xAB, 0xAB}));
+    EXPECT_EQ(QLGetPixelDepth(), 16);
+
+    PngSpec rgb;  // 24-bit with a tRNS colour: that colour alone is transparent
+    rgb.width = 2;
+    rgb.colour = PNG_COLOR_TYPE_RGB;
+    rgb.rows = {1, 2, 3, 9, 9, 9};
+    Bytes data = make_png(rgb);
+    ASSERT_EQ(from_memory(data, QL_TYPE_PNG), 1);
+    EXPECT_EQ(current_pixels(), (Bytes{255, 1, 2, 3, 255, 9, 9, 9}));
+    EXPECT_EQ(QLGetPixelDepth(), 24);
+
+    PngSpec bits;  // 2-bit palette, four pixels in one byte
+    bits.width = 4;
+    bits.colour = PNG_COLOR_TYPE_PALETTE;
+    bits.depth = 2;
+    bits.palette = {{0, 0, 0}, {10, 10, 10}, {20, 20, 20}, {30, 30, 30}};
+    bits.rows = {0x1B};  // indices 0, 1, 2, 3
+    ASSERT_EQ(from_memory(make_png(bits), QL_TYPE_PNG), 1);
+    EXPECT_EQ(current_pixels(), (Bytes{255, 0, 0, 0, 255, 10, 10, 10, 255, 20, 20, 20, 255, 30, 30, 30}));
+}
+
+TEST_F(ImageModule, InstalledPngMatchesAnotherReader) {
+    const std::string file = "/usr/share/gitweb/static/git-logo.png";  // package gitweb
+    kesra::devutil::RgbaImage reference;
+    if (!kesra::devutil::read_png_rgba(file, reference)) GTEST_SKIP() << file << " is not installed";
+    ASSERT_EQ(load(file, QL_TYPE_PNG), 1);
+    ASSERT_EQ(QLGetWidth(), static_cast<DWORD>(reference.width));
+    ASSERT_EQ(QLGetHeight(), static_cast<DWORD>(reference.height));
+    const Bytes argb = current_pixels();
+    for (size_t i = 0; i < argb.size(); i += 4) {
+        ASSERT_EQ(argb[i], reference.rgba[i + 3]) << i;
+        ASSERT_EQ(argb[i + 1], reference.rgba[i]) << i;
+        ASSERT_EQ(argb[i + 2], reference.rgba[i + 1]) << i;
+        ASSERT_EQ(argb[i + 3], reference.rgba[i + 2]) << i;
+    }
+}
+
+TEST_F(ImageModule, LoadsStackAndReleasesPop) {
+    PngSpec spec;
+    spec.rows = {1, 2, 3, 4};
+    const Bytes first = make_png(spec);
+    spec.rows = {5, 6, 7, 8};
+    const Bytes second = make_png(spec);
+    ASSERT_EQ(from_memory(first, QL_TYPE_PNG), 1);
+    ASSERT_EQ(from_memory(second, QL_TYPE_PNG), 1);
+    EXPECT_EQ(current_pixels(), (Bytes{8, 5, 6, 7}));
+    QLSetAlphaLevel(7);
+    QLReleaseLastImage();
+    EXPECT_EQ(current_pixels(), (Bytes{4, 1, 2, 3}));
+    EXPECT_EQ(QLGetAlphaLevel(), 255);
+    QLReleaseLastImage();
+    EXPECT_EQ(QLGetPixelData(), nullptr);  // the stack is empty again
+    EXPECT_EQ(QLGetWidth(), 0u);
+    QLReleaseLastImage();  // nothing to pop
+    ASSERT_EQ(from_memory(second, QL_TYPE_PNG), 1);
+    EXPECT_EQ(current_pixels(), (Bytes{8, 5, 6, 7}));
+    QLSetTransactionImage(QL_MAX_IMAGES);  // outside the table: ignored
+    EXPECT_EQ(current_pixels(), (Bytes{8, 5, 6, 7}));
+}
+
+TEST_F(ImageModule, TheTableHoldsOnly1024Images) {
+    PngSpec spec;
+    spec.rows = {1, 2, 3, 4};
+    const Bytes data = make_png(spec);
+    for (int i = 0; i < QL_MAX_IMAGES; ++i) ASSERT_EQ(QLLoadResource(data.data(), QL_TYPE_PNG), 1) << i;
+    QLSetAlphaLevel(9);
+    EXPECT_EQ(QLLoadResource(data.data(), QL_TYPE_PNG), 0);
+    EXPECT_EQ(QLGetAlphaLevel(), 9);  // the last image is still current
+    for (int i = 0; i < QL_MAX_IMAGES; ++i) QLReleaseLastImage();
+    EXPECT_EQ(QLGetPixelData(), nullptr);
+    EXPECT_EQ(QLLoadResource(data.data(), QL_TYPE_PNG), 1);
+}
+
+TEST_F(ImageModule, DestructorFreesOnceOnly) {
+    PngSpec spec;
+    spec.rows = {1, 2, 3, 4};
+    ASSERT_EQ(from_memory(make_png(spec), QL_TYPE_PNG), 1);
+    QLDestructor();
+    EXPECT_EQ(QLGetPixelData(), nullptr);
+    QLReleaseLastImage();
+    QLDestructor();
+}
+
+TEST_F(ImageModule, PngMessages) {
+    EXPECT_EQ(load(path("missing.png"), QL_TYPE_PNG), 0);
+    const std::string file = path("text.png");
+    write_file(file, Bytes{'n', 'o', 't', ' ', 'a', ' ', 'p', 'n', 'g', '!'});
+    EXPECT_EQ(load(file, QL_TYPE_PNG), 0);
+    QLSIZE size{};
+    EXPECT_EQ(QLReadImageHeader(wide(file).c_str(), QL_TYPE_PNG, &size), 0);
+    EXPECT_EQ(g_messages, (std::vector<std::u16string>{u"opens file failed", u"not a PNG", u"not a PNG"}));
+    EXPECT_EQ(QLGetPixelData(), nullptr);
+}
+
+TEST_F(ImageModule, MissingBmpAndJpegFilesFailQuietly) {
+    EXPECT_EQ(load(path("missing.bmp"), QL_TYPE_BMP), 0);
+    EXPECT_EQ(load(path("missing.jpg"), QL_TYPE_JPEG), 0);
+    EXPECT_EQ(load(path("missing.jpg"), 7), 0);
+    EXPECT_TRUE(g_messages.empty());
+    EXPECT_EQ(QLGetPixelData(), nullptr);
+}
+
+/* A 3 x 2 test image: every pixel different. */
+Bytes three_by_two() {
+    return {255, 10, 20, 30, 255, 40, 50, 60, 255, 70, 80, 90,
+            255, 100, 110, 120, 255, 130, 140, 150, 255, 160, 170, 180};
+}
+
+void push_rgba_image(const Bytes& argb, uint32_t width, uint32_t height) {
+    kesra::ql::Image image;
+    ASSERT_TRUE(kesra::ql::allocate_pixels(image, width, height, 0));
+    std::memcpy(image.pixels, argb.data(), argb.size());
+    ASSERT_TRUE(kesra::ql::push_image(image));
+}
+
+TEST_F(ImageModule, BmpRoundTripPadsRowsToFourBytes) {
+    push_rgba_image(three_by_two(), 3, 2);
+    const std::string file = path("round.bmp");
+    ASSERT_EQ(save(file, QL_TYPE_BMP), 1);
+    const Bytes bytes = read_file(file);
+    ASSERT_EQ(bytes.size(), 54u + 2 * 12);
+    EXPECT_EQ(bytes[0], 'B');
+    EXPECT_EQ(bytes[10], 54);
+    EXPECT_EQ(bytes[28], 24);
+    // The bottom row is stored first, B, G, R, then 3 filler bytes.
+    EXPECT_EQ(Bytes(bytes.begin() + 54, bytes.begin() + 66),
+              (Bytes{120, 110, 100, 150, 140, 130, 180, 170, 160, 0, 0, 0}));
+    ASSERT_EQ(load(file, QL_TYPE_BMP), 1);
+    EXPECT_EQ(current_pixels(), three_by_two());
+    EXPECT_EQ(QLGetPixelDepth(), 24);
+    QLSIZE size{};
+    ASSERT_EQ(QLReadImageHeader(wide(file).c_str(), QL_TYPE_BMP, &size), 1);
+    EXPECT_EQ(size.dwWidth, 3u);
+    EXPECT_EQ(size.dwHeight, 2u);
+}
+
+TEST_F(ImageModule, PngRoundTripIsExact) {
+    Bytes argb = three_by_two();
+    argb[4] = 77;  // one translucent pixel
+    push_rgba_image(argb, 3, 2);
+    const std::string file = path("round.png");
+    ASSERT_EQ(save(file, QL_TYPE_PNG), 1);
+    ASSERT_EQ(load(file, QL_TYPE_PNG), 1);
+    EXPECT_EQ(current_pixels(), argb);
+    QLSIZE size{};
+    ASSERT_EQ(QLReadImageHeader(wide(file).c_str(), QL_TYPE_PNG, &size), 1);
+    EXPECT_EQ(size.dwWidth, 3u);
+}
+
+TEST_F(ImageModule, JpegRoundTripStaysClose) {
+    const uint32_t w = 32, h = 16;
+    Bytes argb(size_t{w} * h * 4);
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x) {
+            uint8_t* p = &argb[(y * w + x) * 4];
+            p[0] = 255, p[1] = static_cast<uint8_t>(x * 8), p[2] = static_cast<uint8_t>(y * 16), p[3] = 128;
+        }
+    push_rgba_image(argb, w, h);
+    const std::string file = path("round.jpg");
+    ASSERT_EQ(save(file, QL_TYPE_JPEG), 1);
+    ASSERT_EQ(load(file, QL_TYPE_JPEG), 1);
+    ASSERT_EQ(QLGetWidth(), w);
+    EXPECT_EQ(QLGetPixelDepth(), 24);
+    const Bytes back = current_pixels();
+    for (size_t i = 0; i < back.size(); ++i) {
+        if (i % 4 == 0) ASSERT_EQ(back[i], 255);
+        else ASSERT_NEAR(back[i], argb[i], 12) << i;
+    }
+    QLSIZE size{};
+    ASSERT_EQ(QLReadImageHeader(wide(file).c_str(), QL_TYPE_JPEG, &size), 1);
+    EXPECT_EQ(size.dwHeight, h);
+    // The same file from memory, and cut short: the end of data is refused.
+    const Bytes data = read_file(file);
+    ASSERT_EQ(QLLoadResource(data.data(), QL_TYPE_JPEG), 1);
+    EXPECT_EQ(current_pixels(), back);
+    EXPECT_EQ(from_memory(Bytes(data.begin(), data.begin() + data.size() / 2), QL_TYPE_JPEG), 0);
+}
+
+/* A BMP written by hand: 54-byte headers, optional palette, rows. */
+Bytes make_bmp(int32_t width, int32_t height, uint16_t bits, const Bytes& palette, const Bytes& rows,
+               uint32_t colours = 0) {
+    Bytes b(54, 0);
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    b[0] = 'B', b[1] = 'M';
+    put32(10, 54 + static_cast<uint32_t>(palette.size()));
+    put32(14, 40);
+    put32(18, static_cast<uint32_t>(width));
+    put32(22, static_cast<uint32_t>(height));
+    b[26] = 1;
+    b[28] = static_cast<uint8_t>(bits);
+    put32(46, colours);
+    b.insert(b.end(), palette.begin(), palette.end());
+    b.insert(b.end(), rows.begin(), rows.end());
+    return b;
+}
+
+TEST_F(ImageModule, BmpPaletteAnd555Pixels) {
+    const std::string file = path("pal.bmp");
+    // 2 x 2, 8-bit, two palette entries; rows of 4 bytes, bottom row first.
+    write_file(file, make_bmp(2, 2, 8, {1, 2, 3, 0, 4, 5, 6, 0}, {1, 0, 0, 0, 0, 1, 0, 0}, 2));
+    ASSERT_EQ(load(file, QL_TYPE_BMP), 1);
+    EXPECT_EQ(current_pixels(), (Bytes{255, 3, 2, 1, 255, 6, 5, 4, 255, 6, 5, 4, 255, 3, 2, 1}));
+    EXPECT_EQ(QLGetPixelDepth(), 8);
+
+    // 16-bit RGB555: full channels become 0xFF, 0x0421 is 8, 8, 8.
+    write_file(file, make_bmp(2, 1, 16, {}, {0xFF, 0x7F, 0x21, 0x04}));
+    ASSERT_EQ(load(file, QL_TYPE_BMP), 1);
+    EXPECT_EQ(current_pixels(), (Bytes{255, 255, 255, 255, 255, 8, 8, 8}));
+
+    // Rows stored top-down (negative height).
+    write_file(file, make_bmp(1, -2, 24, {}, {1, 2, 3, 0, 4, 5, 6, 0}));
+    ASSERT_EQ(load(file, QL_TYPE_BMP), 1);
+    EXPECT_EQ(current_pixels(), (Bytes{255, 3, 2, 1, 255, 6, 5, 4}));
+}
+
+TEST_F(ImageModule, TruncatedFilesFailWithoutARecord) {
+    push_rgba_image(three_by_two(), 3, 2);
+    const std::string names[] = {path("cut.bmp"), path("cut.png"), path("cut.jpg")};
+    const int types[] = {QL_TYPE_BMP, QL_TYPE_PNG, QL_TYPE_JPEG};
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(save(names[i], types[i]), 1);
+        const Bytes whole = read_file(names[i]);
+        for (size_t cut : {size_t{0}, size_t{10}, size_t{40}, whole.size() - 10, whole.size() - 1}) {
+            write_file(names[i], Bytes(whole.begin(), whole.begin() + cut));
+            EXPECT_EQ(load(names[i], types[i]), 0) << names[i] << " cut at " << cut;
+            EXPECT_EQ(QLGetWidth(), 3u);  // the earlier image is still current
+        }
+    }
+}
+
+void put_be32(Bytes& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+}
+
+TEST_F(ImageModule, LyingHeadersAreRefused) {
+    // A BMP claiming 2^31 - 1 columns.
+    EXPECT_EQ(from_memory({}, QL_TYPE_BMP), 0);
+    const std::string bmp = path("lie.bmp");
+    write_file(bmp, make_bmp(0x7FFFFFFF, 2, 24, {}, {1, 2, 3, 4}));
+    EXPECT_EQ(load(bmp, QL_TYPE_BMP), 0);
+    write_file(bmp, make_bmp(2, 2, 8, {}, {1, 2, 3, 4}, 0xFFFFFFF0u));  // a huge palette
+    EXPECT_EQ(load(bmp, QL_TYPE_BMP), 0);
+
+    // A PNG whose IHDR (with a correct CRC) claims 100000 x 100000 pixels.
+    PngSpec spec;
+    spec.rows = {1, 2, 3, 4};
+    Bytes png = make_png(spec);
+    put_be32(png, 16, 100000);
+    put_be32(png, 20, 100000);
+    put_be32(png, 29, static_cast<uint32_t>(crc32(0, png.data() + 12, 17)));
+    EXPECT_EQ(from_memory(png, QL_TYPE_PNG), 0);
+
+    // A JPEG whose frame header claims 60000 x 60000 pixels.
+    push_rgba_image(three_by_two(), 3, 2);
+    const std::string jpg = path("lie.jpg");
+    ASSERT_EQ(save(jpg, QL_TYPE_JPEG), 1);
+    Bytes jpeg = read_file(jpg);
+    for (size_t i = 2; i + 9 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+            jpeg[i + 5] = 0xEA, jpeg[i + 6] = 0x60, jpeg[i + 7] = 0xEA, jpeg[i + 8] = 0x60;
+            break;
+        }
+    }
+    EXPECT_EQ(from_memory(jpeg, QL_TYPE_JPEG), 0);
+    EXPECT_EQ(QLGetWidth(), 3u);
+}
+
+TEST_F(ImageModule, ResourceEndsAreFoundByWalkingTheData) {
+    PngSpec spec;
+    spec.rows = {1, 2, 3, 4};
+    const Bytes png = make_png(spec);
+    EXPECT_EQ(kesra::ql::png_extent(png.data(), png.size()), png.size());
+    EXPECT_EQ(kesra::ql::png_extent(png.data(), png.size() - 1), 0u);
+    push_rgba_image(three_by_two(), 3, 2);
+    ASSERT_EQ(save(path("extent.jpg"), QL_TYPE_JPEG), 1);
+    Bytes jpeg = read_file(path("extent.jpg"));
+    const size_t length = jpeg.size();
+    jpeg.insert(jpeg.end(), {0xFF, 0xD9, 0x12});  // bytes after the image
+    EXPECT_EQ(kesra::ql::jpeg_extent(jpeg.data(), jpeg.size()), length);
+    EXPECT_EQ(kesra::ql::jpeg_extent(jpeg.data(), length - 1), 0u);
+}
+
+TEST_F(ImageModule, CompressRoundTrip) {
+    Bytes input(3 * 1363149 + 17);  // inflates past two growth steps
+    for (size_t i = 0; i < input.size(); ++i) input[i] = static_cast<uint8_t>((i / 1000) * 7);
+    BYTE* packed = nullptr;
+    DWORD packed_length = 0;
+    ASSERT_EQ(QLCompress(&packed, &packed_length, input.data(), static_cast<DWORD>(input.size()), 6), 0);
+    ASSERT_NE(packed, nullptr);
+    BYTE* unpacked = nullptr;
+    DWORD unpacked_length = 0;
+    ASSERT_EQ(QLDecompress(&unpacked, &unpacked_length, packed, packed_length), 0);
+    ASSERT_EQ(unpacked_length, input.size());
+    EXPECT_EQ(std::memcmp(unpacked, input.data(), input.size()), 0);
+    std::free(unpacked);
+    std::free(packed);
+}
+
+TEST_F(ImageModule, CompressRefusesBadLevelsAndKeepsIncompressibleData) {
+    const Bytes input = {1, 2, 3};
+    BYTE* out = reinterpret_cast<BYTE*>(1);
+    DWORD length = 5;
+    EXPECT_EQ(QLCompress(&out, &length, input.data(), 3, 10), -3);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(QLCompress(&out, &length, input.data(), 3, -2), -3);
+
+    Bytes noise(100000);
+    uint32_t seed = 12345;
+    for (auto& b : noise) b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
+    ASSERT_EQ(QLCompress(&out, &length, noise.data(), static_cast<DWORD>(noise.size()), 9), 0);
+    EXPECT_GT(length, noise.size());
+    std::free(out);
+}
+
+TEST_F(ImageModule, CorruptedAndTruncatedBlocksFail) {
+    const Bytes input(50000, 'k');
+    BYTE* packed = nullptr;
+    DWORD packed_length = 0;
+    ASSERT_EQ(QLCompress(&packed, &packed_length, input.data(), 50000, 9), 0);
+    Bytes block(packed, packed + packed_length);
+    std::free(packed);
+
+    BYTE* out = nullptr;
+    DWORD length = 0;
+    Bytes corrupted = block;
+    corrupted[2] ^= 0xFF;  // the first deflate block header
+    EXPECT_EQ(QLDecompress(&out, &length, corrupted.data(), static_cast<DWORD>(corrupted.size())), -3);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(length, 0u);
+    Bytes header = block;
+    header[0] = 0x00;  // not a zlib header
+    EXPECT_EQ(QLDecompress(&out, &length, header.data(), static_cast<DWORD>(header.size())), -3);
+    EXPECT_EQ(QLDecompress(&out, &length, block.data(), static_cast<DWORD>(block.size() - 5)), -3);
+    EXPECT_EQ(out, nullptr);
+    Bytes trailing = block;
+    trailing.push_back(0x55);  // bytes after the stream are ignored
+    ASSERT_EQ(QLDecompress(&out, &length, trailing.data(), static_cast<DWORD>(trailing.size())), 0);
+    EXPECT_EQ(length, 50000u);
+    std::free(out);
+}
+
+}  // namespace

@@ -1,0 +1,308 @@
+/* test_resource_pack.cpp - opening the pack and the mapped view, looking
+ * images up by ID with the logged messages, the raw-or-coded decision, and
+ * damaged packs, compressed frame packs and real-scene files. */
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "bitmap/pack_view.h"
+#include "kesra.h"
+#include "png565.h"
+#include "ql.h"
+#include "test_bitmap_helpers.h"
+
+using namespace kesra;
+using namespace kesra::test;
+
+namespace {
+
+const std::string kIdMessage = std::string(GBK_ERROR) + "nID = ";
+
+struct PackFile {
+    explicit PackFile(const std::vector<uint8_t>& bytes, const std::string& name = "pack.bin")
+        : path(scratch_dir() + "/" + name) {
+        write_bytes(path, bytes);
+    }
+    std::u16string wpath() const { return wide(path); }
+    std::string path;
+};
+
+/* 2 x 2 image 300 raw, 3 x 1 image 301 coded with alpha. */
+std::vector<uint8_t> small_pack() {
+    return make_pack({
+        {2, 2, le16_bytes({0x1111, 0x2222, 0x3333, 0x4444}), {}},
+        {3, 1, pixel_pairs({{0xF800, 2}, {0x001F, 1}}), alpha_pairs({{31, 3}})},
+    });
+}
+
+std::vector<uint16_t> pixels_of(CCEBitmap& b) {
+    const auto* p = reinterpret_cast<const uint16_t*>(b.GetImageData());
+    return std::vector<uint16_t>(p, p + b.GetWidth() * b.GetHeight());
+}
+
+class ResourcePack : public ::testing::Test {
+protected:
+    void SetUp() override {
+        clear_log();
+        CCEBitmap::CloseResource();
+    }
+    void TearDown() override { CCEBitmap::CloseResource(); }
+};
+
+}  // namespace
+
+TEST_F(ResourcePack, OpenAndCloseKeepOneStream) {
+    PackFile pack(small_pack());
+    EXPECT_EQ(CCEBitmap::OpenResource(pack.wpath().c_str()), 1);
+    void* first = CCEBitmap::m_fpResource;
+    EXPECT_NE(first, nullptr);
+    EXPECT_EQ(CCEBitmap::OpenResource(pack.wpath().c_str()), 1);  // the old stream is closed first
+    CCEBitmap::CloseResource();
+    EXPECT_EQ(CCEBitmap::m_fpResource, nullptr);
+    EXPECT_EQ(CCEBitmap::OpenResource(u"/nonexistent/pack.bin"), 0);
+    EXPECT_EQ(CCEBitmap::m_fpResource, nullptr);
+}
+
+TEST_F(ResourcePack, BackslashPathsOpen) {
+    PackFile pack(small_pack());
+    std::u16string path;
+    for (char c : pack.path) path += c == '/' ? u'\\' : static_cast<char16_t>(c);
+    EXPECT_EQ(CCEBitmap::OpenResource(path.c_str()), 1);
+}
+
+TEST_F(ResourcePack, IdsBelow300OrNoPackFailWithTheFirstMessage) {
+    CCEBitmap b;
+    EXPECT_EQ(b.LoadBitmapW(300u), 0);
+    PackFile pack(small_pack());
+    ASSERT_EQ(CCEBitmap::OpenResource(pack.wpath().c_str()), 1);
+    EXPECT_EQ(b.LoadBitmapW(299u), 0);
+    const std::string log = log_text();
+    EXPECT_EQ(log.find(kIdMessage + "300, m_fpResource = 0\n"), 0u);
+    EXPECT_NE(log.find(kIdMessage + "299, m_fpResource = "), std::string::npos);
+    EXPECT_EQ(b.LoadBitmapW(300u), 1);  // ID 300 is index 0
+    EXPECT_EQ(pixels_of(b), (std::vector<uint16_t>{0x1111, 0x2222, 0x3333, 0x4444}));
+}
+
+TEST_F(ResourcePack, AnIndexAtTheCountPrintsTheIndex) {
+    PackFile pack(small_pack());
+    ASSERT_EQ(CCEBitmap::OpenResource(pack.wpath().c_str()), 1);
+    CCEBitmap b;
+    EXPECT_EQ(b.LoadBitmapW(302u), 0);
+    EXPECT_EQ(log_text(), kIdMessage + "2, st.iNum = 2\n");
+    EXPECT_EQ(b.GetImageData(), nullptr);
+}
+
+/* A block of exactly width x height x 2 bytes is raw; the same pairs with
+ * one more pair are coded. */
+TEST_F(ResourcePack, RawOrCodedIsDecidedByTheExactRawSize) {
+    const auto two_pairs = pixel_pairs({{0xABCD, 3}, {0x1234, 1}});  // 8 bytes = 2 x 2 x 2
+    auto three_pairs = two_pairs;
+    const auto extra = pixel_pairs({{0x5555, 7}});  // runs past the image are ignored
+    three_pairs.insert(three_pairs.end(), extra.begin(), extra.end());
+    PackFile pack(make_pack({{2, 2, two_pairs, {}}, {2, 2, three_pairs, {}}}));
+    ASSERT_EQ(CCEBitmap::OpenResource(pack.wpath().c_str()), 1);
+    CCEBitmap raw, coded;
+    ASSERT_EQ(raw.LoadBitmapW(300u, 0, 0), 1);
+    ASSERT_EQ(coded.LoadBitmapW(301u, 0, 0), 1);
+    EXPECT_EQ(pixels_of(raw), (std::vector<uint16_t>{0xABCD, 3, 0x1234, 1}));
+    EXPECT_EQ(pixels_of(coded), (std::vector<uint16_t>{0xABCD, 0xABCD, 0xABCD, 0x1234}));
+    EXPECT_EQ(coded.GetPixelSize(), 8);
+}
+
+TEST_F(ResourcePack, ARunCountOfZeroCoversOnePixel) {
+    PackFile pack(make_pack({{4, 1, pixel_pairs({{0x0001, 0}, {0x0002, 1}, {0x0003, 2}}),
+                              alpha_pairs({{5, 0}, {9, 3}})}}));
+    ASSERT_EQ(CCEBitmap::OpenResource(pack.wpath().c_str()), 1);
+    CCEBitmap b;
+    ASSERT_EQ(b.LoadBitmapW(300u, 0, 0), 1);
+    EXPECT_EQ(pixels_of(b), (std::vector<uint16_t>{1, 2, 3, 3}));
+    EXPECT_EQ(std::vector<uint8_t>(b.GetAlphaData(), b.GetAlphaData() + 4), (std::vector<uint8_t>{5, 9, 9, 9}));
+}
+
+TEST_F(ResourcePack, RunsThatStopShortLeaveZeros) {
+    PackFile pack(make_pack({{3, 2, pixel_pairs({{0x7777, 4}}), alpha_pairs({{20, 2}})}}));
+    ASSERT_EQ(CCEBitmap::OpenResource(pack.wpath().c_str()), 1);
+    CCEBitmap b;
+    ASSERT_EQ(b.LoadBitmapW(300u, 0, 0), 1);
+    EXPECT_EQ(pixels_of(b), (std::vector<uint16_t>{0x7777, 0x7777, 0x7777, 0x7777, 0, 0}));
+    EXPECT_EQ(b.GetAlphaData()[1], 20);
+    EXPECT_EQ(b.GetAlphaData()[2], 0);
+}
+
+TEST_F(ResourcePack, DamagedPacksFailWithAMessage) {
+    const std::vector<uint8_t> good = small_pack();
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"header cut short", std::vector<uint8_t>(good.begin(), good.begin() + 20)});
+    auto index_beyond = good;
+    pack::write_le32(index_beyond.data() + pack::HEADER_INDEX_AT, 1u << 30);
+    cases.push_back({"index beyond the file", index_beyond});
+    auto record_beyond = good;
+    pack::write_le32(record_beyond.data() + pack::parse_header(good.data()).index_offset + 4, 0x7FFFFFF0u);
+    cases.push_back({"record beyond the file", record_beyond});
+    auto sizes_beyond = good;
+    pack::write_le32(sizes_beyond.data() + pack::HEADER_BYTES + pack::RECORD_PIXEL_BYTES_AT, 0x10000000u);
+    cases.push_back({"pixel block past the end", sizes_beyond});
+    auto huge_sides = good;
+    pack::write_le32(huge_sides.data() + pack::HEADER_BYTES + pack::RECORD_WIDTH_AT, 0x40000000u);
+    cases.push_back({"sides beyond 32-bit sizes", huge_sides});
+    auto negative = good;
+    pack::write_le32(negative.data() + pack::HEADER_BYTES + pack::RECORD_HEIGHT_AT, 0xFFFFFFFEu);
+    cases.push_back({"negative height", negative});
+    cases.push_back({"file cut inside the blocks", std::vector<uint8_t>(good.begin(), good.begin() + 50)});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        clear_log();
+        PackFile pack(c.bytes);
+        ASSERT_EQ(CCEBitmap::OpenResource(pack.wpath().c_str()), 1);
+        CCEBitmap b, t;
+        EXPECT_EQ(b.LoadBitmapW(300u), 0);
+        EXPECT_EQ(b.GetImageData(), nullptr);
+        EXPECT_EQ(t.LoadBitmapTemp(300u), 0);
+        EXPECT_EQ(log_text().rfind(GBK_ERROR, 0), 0u);
+    }
+}
+
+TEST_F(ResourcePack, TheMappedViewHoldsTheFile) {
+    unsigned char* before = CCEBitmap::m_pResMap;
+    EXPECT_EQ(CCEBitmap::OpenResMapView(u"/nonexistent/pack.bin"), 0);
+    EXPECT_EQ(CCEBitmap::m_pResMap, before);
+    CCEBitmap::CloseResMapView();
+    const auto bytes = small_pack();
+    PackFile pack(bytes);
+    ASSERT_EQ(CCEBitmap::OpenResMapView(pack.wpath().c_str()), 1);
+    EXPECT_EQ(CCEBitmap::m_hRes, nullptr);  // both handles closed, the view kept
+    EXPECT_EQ(CCEBitmap::m_hMap, nullptr);
+    ASSERT_NE(CCEBitmap::m_pResMap, nullptr);
+    EXPECT_EQ(std::memcmp(CCEBitmap::m_pResMap, bytes.data(), bytes.size()), 0);
+    pack::PackView view;
+    std::string error;
+    ASSERT_TRUE(view.open(CCEBitmap::m_pResMap, bytes.size(), &error)) << error;
+    EXPECT_EQ(view.count(), 2u);
+}
+
+TEST(FileCalls, HandlesAreCheckedAndClosed) {
+    const std::string path = scratch_dir() + "/file_calls.bin";
+    write_bytes(path, {1, 2, 3, 4, 5});
+    HANDLE f = CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetFileSize(f, nullptr), 5u);
+    uint8_t buffer[8] = {};
+    DWORD got = 0;
+    EXPECT_EQ(SetFilePointer(f, 3, nullptr, FILE_BEGIN), 3u);
+    EXPECT_TRUE(ReadFile(f, buffer, 8, &got, nullptr));
+    EXPECT_EQ(got, 2u);
+    EXPECT_EQ(buffer[0], 4);
+    EXPECT_TRUE(CloseHandle(f));
+    EXPECT_FALSE(CloseHandle(f));
+    EXPECT_FALSE(ReadFile(f, buffer, 1, &got, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(CreateFileW(u"/nonexistent/x", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    write_bytes(path, {});
+    f = CreateFileW(wide(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(CreateFileMappingW(f, nullptr, PAGE_READONLY, 0, 0, nullptr), nullptr);  // empty file
+    EXPECT_TRUE(CloseHandle(f));
+}
+
+/* The compressed frame pack: zlib blocks that inflate to the raw planes. */
+namespace {
+
+std::vector<uint8_t> zlib(const std::vector<uint8_t>& raw) {
+    BYTE* out = nullptr;
+    DWORD len = 0;
+    EXPECT_EQ(QLCompress(&out, &len, raw.data(), static_cast<DWORD>(raw.size()), 6), 0);
+    std::vector<uint8_t> block(out, out + len);
+    std::free(out);
+    return block;
+}
+
+}  // namespace
+
+TEST_F(ResourcePack, FramePackBlocksInflateToRawPlanes) {
+    const auto pixels = le16_bytes({1, 2, 3, 4, 5, 6});
+    const std::vector<uint8_t> alpha{0, 8, 16, 24, 31, 31};
+    auto corrupt = zlib(pixels);
+    corrupt[corrupt.size() / 2] ^= 0x5A;
+    PackFile frames(make_pack({{3, 2, zlib(pixels), zlib(alpha)},
+                               {3, 2, corrupt, {}},
+                               {3, 2, zlib(le16_bytes({1, 2, 3})), {}}}),
+                    "frames.bin");
+    CCEBitmap b;
+    ASSERT_EQ(b.LoadBitmapGIF(frames.wpath().c_str(), 300), 1);
+    EXPECT_EQ(pixels_of(b), (std::vector<uint16_t>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(std::vector<uint8_t>(b.GetAlphaData(), b.GetAlphaData() + 6), alpha);
+    EXPECT_EQ(b.GetPixelSize(), 12);  // raw: drawn as raw whatever bCoded says
+    CCEBitmap bad, short_block;
+    EXPECT_EQ(bad.LoadBitmapGIF(frames.wpath().c_str(), 301), 0);  // corrupted stream
+    EXPECT_EQ(bad.GetImageData(), nullptr);
+    EXPECT_EQ(short_block.LoadBitmapGIF(frames.wpath().c_str(), 302), 0);  // inflates to half the plane
+    clear_log();
+    EXPECT_EQ(b.LoadBitmapGIF(frames.wpath().c_str(), 299), 0);
+    EXPECT_EQ(log_text().rfind(kIdMessage + "299, fp = ", 0), 0u);
+    EXPECT_EQ(b.LoadBitmapGIF(frames.wpath().c_str(), 303), 0);
+}
+
+/* Real-scene files: count, 24-byte entries from index 1, PNG payloads. */
+namespace {
+
+std::vector<uint8_t> scene_file(const std::vector<std::vector<uint8_t>>& payloads) {
+    std::vector<uint8_t> file(pack::SCENE_COUNT_BYTES + (payloads.size() + 1) * pack::SCENE_ENTRY_BYTES, 0);
+    pack::write_le32(file.data(), static_cast<uint32_t>(payloads.size()));
+    for (size_t i = 0; i < payloads.size(); ++i) {
+        pack::write_scene_entry(file.data() + pack::scene_entry_offset(static_cast<uint32_t>(i + 1)),
+                                {static_cast<uint32_t>(file.size()), static_cast<uint32_t>(payloads[i].size())});
+        file.insert(file.end(), payloads[i].begin(), payloads[i].end());
+    }
+    return file;
+}
+
+std::vector<uint8_t> png_bytes(int w, int h, uint8_t r, uint8_t g, uint8_t b) {
+    devutil::RgbaImage image;
+    image.width = w;
+    image.height = h;
+    for (int i = 0; i < w * h; ++i) image.rgba.insert(image.rgba.end(), {r, g, b, 255});
+    const std::string path = scratch_dir() + "/scene_part.png";
+    EXPECT_TRUE(devutil::write_png_rgba(path, image));
+    const std::string text = read_text(path);
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+}  // namespace
+
+TEST_F(ResourcePack, RealSceneIndicesRunFromOneToTheCount) {
+    PackFile scene(scene_file({png_bytes(4, 4, 255, 0, 0), png_bytes(2, 2, 0, 0, 255)}), "scene.bin");
+    CCEBitmap b;
+    const tagRECT rect{10, 20, 12, 20};  // 3 x 1: only the size counts
+    ASSERT_EQ(b.LoadBitmap3D(scene.wpath().c_str(), 2, rect), 1);
+    EXPECT_EQ(b.GetWidth(), 3);
+    EXPECT_EQ(b.GetHeight(), 1);
+    EXPECT_EQ(pixels_of(b), (std::vector<uint16_t>{0x001F, 0x001F, 0x001F}));
+    clear_log();
+    CCEBitmap c;
+    EXPECT_EQ(c.LoadBitmap3D(scene.wpath().c_str(), 0, rect), 0);
+    EXPECT_EQ(c.LoadBitmap3D(scene.wpath().c_str(), 3, rect), 0);
+    EXPECT_EQ(log_text(), std::string(GBK_ERROR) + "\xBC\xD3\xD4\xD8" "3D\xCA\xB5\xBE\xB0\xCD\xBC\xCA\xB1\xCB\xF7\xD2\xFD\xBA\xC5\xB4\xED\xCE\xF3" "0!\n" +
+                              GBK_ERROR + "\xBC\xD3\xD4\xD8" "3D\xCA\xB5\xBE\xB0\xCD\xBC\xCA\xB1\xCB\xF7\xD2\xFD\xBA\xC5\xB4\xED\xCE\xF3" "3\xA3\xAC\xD7\xDC\xCA\xFD\xCE\xAA" "2!\n");
+}
+
+TEST_F(ResourcePack, RealScenePayloadsMustFitThePool) {
+    std::vector<uint8_t> big = png_bytes(2, 2, 0, 255, 0);
+    big.resize(1000001, 0);  // trailing bytes past IEND: too big for the pool all the same
+    PackFile scene(scene_file({big}), "scene_big.bin");
+    CCEBitmap b;
+    EXPECT_EQ(b.LoadBitmap3D(scene.wpath().c_str(), 1, tagRECT{0, 0, 1, 1}), 0);
+    auto cut = scene_file({png_bytes(2, 2, 0, 255, 0)});
+    cut.resize(cut.size() - 10);
+    PackFile truncated(cut, "scene_cut.bin");
+    EXPECT_EQ(b.LoadBitmap3D(truncated.wpath().c_str(), 1, tagRECT{0, 0, 1, 1}), 0);
+    clear_log();
+    EXPECT_EQ(b.LoadBitmap3D(u"/nonexistent/scene.bin", 1, tagRECT{0, 0, 1, 1}), 0);
+    EXPECT_NE(log_text().find("/nonexistent/scene.bin, "), std::string::npos);
+}
