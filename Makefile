@@ -13,7 +13,7 @@ PACKAGES = cmake ninja-build g++ pkg-config \
 	libgtest-dev libbenchmark-dev libsdl2-dev \
 	fonts-dejavu-core fonts-droid-fallback fonts-wqy-microhei
 
-.PHONY: demo test bench deps configure build clean
+.PHONY: demo test test-sanitize bench deps configure build clean
 
 deps:
 	@missing=""; \
@@ -41,6 +41,15 @@ demo: configure
 
 test: build
 	cd $(BUILD) && ctest -j $(JOBS) --output-on-failure
+
+# The same tests under AddressSanitizer and UndefinedBehaviorSanitizer (the
+# consumer test links an installed library without the sanitizers: left out).
+test-sanitize: deps
+	@cmake -S . -B $(BUILD)-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESRA_SANITIZE=ON \
+	  -DKESRA_BUILD_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD)-sanitize -j $(JOBS)
+	cd $(BUILD)-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  ctest -j $(JOBS) --output-on-failure -E consumer_program
 
 bench: configure
 	cmake --build $(BUILD) -j $(JOBS)

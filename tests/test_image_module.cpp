@@ -3,6 +3,9 @@
 // zlib blocks, and files that are cut short or lie in their headers.
 #include <gtest/gtest.h>
 #include <png.h>
+// jpeglib.h wants FILE and size_t first.
+#include <cstdio>
+#include <jpeglib.h>
 #include <zlib.h>
 
 #include <cstdio>
@@ -229,6 +232,49 @@ TEST_F(ImageModule, PngMessages) {
     EXPECT_EQ(QLReadImageHeader(wide(file).c_str(), QL_TYPE_PNG, &size), 0);
     EXPECT_EQ(g_messages, (std::vector<std::u16string>{u"opens file failed", u"not a PNG", u"not a PNG"}));
     EXPECT_EQ(QLGetPixelData(), nullptr);
+}
+
+TEST_F(ImageModule, VersionInfoShowsAndReturnsTheBanner) {
+    const char* banner = QLVersionInfo();
+    ASSERT_NE(banner, nullptr);
+    ASSERT_EQ(g_messages.size(), 1u);
+    EXPECT_EQ(g_messages[0], std::u16string(banner, banner + std::strlen(banner)));
+}
+
+TEST_F(ImageModule, CmykJpegBecomesRgb) {
+    // An 8 x 8 Adobe CMYK JPEG (inks stored inverted): C = 255, M = 0, Y = 0,
+    // K = 255 is red, R = C * K / 255.
+    const std::string file = path("cmyk.jpg");
+    FILE* out = std::fopen(file.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr error;
+    cinfo.err = jpeg_std_error(&error);
+    jpeg_create_compress(&cinfo);
+    jpeg_stdio_dest(&cinfo, out);
+    cinfo.image_width = 8;
+    cinfo.image_height = 8;
+    cinfo.input_components = 4;
+    cinfo.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 100, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    Bytes row;
+    for (int x = 0; x < 8; ++x) row.insert(row.end(), {255, 0, 0, 255});
+    while (cinfo.next_scanline < 8) {
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::fclose(out);
+    ASSERT_EQ(load(file, QL_TYPE_JPEG), 1);
+    const Bytes argb = current_pixels();
+    ASSERT_EQ(argb.size(), 8u * 8 * 4);
+    EXPECT_EQ(argb[0], 255);
+    EXPECT_NEAR(argb[1], 255, 3);
+    EXPECT_NEAR(argb[2], 0, 3);
+    EXPECT_NEAR(argb[3], 0, 3);
 }
 
 TEST_F(ImageModule, MissingBmpAndJpegFilesFailQuietly) {

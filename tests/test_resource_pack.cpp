@@ -112,12 +112,12 @@ TEST_F(ResourcePack, RawOrCodedIsDecidedByTheExactRawSize) {
 
 TEST_F(ResourcePack, ARunCountOfZeroCoversOnePixel) {
     PackFile pack(make_pack({{4, 1, pixel_pairs({{0x0001, 0}, {0x0002, 1}, {0x0003, 2}}),
-                              alpha_pairs({{5, 0}, {9, 3}})}}));
+                              alpha_pairs({{5, 0}, {9, 2}, {7, 1}})}}));  // 6 bytes: coded
     ASSERT_EQ(CCEBitmap::OpenResource(pack.wpath().c_str()), 1);
     CCEBitmap b;
     ASSERT_EQ(b.LoadBitmapW(300u, 0, 0), 1);
     EXPECT_EQ(pixels_of(b), (std::vector<uint16_t>{1, 2, 3, 3}));
-    EXPECT_EQ(std::vector<uint8_t>(b.GetAlphaData(), b.GetAlphaData() + 4), (std::vector<uint8_t>{5, 9, 9, 9}));
+    EXPECT_EQ(std::vector<uint8_t>(b.GetAlphaData(), b.GetAlphaData() + 4), (std::vector<uint8_t>{5, 9, 9, 7}));
 }
 
 TEST_F(ResourcePack, RunsThatStopShortLeaveZeros) {
