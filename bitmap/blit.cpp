@@ -220,6 +220,27 @@ void blit_alpha(const Canvas& dst, const BitmapSource& src, const BlitWindow& wi
     }
     PlaneCursor<uint16_t> pixels(src.pixels, src.width, pitch);
     PlaneCursor<uint8_t> alpha(src.alpha, src.width, alpha_pitch);
+    if (!src.pixels.coded) {
+        /* Raw pixels under coded alpha (pack icons): whole alpha runs at once. */
+        for (int32_t j = 0; j < win.h; ++j) {
+            const int32_t r = win.sy + j;
+            const int32_t w = raw_pixels_left(src.pixels, pitch, r, win.sx, win.w, 2);
+            const uint8_t* colors = src.pixels.data + static_cast<size_t>(r) * pitch + static_cast<size_t>(win.sx) * 2;
+            uint16_t* out = row_at(dst, win.dx, win.dy + j);
+            alpha.seek(r, win.sx);
+            for (int32_t i = 0; i < w;) {
+                uint8_t a;
+                const uint32_t n = std::min(alpha.run(&a), static_cast<uint32_t>(w - i));
+                if (a >= 31) std::memcpy(out + i, colors + 2 * static_cast<size_t>(i), n * 2u);
+                else if (a != 0)
+                    for (uint32_t k = 0; k < n; ++k)
+                        out[i + k] = blend565(out[i + k], load16(colors + 2 * static_cast<size_t>(i + k)), a);
+                alpha.consume(n);
+                i += static_cast<int32_t>(n);
+            }
+        }
+        return;
+    }
     for (int32_t j = 0; j < win.h; ++j) {
         pixels.seek(win.sy + j, win.sx);
         alpha.seek(win.sy + j, win.sx);

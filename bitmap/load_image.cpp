@@ -52,7 +52,7 @@ uint16_t module_color(const uint8_t* argb) { return color_from_rgb(argb[1], argb
 
 /* Nearest neighbour in single precision, as the device computes it: target
  * pixel (x, y) takes source pixel ((int)(x * sx), (int)(y * sy)). Source
- * pixels whose A is 0 give black when keep_alpha_test is set. */
+ * pixels whose A is 0 give black when black_when_clear is set. */
 void resample_module_image(uint16_t* out, int w, int h, const uint8_t* argb, uint32_t mw, uint32_t mh,
                            bool black_when_clear) {
     const float sx = static_cast<float>(mw) / static_cast<float>(w);

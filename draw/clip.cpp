@@ -51,8 +51,13 @@ bool segment_box_meets(const Canvas& c, int32_t x1, int32_t y1, int32_t x2, int3
     return !(left >= c.width || right < 0 || top >= c.height || bottom < 0);
 }
 
-/* Both moved points are taken on the line through the two original points,
- * which are distinct in x and in y, so no division is by zero. */
+/* The near point is moved along the line through the two original points;
+ * the far point along the line from the moved near point to it, so the
+ * truncation of the first move carries into the second. When the near point
+ * has moved onto the far point's column that line is vertical, and the
+ * original line (distinct in x and in y) stands in for it. A level line is
+ * kept: the moved near point lies on a screen row, so the far point stays on
+ * that row without a row move (a screen without rows takes the original). */
 void clip_segment(const Canvas& c, int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2) {
     const int64_t w = c.width, h = c.height;
     if (x1 == x2) {
@@ -72,7 +77,10 @@ void clip_segment(const Canvas& c, int32_t& x1, int32_t& y1, int32_t& x2, int32_
 
     Point64 a = line.a, b = line.b;
     if (!(a.x >= 0 && row_on_screen(a.y))) a = line.onto_border(0);
-    if (!(b.x < w && row_on_screen(b.y))) b = line.onto_border(w - 1);
+    if (!(b.x < w && row_on_screen(b.y))) {
+        const bool sloped = a.x != line.b.x && (a.y != line.b.y || row_on_screen(a.y));
+        b = (sloped ? ClipLine{a, line.b, h} : line).onto_border(w - 1);
+    }
     x1 = clamp_to(a.x, INT32_MIN, INT32_MAX);
     y1 = clamp_to(a.y, INT32_MIN, INT32_MAX);
     x2 = clamp_to(b.x, INT32_MIN, INT32_MAX);

@@ -29,10 +29,11 @@ bool segment_box_meets(const Canvas& c, int32_t x1, int32_t y1, int32_t x2, int3
 /* Moves the end points of a segment onto the screen border where they lie
  * outside it. Vertical and horizontal segments are clamped per coordinate.
  * Otherwise the point with the smaller x comes back in (x1, y1) and the other
- * in (x2, y2), so the points may be exchanged. Both new points are computed on
- * the line through the two original points (integer division truncating
- * toward zero); a segment that misses the screen may come back still outside
- * it, which the pen stamps tolerate. */
+ * in (x2, y2), so the points may be exchanged. The first point moves along
+ * the original line, the second along the line from the moved first point
+ * (integer division truncating toward zero; the original line when the moved
+ * first point shares the second's column); a segment that misses the screen
+ * may come back still outside it, which the pen stamps tolerate. */
 void clip_segment(const Canvas& c, int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2);
 
 /* ---- Spans (span.cpp) ---- */

@@ -3,6 +3,7 @@
  * for the pen line, against a stamp-by-stamp reference on random segments. */
 #include <cstdlib>
 #include <set>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -175,9 +176,46 @@ TEST(ClipStep, EndPointsMoveOntoTheBorder) {
     EXPECT_EQ(clip(10, 40, 30, -20), (std::vector<LONG>{10, 40, 23, 0}));   // top row
     EXPECT_EQ(clip(7, -30, 7, 90), (std::vector<LONG>{7, 0, 7, 47}));       // vertical
     EXPECT_EQ(clip(-30, 9, 90, 9), (std::vector<LONG>{0, 9, 63, 9}));       // horizontal
-    // The far point is found on the original line: the first point has moved
-    // to the same column, which must not become a divisor.
+    // The far point moves along the line from the moved near point (4, 0);
+    // along the original line it would land on (63, 41).
+    EXPECT_EQ(clip(-11, -11, 70, 47), (std::vector<LONG>{4, 0, 63, 42}));
+    // The near point has moved onto the far point's column, which must not
+    // become a divisor: the original line stands in.
     EXPECT_EQ(clip(-10, -10, 100, 0), (std::vector<LONG>{100, 0, 100, 0}));
+}
+
+/* The clip step written out move by move, the near point's result feeding
+ * the far point's moves; false where that would divide by zero. */
+bool reference_clip(long long& x1, long long& y1, long long& x2, long long& y2) {
+    if (x1 == x2 || y1 == y2) return false;
+    if (x1 > x2) std::swap(x1, x2), std::swap(y1, y2);
+    // The point at the given column, or on the top or bottom row instead.
+    const auto move = [](long long xa, long long ya, long long xb, long long yb, long long column) {
+        long long x = column, y = ya + ((column - xa) * (ya - yb)) / (xa - xb);
+        if (y < 0) x = xa + ((xb - xa) * ya) / (ya - yb), y = 0;
+        if (y >= H) x = xa + ((H - 1 - ya) * (xa - xb)) / (ya - yb), y = H - 1;
+        return std::pair{x, y};
+    };
+    if (!(x1 >= 0 && y1 >= 0 && y1 < H)) std::tie(x1, y1) = move(x1, y1, x2, y2, 0);
+    if (!(x2 < W && y2 >= 0 && y2 < H)) {
+        if (x1 == x2) return false;
+        std::tie(x2, y2) = move(x1, y1, x2, y2, W - 1);
+    }
+    return true;
+}
+
+TEST(ClipStep, MatchesMoveByMoveReference) {
+    Screen s(W, H);
+    std::mt19937 rng(5150);
+    for (int i = 0; i < 20000; ++i) {
+        long long r[4];
+        for (long long& v : r) v = (long long)(rng() % 240) - 90;
+        LONG x1 = LONG(r[0]), y1 = LONG(r[1]), x2 = LONG(r[2]), y2 = LONG(r[3]);
+        if (!reference_clip(r[0], r[1], r[2], r[3])) continue;
+        s.dc->IsPixelInLineNeedDraw(x1, y1, x2, y2);
+        ASSERT_EQ((std::vector<long long>{x1, y1, x2, y2}), (std::vector<long long>{r[0], r[1], r[2], r[3]}))
+            << i;
+    }
 }
 
 TEST(ClipStep, BoxTest) {
