@@ -7,16 +7,15 @@
 #include <vector>
 
 #include "bitmap/run_length.h"
-#include "kesra.h"
+#include "bench_screen.h"
 
 namespace {
 
 constexpr int kSide = 256;
 
-struct Bench {
-    Bench() : window(HostCreateWindow(800, 480)) {
+struct Bench : BenchScreen {
+    Bench() {
         HostSetForegroundWindow(window);
-        dc.Create(800, 480, 0, 0, window, 0);
         for (int y = 0; y < kSide; ++y)
             for (int x = 0; x < kSide; ++x) {
                 pixels.push_back(static_cast<uint16_t>(((x / 16) * 0x0841) ^ (y / 8)));
@@ -26,10 +25,6 @@ struct Bench {
         coded_pixels = kesra::encode_pixel_runs(pixels.data(), pixels.size());
         coded_alpha = kesra::encode_alpha_runs(alpha.data(), alpha.size());
     }
-    ~Bench() {
-        dc.Release();
-        HostDestroyWindow(window);
-    }
     /* Planes held by the caller, with size fields saying raw or coded. */
     void wrap(CCEBitmap& b, bool coded_px, bool with_alpha, bool coded_alpha_plane) {
         b.LoadBitmapTemp(coded_px ? coded_pixels.data() : reinterpret_cast<unsigned char*>(pixels.data()),
@@ -37,8 +32,6 @@ struct Bench {
         b.m_nPixelSize = coded_px ? static_cast<int>(coded_pixels.size()) : kSide * kSide * 2;
         b.m_nAlphaSize = !with_alpha ? 0 : coded_alpha_plane ? static_cast<int>(coded_alpha.size()) : kSide * kSide;
     }
-    HWND window;
-    CCEDraw dc;
     std::vector<uint16_t> pixels;
     std::vector<uint8_t> alpha, coded_pixels, coded_alpha;
 };

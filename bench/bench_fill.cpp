@@ -6,19 +6,9 @@
 #include <cmath>
 #include <vector>
 
-#include "kesra.h"
+#include "bench_screen.h"
 
 namespace {
-
-struct BenchScreen {
-    BenchScreen() : window(HostCreateWindow(800, 480)) { dc.Create(800, 480, 0, 0, window, 0); }
-    ~BenchScreen() {
-        dc.Release();
-        HostDestroyWindow(window);
-    }
-    HWND window;
-    CCEDraw dc;
-};
 
 std::vector<POINT> map_area(int n, double cx, double cy, double radius) {
     std::vector<POINT> pts;

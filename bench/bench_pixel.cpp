@@ -1,19 +1,9 @@
 /* Pixel operations and presentation on an 800 x 480 screen. */
 #include <benchmark/benchmark.h>
 
-#include "kesra.h"
+#include "bench_screen.h"
 
 namespace {
-
-struct BenchScreen {
-    BenchScreen() : window(HostCreateWindow(800, 480)) { dc.Create(800, 480, 0, 0, window, 0); }
-    ~BenchScreen() {
-        dc.Release();
-        HostDestroyWindow(window);
-    }
-    HWND window;
-    CCEDraw dc;
-};
 
 void BM_Clear(benchmark::State& state) {
     BenchScreen s;
