@@ -50,12 +50,13 @@ void append(const TempRecord& r) {
     g_table.records[g_table.count++] = r;
 }
 
-/* Both checks count the padding before the alpha plane, so the alpha plane
- * never ends past the pool. */
+/* The planes go behind the last record when their sizes leave at least one
+ * byte of the pool; the padding before the alpha plane is counted on top, so
+ * the alpha plane never ends past the pool. */
 Placement place(size_t pixel_size, size_t alpha_size, size_t* pixel_offset) {
     const size_t needed = round4(pixel_size) + alpha_size;
     const size_t end = end_of_last_record();
-    if (pixel_size != 0 && end + needed < POOL_BYTES) {
+    if (pixel_size != 0 && end + pixel_size + alpha_size < POOL_BYTES && end + needed <= POOL_BYTES) {
         *pixel_offset = end;
         return Placement::Behind;
     }

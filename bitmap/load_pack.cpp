@@ -242,8 +242,7 @@ int CCEBitmap::LoadBitmapTemp(unsigned int nID) {
         m_pAlpha = hit->alpha;
         m_nPixelBytes = 2;
         m_nPitch = m_nWidth * 2;
-        m_bShared = 1;
-        m_nID = id;  // the bitmap holds this image whichever way it came
+        m_bShared = 1;  // m_nID stays 0: only a read from the pack records the ID
         m_LastTempBitmapID = id;
         return 1;
     }

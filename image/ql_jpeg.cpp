@@ -1,8 +1,9 @@
 /* ql_jpeg.cpp - JPEG through libjpeg (the 6b interface): decoding from a file
  * or a byte span (fed in pieces of 4096 bytes) into the module's ARGB rows,
- * reading the size, and saving RGB at quality 80. libjpeg errors, and data
- * that ends before the image does, longjmp back here, where the decompressor,
- * the file and the pixels are released. */
+ * reading the size, and saving RGB at quality 80. libjpeg errors longjmp back
+ * here, where the decompressor, the file and the pixels are released; data
+ * that ends before the image does is only a warning, so the part that arrived
+ * is kept and the rest decodes as libjpeg fills it. */
 #include <cstdio>
 // jpeglib.h needs size_t and FILE declared first.
 #include <jerror.h>
@@ -34,13 +35,9 @@ struct JpegError {
     std::longjmp(error->jump, 1);
 }
 
-/* Warnings pass silently, except that the data ended early: that is a
- * truncated file, which fails. */
+/* Warnings (corrupt data, the data ending early) pass silently. */
 void jpeg_message(j_common_ptr cinfo, int level) {
-    if (level < 0) {
-        if (cinfo->err->msg_code == JWRN_JPEG_EOF) jpeg_fail(cinfo);
-        cinfo->err->num_warnings++;
-    }
+    if (level < 0) cinfo->err->num_warnings++;
 }
 
 [[noreturn]] void refuse(JpegError* error, const char* what) {
@@ -56,7 +53,7 @@ void init_error(JpegError& error, const char* where) {
 }
 
 /* The memory source: the next 4096 bytes per fill; past the end, a warning
- * (which fails) and an EOI marker. */
+ * and an EOI marker, as the file source does. */
 struct MemorySource {
     jpeg_source_mgr manager;
     const uint8_t* data;

@@ -36,13 +36,15 @@ bool image_bytes(uint64_t width, uint64_t height, size_t* bytes);
  * refused or memory is short. */
 bool allocate_pixels(Image& image, uint32_t width, uint32_t height, uint8_t fill);
 
-/* A decoding problem, with where it happened: one line on standard error. */
+/* A decoding problem, with where it happened: one line on standard error,
+ * unless reports were turned off (the fuzz harnesses do, for speed). */
 void report(const char* where, const char* what);
+void set_reports(bool on);
 
 /* Formats. The file routines take an open stream positioned at the start;
  * the caller closes it. */
 bool bmp_decode_file(std::FILE* file, const char* where, Image& out);
-bool bmp_read_size(std::FILE* file, uint32_t* width, uint32_t* height);
+bool bmp_read_size(std::FILE* file, const char* where, uint32_t* width, uint32_t* height);
 bool bmp_encode_file(const Image& image, std::FILE* file, const char* where);
 
 bool jpeg_decode_file(std::FILE* file, const char* where, Image& out);

@@ -60,7 +60,14 @@ bool allocate_pixels(Image& image, uint32_t width, uint32_t height, uint8_t fill
     return true;
 }
 
+namespace {
+bool g_reports = true;
+}
+
+void set_reports(bool on) { g_reports = on; }
+
 void report(const char* where, const char* what) {
+    if (!g_reports) return;
     std::fprintf(stderr, "kesra image module: %s: %s\n", where ? where : "(memory)", what);
 }
 
@@ -113,8 +120,9 @@ void QLConstructor(void) {
 void QLDestructor(void) {
     auto& s = state();
     for (int i = 0; i < s.count && i < QL_MAX_IMAGES; ++i) {
-        // The records are emptied too, so a later release cannot free them again.
-        kesra::ql::free_image(s.records[i].image);
+        // The pointer is cleared too, so a later release cannot free it again.
+        std::free(s.records[i].image.pixels);
+        s.records[i].image.pixels = nullptr;
     }
 }
 

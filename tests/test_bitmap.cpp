@@ -13,6 +13,7 @@
 #include "bitmap/run_length.h"
 #include "kesra.h"
 #include "png565.h"
+#include "ql.h"
 #include "test_bitmap_helpers.h"
 #include "test_helpers.h"
 
@@ -60,6 +61,8 @@ TEST(TempBitmaps, ASecondLoadIsFoundInTheTable) {
     ASSERT_EQ(b.LoadBitmapTemp(300u), 1);
     EXPECT_EQ(a.GetImageData(), b.GetImageData());
     EXPECT_EQ(pool::count(), 1);
+    EXPECT_EQ(a.m_nID, 300);  // a read from the pack records the ID, a hit does not
+    EXPECT_EQ(b.m_nID, 0);
     EXPECT_EQ(CCEBitmap::GetLastTempBitmapID(), 300);
     EXPECT_EQ(pixels_of(b), (std::vector<uint16_t>{7, 8}));
 }
@@ -118,6 +121,27 @@ TEST(TempBitmaps, AMillionBytesIsTooLarge) {
     EXPECT_EQ(b.LoadBitmapTemp(301u), 0);  // 999,999 bytes, but the alignment would pass the pool's end
     ASSERT_EQ(b.LoadBitmapTemp(302u), 1);
     EXPECT_EQ(b.GetAlphaData() + b.GetAlphaSize(), pool::base() + pool::POOL_BYTES);
+}
+
+/* Behind the last record the sizes must leave a byte of the pool; the
+ * padding before the alpha plane may then fill it to the end. */
+TEST(TempBitmaps, PaddingMayFillThePoolBehindTheLastRecord) {
+    pool::clear_table();
+    std::vector<uint8_t> odd_pixels = coded_block_of(600000, 1);
+    odd_pixels.resize(600002);
+    OpenPack pack({{1, 1, le16_bytes({5}), {}},
+                   {10, 10, odd_pixels, std::vector<uint8_t>(399992, 31)},
+                   {10, 10, odd_pixels, std::vector<uint8_t>(399993, 31)}});
+    CCEBitmap a, b, c;
+    ASSERT_EQ(a.LoadBitmapTemp(300u), 1);
+    ASSERT_EQ(b.LoadBitmapTemp(301u), 1);  // 4 + 600002 + 399992 < 1,000,000
+    EXPECT_EQ(b.GetImageData(), pool::base() + 4);
+    EXPECT_EQ(b.GetAlphaData() + b.GetAlphaSize(), pool::base() + pool::POOL_BYTES);
+    pool::clear_table();
+    ASSERT_EQ(a.LoadBitmapTemp(300u), 1);
+    ASSERT_EQ(c.LoadBitmapTemp(302u), 1);  // one alpha byte more: back to the start
+    EXPECT_EQ(c.GetImageData(), pool::base());
+    EXPECT_EQ(pool::count(), 1);
 }
 
 /* ---- Loaders ---- */
@@ -218,6 +242,9 @@ TEST(Loaders, BmpKeyFromTheTopLeftPixel) {
     ASSERT_EQ(keyed.LoadBitmapW(data.data(), static_cast<int>(data.size()), 0xF800, 0, 0), 1);
     EXPECT_EQ(keyed.GetAlphaData()[1], 0);
     EXPECT_EQ(keyed.GetAlphaData()[0], 31);
+    CCEBitmap unsized;  // the size may be left out: the headers are trusted then
+    ASSERT_EQ(unsized.LoadBitmapW(data.data(), 0, 0xFFFF, 0, 0), 1);
+    EXPECT_EQ(pixels_of(unsized), pixels_of(b));
     clear_log();
     EXPECT_EQ(b.LoadBitmapW(nullptr, 0, 0xFFFF, 0, 0), 0);
     EXPECT_EQ(log_text(), std::string(GBK_ERROR) + "pData = 0\n");
@@ -239,6 +266,16 @@ TEST(Loaders, PngFilesByExtension) {
     const std::string bmp = scratch_dir() + "/icon.bmp";
     write_bytes(bmp, {1, 2, 3});
     EXPECT_EQ(b.LoadBitmapW(wide(bmp).c_str()), 0);
+    /* A path of 4 characters skips the extension test; one of 5 does not. */
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(chdir(scratch_dir().c_str()), 0);
+    ASSERT_TRUE(devutil::write_png_rgba("p.xx", image));
+    ASSERT_TRUE(devutil::write_png_rgba("pp.xx", image));
+    CCEBitmap short_path, long_path;
+    EXPECT_EQ(short_path.LoadBitmapW(u"p.xx"), 1);
+    EXPECT_EQ(long_path.LoadBitmapW(u"pp.xx"), 0);
+    ASSERT_EQ(chdir(cwd), 0);
 }
 
 namespace {
@@ -262,6 +299,19 @@ TEST(Loaders, ResampledFilesAndUnknownTypes) {
     ASSERT_EQ(b.LoadBitmapW(wide(png).c_str(), 2, 1), 1);
     EXPECT_EQ(pixels_of(b), (std::vector<uint16_t>{0xF800, 0x0000}));  // columns 0 and 2; A 0 gives black
     EXPECT_EQ(b.GetAlphaData(), nullptr);
+    /* ".jpeg" is read as JPEG: a JPEG file loads, a PNG under that name does not. */
+    const std::string jpeg = scratch_dir() + "/photo.jpeg", png_named_jpeg = scratch_dir() + "/strip.JPEG";
+    ASSERT_NE(QLLoad(wide(png).c_str(), QL_TYPE_PNG), 0);
+    ASSERT_NE(QLSave(wide(jpeg).c_str(), QL_TYPE_JPEG), 0);
+    QLReleaseLastImage();
+    write_bytes(png_named_jpeg, [&] {
+        const std::string t = read_text(png);
+        return std::vector<uint8_t>(t.begin(), t.end());
+    }());
+    EXPECT_EQ(b.LoadBitmapW(wide(jpeg).c_str(), 4, 1), 1);
+    g_message.clear();
+    EXPECT_EQ(b.LoadBitmapW(wide(png_named_jpeg).c_str(), 4, 1), 0);
+    EXPECT_EQ(g_message, wide(png_named_jpeg) + u"文件解压失败");
     HostSetMessageHandler(nullptr);
 }
 
@@ -424,6 +474,37 @@ TEST(Draw, CodedPlanesFromARowBelowTheTop) {
     EXPECT_EQ(screen.at(11, 11), 6 * 16 + 1);
     EXPECT_EQ(screen.at(12, 10), 0);
     EXPECT_EQ(screen.at(10, 12), 0);
+}
+
+/* A negative sx: planes read raw draw nothing; a coded pixel plane without
+ * alpha is walked from its first column, which lands at x; with an alpha
+ * plane every pixel keeps its place, column c at x + c - sx. */
+TEST(Draw, NegativeSourceCornerByPlaneKind) {
+    Screen screen(W, H);
+    Planes p{4, 2, {1, 2, 3, 4, 5, 6, 7, 8}, {}};
+    Planes with_alpha = p;
+    with_alpha.alpha.assign(8, 31);
+    OpenPack pack({pack_image(p, true, false), pack_image(with_alpha, false, true), pack_image(p, false, false)});
+    CCEBitmap coded, alpha, raw;
+    ASSERT_EQ(coded.LoadBitmapW(300u), 1);
+    ASSERT_EQ(alpha.LoadBitmapW(301u), 1);
+    ASSERT_EQ(raw.LoadBitmapW(302u), 1);
+    screen.fill(0);
+    coded.Draw(screen.dc.get(), 10, 10, 4, 2, -2, -1, 1);
+    EXPECT_EQ(screen.at(10, 10), 1);
+    EXPECT_EQ(screen.at(11, 10), 2);
+    EXPECT_EQ(screen.at(12, 10), 0);
+    EXPECT_EQ(screen.at(10, 11), 0);
+    screen.fill(0);
+    alpha.Draw(screen.dc.get(), 10, 10, 4, 2, -2, -1, 1);
+    EXPECT_EQ(screen.at(11, 10), 0);
+    EXPECT_EQ(screen.at(12, 11), 1);
+    EXPECT_EQ(screen.at(13, 11), 2);
+    EXPECT_EQ(screen.at(14, 11), 0);
+    screen.fill(0);
+    raw.Draw(screen.dc.get(), 10, 10, 4, 2, -2, -1, 1);
+    alpha.Draw(screen.dc.get(), 10, 10, 4, 2, -2, -1, 0);
+    EXPECT_EQ(screen_pixels(screen), std::vector<uint16_t>(W * H, 0));
 }
 
 TEST(AlphaBlend, LevelsZeroHalfFullAndBeyond) {

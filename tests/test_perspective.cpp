@@ -1,6 +1,7 @@
 /* Perspective roads and the route line: widths by screen row, the disc
  * table, corner geometry, fills with their anti-aliased sides and casings,
  * band counts and colours of the route, and the trimming of corners. */
+#include <random>
 #include <vector>
 
 #include "draw/perspective.h"
@@ -109,6 +110,58 @@ TEST(AntiPolyline3D, CasingLiesOnePixelOutsideTheRoad) {
     EXPECT_NE(s.at(305, 240), kGround);
     EXPECT_NE(s.at(300, 235), kGround);
     EXPECT_EQ(s.at(300, 240), kGround);
+}
+
+TEST(PerspectiveSideLine, SteepLineStartsAtLevelOneAndSharesEachRow) {
+    // (10, 10) to (12, 20): m = 200 thousandths per row. Row 11 lies at
+    // 10.2: q = (800 * 256) >> 10 = 200, levels 25 and 6; row 15 at 11.0:
+    // q = 250, levels 31 and 0. The ends get 1 (top) and 15 (bottom).
+    for (const bool reversed : {false, true}) {
+        std::vector<uint16_t> px(32 * 32, kGround);
+        const kesra::Canvas c{reinterpret_cast<uint8_t*>(px.data()), 2, 64, 32, 32};
+        if (reversed) kesra::perspective_side_line(c, 12, 20, 10, 10, 0x0000);
+        else kesra::perspective_side_line(c, 10, 10, 12, 20, 0x0000);
+        auto at = [&](int x, int y) { return px[static_cast<size_t>(y) * 32 + x]; };
+        auto level = [](int a) { return kesra::blend565(kGround, 0x0000, a); };
+        EXPECT_EQ(at(10, 10), level(1));
+        EXPECT_EQ(at(12, 20), level(15));
+        EXPECT_EQ(at(10, 11), level(25));
+        EXPECT_EQ(at(11, 11), level(6));
+        EXPECT_EQ(at(11, 15), level(31));
+        EXPECT_EQ(at(12, 15), kGround);
+    }
+}
+
+TEST(PerspectiveDisc, ColumnsMatchThePlainMidpointWalk) {
+    std::mt19937 rng(2707);
+    auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int r = 0; r <= 74; ++r) {
+        std::vector<uint16_t> fast(200 * 200, kGround), plain(200 * 200, kGround);
+        const kesra::ClipBox clip{uniform(-5, 60), uniform(-5, 60), uniform(120, 210), uniform(120, 210)};
+        const int cx = uniform(40, 160), cy = uniform(40, 160);
+        kesra::perspective_disc(kesra::Canvas{reinterpret_cast<uint8_t*>(fast.data()), 2, 400, 200, 200}, clip, cx,
+                                cy, r, 0x0000);
+        auto column = [&](int x, int y_low, int y_high) {
+            for (int y = y_low; y >= y_high; --y)
+                if (clip.contains(x, y) && x >= 0 && y >= 0 && x < 200 && y < 200) plain[y * 200 + x] = 0x0000;
+        };
+        int x = 0, y = r, d = 1 - r;
+        while (x < y) {
+            ++x;
+            if (d < 0) {
+                d += 2 * x + 1;
+            } else {
+                --y;
+                d += 2 * (x - y) + 1;
+            }
+            column(cx + x, cy + y, cy - y);
+            column(cx - x, cy + y, cy - y);
+            column(cx + y, cy + x, cy - x);
+            column(cx - y, cy + x, cy - x);
+        }
+        column(cx, cy + r, cy - r);
+        ASSERT_EQ(fast, plain) << "radius " << r;
+    }
 }
 
 TEST(RouteLine, BandCountsAndColours) {

@@ -100,14 +100,46 @@ TEST_F(ResourcePack, RawOrCodedIsDecidedByTheExactRawSize) {
     auto three_pairs = two_pairs;
     const auto extra = pixel_pairs({{0x5555, 7}});  // runs past the image are ignored
     three_pairs.insert(three_pairs.end(), extra.begin(), extra.end());
-    PackFile pack(make_pack({{2, 2, two_pairs, {}}, {2, 2, three_pairs, {}}}));
+    auto one_byte_short = two_pairs;
+    one_byte_short.pop_back();  // 7 bytes: coded, the cut pair is not read
+    PackFile pack(make_pack({{2, 2, two_pairs, {}}, {2, 2, three_pairs, {}}, {2, 2, one_byte_short, {}}}));
     ASSERT_EQ(CCEBitmap::OpenResource(pack.wpath().c_str()), 1);
-    CCEBitmap raw, coded;
+    CCEBitmap raw, coded, short_coded;
     ASSERT_EQ(raw.LoadBitmapW(300u, 0, 0), 1);
     ASSERT_EQ(coded.LoadBitmapW(301u, 0, 0), 1);
+    ASSERT_EQ(short_coded.LoadBitmapW(302u, 0, 0), 1);
     EXPECT_EQ(pixels_of(raw), (std::vector<uint16_t>{0xABCD, 3, 0x1234, 1}));
     EXPECT_EQ(pixels_of(coded), (std::vector<uint16_t>{0xABCD, 0xABCD, 0xABCD, 0x1234}));
+    EXPECT_EQ(pixels_of(short_coded), (std::vector<uint16_t>{0xABCD, 0xABCD, 0xABCD, 0}));
     EXPECT_EQ(coded.GetPixelSize(), 8);
+}
+
+/* Laid out by hand from the documented offsets, not from the shared
+ * definitions: count at 32, index offset at 36, record offset in the second
+ * word of an entry, width, height and block sizes at 32 ... 44 of the record. */
+TEST_F(ResourcePack, AHandLaidPackIsReadAtTheDocumentedOffsets) {
+    std::vector<uint8_t> f(40 + 8 + 48 + 4 + 2, 0xEE);  // bytes the reader ignores are not zero
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) f[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    put32(32, 1);        // one image
+    put32(36, 40);       // index right after the header
+    put32(44, 48);       // image 0's record
+    put32(48 + 32, 2);   // 2 x 1
+    put32(48 + 36, 1);
+    put32(48 + 40, 4);   // raw pixels
+    put32(48 + 44, 2);   // raw alpha
+    const size_t blocks = 48 + 48;
+    f[blocks] = 0x34, f[blocks + 1] = 0x12, f[blocks + 2] = 0x78, f[blocks + 3] = 0x56;
+    f[blocks + 4] = 31, f[blocks + 5] = 7;
+    PackFile pack(f);
+    ASSERT_EQ(CCEBitmap::OpenResource(pack.wpath().c_str()), 1);
+    CCEBitmap b;
+    ASSERT_EQ(b.LoadBitmapW(300u), 1);
+    EXPECT_EQ(b.GetWidth(), 2);
+    EXPECT_EQ(b.GetHeight(), 1);
+    EXPECT_EQ(pixels_of(b), (std::vector<uint16_t>{0x1234, 0x5678}));
+    EXPECT_EQ(b.GetAlphaData()[1], 7);
 }
 
 TEST_F(ResourcePack, ARunCountOfZeroCoversOnePixel) {

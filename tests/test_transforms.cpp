@@ -61,6 +61,15 @@ TEST(Scale, HalfRoundsUpAndIsHeldAtTheLastColumn) {
     EXPECT_EQ(target.pixel(1, 0), 1);
     EXPECT_EQ(target.pixel(2, 0), 1);
     EXPECT_EQ(target.pixel(3, 0), 1);
+
+    // The ratio is the reciprocal of target / source: for 3 -> 34 columns,
+    // 17 x (1 / (34 / 3)) = 1.4999... takes column 1 (17 x 3 / 34 = 1.5 would take 2).
+    TestImage three(3, 1);
+    Target wide(34, 1);
+    ASSERT_EQ(effect_scale(&wide.image, three.image), 1);
+    EXPECT_EQ(wide.pixel(16, 0), 1);
+    EXPECT_EQ(wide.pixel(17, 0), 1);
+    EXPECT_EQ(wide.pixel(18, 0), 2);
 }
 
 TEST(Scale, ThreeToTwoRoundsOneAndAHalfUp) {
@@ -226,6 +235,23 @@ TEST(Warp, BottomEdgeSqueezesEachRowBetweenTheWalkers) {
     EXPECT_EQ(target.pixel(0, 2), 0);
     EXPECT_EQ(target.alpha(7, 2), 0);
     for (LONG x = 0; x < 8; ++x) EXPECT_EQ(target.pixel(x, 0), x);  // row 0 spans 0 ... 8
+}
+
+TEST(Warp, SpanStepIsTheReciprocalOfTheSqueeze) {
+    // W = 13, H = 4, short edge 4 ... 13: row 3 spans x = 3 ... 12, L = 10,
+    // s = 10 / 13, r = 1 / s; entry 5 is nearest(5 r) = nearest(6.4999...) = 6,
+    // where 5 x 13 / 10 = 6.5 would give 7.
+    TestImage source(13, 4);
+    Target target(13, 4);
+    target.image.nWarpMode = WARP_BOTTOM;
+    target.image.nEdgeFrom = 4;
+    target.image.nEdgeTo = 13;
+    ASSERT_EQ(effect_warp(&target.image, source.image), 1);
+    EXPECT_EQ(target.alpha(2, 3), 0);
+    EXPECT_EQ(target.pixel(3, 3), 300);
+    EXPECT_EQ(target.pixel(3 + 5, 3), 306);
+    EXPECT_EQ(target.pixel(3 + 6, 3), 308);  // 6 x 1.3 = 7.8
+    EXPECT_EQ(target.alpha(12, 3), 32);
 }
 
 TEST(Warp, RightEdgeLeavesTransparentTriangles) {
