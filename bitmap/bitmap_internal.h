@@ -24,6 +24,10 @@ void release_planes(CCEBitmap& bitmap);
  * fields that say "raw" (the alpha size 0 without an alpha plane). */
 void set_raw_geometry(CCEBitmap& bitmap, int width, int height);
 
+/* Resamples both raw planes to w x h with the image scaler; on failure the
+ * bitmap keeps its planes. */
+bool resample_planes(CCEBitmap& bitmap, int w, int h);
+
 inline uint16_t color_from_rgb(uint32_t red, uint32_t green, uint32_t blue) {
     return ColorRefToColor16(red | green << 8 | blue << 16);
 }

@@ -162,27 +162,6 @@ bool decode_bmp(const uint8_t* data, size_t size, const BmpInfo& info, uint16_t*
     return true;
 }
 
-/* Resamples the bitmap's raw planes to w x h with the image scaler. */
-bool scale_planes(CCEBitmap& b, int w, int h) {
-    tagEFFECTIMAGE source{};
-    source.pPixels = reinterpret_cast<uint16_t*>(b.m_pImageData);
-    source.pAlpha = b.m_pAlpha;
-    source.nWidth = b.m_nWidth;
-    source.nHeight = b.m_nHeight;
-    tagEFFECTIMAGE target{};
-    target.nWidth = w;
-    target.nHeight = h;
-    if (!effect_scale(&target, source)) {
-        effect_free(&target);
-        return false;
-    }
-    release_planes(b);
-    b.m_pImageData = reinterpret_cast<unsigned char*>(target.pPixels);
-    b.m_pAlpha = target.pAlpha;
-    set_raw_geometry(b, w, h);
-    return true;
-}
-
 bool sides_ok(int64_t w, int64_t h) { return w >= 1 && h >= 1 && w <= kMaxSide && h <= kMaxSide && w * h <= (1 << 26); }
 
 }  // namespace
@@ -375,7 +354,7 @@ int CCEBitmap::LoadBitmapW(unsigned char* data, int size, unsigned short key, in
         for (size_t i = 0; i < count; ++i)
             if (pixels[i] == transparent) m_pAlpha[i] = 0;
     }
-    if (w != 0 && h != 0 && !scale_planes(*this, w, h)) {
+    if (w != 0 && h != 0 && !resample_planes(*this, w, h)) {
         UnloadBitmap();
         return 0;
     }

@@ -49,6 +49,27 @@ void set_raw_geometry(CCEBitmap& b, int width, int height) {
     b.m_nAlphaSize = b.m_pAlpha ? width * height : 0;
 }
 
+/* Resamples both raw planes to w x h with the image scaler. */
+bool resample_planes(CCEBitmap& b, int w, int h) {
+    tagEFFECTIMAGE source{};
+    source.pPixels = reinterpret_cast<uint16_t*>(b.m_pImageData);
+    source.pAlpha = b.m_pAlpha;
+    source.nWidth = b.m_nWidth;
+    source.nHeight = b.m_nHeight;
+    tagEFFECTIMAGE target{};
+    target.nWidth = w;
+    target.nHeight = h;
+    if (!source.pPixels || !effect_scale(&target, source)) {
+        effect_free(&target);
+        return false;
+    }
+    release_planes(b);
+    b.m_pImageData = reinterpret_cast<unsigned char*>(target.pPixels);
+    b.m_pAlpha = target.pAlpha;
+    set_raw_geometry(b, w, h);
+    return true;
+}
+
 }  // namespace kesra::bitmap
 
 using namespace kesra;
@@ -130,27 +151,6 @@ bool expand_alpha(CCEBitmap& b) {
     return true;
 }
 
-/* Resamples both raw planes to w x h with the image scaler. */
-bool resample(CCEBitmap& b, int w, int h) {
-    tagEFFECTIMAGE source{};
-    source.pPixels = reinterpret_cast<uint16_t*>(b.m_pImageData);
-    source.pAlpha = b.m_pAlpha;
-    source.nWidth = b.m_nWidth;
-    source.nHeight = b.m_nHeight;
-    tagEFFECTIMAGE target{};
-    target.nWidth = w;
-    target.nHeight = h;
-    if (!source.pPixels || !effect_scale(&target, source)) {
-        effect_free(&target);
-        return false;
-    }
-    release_planes(b);
-    b.m_pImageData = reinterpret_cast<unsigned char*>(target.pPixels);
-    b.m_pAlpha = target.pAlpha;
-    set_raw_geometry(b, w, h);
-    return true;
-}
-
 /* Inflates one zlib block that must give exactly raw bytes. */
 uint8_t* inflate_block(std::FILE* stream, uint32_t stored, size_t raw, bool alpha, LONG id) {
     uint8_t* packed = alpha ? allocate_alpha_plane(stored) : allocate_pixel_plane(stored);
@@ -221,7 +221,7 @@ int CCEBitmap::LoadBitmapW(unsigned int nID, int w, int h) {
         return 0;
     }
     m_nID = static_cast<int>(nID);
-    if (!expand_pixels(*this) || !expand_alpha(*this) || (w != 0 && h != 0 && !resample(*this, w, h))) {
+    if (!expand_pixels(*this) || !expand_alpha(*this) || (w != 0 && h != 0 && !resample_planes(*this, w, h))) {
         UnloadBitmap();
         return 0;
     }

@@ -5,6 +5,7 @@
 
 #include "canvas.h"
 #include "cedraw.h"
+#include "lines.h"
 #include "surface/shared_state.h"
 
 namespace kesra {
@@ -19,6 +20,12 @@ inline Canvas canvas_of(const CCEDraw& dc) {
 inline CCEPen& current_pen(CCEDraw& dc) {
     if (!dc.m_pPen) dc.SetToDefaultPen();
     return *dc.m_pPen;
+}
+
+/* The current pen's width and colour, as the pen routines take them. */
+inline PenShape current_pen_shape(CCEDraw& dc) {
+    const CCEPen& pen = current_pen(dc);
+    return PenShape{pen.m_dwWidth, pen.m_wColor};
 }
 
 }  // namespace kesra

@@ -7,17 +7,8 @@
 
 using namespace kesra;
 
-namespace {
-
-PenShape pen_shape(CCEDraw& dc) {
-    const CCEPen& pen = current_pen(dc);
-    return PenShape{pen.m_dwWidth, pen.m_wColor};
-}
-
-}  // namespace
-
 int CCEDraw::DrawLine(LONG x1, LONG y1, LONG x2, LONG y2) {
-    const PenShape pen = pen_shape(*this);
+    const PenShape pen = current_pen_shape(*this);
     if (m_pBuffer) pen_line(canvas_of(*this), x1, y1, x2, y2, pen);
     return 1;
 }
@@ -35,13 +26,13 @@ void CCEDraw::IsPixelInLineNeedDraw(LONG& x1, LONG& y1, LONG& x2, LONG& y2) {
 /* The stamp is placed by (x, y) in the instance buffer; p, which callers
  * compute for the same point, is not trusted with the writes. */
 int CCEDraw::DrawLinePixel(unsigned char*, LONG x, LONG y, int) {
-    const PenShape pen = pen_shape(*this);
+    const PenShape pen = current_pen_shape(*this);
     if (m_pBuffer) pen_stamp(canvas_of(*this), x, y, pen);
     return 1;
 }
 
 int CCEDraw::DrawLinePort(unsigned char*, int x, int y) {
-    const PenShape pen = pen_shape(*this);
+    const PenShape pen = current_pen_shape(*this);
     if (m_pBuffer) pen_cap(canvas_of(*this), x, y, pen);
     return 1;
 }

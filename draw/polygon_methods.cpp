@@ -6,25 +6,16 @@
 
 using namespace kesra;
 
-namespace {
-
-PenShape pen_shape(CCEDraw& dc) {
-    const CCEPen& pen = current_pen(dc);
-    return PenShape{pen.m_dwWidth, pen.m_wColor};
-}
-
-}  // namespace
-
 int CCEDraw::DrawPolygon(tagPOINT* pts, int n) {
     if (!pts) return 0;
-    const PenShape pen = pen_shape(*this);
+    const PenShape pen = current_pen_shape(*this);
     if (m_pBuffer) polygon_outline(canvas_of(*this), pts, n, pen);
     return 1;
 }
 
 int CCEDraw::DrawPolyline(tagPOINT* pts, int n) {
     if (!pts) return 0;
-    const PenShape pen = pen_shape(*this);
+    const PenShape pen = current_pen_shape(*this);
     if (m_pBuffer) polyline(canvas_of(*this), pts, n, pen);
     return 1;
 }
