@@ -258,9 +258,11 @@ int CCEBitmap::LoadBitmapTemp(unsigned int nID) {
         UnloadBitmap();
         return 0;
     }
-    uint8_t* pixels = pool::base() + at;
-    uint8_t* alpha = record.alpha_bytes ? pixels + pool::round4(record.pixel_bytes) : nullptr;
-    if (!pack::read_exact(pack_stream(), pixels, record.pixel_bytes) ||
+    /* An empty pixel block gives no pixel plane, as in the stored loader: a
+     * plane of no bytes must not be read as w x h raw pixels. */
+    uint8_t* pixels = record.pixel_bytes ? pool::base() + at : nullptr;
+    uint8_t* alpha = record.alpha_bytes ? pool::base() + at + pool::round4(record.pixel_bytes) : nullptr;
+    if ((pixels && !pack::read_exact(pack_stream(), pixels, record.pixel_bytes)) ||
         (alpha && !pack::read_exact(pack_stream(), alpha, record.alpha_bytes))) {
         report_damaged(nID);
         UnloadBitmap();

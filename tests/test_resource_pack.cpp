@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "bitmap/blit.h"
 #include "bitmap/pack_view.h"
 #include "kesra.h"
 #include "png565.h"
@@ -337,4 +338,23 @@ TEST_F(ResourcePack, RealScenePayloadsMustFitThePool) {
     clear_log();
     EXPECT_EQ(b.LoadBitmap3D(u"/nonexistent/scene.bin", 1, tagRECT{0, 0, 1, 1}), 0);
     EXPECT_NE(log_text().find("/nonexistent/scene.bin, "), std::string::npos);
+}
+
+TEST_F(ResourcePack, AnEmptyPixelBlockGivesNoPlaneToDraw) {
+    /* 1000 x 1000 pixels claimed, no bytes stored: drawing it must not read
+     * two million bytes from the pool or a one-byte plane. */
+    PackFile pack(make_pack({{1000, 1000, {}, {}}}));
+    ASSERT_EQ(CCEBitmap::OpenResource(pack.wpath().c_str()), 1);
+    std::vector<uint16_t> screen(64 * 48, 0x1234);
+    const Canvas canvas{reinterpret_cast<uint8_t*>(screen.data()), 2, 64 * 2, 64, 48};
+    CCEBitmap temp, stored;
+    temp.LoadBitmapTemp(300u);
+    stored.LoadBitmapW(300u);
+    EXPECT_EQ(temp.GetImageData(), nullptr);
+    EXPECT_EQ(stored.GetImageData(), nullptr);
+    for (CCEBitmap* b : {&temp, &stored}) {
+        kesra::draw_bitmap(canvas, *b, 0, 0, 0, 0, 0, 0, false);
+        kesra::draw_bitmap(canvas, *b, 0, 0, 0, 0, 0, 0, true);
+    }
+    EXPECT_EQ(screen[0], 0x1234);
 }
