@@ -324,7 +324,8 @@ uint16_t reference_blend(uint16_t d, uint16_t s, unsigned a) {
     if (a >= 31) return s;
     const int32_t S = static_cast<int32_t>((s | static_cast<uint32_t>(s) << 16) & 0x07E0F81F);
     const int32_t D = static_cast<int32_t>((d | static_cast<uint32_t>(d) << 16) & 0x07E0F81F);
-    const uint32_t r = static_cast<uint32_t>(D + (((S - D) * static_cast<int32_t>(a)) >> 5)) & 0x07E0F81F;
+    const int32_t product = static_cast<int32_t>(static_cast<uint32_t>(S - D) * a);  // wraps in 32 bits
+    const uint32_t r = static_cast<uint32_t>(D + (product >> 5)) & 0x07E0F81F;
     return static_cast<uint16_t>((r & 0xF81F) | (r >> 16));
 }
 
