@@ -57,7 +57,7 @@ Bytes read_file(const std::string& path) {
 }
 
 /* A PNG in memory, written by libpng with the given colour type and rows. */
-struct PngSpec {
+struct PngLayout {
     uint32_t width = 1, height = 1;
     int colour = PNG_COLOR_TYPE_RGB_ALPHA, depth = 8;
     Bytes rows;  // packed rows as libpng takes them
@@ -70,7 +70,7 @@ void append_png(png_structp png, png_bytep data, png_size_t length) {
     out->insert(out->end(), data, data + length);
 }
 
-Bytes make_png(const PngSpec& spec) {
+Bytes make_png(const PngLayout& layout) {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -80,16 +80,16 @@ Bytes make_png(const PngSpec& spec) {
         return {};
     }
     png_set_write_fn(png, &out, append_png, nullptr);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.depth, spec.colour, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, layout.width, layout.height, layout.depth, layout.colour, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty())
-        png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
-    if (!spec.trns.empty())
-        png_set_tRNS(png, info, spec.trns.data(), static_cast<int>(spec.trns.size()), nullptr);
+    if (!layout.palette.empty())
+        png_set_PLTE(png, info, layout.palette.data(), static_cast<int>(layout.palette.size()));
+    if (!layout.trns.empty())
+        png_set_tRNS(png, info, layout.trns.data(), static_cast<int>(layout.trns.size()), nullptr);
     png_write_info(png, info);
-    const size_t row_bytes = spec.rows.size() / spec.height;
-    for (uint32_t y = 0; y < spec.height; ++y)
-        png_write_row(png, const_cast<png_bytep>(spec.rows.data() + y * row_bytes));
+    const size_t row_bytes = layout.rows.size() / layout.height;
+    for (uint32_t y = 0; y < layout.height; ++y)
+        png_write_row(png, const_cast<png_bytep>(layout.rows.data() + y * row_bytes));
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return out;
@@ -101,10 +101,10 @@ Bytes current_pixels() {
 }
 
 TEST_F(ImageModule, RgbaPixelReadsBackAlphaFirst) {
-    PngSpec spec;
-    spec.rows = {10, 20, 30, 40};
+    PngLayout layout;
+    layout.rows = {10, 20, 30, 40};
     const std::string file = path("rgba.png");
-    write_file(file, make_png(spec));
+    write_file(file, make_png(layout));
     ASSERT_EQ(load(file, QL_TYPE_PNG), 1);
     EXPECT_EQ(current_pixels(), (Bytes{40, 10, 20, 30}));
     EXPECT_EQ(QLGetPixelDepth(), 32);
@@ -113,20 +113,20 @@ TEST_F(ImageModule, RgbaPixelReadsBackAlphaFirst) {
     QLReleaseLastImage();
 
     // From memory the same pixel, but only a tRNS chunk sets the alpha flag.
-    const Bytes data = make_png(spec);
+    const Bytes data = make_png(layout);
     ASSERT_EQ(QLLoadResource(data.data(), QL_TYPE_PNG), 1);
     EXPECT_EQ(current_pixels(), (Bytes{40, 10, 20, 30}));
     EXPECT_EQ(QLIsAlpha(), 0);
 }
 
 TEST_F(ImageModule, PaletteTakesAlphaFromTrns) {
-    PngSpec spec;
-    spec.width = 3;
-    spec.colour = PNG_COLOR_TYPE_PALETTE;
-    spec.palette = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}};
-    spec.trns = {0, 128};  // index 2 has no entry: opaque
-    spec.rows = {2, 1, 0};
-    const Bytes data = make_png(spec);
+    PngLayout layout;
+    layout.width = 3;
+    layout.colour = PNG_COLOR_TYPE_PALETTE;
+    layout.palette = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}};
+    layout.trns = {0, 128};  // index 2 has no entry: opaque
+    layout.rows = {2, 1, 0};
+    const Bytes data = make_png(layout);
     ASSERT_EQ(from_memory(data, QL_TYPE_PNG), 1);
     EXPECT_EQ(current_pixels(), (Bytes{255, 7, 8, 9, 128, 4, 5, 6, 0, 1, 2, 3}));
     EXPECT_EQ(QLGetPixelDepth(), 8);
@@ -134,7 +134,7 @@ TEST_F(ImageModule, PaletteTakesAlphaFromTrns) {
 }
 
 TEST_F(ImageModule, OtherColourTypesBecomeOpaqueArgb) {
-    PngSpec grey16;  // 16-bit grey: pixel depth 16, high bytes kept
+    PngLayout grey16;  // 16-bit grey: pixel depth 16, high bytes kept
     grey16.width = 2;
     grey16.colour = PNG_COLOR_TYPE_GRAY;
     grey16.depth = 16;
@@ -143,7 +143,7 @@ TEST_F(ImageModule, OtherColourTypesBecomeOpaqueArgb) {
     EXPECT_EQ(current_pixels(), (Bytes{255, 0x12, 0x12, 0x12, 255, 0xAB, 0xAB, 0xAB}));
     EXPECT_EQ(QLGetPixelDepth(), 16);
 
-    PngSpec rgb;  // 24-bit with a tRNS colour: that colour alone is transparent
+    PngLayout rgb;  // 24-bit with a tRNS colour: that colour alone is transparent
     rgb.width = 2;
     rgb.colour = PNG_COLOR_TYPE_RGB;
     rgb.rows = {1, 2, 3, 9, 9, 9};
@@ -152,7 +152,7 @@ TEST_F(ImageModule, OtherColourTypesBecomeOpaqueArgb) {
     EXPECT_EQ(current_pixels(), (Bytes{255, 1, 2, 3, 255, 9, 9, 9}));
     EXPECT_EQ(QLGetPixelDepth(), 24);
 
-    PngSpec bits;  // 2-bit palette, four pixels in one byte
+    PngLayout bits;  // 2-bit palette, four pixels in one byte
     bits.width = 4;
     bits.colour = PNG_COLOR_TYPE_PALETTE;
     bits.depth = 2;
@@ -179,11 +179,11 @@ TEST_F(ImageModule, InstalledPngMatchesAnotherReader) {
 }
 
 TEST_F(ImageModule, LoadsStackAndReleasesPop) {
-    PngSpec spec;
-    spec.rows = {1, 2, 3, 4};
-    const Bytes first = make_png(spec);
-    spec.rows = {5, 6, 7, 8};
-    const Bytes second = make_png(spec);
+    PngLayout layout;
+    layout.rows = {1, 2, 3, 4};
+    const Bytes first = make_png(layout);
+    layout.rows = {5, 6, 7, 8};
+    const Bytes second = make_png(layout);
     ASSERT_EQ(from_memory(first, QL_TYPE_PNG), 1);
     ASSERT_EQ(from_memory(second, QL_TYPE_PNG), 1);
     EXPECT_EQ(current_pixels(), (Bytes{8, 5, 6, 7}));
@@ -202,9 +202,9 @@ TEST_F(ImageModule, LoadsStackAndReleasesPop) {
 }
 
 TEST_F(ImageModule, TheTableHoldsOnly1024Images) {
-    PngSpec spec;
-    spec.rows = {1, 2, 3, 4};
-    const Bytes data = make_png(spec);
+    PngLayout layout;
+    layout.rows = {1, 2, 3, 4};
+    const Bytes data = make_png(layout);
     for (int i = 0; i < QL_MAX_IMAGES; ++i) ASSERT_EQ(QLLoadResource(data.data(), QL_TYPE_PNG), 1) << i;
     QLSetAlphaLevel(9);
     EXPECT_EQ(QLLoadResource(data.data(), QL_TYPE_PNG), 0);
@@ -215,9 +215,9 @@ TEST_F(ImageModule, TheTableHoldsOnly1024Images) {
 }
 
 TEST_F(ImageModule, DestructorFreesOnceOnly) {
-    PngSpec spec;
-    spec.rows = {1, 2, 3, 4};
-    ASSERT_EQ(from_memory(make_png(spec), QL_TYPE_PNG), 1);
+    PngLayout layout;
+    layout.rows = {1, 2, 3, 4};
+    ASSERT_EQ(from_memory(make_png(layout), QL_TYPE_PNG), 1);
     QLDestructor();
     EXPECT_EQ(QLGetPixelData(), nullptr);
     EXPECT_EQ(QLGetWidth(), 1u);  // only the pixels go
@@ -455,9 +455,9 @@ TEST_F(ImageModule, LyingHeadersAreRefused) {
     EXPECT_EQ(load(bmp, QL_TYPE_BMP), 0);
 
     // A PNG whose IHDR (with a correct CRC) claims 100000 x 100000 pixels.
-    PngSpec spec;
-    spec.rows = {1, 2, 3, 4};
-    Bytes png = make_png(spec);
+    PngLayout layout;
+    layout.rows = {1, 2, 3, 4};
+    Bytes png = make_png(layout);
     put_be32(png, 16, 100000);
     put_be32(png, 20, 100000);
     put_be32(png, 29, static_cast<uint32_t>(crc32(0, png.data() + 12, 17)));
@@ -479,9 +479,9 @@ TEST_F(ImageModule, LyingHeadersAreRefused) {
 }
 
 TEST_F(ImageModule, ResourceEndsAreFoundByWalkingTheData) {
-    PngSpec spec;
-    spec.rows = {1, 2, 3, 4};
-    const Bytes png = make_png(spec);
+    PngLayout layout;
+    layout.rows = {1, 2, 3, 4};
+    const Bytes png = make_png(layout);
     EXPECT_EQ(kesra::ql::png_extent(png.data(), png.size()), png.size());
     EXPECT_EQ(kesra::ql::png_extent(png.data(), png.size() - 1), 0u);
     push_rgba_image(three_by_two(), 3, 2);
