@@ -16,9 +16,9 @@ void draw_background(CCEDraw& dc) {
 void draw_panels(CCEDraw& dc) {
     for (int y = 0; y < 56; ++y)
         for (int x = 0; x < kWidth; ++x) dc.DrawAlphaPixel(x, y, rgb565(20, 40, 80), 22);
-    for (int y = 380; y < 470; ++y)
-        for (int x = 10; x < 260; ++x) dc.DrawAlphaPixel(x, y, rgb565(255, 255, 255), 20);
-    for (int i = 0; i < 16; ++i) dc.DrawPixel(135 + (i - 8) * 12, 425, rgb565(200, 30, 30), 2);
+    /* The next-turn panel over the tilted view. */
+    for (int y = 392; y < 468; ++y)
+        for (int x = 12; x < 288; ++x) dc.DrawAlphaPixel(x, y, rgb565(20, 40, 80), 20);
 }
 
 }  // namespace navdemo
