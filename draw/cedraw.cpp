@@ -6,8 +6,11 @@
 #include "cedraw.h"
 #include "text/app_directory.h"
 
-CCEPen CCEDraw::m_PenDefault;
-CCEFont CCEDraw::m_FontDefault;
+/* Built before any ordinary static object, so that a context the application
+ * makes in a static initializer finds them ready (and they are not built over
+ * afterwards) when the library is linked in statically. */
+CCEPen CCEDraw::m_PenDefault __attribute__((init_priority(200)));
+CCEFont CCEDraw::m_FontDefault __attribute__((init_priority(200)));
 int CCEDraw::m_bInited = 0;
 int CCEDraw::m_bSysFont = 0;
 
@@ -38,7 +41,7 @@ CCEDraw& CCEDraw::operator=(const CCEDraw& other) {
 
 CKESRAObject* CCEDraw::SetGDIObject(CKESRAObject* obj) {
     if (!obj) {
-        m_dwLastError = CEG_ERR_NULL_OBJECT;
+        __atomic_store_n(&m_dwLastError, DWORD{CEG_ERR_NULL_OBJECT}, __ATOMIC_RELAXED);  // the overlay thread may set it too
         return nullptr;
     }
     CKESRAObject* previous = nullptr;

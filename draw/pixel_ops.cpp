@@ -10,7 +10,7 @@ using namespace kesra;
 
 void CCEDraw::DrawPixel(LONG x, LONG y, unsigned short color, int size) {
     const Canvas c = canvas_of(*this);
-    if (!c.contains(x, y)) return;
+    if (!c.origin || !c.contains(x, y)) return;  // a context without a buffer draws nothing
     *c.at(x, y) = color;
     if (size != 2) return;
     const bool right = x + 1 < c.width, below = y + 1 < c.height;
@@ -33,7 +33,7 @@ void CCEDraw::FlipPixel(LONG x, LONG y, unsigned short color) {
 
 void CCEDraw::DrawAlphaPixel(LONG x, LONG y, unsigned short color, int alpha) {
     const Canvas c = canvas_of(*this);
-    if (!c.contains(x, y) || !(m_DisplayProps.dwFormat & DISPLAY_FORMAT_RGB565)) return;
+    if (!c.origin || !c.contains(x, y) || !(m_DisplayProps.dwFormat & DISPLAY_FORMAT_RGB565)) return;
     uint16_t* p = c.at(x, y);
     *p = blend565(*p, color, alpha);
 }

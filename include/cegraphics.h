@@ -57,7 +57,7 @@ public:
     HDC GetMyDC() { return m_hMemDC; }
     HWND GetWindowHandle() { return m_hWnd; }
     int IsGXInit();
-    DWORD GetLastError() { return m_dwLastError; }
+    DWORD GetLastError() { return __atomic_load_n(&m_dwLastError, __ATOMIC_RELAXED); }
 
     /* Overlays over every presented frame. */
     int SetCursor(tagCURSOR_STRUCT cs);

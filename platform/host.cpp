@@ -25,7 +25,7 @@ struct HostState {
     std::atomic<int> cursor_y{0};
     std::u16string module_file_name;
     bool module_file_name_set = false;
-    void (*present_handler)(HWND, const uint16_t*, int, int) = nullptr;
+    std::atomic<void (*)(HWND, const uint16_t*, int, int)> present_handler{nullptr};  // the overlay thread presents too
 };
 
 HostState& host() {
@@ -66,8 +66,7 @@ void present_window(HWND window) {
     HostState& h = host();
     window->present_count.fetch_add(1);
     if (h.backend) h.backend->present(window);
-    if (h.present_handler)
-        h.present_handler(window, window->pixels.data(), window->width, window->height);
+    if (auto handler = h.present_handler.load()) handler(window, window->pixels.data(), window->width, window->height);
 }
 
 void set_cursor_pos(int x, int y) {

@@ -4,6 +4,7 @@
  * Release stops the thread before any shared buffer is freed. */
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "cegraphics.h"
 #include "overlay.h"
@@ -54,6 +55,22 @@ HBITMAP create_screen_section(HDC dc, void** bits) {
     ScreenDibHeader h = screen_dib_header();
     return CreateDIBSection(dc, reinterpret_cast<const BITMAPINFO*>(&h), DIB_RGB_COLORS, bits,
                             nullptr, 0);
+}
+
+/* The overlay thread presents the first surface: its suspension flag and
+ * error code are read and written whole, as the application may touch them
+ * meanwhile. */
+bool suspended(const CCEGraphics& surface) { return __atomic_load_n(&surface.m_bSuspend, __ATOMIC_RELAXED) != 0; }
+
+LONG fail(CCEGraphics& surface, DWORD code) {
+    __atomic_store_n(&surface.m_dwLastError, code, __ATOMIC_RELAXED);
+    return 0;
+}
+
+/* The thread's surface gets or loses its buffer only between two rounds. */
+std::unique_lock<std::mutex> between_rounds(const CCEGraphics* surface) {
+    if (surface != m_Overlay.surface) return {};
+    return std::unique_lock<std::mutex>(m_Overlay.round_mutex);
 }
 
 void fill_display_props(int width, int height) {
@@ -107,10 +124,7 @@ LONG CCEGraphics::Create(int width, int height, int, int, HWND window, int) {
         /* A screen of no pixels, or one whose byte count does not fit the
          * 32-bit size, cannot be shared; it is refused as an allocation failure. */
         const int64_t bytes = static_cast<int64_t>(width) * height * 16 / 8;
-        if (width <= 0 || height <= 0 || bytes > INT32_MAX) {
-            m_dwLastError = CEG_ERR_NO_SPARE_BUFFER;
-            return 0;
-        }
+        if (width <= 0 || height <= 0 || bytes > INT32_MAX) return fail(*this, CEG_ERR_NO_SPARE_BUFFER);
         g_shared.window_dc = GetDC(window);
         fill_display_props(width, height);
         m_lMemorySize = static_cast<LONG>(bytes);
@@ -128,13 +142,13 @@ LONG CCEGraphics::Create(int width, int height, int, int, HWND window, int) {
             ReleaseDC(window, g_shared.window_dc);
             g_shared = SharedDCs{};
             m_pBackBuffer = nullptr;
-            m_dwLastError = CEG_ERR_NO_SPARE_BUFFER;
-            return 0;
+            return fail(*this, CEG_ERR_NO_SPARE_BUFFER);
         }
         m_hWnd = window;
         m_bGXInit = 1;
         start_overlay_thread(this);
     }
+    const auto rounds = between_rounds(this);
     m_hMemDC = CreateCompatibleDC(g_shared.window_dc);
     void* bits = nullptr;
     m_hBitmap = create_screen_section(m_hMemDC, &bits);
@@ -165,6 +179,7 @@ LONG CCEGraphics::Release() {
         }
         reset_overlay_state();
     }
+    const auto rounds = between_rounds(this);
     SelectObject(m_hMemDC, m_hOldBitmap);
     DeleteObject(m_hBitmap);
     DeleteDC(m_hMemDC);
@@ -179,28 +194,16 @@ LONG CCEGraphics::Release() {
 
 LONG CCEGraphics::BeginDraw() {
     if (m_bDrawing == 1) return 0;
-    if (m_bSuspend) {
-        m_dwLastError = CEG_ERR_SUSPENDED;
-        return 0;
-    }
-    if (!m_pBits) {
-        m_dwLastError = CEG_ERR_BEGIN_NO_BUFFER;
-        return 0;
-    }
+    if (suspended(*this)) return fail(*this, CEG_ERR_SUSPENDED);
+    if (!m_pBits) return fail(*this, CEG_ERR_BEGIN_NO_BUFFER);
     m_bDrawing = 1;
     m_Overlay.drawing = 1;
     return 1;
 }
 
 LONG CCEGraphics::EndDraw() {
-    if (m_bSuspend) {
-        m_dwLastError = CEG_ERR_SUSPENDED;
-        return 0;
-    }
-    if (!m_pBits) {
-        m_dwLastError = CEG_ERR_NO_BUFFER;
-        return 0;
-    }
+    if (suspended(*this)) return fail(*this, CEG_ERR_SUSPENDED);
+    if (!m_pBits) return fail(*this, CEG_ERR_NO_BUFFER);
     m_bDrawing = 0;
     m_Overlay.drawing = 0;
     return 1;
@@ -208,14 +211,8 @@ LONG CCEGraphics::EndDraw() {
 
 LONG CCEGraphics::Flip(int, int, unsigned short) {
     if (!__atomic_load_n(&m_bFlipBk, __ATOMIC_RELAXED) && GetForegroundWindow() != m_hWnd) return 0;
-    if (m_bSuspend) {
-        m_dwLastError = CEG_ERR_SUSPENDED;
-        return 0;
-    }
-    if (!m_pBits) {
-        m_dwLastError = CEG_ERR_NO_BUFFER;
-        return 0;
-    }
+    if (suspended(*this)) return fail(*this, CEG_ERR_SUSPENDED);
+    if (!m_pBits) return fail(*this, CEG_ERR_NO_BUFFER);
     DrawAnimation();
     DrawBlackScreen();
     ::BitBlt(g_shared.window_dc, 0, 0, static_cast<int>(m_DisplayProps.dwWidth),
@@ -224,14 +221,9 @@ LONG CCEGraphics::Flip(int, int, unsigned short) {
 }
 
 LONG CCEGraphics::FlipBackBuffer(int bTransparent, unsigned short wKey) {
-    if (m_bSuspend) {
-        m_dwLastError = CEG_ERR_SUSPENDED;
-        return 0;
-    }
-    if (!m_pBits) {
-        m_dwLastError = CEG_ERR_NO_BUFFER;
-        return 0;
-    }
+    if (suspended(*this)) return fail(*this, CEG_ERR_SUSPENDED);
+    /* A back buffer whose section could not be made counts as no buffer. */
+    if (!m_pBits || !m_pBackBuffer) return fail(*this, CEG_ERR_NO_BUFFER);
     if (!bTransparent) {
         std::memcpy(m_pBackBuffer, m_pBits, static_cast<size_t>(m_lMemorySize));
         return 1;
@@ -247,15 +239,15 @@ LONG CCEGraphics::FlipBackBuffer(int bTransparent, unsigned short wKey) {
 void CCEGraphics::SetFlipBk(int bFlipBk) { __atomic_store_n(&m_bFlipBk, bFlipBk, __ATOMIC_RELAXED); }
 
 LONG CCEGraphics::Suspend() {
-    m_bSuspend = 1;
+    __atomic_store_n(&m_bSuspend, 1, __ATOMIC_RELAXED);
     return 1;
 }
 
 LONG CCEGraphics::Resume() {
-    m_bSuspend = 0;
+    __atomic_store_n(&m_bSuspend, 0, __ATOMIC_RELAXED);
     return 1;
 }
 
-int CCEGraphics::IsSuspend() { return m_bSuspend; }
+int CCEGraphics::IsSuspend() { return __atomic_load_n(&m_bSuspend, __ATOMIC_RELAXED); }
 
 int CCEGraphics::IsGXInit() { return m_bGXInit; }

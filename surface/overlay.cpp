@@ -33,9 +33,11 @@ DWORD OverlayThreadProc(LPVOID parameter) {
     while (m_bGXInit) {
         const uint32_t flags = m_Overlay.flags;
         if (flags && !m_Overlay.drawing && !m_Overlay.bPause) {
-            if (flags & OVERLAY_CURSOR) advance(m_Overlay.cursor_frame, m_Overlay.cursor.nFrames);
-            if (flags & OVERLAY_SANDGLASS) advance(m_Overlay.sandglass_frame, m_Overlay.sandglass.nFrames);
+            if (flags & OVERLAY_CURSOR) advance(m_Overlay.cursor_frame, overlay_field(m_Overlay.cursor.nFrames));
+            if (flags & OVERLAY_SANDGLASS)
+                advance(m_Overlay.sandglass_frame, overlay_field(m_Overlay.sandglass.nFrames));
             if (!m_bGXInit) break;
+            std::lock_guard<std::mutex> round(m_Overlay.round_mutex);
             surface->FlipBackBuffer(0, 0);
             if (!m_bGXInit) break;
             surface->Flip(5, 0, 0);
@@ -50,6 +52,7 @@ DWORD OverlayThreadProc(LPVOID parameter) {
 
 void start_overlay_thread(CCEGraphics* first_surface) {
     DWORD id = 0;
+    m_Overlay.surface = first_surface;
     m_Overlay.thread = CreateThread(nullptr, 0, OverlayThreadProc, first_surface, 0, &id);
 }
 
@@ -68,6 +71,7 @@ void stop_overlay_thread() {
 
 void reset_overlay_state() {
     m_Overlay.thread = nullptr;
+    m_Overlay.surface = nullptr;
     m_Overlay.flags = 0;
     m_Overlay.drawing = 0;
     m_Overlay.bPause = 0;
@@ -85,13 +89,17 @@ using namespace kesra;
 
 int CCEGraphics::SetCursor(tagCURSOR_STRUCT cs) {
     if (cs.nResID < MIN_RES_ID || cs.nFrames < 1 || cs.nFrames > MAX_FRAMES) return 0;
-    m_Overlay.cursor = cs;
+    set_overlay_field(m_Overlay.cursor.nResID, cs.nResID);
+    set_overlay_field(m_Overlay.cursor.nFrames, cs.nFrames);
     return 1;
 }
 
 int CCEGraphics::SetSandglass(tagSANDGLASS_STRUCT ss) {
     if (ss.nResID < MIN_RES_ID || ss.nFrames < 1 || ss.nFrames > MAX_FRAMES) return 0;
-    m_Overlay.sandglass = ss;
+    set_overlay_field(m_Overlay.sandglass.nResID, ss.nResID);
+    set_overlay_field(m_Overlay.sandglass.nFrames, ss.nFrames);
+    set_overlay_field(m_Overlay.sandglass.x, ss.x);
+    set_overlay_field(m_Overlay.sandglass.y, ss.y);
     return 1;
 }
 

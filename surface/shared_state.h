@@ -37,9 +37,15 @@ struct OverlayState {
     std::atomic<int> drawing{0};  // 1 while any surface is between BeginDraw and EndDraw
     std::atomic<int> bPause{0};   // 1 while a transition or an animation plays
     std::atomic<int> cursor_frame{0};
-    tagCURSOR_STRUCT cursor{0, 0};
+    tagCURSOR_STRUCT cursor{0, 0};  // fields read and written whole: see overlay_field
     std::atomic<int> sandglass_frame{0};
     tagSANDGLASS_STRUCT sandglass{0, 0, 0, 0};
+
+    /* The surface the thread presents. The thread holds round_mutex for each
+     * presentation; that surface's instance buffer (and the overlay bitmaps)
+     * change only under it, so a round never reads a buffer being freed. */
+    CCEGraphics* surface = nullptr;
+    std::mutex round_mutex;
 
     /* Wakes the thread's 100 ms sleep early when the shared state goes away. */
     std::mutex wake_mutex;
@@ -47,6 +53,11 @@ struct OverlayState {
 };
 
 extern OverlayState m_Overlay;
+
+/* The application sets the parameter records while the thread reads them:
+ * each field goes across whole, and each value is valid on its own. */
+inline LONG overlay_field(const LONG& field) { return __atomic_load_n(&field, __ATOMIC_RELAXED); }
+inline void set_overlay_field(LONG& field, LONG value) { __atomic_store_n(&field, value, __ATOMIC_RELAXED); }
 
 /* 1 while the shared state exists; also the overlay thread's run flag. */
 extern std::atomic<int> m_bGXInit;

@@ -1,6 +1,21 @@
 /* Pens, fonts and the drawing-object slot. */
 #include "test_helpers.h"
 
+namespace {
+/* A context built by a static initializer of the application, before the
+ * library's own statics might otherwise be: it must still get the 16 x 16
+ * default font and the style-1 default pen, and keep them. */
+CCEDraw g_static_context;
+}  // namespace
+
+TEST(DrawingObjectSlot, ContextBuiltAtStartUpGetsTheDefaults) {
+    ASSERT_EQ(g_static_context.m_pPen, &CCEDraw::m_PenDefault);
+    EXPECT_EQ(g_static_context.m_pPen->m_dwStyle, 1u);
+    EXPECT_EQ(g_static_context.m_pPen->m_dwType, DWORD{GDI_TYPE_PEN});
+    EXPECT_EQ(g_static_context.GetFontSize().cx, 16);
+    EXPECT_EQ(g_static_context.m_pFont->m_nP9, 2);
+}
+
 TEST(PenAndFont, ConstructorsAndCreateKeepTheirFields) {
     CCEPen plain;
     EXPECT_EQ(plain.m_dwType, DWORD{GDI_TYPE_PEN});
@@ -27,9 +42,41 @@ TEST(PenAndFont, ConstructorsAndCreateKeepTheirFields) {
     const LONG actual[] = {bold.m_nP1, bold.m_nP2, bold.m_nP3, bold.m_nP4,
                            bold.m_nP5, bold.m_nP6, bold.m_nP7, bold.m_nP8};
     for (int i = 0; i < 8; ++i) EXPECT_EQ(actual[i], expected[i]) << "p" << i + 1;
-    CCEFont plain_font;
+    CCEFont plain_font, sized(9, 11, 5, 300);
     EXPECT_EQ(plain_font.m_nWidth, 12);
+    EXPECT_EQ(plain_font.m_nHeight, 12);
     EXPECT_EQ(plain_font.m_nP9, 0);
+    EXPECT_EQ(sized.m_nHeight, 11);
+    for (const CCEFont* f : {&plain_font, &sized}) {  // both constructors start from the defaults
+        const LONG fresh[] = {f->m_nP1, f->m_nP2, f->m_nP3, f->m_nP4, f->m_nP5, f->m_nP6, f->m_nP7, f->m_nP8};
+        for (int i = 0; i < 8; ++i) EXPECT_EQ(fresh[i], expected[i]) << "p" << i + 1;
+    }
+    CCEFont copied;
+    copied = sized;
+    EXPECT_EQ(copied.m_nWeight, 300);
+    EXPECT_EQ(copied.m_nP9, 5);
+}
+
+/* The exported records keep their field order: 32-bit fields back to back. */
+TEST(PenAndFont, FieldsLieInTheirDeclaredOrder) {
+    CCEFont f;
+    const LONG* first = &f.m_nWidth;
+    const LONG* fields[] = {&f.m_nWidth, &f.m_nHeight, &f.m_nWeight, &f.m_nP1, &f.m_nP2, &f.m_nP3,
+                            &f.m_nP4,    &f.m_nP5,     &f.m_nP6,     &f.m_nP7, &f.m_nP8, &f.m_nP9};
+    for (int i = 0; i < 12; ++i) EXPECT_EQ(fields[i] - first, i);
+    EXPECT_EQ(reinterpret_cast<const char*>(first) - reinterpret_cast<const char*>(&f), 4);
+    CCEPen p;
+    EXPECT_LT(reinterpret_cast<char*>(&p.m_dwType), reinterpret_cast<char*>(&p.m_dwStyle));
+    EXPECT_EQ(&p.m_dwWidth - &p.m_dwStyle, 1);
+    CCEDraw dc;
+    const char* order[] = {reinterpret_cast<char*>(&dc.m_dwLastError), reinterpret_cast<char*>(&dc.m_bDrawing),
+                           reinterpret_cast<char*>(&dc.m_hMemDC),      reinterpret_cast<char*>(&dc.m_hBitmap),
+                           reinterpret_cast<char*>(&dc.m_hOldBitmap),  reinterpret_cast<char*>(&dc.m_pBits),
+                           reinterpret_cast<char*>(&dc.m_pBuffer),     reinterpret_cast<char*>(&dc.m_bCreated),
+                           reinterpret_cast<char*>(&dc.m_bSuspend),    reinterpret_cast<char*>(&dc.m_pPen),
+                           reinterpret_cast<char*>(&dc.m_pFont),       reinterpret_cast<char*>(&dc.m_wTextColor),
+                           reinterpret_cast<char*>(&dc.m_wTextOutColor), reinterpret_cast<char*>(dc.m_nReserved)};
+    for (size_t i = 1; i < sizeof order / sizeof order[0]; ++i) EXPECT_LT(order[i - 1], order[i]) << i;
 }
 
 TEST(DrawingObjectSlot, SelectReturnsWhatItReplaces) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "draw/pixel.h"
+#include "surface/shared_state.h"
 #include "test_helpers.h"
 
 using kesra::test::Screen;
@@ -49,6 +50,11 @@ TEST(PackedBlend, DimmingTruncatesEachChannel) {
     EXPECT_EQ(kesra::dim565(0xFFFF, 16), 0x7BEF);
     EXPECT_EQ(kesra::dim565(0xFFFF, 31), 0x0020);  // 31 >> 5 is 0; only green's 63 >> 5 is left
     EXPECT_EQ(kesra::dim565(0x0841, 16), 0x0020);  // 1>>1 = 0 for red and blue, 2>>1 = 1 for green
+    for (uint32_t level = 0; level < 32; ++level)  // every pixel, every level: channel * (32 - level) / 32
+        for (uint32_t p = 0; p < 65536; ++p) {
+            const uint32_t k = 32 - level, r = (p >> 11) * k / 32, g = ((p >> 5) & 63) * k / 32, b = (p & 31) * k / 32;
+            ASSERT_EQ(kesra::dim565(uint16_t(p), level), (r << 11) | (g << 5) | b) << p << " " << level;
+        }
 }
 
 TEST(ColorConversion, ColorRefRoundTrip) {
@@ -74,10 +80,21 @@ TEST(DrawPixel, TwoByTwoBlockStopsAtScreenEdges) {
     EXPECT_EQ(screen.at(14, 7), 0);
     screen.dc->DrawPixel(2, 2, 0x4444, 3);  // any size but 2 is one pixel
     EXPECT_EQ(screen.at(3, 2), 0);
+    /* The address form stores where it is told, if (x, y) is on the screen. */
+    screen.dc->DrawPixel(reinterpret_cast<unsigned char*>(&screen.at(9, 1)), 9, 1, 0x5555);
+    screen.dc->DrawPixel(reinterpret_cast<unsigned char*>(&screen.at(9, 2)), 16, 2, 0x6666);
+    EXPECT_EQ(screen.at(9, 1), 0x5555);
+    EXPECT_EQ(screen.at(9, 2), 0);
     int drawn = 0;
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 16; ++x) drawn += screen.at(x, y) != 0;
-    EXPECT_EQ(drawn, 2 + 2 + 1 + 1);
+    EXPECT_EQ(drawn, 2 + 2 + 1 + 1 + 1);
+
+    CCEDraw unbuffered;  // the shared geometry exists, this context has no buffer: nothing happens
+    unbuffered.DrawPixel(1, 1, 0x1111, 2);
+    unbuffered.DrawAlphaPixel(1, 1, 0x1111, 16);
+    unbuffered.CopyVideoBuffer(reinterpret_cast<unsigned char*>(&screen.at(0, 0)));
+    EXPECT_EQ(unbuffered.Clear(0x1111), 1);
 }
 
 TEST(DrawPixel, OutsideTheScreenChangesNothing) {
@@ -105,6 +122,11 @@ TEST(DrawAlphaPixel, BlendsIntoTheInstanceBuffer) {
     EXPECT_EQ(screen.at(1, 1), 0x7BEF);
     EXPECT_EQ(screen.at(2, 1), 0x0000);
     EXPECT_EQ(screen.at(3, 1), 0xABCD);
+    const DWORD format = kesra::m_DisplayProps.dwFormat;
+    kesra::m_DisplayProps.dwFormat = format & ~DWORD{0x80};  // not RGB565: no blending
+    screen.dc->DrawAlphaPixel(4, 1, 0xFFFF, 32);
+    kesra::m_DisplayProps.dwFormat = format;
+    EXPECT_EQ(screen.at(4, 1), 0x0000);
 }
 
 TEST(FlipPixel, WritesTheSharedBackBufferOnly) {
@@ -150,6 +172,16 @@ TEST(BlockCopies, BitBltBetweenContextsIsCutToTheScreen) {
     screen.dc->BitBlt(0, 0, 0, 5, &other, 0, 0);  // empty block
     EXPECT_EQ(screen.at(2, 0), 0xFFFF);
     other.Release();
+
+    /* Within one buffer an overlapping block is copied as it was, not smeared. */
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x) screen.at(x, y) = static_cast<uint16_t>(y * 16 + x);
+    screen.dc->BitBlt(2, 1, 4, 3, screen.dc.get(), 1, 0);  // one down, one right
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x) ASSERT_EQ(screen.at(2 + x, 1 + y), y * 16 + 1 + x) << x << "," << y;
+    screen.dc->BitBlt(0, 5, 4, 2, screen.dc.get(), 1, 6);  // one up, one left
+    EXPECT_EQ(screen.at(0, 5), 6 * 16 + 1);
+    EXPECT_EQ(screen.at(3, 6), 7 * 16 + 4);
 }
 
 TEST(BlockCopies, CopyPixelsStopsAtTheEndOfTheBuffer) {

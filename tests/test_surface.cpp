@@ -1,6 +1,7 @@
 /* Surfaces: the shared back buffer and its reference count, the drawing
  * brackets and their errors, presentation with the foreground rule and the
  * colour key, dimming, and the overlay thread's life. */
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -178,7 +179,7 @@ TEST(Presentation, ColourKeyLeavesKeyedPixelsOfTheBackBuffer) {
 }
 
 TEST(Presentation, DimmingScalesEveryPixelAtFlip) {
-    Screen screen(8, 2);
+    Screen screen(6, 3);
     screen.fill(0xFFFF);
     EXPECT_EQ(screen.dc->SetBlackSrceenLevel(32), 0);
     EXPECT_EQ(screen.dc->SetBlackSrceenLevel(-1), 0);
@@ -186,11 +187,19 @@ TEST(Presentation, DimmingScalesEveryPixelAtFlip) {
     EXPECT_EQ(screen.dc->SetBlackSrceenLevel(16), 1);
     screen.dc->FlipBackBuffer(0, 0);
     screen.dc->Flip(3, 0, 0);
-    EXPECT_EQ(HostWindowPixels(screen.window)[15], 0x7BEF);
+    for (int i = 0; i < 18; ++i) ASSERT_EQ(HostWindowPixels(screen.window)[i], 0x7BEF) << i;
+    EXPECT_EQ(screen.dc->SetBlackSrceenLevel(31), 1);
+    screen.at(5, 2) = 0xF81F;  // 31 * 1 / 32 is 0 for red and blue
+    screen.at(0, 1) = 0x07E0;  // 63 / 32 is 1 for green
+    screen.dc->FlipBackBuffer(0, 0);
+    screen.dc->Flip(3, 0, 0);
+    EXPECT_EQ(HostWindowPixels(screen.window)[17], 0x0000);
+    EXPECT_EQ(HostWindowPixels(screen.window)[6], 0x0020);
+    EXPECT_EQ(HostWindowPixels(screen.window)[7], 0x0020);
     EXPECT_EQ(screen.dc->SetBlackSrceenLevel(0), 1);
     screen.dc->FlipBackBuffer(0, 0);
     screen.dc->Flip(3, 0, 0);
-    EXPECT_EQ(HostWindowPixels(screen.window)[15], 0xFFFF);
+    EXPECT_EQ(HostWindowPixels(screen.window)[17], 0xF81F);
 }
 
 TEST(Presentation, OperatorCopiesTheNineFieldsAndSharesTheBuffer) {
@@ -211,13 +220,29 @@ TEST(OverlayThread, IdleWithoutOverlaysAndStopsPromptly) {
     EXPECT_EQ(HostPresentCount(screen.window), before);  // nothing shown: nothing presented
 }
 
+namespace {
+/* The frame counter seen at each presentation of the overlay thread. */
+std::atomic<int> g_frames_seen{0};
+int g_frame_at_present[16];
+void record_sandglass_frame(HWND, const uint16_t*, int, int) {
+    const int n = g_frames_seen.load();
+    if (n >= 16) return;
+    g_frame_at_present[n] = kesra::m_Overlay.sandglass_frame.load();
+    g_frames_seen = n + 1;
+}
+}  // namespace
+
 TEST(OverlayThread, AdvancesFramesAndPresentsOnlyWhileNobodyDraws) {
     Screen screen(8, 8);
     ASSERT_EQ(screen.dc->SetSandglass(tagSANDGLASS_STRUCT{300, 4, 4, 4}), 1);
+    HostSetPresentHandler(record_sandglass_frame);
     kesra::m_Overlay.flags = kesra::OVERLAY_SANDGLASS;  // what showing it sets
+    ASSERT_TRUE(eventually([&] { return g_frames_seen.load() >= 6; }));
+    HostSetPresentHandler(nullptr);
+    EXPECT_EQ(g_frame_at_present[0], 1);  // advanced before the first presentation
+    for (int i = 1; i < 6; ++i) EXPECT_EQ(g_frame_at_present[i], (g_frame_at_present[i - 1] + 1) % 4) << i;
     const unsigned start = HostPresentCount(screen.window);
-    ASSERT_TRUE(eventually([&] { return HostPresentCount(screen.window) >= start + 3; }));
-    EXPECT_LT(kesra::m_Overlay.sandglass_frame.load(), 4);
+    ASSERT_TRUE(eventually([&] { return HostPresentCount(screen.window) >= start + 1; }));
 
     screen.dc->BeginDraw();
     std::this_thread::sleep_for(std::chrono::milliseconds(150));  // a round in progress ends
@@ -250,6 +275,49 @@ TEST(OverlayThread, ReleaseWakesTheThreadInsteadOfWaitingOutItsSleep) {
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_LT(elapsed, std::chrono::milliseconds(1500));
     EXPECT_EQ(kesra::m_Overlay.thread, nullptr);
+    HostDestroyWindow(window);
+}
+
+TEST(OverlayThread, NewFrameCountsApplyFromTheNextRound) {
+    Screen screen(8, 8);
+    ASSERT_EQ(screen.dc->SetCursor(tagCURSOR_STRUCT{300, 3}), 1);
+    kesra::m_Overlay.flags = kesra::OVERLAY_CURSOR;
+    const unsigned start = HostPresentCount(screen.window);
+    /* Changing the strip while the thread counts through it. */
+    for (int i = 0; HostPresentCount(screen.window) < start + 4 && i < 5000; ++i) {
+        screen.dc->SetCursor(tagCURSOR_STRUCT{300 + i % 2, 2 + i % 39});
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    screen.dc->SetCursor(tagCURSOR_STRUCT{300, 1});
+    const unsigned now = HostPresentCount(screen.window);
+    ASSERT_TRUE(eventually([&] { return HostPresentCount(screen.window) >= now + 2; }));
+    EXPECT_EQ(kesra::m_Overlay.cursor_frame.load(), 0);  // a one-frame strip stays on frame 0
+    kesra::m_Overlay.flags = 0;
+}
+
+TEST(OverlayThread, ReleasingTheFirstSurfaceStopsItsRoundsSafely) {
+    HWND window = HostCreateWindow(8, 8);
+    HostSetForegroundWindow(window);
+    CCEGraphics first, second;
+    ASSERT_EQ(first.Create(8, 8, 0, 0, window, 0), 1);
+    ASSERT_EQ(second.Create(8, 8, 0, 0, window, 0), 1);
+    kesra::m_Overlay.flags = kesra::OVERLAY_SANDGLASS;
+    for (int i = 0; i < 10; ++i) {  // the thread presents the first surface while it comes and goes
+        std::this_thread::sleep_for(std::chrono::milliseconds(3 + 11 * i));
+        first.Release();
+        std::this_thread::sleep_for(std::chrono::milliseconds(3 + 7 * i));
+        ASSERT_EQ(first.Create(8, 8, 0, 0, window, 0), 1);
+    }
+    first.Suspend();  // the thread's rounds meet the usual conditions
+    ASSERT_TRUE(eventually([&] { return first.GetLastError() == 105u; }));
+    first.Resume();
+    first.Release();
+    ASSERT_TRUE(eventually([&] { return first.GetLastError() == 112u; }));  // its rounds fail quietly
+    const unsigned presented = HostPresentCount(window);
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    EXPECT_EQ(HostPresentCount(window), presented);
+    EXPECT_EQ(CCEGraphics::m_dwRefCount, 1u);
+    second.Release();
     HostDestroyWindow(window);
 }
 
