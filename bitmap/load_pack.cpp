@@ -99,29 +99,25 @@ void report_damaged(unsigned int id) {
     DebugLogW(u"错误：资源文件数据不完整，nID = %d\n", static_cast<int>(id));
 }
 
+/* Reads one block as stored into a plane the bitmap owns; an empty block
+ * gives no plane. */
+bool read_block(unsigned char** plane, uint32_t bytes, bool alpha, unsigned int id) {
+    if (!bytes) return true;
+    *plane = alpha ? allocate_alpha_plane(bytes) : allocate_pixel_plane(bytes);
+    if (!*plane) return false;
+    if (pack::read_exact(pack_stream(), *plane, bytes)) return true;
+    report_damaged(id);
+    return false;
+}
+
 /* Looks the image up on the pack stream and reads both blocks as stored into
  * planes the bitmap owns. */
 bool read_pack_image(CCEBitmap& b, unsigned int id) {
     pack::Record record;
     if (!pack::seek_image(pack_stream(), id, &record)) return false;
     take_record_geometry(b, record);
-    if (record.pixel_bytes) {
-        b.m_pImageData = allocate_pixel_plane(record.pixel_bytes);
-        if (!b.m_pImageData) return false;
-        if (!pack::read_exact(pack_stream(), b.m_pImageData, record.pixel_bytes)) {
-            report_damaged(id);
-            return false;
-        }
-    }
-    if (record.alpha_bytes) {
-        b.m_pAlpha = allocate_alpha_plane(record.alpha_bytes);
-        if (!b.m_pAlpha) return false;
-        if (!pack::read_exact(pack_stream(), b.m_pAlpha, record.alpha_bytes)) {
-            report_damaged(id);
-            return false;
-        }
-    }
-    return true;
+    return read_block(&b.m_pImageData, record.pixel_bytes, false, id) &&
+           read_block(&b.m_pAlpha, record.alpha_bytes, true, id);
 }
 
 /* Replaces a run-length plane by its raw form; runs that stop short leave the
