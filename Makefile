@@ -51,7 +51,23 @@ test-sanitize: deps
 	cd $(BUILD)-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest -j $(JOBS) --output-on-failure -E consumer_program
 
-bench: configure
+# bench also installs the peers it is compared with (pixman, cairo: bench_peers);
+# they are left out of PACKAGES so that test and demo do not pull them in.
+PEER_PACKAGES = libpixman-1-dev libcairo2-dev
+
+bench: deps
+	@missing=""; \
+	for p in $(PEER_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "installing:$$missing"; \
+	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
+	  else \
+	    echo "missing peer packages (bench_peers is left out); run as root:"; \
+	    echo "  apt-get install -y$$missing"; \
+	  fi; \
+	fi
+	@$(MAKE) --no-print-directory configure
 	cmake --build $(BUILD) -j $(JOBS)
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_min_time=0.2; done
 

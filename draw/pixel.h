@@ -7,6 +7,7 @@
 #define KESRA_DRAW_PIXEL_H
 
 #include <cstdint>
+#include <cstring>
 
 namespace kesra {
 
@@ -42,6 +43,25 @@ constexpr uint32_t Color16ToColorRef(uint16_t c) {
 constexpr uint16_t ColorRefToColor16(uint32_t ref) {
     const uint32_t red = ref & 0xFF, green = (ref >> 8) & 0xFF, blue = (ref >> 16) & 0xFF;
     return static_cast<uint16_t>(((red & 0xF8) << 8) | ((green & 0xFC) << 3) | (blue >> 3));
+}
+
+/* count contiguous pixels of one colour: single pixels up to a 16-byte
+ * boundary, then eight pixels per vector store (SSE2 or NEON with GCC and
+ * clang's vector extension). */
+inline void fill565(uint16_t* q, int64_t count, uint16_t color) {
+    typedef uint16_t EightPixels __attribute__((vector_size(16), may_alias));
+    for (; count > 0 && (reinterpret_cast<uintptr_t>(q) & 15) != 0; --count) *q++ = color;
+    const EightPixels eight = {color, color, color, color, color, color, color, color};
+    EightPixels* v = reinterpret_cast<EightPixels*>(q);
+    for (; count >= 32; count -= 32, v += 4) {
+        v[0] = eight;
+        v[1] = eight;
+        v[2] = eight;
+        v[3] = eight;
+    }
+    for (; count >= 8; count -= 8) *v++ = eight;
+    q = reinterpret_cast<uint16_t*>(v);
+    for (; count > 0; --count) *q++ = color;
 }
 
 static_assert(blend565(0x0000, 0xFFFF, 16) == 0x7BEF, "half of white over black");

@@ -47,10 +47,7 @@ int CCEDraw::Clear(DWORD color) {
     const Canvas c = canvas_of(*this);
     if (!c.origin) return 1;
     const uint16_t value = static_cast<uint16_t>(color);
-    for (int32_t y = 0; y < c.height; ++y) {
-        uint16_t* row = c.at(0, y);
-        for (int32_t x = 0; x < c.width; ++x) row[x] = value;
-    }
+    for (int32_t y = 0; y < c.height; ++y) fill565(c.at(0, y), c.width, value);
     return 1;
 }
 

@@ -9,14 +9,14 @@
 
 #include "canvas.h"
 #include "lines.h"
+#include "pixel.h"
 
 namespace kesra {
 
 /* count pixels of one colour from p on. */
 inline void store_run(uint8_t* p, int32_t xpitch, int64_t count, uint16_t color) {
     if (xpitch == static_cast<int32_t>(sizeof(uint16_t))) {
-        uint16_t* q = reinterpret_cast<uint16_t*>(p);
-        for (int64_t i = 0; i < count; ++i) q[i] = color;
+        fill565(reinterpret_cast<uint16_t*>(p), count, color);
         return;
     }
     for (int64_t i = 0; i < count; ++i, p += xpitch) *reinterpret_cast<uint16_t*>(p) = color;

@@ -199,3 +199,15 @@ TEST(BlockCopies, CopyPixelsStopsAtTheEndOfTheBuffer) {
     screen.dc->CopyVideoBuffer(nullptr);
     EXPECT_EQ(screen.at(7, 3), 31 * 3);
 }
+
+TEST(Fill565, MatchesThePlainLoopAtEveryAlignmentAndStopsAtTheEnd) {
+    alignas(16) uint16_t buffer[160];
+    alignas(16) uint16_t expected[160];
+    for (int start = 0; start < 16; ++start)
+        for (int count = 0; count <= 120; ++count) {
+            for (int i = 0; i < 160; ++i) buffer[i] = expected[i] = static_cast<uint16_t>(i * 7);
+            for (int i = 0; i < count; ++i) expected[start + i] = 0xA5C3;
+            kesra::fill565(buffer + start, count, 0xA5C3);
+            ASSERT_EQ(std::memcmp(buffer, expected, sizeof buffer), 0) << start << " " << count;
+        }
+}
