@@ -15,19 +15,25 @@ PACKAGES = cmake ninja-build g++ pkg-config \
 
 .PHONY: demo test test-sanitize bench deps configure build clean
 
+# $(call install-missing,PACKAGES,COMMAND): installs the packages that are
+# missing when running as root; otherwise prints the apt-get line and runs COMMAND.
+define install-missing
+missing=""; \
+for p in $(1); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+if [ -n "$$missing" ]; then \
+  if [ "$$(id -u)" = 0 ]; then \
+    echo "installing:$$missing"; \
+    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
+  else \
+    echo "missing packages; run as root:"; \
+    echo "  apt-get install -y$$missing"; \
+    $(2); \
+  fi; \
+fi
+endef
+
 deps:
-	@missing=""; \
-	for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
-	if [ -n "$$missing" ]; then \
-	  if [ "$$(id -u)" = 0 ]; then \
-	    echo "installing:$$missing"; \
-	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
-	  else \
-	    echo "missing packages; run as root:"; \
-	    echo "  apt-get install -y$$missing"; \
-	    exit 1; \
-	  fi; \
-	fi
+	@$(call install-missing,$(PACKAGES),exit 1)
 
 configure: deps
 	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS) >/dev/null
@@ -56,17 +62,7 @@ test-sanitize: deps
 PEER_PACKAGES = libpixman-1-dev libcairo2-dev
 
 bench: deps
-	@missing=""; \
-	for p in $(PEER_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
-	if [ -n "$$missing" ]; then \
-	  if [ "$$(id -u)" = 0 ]; then \
-	    echo "installing:$$missing"; \
-	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
-	  else \
-	    echo "missing peer packages (bench_peers is left out); run as root:"; \
-	    echo "  apt-get install -y$$missing"; \
-	  fi; \
-	fi
+	@$(call install-missing,$(PEER_PACKAGES),echo "bench_peers is left out")
 	@$(MAKE) --no-print-directory configure
 	cmake --build $(BUILD) -j $(JOBS)
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_min_time=0.2; done
