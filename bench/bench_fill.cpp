@@ -10,17 +10,6 @@
 
 namespace {
 
-std::vector<POINT> map_area(int n, double cx, double cy, double radius) {
-    std::vector<POINT> pts;
-    for (int i = 0; i < n; ++i) {
-        const double t = 2 * M_PI * i / n;
-        const double r = radius * (1.0 + 0.2 * std::sin(5 * t) + 0.07 * std::sin(37 * t));
-        pts.push_back(
-            {LONG(std::lround(cx + r * std::cos(t))), LONG(std::lround(cy + 0.7 * r * std::sin(t)))});
-    }
-    return pts;
-}
-
 void BM_FillRectSolid(benchmark::State& state) {
     BenchScreen s;
     for (auto _ : state) s.dc.FillRect(0, 0, 799, 479, 0x7BEF);

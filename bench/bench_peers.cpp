@@ -28,17 +28,7 @@ constexpr uint16_t kFillColor = 0x7BEF, kBlendColor = 0x001F, kAreaColor = 0x9E7
 /* ---- shared inputs ---------------------------------------------------- */
 
 /* A wobbling ring reaching past the screen edges, as in bench_fill.cpp. */
-std::vector<POINT> map_area(int n) {
-    const double cx = 400, cy = 240, radius = 330;
-    std::vector<POINT> pts;
-    for (int i = 0; i < n; ++i) {
-        const double t = 2 * M_PI * i / n;
-        const double r = radius * (1.0 + 0.2 * std::sin(5 * t) + 0.07 * std::sin(37 * t));
-        pts.push_back(
-            {LONG(std::lround(cx + r * std::cos(t))), LONG(std::lround(cy + 0.7 * r * std::sin(t)))});
-    }
-    return pts;
-}
+std::vector<POINT> map_area(int n) { return ::map_area(n, 400, 240, 330); }
 
 /* A road of 300 points (299 segments) wandering in 20 to 60 pixel steps over
  * the screen and a little beyond it; seeded, so every run draws the same. */
