@@ -7,6 +7,11 @@ BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= 2
 CMAKE_FLAGS ?=
+# ccache, where the machine has it, keeps rebuilds of several checkouts short.
+CCACHE := $(shell command -v ccache 2>/dev/null)
+ifneq ($(CCACHE),)
+CMAKE_FLAGS += -DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE) -DCMAKE_C_COMPILER_LAUNCHER=$(CCACHE)
+endif
 
 PACKAGES = cmake ninja-build g++ pkg-config \
 	libfreetype-dev libpng-dev libjpeg62-turbo-dev zlib1g-dev \
