@@ -28,6 +28,43 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int sx, int 
             DWORD rop);
 int GetDeviceCaps(HDC dc, int index);
 
+/* Text in the system font, drawn into the DIB section selected into a DC.
+ * The face comes from a font file on the machine (KESRA_SYSTEM_FONT, else
+ * DejaVu Sans); lfHeight is its pixel height. */
+#define LF_FACESIZE 32
+typedef struct tagLOGFONTW {
+    LONG lfHeight;
+    LONG lfWidth;
+    LONG lfEscapement;
+    LONG lfOrientation;
+    LONG lfWeight;
+    BYTE lfItalic;
+    BYTE lfUnderline;
+    BYTE lfStrikeOut;
+    BYTE lfCharSet;
+    BYTE lfOutPrecision;
+    BYTE lfClipPrecision;
+    BYTE lfQuality;
+    BYTE lfPitchAndFamily;
+    WCHAR lfFaceName[LF_FACESIZE];
+} LOGFONTW;
+#define TRANSPARENT 1
+#define OPAQUE 2
+#define DT_TOP 0x00000000u
+#define DT_LEFT 0x00000000u
+#define DT_CENTER 0x00000001u
+#define DT_RIGHT 0x00000002u
+#define DT_VCENTER 0x00000004u
+#define DT_BOTTOM 0x00000008u
+#define DT_WORDBREAK 0x00000010u
+#define DT_SINGLELINE 0x00000020u
+#define DT_NOCLIP 0x00000100u
+#define DT_CALCRECT 0x00000400u
+HFONT CreateFontIndirectW(const LOGFONTW* font);
+int SetBkMode(HDC dc, int mode);
+COLORREF SetTextColor(HDC dc, COLORREF color);
+int DrawTextW(HDC dc, LPCWSTR text, int count, RECT* rect, UINT format);
+
 /* Windows and the pointer. */
 HWND GetForegroundWindow(void);
 BOOL GetCursorPos(POINT* point);
