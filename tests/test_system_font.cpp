@@ -22,8 +22,8 @@ constexpr int kPixels = 20;
 constexpr uint16_t kPaper = 0xFFFF;
 constexpr COLORREF kNavy = 0x00802010;  // red 0x10, green 0x20, blue 0x80
 
-/* A memory DC holding a DIB section of 16 (top-down RGB565) or 24 (bottom-up
- * BGR) bits, filled with white. */
+/* A memory DC holding a DIB section of 16 (top-down RGB565), 24 or 32
+ * (bottom-up BGR, BGRX) bits, filled with white. */
 struct Section {
     Section(int width, int height, int bits_per_pixel = 16) : w(width), h(height), bpp(bits_per_pixel) {
         struct {
@@ -168,7 +168,7 @@ int count_differences(const Section& a, const Section& b) {
 TEST(SystemFont, GlyphsAreFreeTypesOwnBitmapsInTheTextColour) {
     Reference reference;
     ASSERT_TRUE(reference.ok());
-    for (int bpp : {16, 24}) {
+    for (int bpp : {16, 24, 32}) {
         Section drawn(80, 40, bpp), expected(80, 40, bpp);
         const int height = draw(drawn, u"Hg\u00e9\u5317", {3, 2, 80, 40}, DT_SINGLELINE, kNavy);
         EXPECT_EQ(height, reference.line_height());
@@ -223,7 +223,7 @@ TEST(SystemFont, AlignmentMovesTheWholeLine) {
     ASSERT_GT(width, 20);
     ASSERT_EQ(height, reference.line_height());
 
-    const RECT box{10, 6, 111, 57};  // 101 x 51: odd slack halves downwards
+    const RECT box{10, 6, 111, 57};  // 101 x 51
     const int slack_x = 101 - width, slack_y = 51 - height;
     struct Case {
         UINT format;
@@ -245,6 +245,12 @@ TEST(SystemFont, AlignmentMovesTheWholeLine) {
         reference.draw(expected, U"Wave", box.left + c.dx, box.top + c.dy, 0);
         EXPECT_EQ(count_differences(drawn, expected), 0) << c.format;
     }
+
+    // Text 5 pixels wider than its box overhangs 3 on the left, 2 on the right.
+    Section wide(130, 70), wide_expected(130, 70);
+    draw(wide, u"Wave", {40, 6, 40 + width - 5, 57}, DT_SINGLELINE | DT_CENTER | DT_NOCLIP);
+    reference.draw(wide_expected, U"Wave", 40 - 3, 6, 0);
+    EXPECT_EQ(count_differences(wide, wide_expected), 0);
 
     Section lines(130, 80), lines_expected(130, 80);
     EXPECT_EQ(draw(lines, u"ab\r\nWave\ncd", {0, 0, 130, 80}, DT_RIGHT | DT_VCENTER), 3 * height);
