@@ -56,8 +56,8 @@ bool make_grid(int levels, int width, int height, int adjust, Grid* grid) {
 }
 
 GridPoint to_grid(const Grid& grid, const Placement& place, int32_t x, int32_t y) {
-    const int64_t ex = (int64_t{place.dx} << 13) + int64_t{x} * place.sx * 64;
-    const int64_t ey = (int64_t{place.dy} << 13) + int64_t{y} * place.sy * 64;
+    const int64_t ex = int64_t{place.dx} * 8192 + int64_t{x} * place.sx * 64;
+    const int64_t ey = int64_t{place.dy} * 8192 + int64_t{y} * place.sy * 64;
     return {axis_to_grid(ex, grid.width, grid.adjust, grid.across),
             axis_to_grid(ey, grid.height, grid.adjust, grid.down)};
 }
