@@ -1,7 +1,8 @@
 /* make_stcf_seeds.cpp - writes the seed fonts of fuzz_stcf into a directory:
  * small STCF images made with the tests' font builder that use every outline
  * operation, composites with and without scales, two Latin pages and every
- * code table, in a GBK-style (kind 0) and a Big5-style (kind 3) layout. */
+ * code table, in a GBK-style (kind 0) and a Big5-style (kind 3) layout, and
+ * a small one without code tables. */
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -31,7 +32,8 @@ bool write(const std::string& path, FontBuilder& b) {
     return std::fclose(f) == 0 && ok;
 }
 
-void fill(FontBuilder& b) {
+/* Outlines, pages and composites only: a small image for the fuzzer to mutate. */
+void fill_outlines(FontBuilder& b) {
     const OutlineWriter ops = every_operation();
     OutlineWriter bar;
     bar.contour(0, 5).op(2, {40}).op(1, {35}).op(2, {0});
@@ -40,6 +42,13 @@ void fill(FontBuilder& b) {
     b.set_latin(1, 'A' - 32, ops);
     b.set_latin(2, 'A' - 32, bar);
     b.set_latin(1, 0x91, bar);
+    b.add_composite({Component{1, 40, 0}, Component{0, 0, 20, 64, 64}});
+    b.add_composite({Component{0, -20, -10, 200, 90}, Component{1, 10, 10}, Component{2, 0, 0, 128, 128}});
+}
+
+/* Every code table as well. */
+void fill(FontBuilder& b) {
+    fill_outlines(b);
     b.utf16.assign(65536, 0xFFFF);
     b.utf16[0x4E00] = 8783;
     b.utf16[0x4E01] = 3000;
@@ -47,8 +56,6 @@ void fill(FontBuilder& b) {
     b.shift_jis.assign(188 * 60, 0xB0B0);
     b.euc.assign(32768, 0x8081);
     b.mode6.assign(32768, 0x4E00);
-    b.add_composite({Component{1, 40, 0}, Component{0, 0, 20, 64, 64}});
-    b.add_composite({Component{0, -20, -10, 200, 90}, Component{1, 10, 10}, Component{2, 0, 0, 128, 128}});
 }
 
 }  // namespace
@@ -61,11 +68,13 @@ int main(int argc, char** argv) {
     const std::string dir = argv[1];
     std::error_code error;
     std::filesystem::create_directories(dir, error);
-    FontBuilder gbk_font, big5_font;
+    FontBuilder gbk_font, big5_font, small_font;
     fill(gbk_font);
+    fill_outlines(small_font);
     big5_font.charset_kind = 3;
     fill(big5_font);
-    if (!write(dir + "/gbk.stcf", gbk_font) || !write(dir + "/big5.stcf", big5_font)) {
+    if (!write(dir + "/gbk.stcf", gbk_font) || !write(dir + "/big5.stcf", big5_font) ||
+        !write(dir + "/small.stcf", small_font)) {
         std::fprintf(stderr, "make_stcf_seeds: cannot write into %s\n", dir.c_str());
         return 1;
     }
