@@ -4,6 +4,7 @@
  * bytes of the input pick more characters, and the input also serves as the
  * data of an inline composite. */
 #include <cstdint>
+#include <iterator>
 #include <vector>
 
 #include "text/stcf_engine.h"
@@ -35,8 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     escape[0] = 0xFFFF;
     for (size_t i = 2; i < escape.size(); ++i) escape[i] = static_cast<char16_t>(data[2 * i - 4] | data[2 * i - 3] << 8);
     static uint8_t target[40 * 40];
-    for (int encoding = 0; encoding <= 6; ++encoding)
-        for (const Setting& s : kSettings) {
+    /* Each encoding with every character, the settings taken in turn. */
+    size_t turn = 0;
+    for (int encoding = 0; encoding <= 6; ++encoding) {
+        for (char16_t code : codes) {
+            const Setting& s = kSettings[turn++ % std::size(kSettings)];
             FontParams p;
             p.encoding = encoding;
             p.levels = s.levels;
@@ -47,15 +51,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             p.adjust = s.adjust;
             p.page = encoding;
             p.ring_value = 17;
-            for (char16_t code : codes) {
-                const CharRef ch{&code, 1};
-                int32_t w = s.width, h = s.height;
-                char_width(font, ch, w, h, p);
-                render(font, ch, p, target, sizeof target, &w, &h);
-            }
+            const CharRef ch{&code, 1};
             int32_t w = s.width, h = s.height;
-            render(font, CharRef{escape.data(), escape.size()}, p, target, sizeof target, &w, &h);
+            char_width(font, ch, w, h, p);
+            render(font, ch, p, target, sizeof target, &w, &h);
         }
+        int32_t w = 24, h = 24;
+        render(font, CharRef{escape.data(), escape.size()}, FontParams{}, target, sizeof target, &w, &h);
+    }
     release(font);
     return 0;
 }

@@ -593,3 +593,16 @@ TEST(StcfBadInput, CrossingsPastFiftyAreDropped) {
             ASSERT_EQ(c.at(px, py), columns * rows[31 - py]) << px << "," << py;
         }
 }
+
+/* An outline of more edges than any glyph has is taken for damage and
+ * dropped, so that one glyph cannot cost time in proportion to the file. */
+TEST(StcfBadInput, EndlessOutlinesAreDropped) {
+    auto zigzag = [](int edges) {
+        OutlineWriter w;
+        w.contour(10, 0);
+        for (int i = 0; i < edges / 2; ++i) w.op(2, {i % 2 ? 10 : 50}).op(1, {i % 2 ? 0 : 30});
+        return w;
+    };
+    EXPECT_GT(draw_single(zigzag(1000)).sum(), 0);
+    EXPECT_EQ(draw_single(zigzag(kMaxEdges + 2)).sum(), 0);
+}

@@ -97,6 +97,7 @@ void ScanConverter::cubic_to(GridPoint c1, GridPoint c2, GridPoint p) {
 }
 
 void ScanConverter::add_edge(GridPoint a, GridPoint b) {
+    if (++edges_ > kMaxEdges) return;
     if ((a.y & 63) == 0) ++a.y;
     if ((b.y & 63) == 0) ++b.y;
     if (a.y == b.y) return;

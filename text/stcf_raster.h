@@ -15,6 +15,9 @@ constexpr int kMaxCell = 100;
 constexpr int kMaxCrossings = 50;
 constexpr int kMaxScanlines = kMaxCell * 4;
 constexpr int kMaxBitsBytes = (kMaxCell * 4 + 7) / 8 * kMaxScanlines;
+/* Far beyond any real glyph; more edges mark a damaged outline, whose cost
+ * would otherwise grow with the whole file. */
+constexpr int kMaxEdges = 32768;
 
 /* Subsamples per pixel for a level count, and the cell they cover. */
 struct Grid {
@@ -51,6 +54,8 @@ public:
     void line_to(GridPoint p);
     void cubic_to(GridPoint c1, GridPoint c2, GridPoint p);
     GridPoint current() const { return current_; }
+    /* True once more than kMaxEdges edges were given: the glyph is dropped. */
+    bool overflowed() const { return edges_ > kMaxEdges; }
     /* Sets the spans into bits (rows top-down, bits_stride bytes apart, zeroed
      * by the caller), then forgets the crossings. */
     void fill(uint8_t* bits);
@@ -60,6 +65,7 @@ private:
     int pieces_for(GridPoint p0, GridPoint c1, GridPoint c2, GridPoint p3) const;
     Grid grid_;
     GridPoint current_{0, 0};
+    int edges_ = 0;
 };
 
 /* Coverage of each pixel (0..across * down) from the 1-bit buffer, rows

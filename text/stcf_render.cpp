@@ -140,7 +140,7 @@ bool rasterise(const StcfFontRecord& font, const ResolvedGlyph& r, CharRef ch, c
         ok = drawer.entry(uint64_t{font.first_latin_entry} + r.glyph.number + 224 * uint64_t(r.page - 1), upright);
     else if (r.glyph.kind == GlyphKind::Single) ok = drawer.entry(uint64_t{font.first_single_entry} + r.glyph.number, upright);
     else if (r.glyph.kind == GlyphKind::Composite) ok = drawer.composite(r.glyph.number);
-    if (!ok) return false;
+    if (!ok || scan.overflowed()) return false;
     std::memset(ws.bits, 0, static_cast<size_t>(grid.bits_stride()) * grid.rows());
     scan.fill(ws.bits);
     reduce_bits(grid, ws.bits, cell);
