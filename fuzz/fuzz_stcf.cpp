@@ -18,12 +18,13 @@ struct Setting {
 };
 
 const Setting kSettings[] = {
-    {16, 16, 16, 0, -1, -1, 0, 0},  {12, 12, 4, 1, -1, -1, 1, 0},  {24, 24, 6, 3, 0, 7, 1, 2},
-    {30, 20, 8, 5, 3, 256, 0, -3},  {40, 40, 12, 15, 5, -1, 0, 4}, {5, 5, 16, 13, 83, 3, 1, -40},
+    {16, 16, 16, 0, -1, -1, 0, 0},   {12, 12, 4, 1, -1, -1, 1, 0},  {24, 24, 6, 3, 0, 7, 1, 2},
+    {30, 20, 8, 5, 3, 256, 0, -3},   {40, 40, 12, 15, 5, -1, 0, 4}, {5, 5, 16, 13, 83, 3, 1, -40},
     {100, 16, 16, 4, -1, -1, 0, 90},
 };
 
-const char16_t kCodes[] = {0x41, 0x20, 0xA1A1, 0xA1B0, 0xA2B0, 0x4E00, 0x4081, 0x8081, 0xB18E, 0xB1, 0x4EC4, 0xFEFE};
+const char16_t kCodes[] = {0x41,   0x20,   0xA1A1, 0xA1B0, 0xA2B0, 0x4E00,
+                           0x4081, 0x8081, 0xB18E, 0xB1,   0x4EC4, 0xFEFE};
 
 }  // namespace
 
@@ -31,10 +32,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kesra::StcfFontRecord* font = parse(data, size);
     if (!font) return 0;
     std::vector<char16_t> codes(std::begin(kCodes), std::end(kCodes));
-    for (size_t i = 0; i + 1 < size && i < 16; i += 2) codes.push_back(static_cast<char16_t>(data[size - 1 - i] | data[size - 2 - i] << 8));
+    for (size_t i = 0; i + 1 < size && i < 16; i += 2)
+        codes.push_back(static_cast<char16_t>(data[size - 1 - i] | data[size - 2 - i] << 8));
     std::vector<char16_t> escape(2 + (size < 64 ? size : 64) / 2, 0);
     escape[0] = 0xFFFF;
-    for (size_t i = 2; i < escape.size(); ++i) escape[i] = static_cast<char16_t>(data[2 * i - 4] | data[2 * i - 3] << 8);
+    for (size_t i = 2; i < escape.size(); ++i)
+        escape[i] = static_cast<char16_t>(data[2 * i - 4] | data[2 * i - 3] << 8);
     static uint8_t target[40 * 40];
     /* Each encoding with every character, the settings taken in turn. */
     size_t turn = 0;

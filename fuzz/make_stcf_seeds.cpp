@@ -15,10 +15,21 @@ namespace {
 
 OutlineWriter every_operation() {
     OutlineWriter w;
-    w.contour(10, 0).op(3, {40, 0}).op(1, {30}).op(2, {20}).op(4, {60}).op(5, {30}).op(6, {50}).op(7, {10})
-        .op(8, {delta_pair(3, 5), delta_pair(7, -2), delta_pair(-8, -7)}).op(10, {5, 60}).op(11, {70, 70})
-        .op(12, {delta_pair(-3, 4)}).op(13, {delta_pair(1, 2), delta_pair(-3, 1), 45, 33})
-        .op(14, {delta_pair(1, 2), 30, 60, 45, 33}).op(15, {70, 20, delta_pair(-3, 1), 45, 33})
+    w.contour(10, 0)
+        .op(3, {40, 0})
+        .op(1, {30})
+        .op(2, {20})
+        .op(4, {60})
+        .op(5, {30})
+        .op(6, {50})
+        .op(7, {10})
+        .op(8, {delta_pair(3, 5), delta_pair(7, -2), delta_pair(-8, -7)})
+        .op(10, {5, 60})
+        .op(11, {70, 70})
+        .op(12, {delta_pair(-3, 4)})
+        .op(13, {delta_pair(1, 2), delta_pair(-3, 1), 45, 33})
+        .op(14, {delta_pair(1, 2), 30, 60, 45, 33})
+        .op(15, {70, 20, delta_pair(-3, 1), 45, 33})
         .op(0, {10, 26, 50, 26, 50, 0});
     w.contour(10, 9).op(9, {30, 16, 36, 40, 46, 30, 9, 40, 3, 16});
     return w;

@@ -14,7 +14,7 @@ namespace kesra::test {
 
 /* One outline's data: contours of operations with their operand bytes. */
 class OutlineWriter {
-public:
+   public:
     /* Starts a contour at (x, y); force_wide writes the count as 0 + u16. */
     OutlineWriter& contour(int x, int y, bool force_wide = false) {
         contours_.push_back({static_cast<uint8_t>(x), static_cast<uint8_t>(y), {}, {}, force_wide});
@@ -43,7 +43,7 @@ public:
         return out;
     }
 
-private:
+   private:
     struct Contour {
         uint8_t x, y;
         std::vector<uint8_t> codes, operands;
@@ -53,7 +53,9 @@ private:
 };
 
 /* A delta-pair byte: dx in the high nibble, dy in the low (-8..7 each). */
-constexpr int delta_pair(int dx, int dy) { return ((dx < 0 ? (dx == -8 ? 8 : 8 - dx) : dx) << 4) | (dy < 0 ? (dy == -8 ? 8 : 8 - dy) : dy); }
+constexpr int delta_pair(int dx, int dy) {
+    return ((dx < 0 ? (dx == -8 ? 8 : 8 - dx) : dx) << 4) | (dy < 0 ? (dy == -8 ? 8 : 8 - dy) : dy);
+}
 
 /* A component of a composite: outline-table entry, offset, optional scales. */
 struct Component {
@@ -63,14 +65,14 @@ struct Component {
 };
 
 class FontBuilder {
-public:
+   public:
     FontBuilder() { empty_outline_ = add_outline(std::vector<uint8_t>{0}); }
 
     uint32_t charset_kind = 0;
-    uint32_t first_single = 0;      // outline-table entries: singles from here,
-    uint32_t first_latin = 16;      // Latin pages from here (224 per page)
+    uint32_t first_single = 0;  // outline-table entries: singles from here,
+    uint32_t first_latin = 16;  // Latin pages from here (224 per page)
     int page_count = 1;
-    std::vector<std::array<uint32_t, 224>> widths;  // per page; missing pages are all 64
+    std::vector<std::array<uint32_t, 224>> widths;             // per page; missing pages are all 64
     std::vector<uint16_t> utf16, big5, shift_jis, euc, mode6;  // empty: absent
 
     /* Appends outline data; returns its offset in the outline data. */
@@ -96,7 +98,8 @@ public:
             const uint32_t ref = entry_count() * 3 <= 65535 ? 3 * c.entry : c.entry;
             record.insert(record.end(), {static_cast<uint8_t>(ref), static_cast<uint8_t>(ref >> 8),
                                          static_cast<uint8_t>(c.dx), static_cast<uint8_t>(c.dy)});
-            if (c.sx >= 0) record.insert(record.end(), {static_cast<uint8_t>(c.sx), static_cast<uint8_t>(c.sy)});
+            if (c.sx >= 0)
+                record.insert(record.end(), {static_cast<uint8_t>(c.sx), static_cast<uint8_t>(c.sy)});
         }
         composites_.push_back(record);
     }
@@ -139,7 +142,7 @@ public:
         return out;
     }
 
-private:
+   private:
     uint32_t& entries_at(uint32_t entry) {
         if (entry >= entries_.size()) entries_.resize(entry + 1, empty_outline_);
         return entries_[entry];
@@ -148,12 +151,14 @@ private:
         for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
     }
     static void put24(std::vector<uint8_t>& out, uint32_t v) {
-        out.insert(out.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16)});
+        out.insert(out.end(),
+                   {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16)});
     }
     static void table(std::vector<uint8_t>& out, size_t field, const std::vector<uint16_t>& cells) {
         if (cells.empty()) return;
         put32(out, field, static_cast<uint32_t>(out.size()));
-        for (uint16_t c : cells) out.insert(out.end(), {static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8)});
+        for (uint16_t c : cells)
+            out.insert(out.end(), {static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8)});
     }
 
     uint32_t empty_outline_ = 0;

@@ -134,10 +134,10 @@ TEST(StcfEncoding, WorkedExamplesAndTables) {
     b.utf16.assign(65536, 0xFFFF);
     b.utf16[0x4E00] = 8783;
     b.big5.assign(157 * 126, 0);
-    b.big5[0] = 0xA1A1;       // G0 0xA1, G1 0xA1: symbol row -> 1000
-    b.big5[63] = 0x0041;      // second byte 0: 'A' - 29
-    b.big5[64] = 0xA1B0;      // a hanzi: cell + 3000
-    b.big5[65] = 0x80A8;      // G0 0xA8, G1 0x80: 0x80 + 190 * 0xA8 - 30327
+    b.big5[0] = 0xA1A1;   // G0 0xA1, G1 0xA1: symbol row -> 1000
+    b.big5[63] = 0x0041;  // second byte 0: 'A' - 29
+    b.big5[64] = 0xA1B0;  // a hanzi: cell + 3000
+    b.big5[65] = 0x80A8;  // G0 0xA8, G1 0x80: 0x80 + 190 * 0xA8 - 30327
     b.shift_jis.assign(188 * 60, 0);
     b.shift_jis[63] = 0xA2A1;  // 0x81 0x80 -> cell 63 -> A1 A2 -> 0xA2 + 94 * 0xA1 - 14295
     b.euc.assign(32768, 0);
@@ -168,7 +168,8 @@ TEST(StcfEncoding, WorkedExamplesAndTables) {
 
     FontBuilder bare;
     Font no_tables(bare);
-    for (int enc = 2; enc <= 6; ++enc) EXPECT_EQ(char_index(*no_tables.record, 0x4081, enc).index, kNoIndex) << enc;
+    for (int enc = 2; enc <= 6; ++enc)
+        EXPECT_EQ(char_index(*no_tables.record, 0x4081, enc).index, kNoIndex) << enc;
 }
 
 TEST(StcfLookup, RangesOfEachCharsetKind) {
@@ -177,7 +178,8 @@ TEST(StcfLookup, RangesOfEachCharsetKind) {
         const GlyphRef g = glyph(kind, index);
         return g.kind == k && (k == GlyphKind::None || g.number == number);
     };
-    const GlyphKind L = GlyphKind::Latin, S = GlyphKind::Single, C = GlyphKind::Composite, N = GlyphKind::None;
+    const GlyphKind L = GlyphKind::Latin, S = GlyphKind::Single, C = GlyphKind::Composite,
+                    N = GlyphKind::None;
     for (uint32_t kind : {0u, 1u, 2u, 3u, 4u, 6u}) {
         EXPECT_TRUE(is(kind, 2, N, 0));
         EXPECT_TRUE(is(kind, 3, L, 0));
@@ -190,8 +192,8 @@ TEST(StcfLookup, RangesOfEachCharsetKind) {
     EXPECT_TRUE(is(0, 7731, N, 0));
     EXPECT_TRUE(is(0, 7827, S, 658));
     EXPECT_TRUE(is(0, 8110, S, 845));
-    EXPECT_TRUE(is(0, 8687, N, 0));             // column 0: the GBK extension, none
-    EXPECT_TRUE(is(0, 8687 + 96, C, 0));        // B0 A1
+    EXPECT_TRUE(is(0, 8687, N, 0));              // column 0: the GBK extension, none
+    EXPECT_TRUE(is(0, 8687 + 96, C, 0));         // B0 A1
     EXPECT_TRUE(is(0, 8687 + 190 + 96, C, 94));  // B1 A1
     EXPECT_TRUE(is(0, 22366, C, 189 + 94 * 71 - 96));
     EXPECT_TRUE(is(0, 22367, N, 0));
@@ -237,8 +239,13 @@ TEST(StcfRaster, LevelCountsOnASquare) {
         const Cell c = draw(font, kFirstSingle, gbk(e.levels), 16, 16);
         for (int r = 0; r < 16; ++r)
             for (int x = 0; x < 16; ++x) {
-                const int want = r < 7 ? (x < 7 ? e.full : x == 7 ? e.right : 0)
-                                 : r == 7 ? (x < 7 ? e.top : x == 7 ? e.corner : 0) : 0;
+                const int want = r < 7    ? (x < 7    ? e.full
+                                             : x == 7 ? e.right
+                                                      : 0)
+                                 : r == 7 ? (x < 7    ? e.top
+                                             : x == 7 ? e.corner
+                                                      : 0)
+                                          : 0;
                 ASSERT_EQ(c.at(x, 15 - r), want) << "levels " << e.levels << " x " << x << " row " << r;
             }
         EXPECT_EQ(c.advance, 16);
@@ -250,7 +257,7 @@ TEST(StcfRaster, LevelCountsOnASquare) {
 
 TEST(StcfRaster, LineOperations) {
     const auto rect = rect_coverage({{{20, 40, 30, 60}}});  // em x 20..40, outline y 5..35
-    OutlineWriter lines;  // 3 and 11 are both "line to"
+    OutlineWriter lines;                                    // 3 and 11 are both "line to"
     lines.contour(20, 5).op(3, {40, 5}).op(11, {40, 35}).op(3, {20, 35});
     EXPECT_EQ(draw_single(lines).v, rect);
     OutlineWriter axis;  // 2 and 1: horizontal and vertical
@@ -260,13 +267,18 @@ TEST(StcfRaster, LineOperations) {
     steps.contour(20, 5).op(10, {40, 35}).op(10, {20, 5});
     EXPECT_EQ(draw_single(steps).v, rect_coverage({{{20, 40, 30, 60}}}));
     OutlineWriter deltas;  // 12: relative lines, every nibble form
-    deltas.contour(20, 5).op(12, {delta_pair(7, 0)}).op(12, {delta_pair(7, 0)}).op(12, {delta_pair(0, 7)})
-        .op(12, {delta_pair(-8, 0)}).op(12, {delta_pair(-6, 0)});
+    deltas.contour(20, 5)
+        .op(12, {delta_pair(7, 0)})
+        .op(12, {delta_pair(7, 0)})
+        .op(12, {delta_pair(0, 7)})
+        .op(12, {delta_pair(-8, 0)})
+        .op(12, {delta_pair(-6, 0)});
     EXPECT_EQ(draw_single(deltas).v, rect_coverage({{{20, 34, 30, 37}}}));
     OutlineWriter two;  // even-odd: a contour inside another is a hole
     two.contour(20, 5).op(2, {40}).op(1, {35}).op(2, {20}).contour(24, 9).op(2, {36}).op(1, {31}).op(2, {24});
-    EXPECT_EQ(draw_single(two).v,
-              rect_coverage({{{20, 40, 30, 34}}, {{20, 40, 56, 60}}, {{20, 24, 34, 56}}, {{36, 40, 34, 56}}}));
+    EXPECT_EQ(
+        draw_single(two).v,
+        rect_coverage({{{20, 40, 30, 34}}, {{20, 40, 56, 60}}, {{20, 24, 34, 56}}, {{36, 40, 34, 56}}}));
 }
 
 /* Each curve operation against the plain cubic (code 0) with the control
@@ -276,7 +288,11 @@ TEST(StcfRaster, CurveOperationsMatchTheirCubics) {
         const char* name;
         OutlineWriter op, cubic;
     };
-    auto from = [](int x, int y) { OutlineWriter w; w.contour(x, y); return w; };
+    auto from = [](int x, int y) {
+        OutlineWriter w;
+        w.contour(x, y);
+        return w;
+    };
     std::vector<Case> cases;
     // 4/5: arch to (50, 0) from (10, 0): d = 2 * 40 / 3 = 26.
     cases.push_back({"4", from(10, 0).op(4, {50}), from(10, 0).op(0, {10, 26, 50, 26, 50, 0})});
@@ -297,9 +313,15 @@ TEST(StcfRaster, CurveOperationsMatchTheirCubics) {
     // 9: a rounded box whose corners (multiples of 3 em units, so exact on
     // the 32-pixel grid) have controls two thirds along each side.
     cases.push_back({"9", from(10, 9).op(9, {30, 16, 36, 40, 46, 30, 9, 40, 3, 16}),
-                     from(10, 9).op(1, {30}).op(0, {10, 34, 12, 36, 16, 36}).op(2, {40})
-                         .op(0, {44, 36, 46, 34, 46, 30}).op(1, {9}).op(0, {46, 5, 44, 3, 40, 3})
-                         .op(2, {16}).op(0, {12, 3, 10, 5, 10, 9})});
+                     from(10, 9)
+                         .op(1, {30})
+                         .op(0, {10, 34, 12, 36, 16, 36})
+                         .op(2, {40})
+                         .op(0, {44, 36, 46, 34, 46, 30})
+                         .op(1, {9})
+                         .op(0, {46, 5, 44, 3, 40, 3})
+                         .op(2, {16})
+                         .op(0, {12, 3, 10, 5, 10, 9})});
     for (int size : {16, 32, 40})
         for (const Case& c : cases) {
             const Cell a = draw_single(c.op, size, size), b = draw_single(c.cubic, size, size);
@@ -333,7 +355,8 @@ TEST(StcfRaster, CurvesFlattenByCellSize) {
     EXPECT_EQ(crossing_at_5(37, p0, c1, c2, p3), 683);  // sixths: (633, 228) (700, 351)
     // Short (under 641/64 subsamples both ways): through the midpoint
     // ((100 + 1200 + 1200 + 100) / 8, (10 + 600 + 1200 + 600) / 8) = (325, 301).
-    EXPECT_EQ(crossing_at_5(24, {100, 10}, {400, 200}, {400, 400}, {100, 600}), 325 + (320 - 301) * -225 / 299);
+    EXPECT_EQ(crossing_at_5(24, {100, 10}, {400, 200}, {400, 400}, {100, 600}),
+              325 + (320 - 301) * -225 / 299);
 }
 
 TEST(StcfLevels, SmoothingPerLevelCount) {
@@ -430,7 +453,7 @@ TEST(StcfRender, StylesBackgroundsAndRingValues) {
     c = draw(font, kFirstSingle, p, 16, 16);
     EXPECT_EQ(style_entry(5)[17], 0x77);
     EXPECT_EQ(style_entry(5)[19], 0x77);
-    EXPECT_EQ(c.at(1, 14), 16);  // the square now starts one pixel in
+    EXPECT_EQ(c.at(1, 14), 16);    // the square now starts one pixel in
     EXPECT_EQ(c.at(0, 14), 0x77);  // the ring left of it
     EXPECT_EQ(c.at(1, 15), 0x77);  // and below
     style_entry(5)[17] = 17, style_entry(5)[18] = 18, style_entry(5)[19] = 19;
@@ -522,7 +545,8 @@ TEST(StcfRender, LatinPagesCompositesAndInlineComposites) {
     // Inline: width byte 64, flags 0xC0 (one component, with scales), kind 1,
     // outline entry 3, offset (10, 0), scales 128.
     const char16_t text[] = {0xFFFF, 0, 0xC040, 0x0301, 0x0A00, 0x8000, 0x0080};
-    std::vector<uint8_t> raw(reinterpret_cast<const uint8_t*>(text + 2), reinterpret_cast<const uint8_t*>(text + 7));
+    std::vector<uint8_t> raw(reinterpret_cast<const uint8_t*>(text + 2),
+                             reinterpret_cast<const uint8_t*>(text + 7));
     ASSERT_EQ(raw, (std::vector<uint8_t>{0x40, 0xC0, 0x01, 0x03, 0x00, 0x0A, 0x00, 0x80, 0x80, 0x00}));
     std::vector<uint8_t> out(32 * 32);
     int32_t w = 32, h = 32;
@@ -541,7 +565,7 @@ TEST(StcfBadInput, RendersNothingAndStaysInsideTheImage) {
     FontBuilder b;
     b.set_single(0, square);
     b.set_single(1, square);
-    b.add_composite({Component{0, 0, 0}, Component{5000, 0, 0}});   // entry past the table
+    b.add_composite({Component{0, 0, 0}, Component{5000, 0, 0}});  // entry past the table
     b.add_composite({Component{0, -128, -128, 255, 255}, Component{0, 127, 127, 255, 255}});
     Font font(b);
     ASSERT_NE(font.record, nullptr);
@@ -586,7 +610,8 @@ TEST(StcfBadInput, CrossingsPastFiftyAreDropped) {
     comb.contour(0, 0, true);
     for (int k = 0; k < 30; ++k) comb.op(1, {20}).op(2, {2 * k + 1}).op(1, {0}).op(2, {2 * k + 2});
     const Cell c = draw_single(comb);
-    const int rows[32] = {0, 0, 0, 0, 0, 0, 3, 4, 4, 4, 4, 1};  // subsample rows 25..44, per pixel row from the bottom
+    const int rows[32] = {0, 0, 0, 0, 0, 0,
+                          3, 4, 4, 4, 4, 1};  // subsample rows 25..44, per pixel row from the bottom
     for (int py = 0; py < 32; ++py)
         for (int px = 0; px < 32; ++px) {
             const int columns = px < 12 ? 2 : px == 12 ? 1 : 0;

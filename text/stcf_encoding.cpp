@@ -33,9 +33,12 @@ CharIndex big5_index(const StcfFontRecord& font, uint32_t b0, uint32_t b1) {
     if (in(b0, 0x20, 0x7F)) return {ascii_index(b0), 0};
     if (!in(b0, 0x81, 0xFE)) return {};
     uint32_t cell;
-    if (in(b1, 0x40, 0x7E)) cell = b1 + 157 * b0 - 20317;
-    else if (in(b1, 0xA1, 0xFE)) cell = b1 + 157 * b0 - 20351;
-    else return {};
+    if (in(b1, 0x40, 0x7E))
+        cell = b1 + 157 * b0 - 20317;
+    else if (in(b1, 0xA1, 0xFE))
+        cell = b1 + 157 * b0 - 20351;
+    else
+        return {};
     return {resolve_gb_cell(font, font.big5_table, cell), 0};
 }
 
@@ -43,13 +46,19 @@ CharIndex shift_jis_index(const StcfFontRecord& font, uint32_t b0, uint32_t b1) 
     if (in(b0, 0x20, 0x7F)) return {ascii_index(b0), 0};
     if (in(b0, 0xA1, 0xDF)) return {ascii_index(b0), 2};
     uint32_t base;
-    if (in(b0, 0x81, 0x9F)) base = 188 * b0 - 24316;
-    else if (in(b0, 0xE0, 0xFC)) base = 188 * b0 - 36348;
-    else return {};
+    if (in(b0, 0x81, 0x9F))
+        base = 188 * b0 - 24316;
+    else if (in(b0, 0xE0, 0xFC))
+        base = 188 * b0 - 36348;
+    else
+        return {};
     uint32_t cell;
-    if (in(b1, 0x40, 0x7E)) cell = b1 + base;
-    else if (in(b1, 0x80, 0xFC)) cell = b1 + base - 1;
-    else return {};
+    if (in(b1, 0x40, 0x7E))
+        cell = b1 + base;
+    else if (in(b1, 0x80, 0xFC))
+        cell = b1 + base - 1;
+    else
+        return {};
     return {resolve_gb_cell(font, font.shift_jis_table, cell), 0};
 }
 
@@ -81,9 +90,11 @@ CharIndex mode6_index(const StcfFontRecord& font, uint32_t b0, uint32_t b1) {
 uint32_t gbk_index(uint32_t lead, uint32_t trail) {
     if (in(lead, 0x20, 0x7F)) return ascii_index(lead);
     const bool low_trail = in(trail, 0x40, 0x7E);
-    auto pick = [&](uint32_t high_lo, uint32_t high_hi, uint32_t row, int32_t low_k, int32_t high_k) -> uint32_t {
+    auto pick = [&](uint32_t high_lo, uint32_t high_hi, uint32_t row, int32_t low_k,
+                    int32_t high_k) -> uint32_t {
         if (low_trail) return static_cast<uint32_t>(static_cast<int32_t>(trail + row * lead) - low_k);
-        if (in(trail, high_lo, high_hi)) return static_cast<uint32_t>(static_cast<int32_t>(trail + row * lead) - high_k);
+        if (in(trail, high_lo, high_hi))
+            return static_cast<uint32_t>(static_cast<int32_t>(trail + row * lead) - high_k);
         return kNoIndex;
     };
     if (in(lead, 0x81, 0xA0)) return pick(0x80, 0xFE, 190, 23581, 23582);
@@ -102,14 +113,22 @@ uint32_t gbk_index(uint32_t lead, uint32_t trail) {
 CharIndex char_index(const StcfFontRecord& font, uint16_t code, int encoding) {
     const uint32_t b0 = code & 0xFFu, b1 = code >> 8;
     switch (encoding) {
-    case 0: return {b0 >= 29 ? ascii_index(b0) : kNoIndex, 0};  // control bytes below 29 have no index
-    case 1: return {gbk_index(b0, b1), 0};
-    case 2: return utf16_index(font, code);
-    case 3: return big5_index(font, b0, b1);
-    case 4: return shift_jis_index(font, b0, b1);
-    case 5: return euc_index(font, b0, b1);
-    case 6: return mode6_index(font, b0, b1);
-    default: return {};
+        case 0:
+            return {b0 >= 29 ? ascii_index(b0) : kNoIndex, 0};  // control bytes below 29 have no index
+        case 1:
+            return {gbk_index(b0, b1), 0};
+        case 2:
+            return utf16_index(font, code);
+        case 3:
+            return big5_index(font, b0, b1);
+        case 4:
+            return shift_jis_index(font, b0, b1);
+        case 5:
+            return euc_index(font, b0, b1);
+        case 6:
+            return mode6_index(font, b0, b1);
+        default:
+            return {};
     }
 }
 
@@ -121,20 +140,28 @@ GlyphRef lookup_glyph(uint32_t charset_kind, uint32_t index, int64_t composite_c
     if (in(index, 3, 226)) {
         set(GlyphKind::Latin, index - 3);
     } else if (charset_kind == 0) {
-        if (in(index, 7073, 7730)) set(GlyphKind::Single, index - 7073);
-        else if (in(index, 7827, 7920)) set(GlyphKind::Single, index - 7169);
-        else if (in(index, 8017, 8110)) set(GlyphKind::Single, index - 7265);
+        if (in(index, 7073, 7730))
+            set(GlyphKind::Single, index - 7073);
+        else if (in(index, 7827, 7920))
+            set(GlyphKind::Single, index - 7169);
+        else if (in(index, 8017, 8110))
+            set(GlyphKind::Single, index - 7265);
         else if (in(index, 8687, 22366)) {
             const uint32_t r = index - 8687, row = r / 190, column = r % 190;
             if (column >= 96) set(GlyphKind::Composite, column + 94 * row - 96);
         }
     } else if (charset_kind <= 2) {
-        if (in(index, 7073, 8110)) set(GlyphKind::Single, index - 7073);
-        else if (in(index, 993, 7072)) set(GlyphKind::Composite, index - 993);
-        else if (in(index, 8111, 22462) || index >= 22557) set(GlyphKind::Composite, index - 2031);
+        if (in(index, 7073, 8110))
+            set(GlyphKind::Single, index - 7073);
+        else if (in(index, 993, 7072))
+            set(GlyphKind::Composite, index - 993);
+        else if (in(index, 8111, 22462) || index >= 22557)
+            set(GlyphKind::Composite, index - 2031);
     } else {
-        if (in(index, 1000, 2999)) set(GlyphKind::Single, index - 1000);
-        else if (index >= 3000) set(GlyphKind::Composite, index - 3000);
+        if (in(index, 1000, 2999))
+            set(GlyphKind::Single, index - 1000);
+        else if (index >= 3000)
+            set(GlyphKind::Composite, index - 3000);
     }
     if (glyph.kind == GlyphKind::Composite && int64_t{glyph.number} >= composite_count) glyph = {};
     return glyph;

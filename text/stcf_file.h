@@ -15,7 +15,7 @@ namespace kesra {
 namespace stcf {
 
 constexpr int kLatinGlyphsPerPage = 224;
-constexpr size_t kFirstWidthPage = 208;   // page 1; page k >= 2 at 1104 + 896 (k - 2)
+constexpr size_t kFirstWidthPage = 208;  // page 1; page k >= 2 at 1104 + 896 (k - 2)
 constexpr size_t kWidthPageBytes = 4 * kLatinGlyphsPerPage;
 constexpr size_t kHeaderBytes = kFirstWidthPage;
 constexpr size_t kUtf16TableBytes = 65536 * 2;
@@ -43,7 +43,7 @@ enum HeaderField : size_t {
  * returns false and leaves *out alone. Offsets are 64-bit so that sums of
  * 32-bit header values cannot wrap. */
 class ImageReader {
-public:
+   public:
     ImageReader(const uint8_t* image, size_t size) : image_(image), size_(size) {}
     bool has(uint64_t offset, uint64_t bytes) const { return offset <= size_ && bytes <= size_ - offset; }
     bool u8(uint64_t offset, uint32_t* out) const { return read(offset, 1, out); }
@@ -52,7 +52,7 @@ public:
     bool u32(uint64_t offset, uint32_t* out) const { return read(offset, 4, out); }
     size_t size() const { return size_; }
 
-private:
+   private:
     bool read(uint64_t offset, int bytes, uint32_t* out) const {
         if (!image_ || !has(offset, static_cast<uint64_t>(bytes))) return false;
         uint32_t v = 0;
@@ -71,13 +71,13 @@ struct StcfFontRecord {
     const uint8_t* image = nullptr;
     size_t image_size = 0;
     uint32_t charset_kind = 0;
-    uint32_t outline_table = 0;     // 3-byte offsets into the outline data, one per entry
+    uint32_t outline_table = 0;  // 3-byte offsets into the outline data, one per entry
     uint32_t outline_data = 0;
-    uint32_t composite_table = 0;   // 3-byte offsets into the component records
+    uint32_t composite_table = 0;  // 3-byte offsets into the component records
     uint32_t component_records = 0;
     uint32_t first_latin_entry = 0;
     uint32_t first_single_entry = 0;
-    uint32_t entry_count = 0;       // outline-table entries
+    uint32_t entry_count = 0;  // outline-table entries
     int64_t composite_count = 0;
     uint32_t utf16_table = 0;
     uint32_t big5_table = 0;
@@ -86,7 +86,7 @@ struct StcfFontRecord {
     uint32_t mode6_table = 0;
     /* Advance widths in 1/128 of the cell width, a copy of each page. */
     std::vector<std::array<uint32_t, stcf::kLatinGlyphsPerPage>> pages;
-    uint32_t serial = 0;            // tells records apart in the small-glyph store
+    uint32_t serial = 0;  // tells records apart in the small-glyph store
 
     stcf::ImageReader reader() const { return stcf::ImageReader(image, image_size); }
     int page_count() const { return static_cast<int>(pages.size()); }

@@ -21,12 +21,23 @@ struct SmoothRule {
 
 bool smooth_rule(int levels, SmoothRule* rule) {
     switch (levels) {
-    case 16: *rule = {12, 4, 12, 3}; return true;
-    case 12: *rule = {8, 3, 8, 2}; return true;
-    case 8: *rule = {6, 2, 0, 0}; return true;
-    case 6: *rule = {4, 2, 4, 1}; return true;
-    case 4: *rule = {3, 1, 0, 0}; return true;
-    default: return false;
+        case 16:
+            *rule = {12, 4, 12, 3};
+            return true;
+        case 12:
+            *rule = {8, 3, 8, 2};
+            return true;
+        case 8:
+            *rule = {6, 2, 0, 0};
+            return true;
+        case 6:
+            *rule = {4, 2, 4, 1};
+            return true;
+        case 4:
+            *rule = {3, 1, 0, 0};
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -73,7 +84,9 @@ void smooth_edges(uint8_t* cell, int width, int height, int levels) {
 
 void sharpen(uint8_t* cell, int width, int height, int levels, uint8_t* before) {
     std::memcpy(before, cell, static_cast<size_t>(width) * height);
-    auto at = [&](int x, int y) -> int { return x < 0 || y < 0 || x >= width || y >= height ? 0 : before[y * width + x]; };
+    auto at = [&](int x, int y) -> int {
+        return x < 0 || y < 0 || x >= width || y >= height ? 0 : before[y * width + x];
+    };
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const int v = at(x, y);
@@ -103,8 +116,11 @@ void ring_around(uint8_t* cell, int width, int height, bool (*is_centre)(uint8_t
 }  // namespace
 
 void add_rings(uint8_t* cell, int width, int height, bool second) {
-    ring_around(cell, width, height, [](uint8_t v) { return v != 0 && v != kRing; }, kRing);
-    if (second) ring_around(cell, width, height, [](uint8_t v) { return v == kRing; }, kSecondRing);
+    ring_around(
+        cell, width, height, [](uint8_t v) { return v != 0 && v != kRing; }, kRing);
+    if (second)
+        ring_around(
+            cell, width, height, [](uint8_t v) { return v == kRing; }, kSecondRing);
 }
 
 uint8_t* style_entry(int style) {

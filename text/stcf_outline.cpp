@@ -16,7 +16,7 @@ struct EmPoint {
 
 /* Reads one contour's operands in order. */
 class OperandStream {
-public:
+   public:
     OperandStream(const ImageReader& in, uint64_t offset) : in_(in), at_(offset) {}
     bool byte(uint32_t* v) { return in_.u8(at_++, v); }
     bool coord(int32_t* v) {
@@ -34,7 +34,7 @@ public:
     }
     uint64_t position() const { return at_; }
 
-private:
+   private:
     const ImageReader& in_;
     uint64_t at_;
 };
@@ -42,7 +42,7 @@ private:
 EmPoint plus(EmPoint a, EmPoint b) { return {a.x + b.x, a.y + b.y}; }
 
 class ContourPen {
-public:
+   public:
     ContourPen(const Grid& grid, const Placement& place, ScanConverter& scan, EmPoint start)
         : grid_(grid), place_(place), scan_(scan), start_(start), current_(start) {
         scan_.move_to(g(start));
@@ -69,7 +69,7 @@ public:
     }
     void close() { line(start_); }
 
-private:
+   private:
     GridPoint g(EmPoint p) const { return to_grid(grid_, place_, p.x, p.y); }
     const Grid& grid_;
     const Placement& place_;
@@ -88,85 +88,85 @@ bool run_operation(uint32_t code, OperandStream& ops, ContourPen& pen) {
     EmPoint a{}, b{}, p{};
     int32_t v;
     switch (code) {
-    case 0:
-        if (!ops.point(&a) || !ops.point(&b) || !ops.point(&p)) return false;
-        pen.cubic(a, b, p);
-        return true;
-    case 1:
-        if (!ops.coord(&v)) return false;
-        pen.line({c.x, v});
-        return true;
-    case 2:
-        if (!ops.coord(&v)) return false;
-        pen.line({v, c.y});
-        return true;
-    case 3:
-    case 11:
-        if (!ops.point(&p)) return false;
-        pen.line(p);
-        return true;
-    case 4:
-    case 5: {
-        if (!ops.coord(&v)) return false;
-        const int32_t d = (code == 4 ? 1 : -1) * (2 * std::abs(v - c.x) / 3);
-        pen.cubic({c.x, c.y + d}, {v, c.y + d}, {v, c.y});
-        return true;
-    }
-    case 6:
-    case 7: {
-        if (!ops.coord(&v)) return false;
-        const int32_t d = (code == 6 ? -1 : 1) * (2 * std::abs(v - c.y) / 3);
-        pen.cubic({c.x + d, c.y}, {c.x + d, v}, {c.x, v});
-        return true;
-    }
-    case 8: {
-        EmPoint d1, d2, d3;
-        if (!ops.delta(&d1) || !ops.delta(&d2) || !ops.delta(&d3)) return false;
-        a = plus(c, d1), b = plus(a, d2), p = plus(b, d3);
-        pen.cubic(a, b, p);
-        return true;
-    }
-    case 9: {
-        int32_t box[10];
-        for (int32_t& n : box)
-            if (!ops.coord(&n)) return false;
-        pen.line({c.x, box[0]});
-        pen.corner({box[1], box[2]}, true);
-        pen.line({box[3], pen.current().y});
-        pen.corner({box[4], box[5]}, false);
-        pen.line({pen.current().x, box[6]});
-        pen.corner({box[7], box[8]}, true);
-        pen.line({box[9], pen.current().y});
-        pen.corner(pen.start(), false);
-        return true;
-    }
-    case 10:
-        if (!ops.point(&p)) return false;
-        pen.line({c.x, p.y});
-        pen.line(p);
-        return true;
-    case 12:
-        if (!ops.delta(&a)) return false;
-        pen.line(plus(c, a));
-        return true;
-    case 13: {
-        EmPoint da, db;
-        if (!ops.delta(&da) || !ops.delta(&db) || !ops.point(&p)) return false;
-        pen.cubic(plus(quarter(c, p, 1), da), plus(quarter(c, p, 3), db), p);
-        return true;
-    }
-    case 14: {
-        EmPoint da;
-        if (!ops.delta(&da) || !ops.point(&b) || !ops.point(&p)) return false;
-        pen.cubic(plus(quarter(c, p, 1), da), b, p);
-        return true;
-    }
-    default: {  // 15
-        EmPoint db;
-        if (!ops.point(&a) || !ops.delta(&db) || !ops.point(&p)) return false;
-        pen.cubic(a, plus(quarter(c, p, 3), db), p);
-        return true;
-    }
+        case 0:
+            if (!ops.point(&a) || !ops.point(&b) || !ops.point(&p)) return false;
+            pen.cubic(a, b, p);
+            return true;
+        case 1:
+            if (!ops.coord(&v)) return false;
+            pen.line({c.x, v});
+            return true;
+        case 2:
+            if (!ops.coord(&v)) return false;
+            pen.line({v, c.y});
+            return true;
+        case 3:
+        case 11:
+            if (!ops.point(&p)) return false;
+            pen.line(p);
+            return true;
+        case 4:
+        case 5: {
+            if (!ops.coord(&v)) return false;
+            const int32_t d = (code == 4 ? 1 : -1) * (2 * std::abs(v - c.x) / 3);
+            pen.cubic({c.x, c.y + d}, {v, c.y + d}, {v, c.y});
+            return true;
+        }
+        case 6:
+        case 7: {
+            if (!ops.coord(&v)) return false;
+            const int32_t d = (code == 6 ? -1 : 1) * (2 * std::abs(v - c.y) / 3);
+            pen.cubic({c.x + d, c.y}, {c.x + d, v}, {c.x, v});
+            return true;
+        }
+        case 8: {
+            EmPoint d1, d2, d3;
+            if (!ops.delta(&d1) || !ops.delta(&d2) || !ops.delta(&d3)) return false;
+            a = plus(c, d1), b = plus(a, d2), p = plus(b, d3);
+            pen.cubic(a, b, p);
+            return true;
+        }
+        case 9: {
+            int32_t box[10];
+            for (int32_t& n : box)
+                if (!ops.coord(&n)) return false;
+            pen.line({c.x, box[0]});
+            pen.corner({box[1], box[2]}, true);
+            pen.line({box[3], pen.current().y});
+            pen.corner({box[4], box[5]}, false);
+            pen.line({pen.current().x, box[6]});
+            pen.corner({box[7], box[8]}, true);
+            pen.line({box[9], pen.current().y});
+            pen.corner(pen.start(), false);
+            return true;
+        }
+        case 10:
+            if (!ops.point(&p)) return false;
+            pen.line({c.x, p.y});
+            pen.line(p);
+            return true;
+        case 12:
+            if (!ops.delta(&a)) return false;
+            pen.line(plus(c, a));
+            return true;
+        case 13: {
+            EmPoint da, db;
+            if (!ops.delta(&da) || !ops.delta(&db) || !ops.point(&p)) return false;
+            pen.cubic(plus(quarter(c, p, 1), da), plus(quarter(c, p, 3), db), p);
+            return true;
+        }
+        case 14: {
+            EmPoint da;
+            if (!ops.delta(&da) || !ops.point(&b) || !ops.point(&p)) return false;
+            pen.cubic(plus(quarter(c, p, 1), da), b, p);
+            return true;
+        }
+        default: {  // 15
+            EmPoint db;
+            if (!ops.point(&a) || !ops.delta(&db) || !ops.point(&p)) return false;
+            pen.cubic(a, plus(quarter(c, p, 3), db), p);
+            return true;
+        }
     }
 }
 

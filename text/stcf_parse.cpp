@@ -54,7 +54,8 @@ StcfFontRecord* parse(const uint8_t* image, size_t size) {
     record->first_single_entry = header_u32(in, kFirstSingleEntry);
     record->first_latin_entry = header_u32(in, kFirstLatinEntry);
     record->utf16_table = header_u32(in, kUtf16Table);
-    record->composite_count = int64_t{header_u32(in, kCompositeCountA) / 3} - header_u32(in, kCompositeCountB);
+    record->composite_count =
+        int64_t{header_u32(in, kCompositeCountA) / 3} - header_u32(in, kCompositeCountB);
     record->entry_count = header_u32(in, kEntryBytes) / 3;
     record->big5_table = header_u32(in, kBig5Table);
     record->shift_jis_table = header_u32(in, kShiftJisTable);

@@ -44,12 +44,23 @@ const uint8_t kBitsInNibble[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 
 bool make_grid(int levels, int width, int height, int adjust, Grid* grid) {
     int across, down;
     switch (levels) {
-    case 16: across = 4, down = 4; break;
-    case 12: across = 4, down = 3; break;
-    case 8: across = 4, down = 2; break;
-    case 6: across = 2, down = 3; break;
-    case 4: across = 2, down = 2; break;
-    default: return false;
+        case 16:
+            across = 4, down = 4;
+            break;
+        case 12:
+            across = 4, down = 3;
+            break;
+        case 8:
+            across = 4, down = 2;
+            break;
+        case 6:
+            across = 2, down = 3;
+            break;
+        case 4:
+            across = 2, down = 2;
+            break;
+        default:
+            return false;
     }
     *grid = Grid{width, height, adjust, across, down};
     return true;
@@ -87,8 +98,9 @@ void ScanConverter::cubic_to(GridPoint c1, GridPoint c2, GridPoint p) {
     const GridPoint p0 = current_;
     const int pieces = pieces_for(p0, c1, c2, p);
     if (pieces == 2) {
-        const GridPoint mid{static_cast<int32_t>((int64_t{p0.x} + 3 * int64_t{c1.x} + 3 * int64_t{c2.x} + p.x) >> 3),
-                            static_cast<int32_t>((int64_t{p0.y} + 3 * int64_t{c1.y} + 3 * int64_t{c2.y} + p.y) >> 3)};
+        const GridPoint mid{
+            static_cast<int32_t>((int64_t{p0.x} + 3 * int64_t{c1.x} + 3 * int64_t{c2.x} + p.x) >> 3),
+            static_cast<int32_t>((int64_t{p0.y} + 3 * int64_t{c1.y} + 3 * int64_t{c2.y} + p.y) >> 3)};
         line_to(mid);
     } else {
         for (int k = 1; k < pieces; ++k) line_to(bezier_at(p0, c1, c2, p, k, pieces));
@@ -124,7 +136,8 @@ void ScanConverter::fill(uint8_t* bits) {
         for (int i = 0; i + 1 < count; i += 2) {
             const int32_t start = (xs[i] + 63) >> 6;
             const int32_t end = std::min(std::max(xs[i + 1] >> 6, start), last_column);
-            for (int32_t c = std::max(start, 0); c <= end; ++c) row[c >> 3] |= static_cast<uint8_t>(0x80 >> (c & 7));
+            for (int32_t c = std::max(start, 0); c <= end; ++c)
+                row[c >> 3] |= static_cast<uint8_t>(0x80 >> (c & 7));
         }
         ws.crossing_count[j] = 0;
     }
@@ -136,9 +149,12 @@ void reduce_bits(const Grid& grid, const uint8_t* bits, uint8_t* coverage) {
         for (int px = 0; px < grid.width; ++px) {
             int count = 0;
             for (int r = 0; r < grid.down; ++r) {
-                const uint8_t byte = bits[static_cast<size_t>(py * grid.down + r) * stride + px * grid.across / 8];
-                if (grid.across == 4) count += kBitsInNibble[(px & 1) ? byte & 0x0F : byte >> 4];
-                else count += kBitsInNibble[(byte >> (6 - 2 * (px & 3))) & 3];
+                const uint8_t byte =
+                    bits[static_cast<size_t>(py * grid.down + r) * stride + px * grid.across / 8];
+                if (grid.across == 4)
+                    count += kBitsInNibble[(px & 1) ? byte & 0x0F : byte >> 4];
+                else
+                    count += kBitsInNibble[(byte >> (6 - 2 * (px & 3))) & 3];
             }
             coverage[py * grid.width + px] = static_cast<uint8_t>(count);
         }

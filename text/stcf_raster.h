@@ -48,7 +48,7 @@ GridPoint to_grid(const Grid& grid, const Placement& place, int32_t x, int32_t y
 /* Collects the crossings of one glyph's edges and fills them into the 1-bit
  * buffer. Crossings past kMaxCrossings on one scanline are dropped. */
 class ScanConverter {
-public:
+   public:
     explicit ScanConverter(const Grid& grid);
     void move_to(GridPoint p) { current_ = p; }
     void line_to(GridPoint p);
@@ -60,7 +60,7 @@ public:
      * by the caller), then forgets the crossings. */
     void fill(uint8_t* bits);
 
-private:
+   private:
     void add_edge(GridPoint a, GridPoint b);
     int pieces_for(GridPoint p0, GridPoint c1, GridPoint c2, GridPoint p3) const;
     Grid grid_;

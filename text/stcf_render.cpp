@@ -21,7 +21,9 @@ constexpr char16_t kInlineComposite = 0xFFFF;
 constexpr int kMinSide = 5;
 constexpr int32_t kMaxAdjust = 1 << 20;
 
-bool cell_size_ok(int32_t w, int32_t h) { return w >= kMinSide && w <= kMaxCell && h >= kMinSide && h <= kMaxCell; }
+bool cell_size_ok(int32_t w, int32_t h) {
+    return w >= kMinSide && w <= kMaxCell && h >= kMinSide && h <= kMaxCell;
+}
 
 struct ResolvedGlyph {
     GlyphRef glyph;
@@ -63,11 +65,13 @@ int component_count(uint32_t flags) {
 }
 
 class GlyphDrawer {
-public:
+   public:
     GlyphDrawer(const StcfFontRecord& font, const Grid& grid, ScanConverter& scan)
         : font_(font), in_(font.reader()), grid_(grid), scan_(scan) {}
 
-    bool entry(uint64_t number, const Placement& place) { return entry_at(font_.outline_table + 3 * number, place); }
+    bool entry(uint64_t number, const Placement& place) {
+        return entry_at(font_.outline_table + 3 * number, place);
+    }
 
     bool composite(uint32_t number) {
         uint32_t offset;
@@ -108,14 +112,14 @@ public:
                 at += 2;
             }
             if (!have_outline || table_offset / 3 >= font_.entry_count) continue;
-            const Placement place{static_cast<int8_t>(dx), static_cast<int8_t>(dy) + 25, static_cast<int32_t>(sx),
-                                  static_cast<int32_t>(sy)};
+            const Placement place{static_cast<int8_t>(dx), static_cast<int8_t>(dy) + 25,
+                                  static_cast<int32_t>(sx), static_cast<int32_t>(sy)};
             if (!entry_at(font_.outline_table + table_offset, place)) return false;
         }
         return true;
     }
 
-private:
+   private:
     bool entry_at(uint64_t table_at, const Placement& place) {
         uint32_t offset;
         if (!in_.u24(table_at, &offset)) return false;
@@ -129,17 +133,22 @@ private:
 };
 
 /* Rasterises into cell; false leaves the cell empty. */
-bool rasterise(const StcfFontRecord& font, const ResolvedGlyph& r, CharRef ch, const Grid& grid, uint8_t* cell) {
+bool rasterise(const StcfFontRecord& font, const ResolvedGlyph& r, CharRef ch, const Grid& grid,
+               uint8_t* cell) {
     Workspace& ws = workspace();
     ScanConverter scan(grid);
     GlyphDrawer drawer(font, grid, scan);
     const Placement upright;
     bool ok = false;
-    if (ch.text[0] == kInlineComposite) ok = drawer.components(inline_bytes(ch), 1, true);
+    if (ch.text[0] == kInlineComposite)
+        ok = drawer.components(inline_bytes(ch), 1, true);
     else if (r.glyph.kind == GlyphKind::Latin)
-        ok = drawer.entry(uint64_t{font.first_latin_entry} + r.glyph.number + 224 * uint64_t(r.page - 1), upright);
-    else if (r.glyph.kind == GlyphKind::Single) ok = drawer.entry(uint64_t{font.first_single_entry} + r.glyph.number, upright);
-    else if (r.glyph.kind == GlyphKind::Composite) ok = drawer.composite(r.glyph.number);
+        ok = drawer.entry(uint64_t{font.first_latin_entry} + r.glyph.number + 224 * uint64_t(r.page - 1),
+                          upright);
+    else if (r.glyph.kind == GlyphKind::Single)
+        ok = drawer.entry(uint64_t{font.first_single_entry} + r.glyph.number, upright);
+    else if (r.glyph.kind == GlyphKind::Composite)
+        ok = drawer.composite(r.glyph.number);
     if (!ok || scan.overflowed()) return false;
     std::memset(ws.bits, 0, static_cast<size_t>(grid.bits_stride()) * grid.rows());
     scan.fill(ws.bits);
@@ -165,22 +174,24 @@ void write_target(const uint8_t* cell, size_t n, const FontParams& params, uint8
             if (cell[i]) target[i] = entry[cell[i]];
         return;
     }
-    const uint8_t empty = params.background >= 0 && params.background <= 255 ? static_cast<uint8_t>(params.background)
-                                                                          : entry[0];
+    const uint8_t empty = params.background >= 0 && params.background <= 255
+                              ? static_cast<uint8_t>(params.background)
+                              : entry[0];
     for (size_t i = 0; i < n; ++i) target[i] = cell[i] ? entry[cell[i]] : empty;
 }
 
 }  // namespace
 
-int32_t char_width(const StcfFontRecord* record, CharRef ch, int32_t width, int32_t height, const FontParams& params) {
+int32_t char_width(const StcfFontRecord* record, CharRef ch, int32_t width, int32_t height,
+                   const FontParams& params) {
     if (!record || !ch.text || ch.units < 1 || !cell_size_ok(width, height)) return width;
     if (ch.text[0] == kInlineComposite) return inline_advance(ch, width);
     const ResolvedGlyph r = resolve(*record, ch.text[0], params);
     return r.glyph.kind == GlyphKind::Latin ? latin_advance(*record, r, width) : width;
 }
 
-void render(const StcfFontRecord* record, CharRef ch, const FontParams& params, uint8_t* target, size_t capacity,
-            int32_t* width, int32_t* height) {
+void render(const StcfFontRecord* record, CharRef ch, const FontParams& params, uint8_t* target,
+            size_t capacity, int32_t* width, int32_t* height) {
     if (!record || !ch.text || ch.units < 1 || !target || !width || !height) return;
     const int32_t w = *width, h = *height;
     if (!cell_size_ok(w, h) || static_cast<size_t>(w) * static_cast<size_t>(h) > capacity) return;
@@ -202,13 +213,20 @@ void render(const StcfFontRecord* record, CharRef ch, const FontParams& params, 
     const ResolvedGlyph r = inline_glyph ? ResolvedGlyph{} : resolve(*record, ch.text[0], params);
     const bool has_glyph = inline_glyph || r.glyph.kind != GlyphKind::None;
     if (has_glyph)
-        *width = inline_glyph ? inline_advance(ch, w) : r.glyph.kind == GlyphKind::Latin ? latin_advance(*record, r, w) : w;
+        *width = inline_glyph                       ? inline_advance(ch, w)
+                 : r.glyph.kind == GlyphKind::Latin ? latin_advance(*record, r, w)
+                                                    : w;
     if (has_glyph && make_grid(params.levels, w, h, adjust, &grid)) {
         const bool use_store = params.store && !inline_glyph && w <= kStoreMaxSide && h <= kStoreMaxSide;
-        const StoreKey key{r.glyph.number, static_cast<uint32_t>(r.glyph.kind),
+        const StoreKey key{r.glyph.number,
+                           static_cast<uint32_t>(r.glyph.kind),
                            static_cast<uint32_t>(r.glyph.kind == GlyphKind::Latin ? r.page : 0),
-                           static_cast<uint32_t>(params.levels), static_cast<uint32_t>(w), static_cast<uint32_t>(h),
-                           static_cast<uint32_t>(params.flags & 15), adjust, record->serial};
+                           static_cast<uint32_t>(params.levels),
+                           static_cast<uint32_t>(w),
+                           static_cast<uint32_t>(h),
+                           static_cast<uint32_t>(params.flags & 15),
+                           adjust,
+                           record->serial};
         if (!(use_store && fetch_stored(key, cell)) && rasterise(*record, r, ch, grid, cell)) {
             post_steps(cell, grid, params.levels, params.flags);
             if (use_store) store_cell(key, cell);

@@ -20,8 +20,9 @@ struct StoreKey {
     int32_t adjust;
     uint32_t font;
     bool operator==(const StoreKey& o) const {
-        return number == o.number && kind == o.kind && page == o.page && levels == o.levels && width == o.width &&
-               height == o.height && flags == o.flags && adjust == o.adjust && font == o.font;
+        return number == o.number && kind == o.kind && page == o.page && levels == o.levels &&
+               width == o.width && height == o.height && flags == o.flags && adjust == o.adjust &&
+               font == o.font;
     }
 };
 
