@@ -11,8 +11,8 @@
 #include <cstdint>
 
 #include "cebitmap.h"
-#include "draw/canvas.h"
-#include "draw/pixel.h"
+#include "core/canvas.h"
+#include "core/pixel.h"
 #include "run_length.h"
 
 namespace kesra {

@@ -3,7 +3,7 @@
 #ifndef KESRA_DRAW_CONTEXT_H
 #define KESRA_DRAW_CONTEXT_H
 
-#include "canvas.h"
+#include "core/canvas.h"
 #include "cedraw.h"
 #include "lines.h"
 #include "surface/shared_state.h"

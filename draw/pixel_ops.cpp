@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "context.h"
-#include "pixel.h"
+#include "core/pixel.h"
 
 using namespace kesra;
 

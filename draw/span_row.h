@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "canvas.h"
+#include "core/canvas.h"
 #include "lines.h"
-#include "pixel.h"
+#include "core/pixel.h"
 
 namespace kesra {
 

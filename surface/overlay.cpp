@@ -5,7 +5,7 @@
 #include <chrono>
 
 #include "cegraphics.h"
-#include "draw/pixel.h"
+#include "core/pixel.h"
 #include "overlay.h"
 #include "shared_state.h"
 #include "winapi.h"

@@ -10,7 +10,7 @@
 #include "draw/aa_line.h"
 #include "draw/capsule.h"
 #include "draw/dash.h"
-#include "draw/pixel.h"
+#include "core/pixel.h"
 #include "draw/trig_tables.h"
 #include "draw/wide_line.h"
 #include "test_helpers.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "draw/perspective.h"
-#include "draw/pixel.h"
+#include "core/pixel.h"
 #include "draw/route_line.h"
 #include "test_helpers.h"
 

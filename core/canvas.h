@@ -1,8 +1,8 @@
 /* canvas.h - the plain view of a drawing context that the primitives work on:
  * pixel (x, y) lies at origin + x * xpitch + y * ypitch (bytes), and
  * 0 <= x < width, 0 <= y < height bounds every pixel operation. */
-#ifndef KESRA_DRAW_CANVAS_H
-#define KESRA_DRAW_CANVAS_H
+#ifndef KESRA_CORE_CANVAS_H
+#define KESRA_CORE_CANVAS_H
 
 #include <cstdint>
 

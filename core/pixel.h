@@ -3,8 +3,8 @@
  * S(c) = (c | c << 16) & 0x07E0F81F moves green to bits 26-21 so that the gaps
  * between the fields absorb carries and borrows; one multiplication then
  * mixes all three channels. Levels are out of 32. */
-#ifndef KESRA_DRAW_PIXEL_H
-#define KESRA_DRAW_PIXEL_H
+#ifndef KESRA_CORE_PIXEL_H
+#define KESRA_CORE_PIXEL_H
 
 #include <cstdint>
 #include <cstring>
