@@ -12,9 +12,9 @@
 
 namespace kesra {
 
-constexpr uint32_t SPREAD_MASK = 0x07E0F81Fu;
+constexpr uint32_t kSpreadMask = 0x07E0F81Fu;
 
-constexpr uint32_t spread565(uint16_t c) { return (c | static_cast<uint32_t>(c) << 16) & SPREAD_MASK; }
+constexpr uint32_t spread565(uint16_t c) { return (c | static_cast<uint32_t>(c) << 16) & kSpreadMask; }
 
 constexpr uint16_t unspread565(uint32_t r) { return static_cast<uint16_t>(r | r >> 16); }
 
@@ -25,13 +25,13 @@ constexpr uint16_t blend565(uint16_t d, uint16_t s, int32_t level) {
     const uint32_t dd = (d | static_cast<uint32_t>(d) << 16) & 0xFFE0F81Fu;
     const uint32_t diff = spread565(s) - spread565(d);
     const int32_t scaled = static_cast<int32_t>(diff * static_cast<uint32_t>(level)) >> 5;
-    const uint32_t r = (dd + static_cast<uint32_t>(scaled)) & SPREAD_MASK;
+    const uint32_t r = (dd + static_cast<uint32_t>(scaled)) & kSpreadMask;
     return unspread565(r);
 }
 
 /* Each channel times (32 - level) / 32, truncated: the screen dimming. */
 constexpr uint16_t dim565(uint16_t p, uint32_t level) {
-    const uint32_t r = ((spread565(p) * (32 - level)) >> 5) & SPREAD_MASK;
+    const uint32_t r = ((spread565(p) * (32 - level)) >> 5) & kSpreadMask;
     return unspread565(r);
 }
 
