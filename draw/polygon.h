@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "core/canvas.h"
-#include "lines.h"
+#include "draw/lines.h"
 #include "wintypes.h"
 
 namespace kesra {

@@ -6,8 +6,8 @@
 
 #include "cegraphics.h"
 #include "core/pixel.h"
-#include "overlay.h"
-#include "shared_state.h"
+#include "surface/overlay.h"
+#include "surface/shared_state.h"
 #include "winapi.h"
 
 namespace kesra {
