@@ -13,13 +13,14 @@
 
 namespace kesra {
 
-/* count pixels of one colour from p on. */
-inline void store_run(uint8_t* p, int32_t xpitch, int64_t count, uint16_t color) {
-    if (xpitch == static_cast<int32_t>(sizeof(uint16_t))) {
+/* count pixels of one colour from p on, step bytes apart: along a row
+ * (Canvas::xpitch, contiguous) or down a column (the canvas's ypitch). */
+inline void store_run(uint8_t* p, int32_t step, int64_t count, uint16_t color) {
+    if (step == Canvas::xpitch) {
         fill565(reinterpret_cast<uint16_t*>(p), count, color);
         return;
     }
-    for (int64_t i = 0; i < count; ++i, p += xpitch) *reinterpret_cast<uint16_t*>(p) = color;
+    for (int64_t i = 0; i < count; ++i, p += step) *reinterpret_cast<uint16_t*>(p) = color;
 }
 
 /* Columns lo ... hi (on the screen, lo <= hi) of row y from the pattern: the
