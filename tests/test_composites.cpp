@@ -4,14 +4,17 @@
  * buffer). Any change of one pixel changes the hash. Every point and clip box
  * lies on the screen, so the values hold whatever the far-off clipping does.
  *
+ * A mismatch writes NAME_actual.png into the test's temporary folder.
  * When a change of pixels is meant, regenerate the expected values with
  *   KESRA_PRINT_CHECKSUMS=1 build/tests/test_composites
  * and paste the printed lines over the table below. */
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "png565.h"
 #include "test_helpers.h"
 
 namespace {
@@ -147,6 +150,12 @@ TEST(Composites, WholeOutputsKeepTheirChecksums) {
                         static_cast<unsigned long long>(hash));
         EXPECT_NE(hash, blank) << c.name << " drew nothing";
         EXPECT_EQ(hash, c.expected) << c.name;
+        if (hash != c.expected) {  // a picture of what was drawn, to look at
+            const std::string path = ::testing::TempDir() + c.name + "_actual.png";
+            kesra::devutil::write_png565(path, reinterpret_cast<const uint16_t*>(s.dc->GetBuffer()), W, H, W,
+                                         nullptr);
+            std::printf("%s written\n", path.c_str());
+        }
     }
 }
 
