@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "draw/lines.h"
-#include "draw/pixel.h"
+#include "core/pixel.h"
 #include "draw/trig_tables.h"
 
 namespace kesra {

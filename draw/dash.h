@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "aa_line.h"
-#include "canvas.h"
+#include "core/canvas.h"
 #include "wintypes.h"
 
 namespace kesra {

@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "draw/context.h"
-#include "draw/pixel.h"
+#include "core/pixel.h"
 #include "draw/polygon.h"
 
 namespace kesra {

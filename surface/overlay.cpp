@@ -5,9 +5,9 @@
 #include <chrono>
 
 #include "cegraphics.h"
-#include "draw/pixel.h"
-#include "overlay.h"
-#include "shared_state.h"
+#include "core/pixel.h"
+#include "surface/overlay.h"
+#include "surface/shared_state.h"
 #include "winapi.h"
 
 namespace kesra {
@@ -115,8 +115,9 @@ void CCEGraphics::DrawAnimation() {}
 void CCEGraphics::DrawBlackScreen() {
     const LONG level = __atomic_load_n(&m_uBlackScreen, __ATOMIC_RELAXED);
     if (level == 0 || !m_pBackBuffer) return;
-    for (DWORD y = 0; y < m_DisplayProps.dwHeight; ++y) {
-        uint16_t* row = reinterpret_cast<uint16_t*>(m_pBackBuffer + static_cast<size_t>(y) * m_DisplayProps.dwRowBytes);
-        for (DWORD x = 0; x < m_DisplayProps.dwWidth; ++x) row[x] = dim565(row[x], static_cast<uint32_t>(level));
+    const Canvas back = display_canvas(m_pBackBuffer);
+    for (int32_t y = 0; y < back.height; ++y) {
+        uint16_t* row = back.at(0, y);
+        for (int32_t x = 0; x < back.width; ++x) row[x] = dim565(row[x], static_cast<uint32_t>(level));
     }
 }

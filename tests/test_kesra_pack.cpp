@@ -8,7 +8,7 @@
 #include <random>
 #include <sys/wait.h>
 
-#include "draw/pixel.h"
+#include "core/pixel.h"
 #include "kesra.h"
 #include "png565.h"
 #include "test_bitmap_helpers.h"

@@ -346,7 +346,7 @@ TEST_F(ResourcePack, AnEmptyPixelBlockGivesNoPlaneToDraw) {
     PackFile pack(make_pack({{1000, 1000, {}, {}}}));
     ASSERT_EQ(CCEBitmap::OpenResource(pack.wpath().c_str()), 1);
     std::vector<uint16_t> screen(64 * 48, 0x1234);
-    const Canvas canvas{reinterpret_cast<uint8_t*>(screen.data()), 2, 64 * 2, 64, 48};
+    const Canvas canvas{reinterpret_cast<uint8_t*>(screen.data()), 64 * 2, 64, 48};
     CCEBitmap temp, stored;
     temp.LoadBitmapTemp(300u);
     stored.LoadBitmapW(300u);
