@@ -72,30 +72,6 @@ struct Stamper {
     }
 };
 
-/* The pen line's walk along its major axis: the error starts at
- * 2 minor - major and gains 2 minor per step, losing 2 major (while the minor
- * coordinate moves) whenever it was positive. Before step i the minor
- * coordinate has moved max(0, ceil((2 minor i - major) / (2 major))) times,
- * so the walk can start at any step with the pixels of a walk from step 0. */
-struct PenWalk {
-    int64_t start_major, start_minor;
-    int64_t major, minor;  // extents, major >= minor >= 0
-    int64_t s_major, s_minor;
-
-    int64_t minor_moves(int64_t i) const {
-        const __int128 num = static_cast<__int128>(2 * minor) * i - major;
-        if (num <= 0) return 0;
-        return static_cast<int64_t>((num + 2 * major - 1) / (2 * major));
-    }
-    int64_t major_at(int64_t i) const { return start_major + s_major * i; }
-    int64_t minor_at(int64_t i) const { return start_minor + s_minor * minor_moves(i); }
-    int64_t error_at(int64_t i) const {
-        const __int128 e = static_cast<__int128>(2 * minor) * (i + 1) - major -
-                           static_cast<__int128>(2 * major) * minor_moves(i);
-        return static_cast<int64_t>(e);
-    }
-};
-
 }  // namespace
 
 void pen_stamp(const Canvas& c, int32_t x, int32_t y, const PenShape& pen) {
@@ -131,7 +107,7 @@ void pen_line(const Canvas& c, int32_t x1, int32_t y1, int32_t x2, int32_t y2, c
     const int64_t dx = x2 > x1 ? int64_t{x2} - x1 : int64_t{x1} - x2;
     const int64_t dy = y2 > y1 ? int64_t{y2} - y1 : int64_t{y1} - y2;
     const bool x_major = dx >= dy;
-    const PenWalk walk{x_major ? int64_t{x1} : int64_t{y1}, x_major ? int64_t{y1} : int64_t{x1},
+    const MidpointWalk walk{x_major ? int64_t{x1} : int64_t{y1}, x_major ? int64_t{y1} : int64_t{x1},
                        x_major ? dx : dy, x_major ? dy : dx,
                        (x_major ? x1 > x2 : y1 > y2) ? -1 : 1, (x_major ? y1 > y2 : x1 > x2) ? -1 : 1};
 

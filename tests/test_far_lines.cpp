@@ -119,6 +119,26 @@ uint64_t steps_of(const std::function<void()>& draw) {
     return kesra::t_walk_steps - before;
 }
 
+TEST(FarLines, MidpointWalkStateAtAnyStepIsTheSteppedState) {
+    Rng rng{std::mt19937(2207)};
+    for (int round = 0; round < 400; ++round) {
+        const int64_t major = rng(0, 300), minor = rng(0, int(major));
+        const kesra::MidpointWalk walk{rng(-50, 50), rng(-50, 50), major, minor, rng(0, 1) ? 1 : -1,
+                                       rng(0, 1) ? 1 : -1};
+        int64_t b = walk.start_minor, error = 2 * minor - major;
+        for (int64_t i = 0; i <= major; ++i) {
+            ASSERT_EQ(walk.minor_at(i), b) << major << "/" << minor << " step " << i;
+            ASSERT_EQ(walk.error_at(i), error) << major << "/" << minor << " step " << i;
+            if (error > 0) {
+                error += 2 * minor - 2 * major;
+                b += walk.s_minor;
+            } else {
+                error += 2 * minor;
+            }
+        }
+    }
+}
+
 TEST(FarLines, PenLineStartsWhereTheScreenIsReachedWithThePlainWalksPixels) {
     Rng rng{std::mt19937(9101)};
     for (int round = 0; round < 6000; ++round) {
