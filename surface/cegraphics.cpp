@@ -192,11 +192,12 @@ LONG release_surface(CCEGraphics& surface) {
 }  // namespace kesra
 
 /* The copy shares the other surface's buffer and handles; a buffer this
- * surface made itself is released first, as nothing would free it later. */
+ * surface made itself is released first, as nothing would free it later
+ * (unless the other surface is a copy of this one). */
 CCEGraphics& CCEGraphics::operator=(const CCEGraphics& other) {
     if (&other == this) return *this;
     std::lock_guard<std::mutex> lifecycle(g_lifecycle);
-    if (m_bCreated && made_its_buffer(*this)) release_surface(*this);
+    if (m_bCreated && made_its_buffer(*this) && other.m_hBitmap != m_hBitmap) release_surface(*this);
     const auto rounds = between_rounds(this);
     m_dwLastError = other.m_dwLastError;
     m_bDrawing = other.m_bDrawing;

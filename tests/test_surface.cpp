@@ -370,6 +370,7 @@ TEST(Copies, OnlyTheSurfaceThatMadeTheBufferFreesIt) {
         EXPECT_EQ(copy.GetBuffer(), nullptr);
         EXPECT_EQ(copy.m_bCreated, 0);
         copy = *screen.dc;
+        *screen.dc = copy;  // the maker takes back its own handles and keeps them
     }  // the copy's destructor frees nothing either
     EXPECT_EQ(CCEGraphics::m_dwRefCount, 1u);
     EXPECT_EQ(screen.dc->IsGXInit(), 1);
