@@ -404,11 +404,14 @@ TEST(Threads, CreateAndReleaseFromSeveralThreads) {
     std::atomic<int> failures{0};
     auto work = [&](int seed) {
         for (int round = 0; round < kRounds; ++round) {
-            CCEDraw surface;
-            if (surface.Create(16, 8, 0, 0, window, 0) != 1 || !surface.GetBuffer()) ++failures;
-            surface.Clear(uint16_t(seed * 1000 + round));
+            CCEGraphics surface;
+            if (surface.Create(16, 8, 0, 0, window, 0) != 1 || !surface.GetBuffer()) {
+                ++failures;
+                continue;
+            }
+            fill_buffer(surface.GetBuffer(), 16 * 8 * 2, uint16_t(seed * 1000 + round));
             if (round % 3 == 0) {
-                CCEDraw copy;
+                CCEGraphics copy;
                 copy = surface;  // copies come and go too
             }
             if (round % 2 == 0) surface.Release();  // else the destructor releases it
