@@ -4,7 +4,6 @@
  * far-off cases must stay within a step budget counted by the walks. */
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstdlib>
 #include <functional>
 #include <random>
