@@ -150,11 +150,11 @@ bool runs_can_cover(size_t bytes, size_t pair_bytes, uint64_t max_run, uint64_t 
 bool expand_pixels(CCEBitmap& b, unsigned int id) {
     const size_t raw = pack::raw_pixel_bytes(b.m_nWidth, b.m_nHeight);
     if (!b.m_pImageData || static_cast<size_t>(b.m_nPixelSize) == raw) return true;
-    if (!plane_allowed(b.m_nWidth, b.m_nHeight)) return false;
     if (!runs_can_cover(static_cast<size_t>(b.m_nPixelSize), pack::PIXEL_PAIR_BYTES, 0xFFFF, raw / 2)) {
         report_damaged(id);
         return false;
     }
+    if (!plane_allowed(b.m_nWidth, b.m_nHeight)) return false;
     uint8_t* plane = allocate_pixel_plane(raw);
     if (!plane) return false;
     decode_pixel_runs(b.m_pImageData, static_cast<size_t>(b.m_nPixelSize), reinterpret_cast<uint16_t*>(plane),
@@ -168,11 +168,11 @@ bool expand_pixels(CCEBitmap& b, unsigned int id) {
 bool expand_alpha(CCEBitmap& b, unsigned int id) {
     const size_t raw = pack::raw_alpha_bytes(b.m_nWidth, b.m_nHeight);
     if (!b.m_pAlpha || static_cast<size_t>(b.m_nAlphaSize) == raw) return true;
-    if (!plane_allowed(b.m_nWidth, b.m_nHeight)) return false;
     if (!runs_can_cover(static_cast<size_t>(b.m_nAlphaSize), pack::ALPHA_PAIR_BYTES, 0xFF, raw)) {
         report_damaged(id);
         return false;
     }
+    if (!plane_allowed(b.m_nWidth, b.m_nHeight)) return false;
     uint8_t* plane = allocate_alpha_plane(raw);
     if (!plane) return false;
     decode_alpha_runs(b.m_pAlpha, static_cast<size_t>(b.m_nAlphaSize), plane, raw);
