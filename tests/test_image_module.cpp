@@ -633,6 +633,22 @@ TEST_F(ImageModule, HeadersAloneCannotClaimLargeImages) {
     put_be32(png, 20, 4096);
     put_be32(png, 29, static_cast<uint32_t>(crc32(0, png.data() + 12, 17)));
     EXPECT_EQ(from_memory(png, QL_TYPE_PNG), 0);
+
+    // A JPEG whose frame header claims 4000 x 4000: 250,000 blocks from a few
+    // hundred bytes would decode as the grey of data that ended early.
+    push_rgba_image(three_by_two(), 3, 2);
+    ASSERT_EQ(save(path("claims.jpg"), QL_TYPE_JPEG), 1);
+    QLReleaseLastImage();
+    Bytes jpeg = read_file(path("claims.jpg"));
+    for (size_t i = 2; i + 9 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+            jpeg[i + 5] = 0x0F, jpeg[i + 6] = 0xA0, jpeg[i + 7] = 0x0F, jpeg[i + 8] = 0xA0;
+            break;
+        }
+    }
+    EXPECT_EQ(from_memory(jpeg, QL_TYPE_JPEG), 0);
+    write_file(path("claims.jpg"), jpeg);
+    EXPECT_EQ(load(path("claims.jpg"), QL_TYPE_JPEG), 0);
     EXPECT_EQ(QLGetPixelData(), nullptr);
 }
 
