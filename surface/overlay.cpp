@@ -28,8 +28,9 @@ void sleep_one_period() {
                             [] { return m_bGXInit.load() == 0; });
 }
 
-DWORD OverlayThreadProc(LPVOID parameter) {
-    auto* surface = static_cast<CCEGraphics*>(parameter);
+/* The surface to present is read in each round: the first created surface.
+ * Once that surface is destroyed nothing is presented and the thread ends. */
+DWORD OverlayThreadProc(LPVOID) {
     while (m_bGXInit) {
         const uint32_t flags = m_Overlay.flags;
         if (flags && !m_Overlay.drawing && !m_Overlay.bPause) {
@@ -38,6 +39,8 @@ DWORD OverlayThreadProc(LPVOID parameter) {
                 advance(m_Overlay.sandglass_frame, overlay_field(m_Overlay.sandglass.nFrames));
             if (!m_bGXInit) break;
             std::lock_guard<std::mutex> round(m_Overlay.round_mutex);
+            CCEGraphics* surface = m_Overlay.surface;
+            if (!surface) break;
             surface->FlipBackBuffer(0, 0);
             if (!m_bGXInit) break;
             surface->Flip(5, 0, 0);
