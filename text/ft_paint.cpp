@@ -1,0 +1,116 @@
+/* ft_paint.cpp - glyph bitmaps into the canvas. Rows are pitch bytes apart;
+ * one-bit rows are most significant bit first. The edge test looks at the four
+ * neighbours inside the bitmap; the ring outside the box is drawn after the
+ * box, clipped to the screen but not to the clip box. */
+#include "text/ft_paint.h"
+
+#include <algorithm>
+
+#include "draw/pixel.h"
+
+namespace kesra {
+
+namespace {
+
+/* Coverage of bitmap pixel (i, j): 0..255 for grey, 0 or 1 for one-bit. */
+struct Coverage {
+    const uint8_t* buffer;
+    int32_t pitch, width, rows;
+    bool mono;
+
+    uint8_t operator()(int32_t i, int32_t j) const {
+        const uint8_t* row = buffer + static_cast<intptr_t>(j) * pitch;
+        return mono ? (row[i >> 3] >> (7 - (i & 7))) & 1 : row[i];
+    }
+    bool touches_ink(int32_t i, int32_t j) const {
+        return (j > 0 && (*this)(i, j - 1)) || (i + 1 < width && (*this)(i + 1, j)) ||
+               (i > 0 && (*this)(i - 1, j)) || (j + 1 < rows && (*this)(i, j + 1));
+    }
+};
+
+/* A bitmap we can read: grey or one-bit, rows downwards, rows wide enough. */
+bool readable(const FT_Bitmap& b, Coverage& cov) {
+    const bool mono = b.pixel_mode == FT_PIXEL_MODE_MONO;
+    if (!mono && b.pixel_mode != FT_PIXEL_MODE_GRAY) return false;
+    if (!b.buffer || b.rows == 0 || b.width == 0 || b.pitch <= 0) return false;
+    if (b.width > 0x7FFF || b.rows > 0x7FFF) return false;
+    const int32_t width = static_cast<int32_t>(b.width);
+    if (b.pitch < (mono ? (width + 7) / 8 : width)) return false;
+    cov = Coverage{b.buffer, b.pitch, width, static_cast<int32_t>(b.rows), mono};
+    return true;
+}
+
+/* The ring just outside the box, beside every edge pixel that has ink. */
+template <typename Plot>
+void edge_ring(const Coverage& cov, int32_t x0, int32_t y0, Plot plot) {
+    for (int32_t i = 0; i < cov.width; ++i) {
+        if (cov(i, 0)) plot(int64_t{x0} + i, int64_t{y0} - 1);
+        if (cov(i, cov.rows - 1)) plot(int64_t{x0} + i, int64_t{y0} + cov.rows);
+    }
+    for (int32_t j = 0; j < cov.rows; ++j) {
+        if (cov(0, j)) plot(int64_t{x0} - 1, int64_t{y0} + j);
+        if (cov(cov.width - 1, j)) plot(int64_t{x0} + cov.width, int64_t{y0} + j);
+    }
+}
+
+bool on_screen(const Canvas& c, int64_t x, int64_t y) { return x >= 0 && y >= 0 && x < c.width && y < c.height; }
+
+}  // namespace
+
+void paint_ft_glyph(const Canvas& c, const FT_Bitmap& bitmap, int32_t x0, int32_t y0, const TextClip& clip,
+                    const GlyphInk& ink) {
+    Coverage cov;
+    if (!c.origin || !readable(bitmap, cov)) return;
+    // The bitmap's columns and rows that fall inside both the clip box and the screen.
+    const int64_t left = std::max<int64_t>({clip.left, 0, x0}), right = std::min<int64_t>({clip.right, c.width - 1, int64_t{x0} + cov.width - 1});
+    const int64_t top = std::max<int64_t>({clip.top, 0, y0}), bottom = std::min<int64_t>({clip.bottom, c.height - 1, int64_t{y0} + cov.rows - 1});
+    const int32_t i0 = static_cast<int32_t>(left - x0), i1 = static_cast<int32_t>(right - x0);
+    const int32_t j0 = static_cast<int32_t>(top - y0), j1 = static_cast<int32_t>(bottom - y0);
+    const uint16_t color = ink.color;
+    for (int32_t j = j0; left <= right && j <= j1; ++j) {
+        uint16_t* d = c.at(static_cast<int32_t>(left), y0 + j);
+        if (!cov.mono && !ink.outline) {
+            // The common case, kept free of calls: a grey row without an edge.
+            const uint8_t* row = cov.buffer + static_cast<intptr_t>(j) * cov.pitch;
+            for (int32_t i = i0; i <= i1; ++i, ++d) {
+                const uint8_t v = row[i];
+                if (v == 255) *d = color;
+                else if (v != 0 && ink.rgb565) *d = blend565(*d, color, v >> 3);
+            }
+            continue;
+        }
+        for (int32_t i = i0; i <= i1; ++i, ++d) {
+            const uint8_t v = cov(i, j);
+            if (v == 255 || (cov.mono && v)) *d = color;
+            else if (v != 0) { if (ink.rgb565) *d = blend565(*d, color, v >> 3); }
+            else if (ink.outline && cov.touches_ink(i, j)) *d = ink.outline_color;
+        }
+    }
+    if (ink.outline)
+        edge_ring(cov, x0, y0, [&](int64_t x, int64_t y) {
+            if (on_screen(c, x, y)) *c.at(static_cast<int32_t>(x), static_cast<int32_t>(y)) = ink.outline_color;
+        });
+}
+
+void paint_ft_glyph_reference(CCEDraw& dc, const FT_Bitmap& bitmap, int32_t x0, int32_t y0, const TextClip& clip,
+                              const GlyphInk& ink) {
+    Coverage cov;
+    if (!readable(bitmap, cov)) return;
+    for (int32_t j = 0; j < cov.rows; ++j)
+        for (int32_t i = 0; i < cov.width; ++i) {
+            const int64_t x = int64_t{x0} + i, y = int64_t{y0} + j;
+            if (x < clip.left || x > clip.right || y < clip.top || y > clip.bottom) continue;
+            const LONG px = static_cast<LONG>(x), py = static_cast<LONG>(y);
+            const uint8_t v = cov(i, j);
+            if (cov.mono ? v != 0 : v == 255) dc.DrawPixel(px, py, ink.color, 1);
+            else if (v != 0) dc.DrawAlphaPixel(px, py, ink.color, v * 32 / 256);
+            else if (ink.outline && cov.touches_ink(i, j)) dc.DrawPixel(px, py, ink.outline_color, 1);
+        }
+    if (ink.outline)
+        edge_ring(cov, x0, y0, [&](int64_t x, int64_t y) {
+            if (x >= INT32_MIN && x <= INT32_MAX && y >= INT32_MIN && y <= INT32_MAX)
+                dc.DrawPixel(static_cast<LONG>(x), static_cast<LONG>(y), ink.outline_color, 1);
+        });
+}
+
+}  // namespace kesra
