@@ -1,7 +1,8 @@
-/* codepage.cpp - WideCharToMultiByte and MultiByteToWideChar through glibc's
- * iconv. Wide text is UTF-16 in the machine's byte order. Characters that do
- * not convert become the default character ('?', or U+FFFD for UTF-8) unless
- * the caller asked for failure; nothing is written past the caller's size. */
+/* codepage.cpp - WideCharToMultiByte and MultiByteToWideChar: code page 936
+ * from the library's own table, every other code page through glibc's iconv.
+ * Wide text is UTF-16 in the machine's byte order. Characters that do not
+ * convert become the default character ('?', or U+FFFD for UTF-8) unless the
+ * caller asked for failure; nothing is written past the caller's size. */
 #include <iconv.h>
 
 #include <cerrno>
@@ -9,10 +10,35 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
+#include "platform/cp936_table.h"
 #include "winapi.h"
 
+namespace kesra::platform {
+
+/* Every code unit's bytes, inverted from the rows once. */
+uint16_t cp936_bytes_of(char16_t unit) {
+    static const std::vector<uint16_t> bytes_of_unit = [] {
+        std::vector<uint16_t> map(0x10000, 0);
+        for (unsigned ascii = 0; ascii < 0x80; ++ascii) map[ascii] = static_cast<uint16_t>(ascii);
+        map[CP936_EURO] = CP936_EURO_BYTE;
+        for (int lead = CP936_FIRST_LEAD; lead <= CP936_LAST_LEAD; ++lead)
+            for (int entry = 0; entry < CP936_ROW_ENTRIES; ++entry) {
+                const uint16_t unit_of_pair = CP936_ROWS[lead - CP936_FIRST_LEAD][entry];
+                if (unit_of_pair)
+                    map[unit_of_pair] = static_cast<uint16_t>(lead << 8 | (CP936_FIRST_TRAIL + entry));
+            }
+        return map;
+    }();
+    return bytes_of_unit[unit];
+}
+
+}  // namespace kesra::platform
+
 namespace {
+
+using namespace kesra::platform;
 
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
 constexpr const char* kUtf16 = "UTF-16BE";
@@ -105,6 +131,54 @@ bool convert(iconv_t cd, const char* in, size_t in_bytes, size_t unit_bytes,
     return true;
 }
 
+constexpr const char* kTableCharset = "CP936";
+
+/* UTF-16 to code page 936, one code unit at a time: a unit the code page lacks
+ * (a surrogate included) becomes the replacement, as iconv's route does. */
+void utf16_to_cp936(const char16_t* in, size_t units, const std::string& replacement,
+                    std::string& out, int* replaced) {
+    out.clear();
+    out.reserve(units * 2);
+    for (size_t i = 0; i < units; ++i) {
+        const uint16_t bytes = cp936_bytes_of(in[i]);
+        if (bytes == 0 && in[i] != 0) {
+            out += replacement;
+            ++*replaced;
+        } else if (bytes > 0xFF) {
+            out += static_cast<char>(bytes >> 8);
+            out += static_cast<char>(bytes & 0xFF);
+        } else {
+            out += static_cast<char>(bytes);
+        }
+    }
+}
+
+/* Code page 936 to UTF-16: ASCII, the euro byte, or an assigned pair; any
+ * other byte (a lone or cut-off lead byte, 0xFF) becomes '?' and decoding goes
+ * on with the next byte, or the call fails when strict. */
+bool cp936_to_utf16(const unsigned char* in, size_t bytes, bool strict, std::u16string& out) {
+    out.clear();
+    out.reserve(bytes);
+    for (size_t i = 0; i < bytes;) {
+        const unsigned char byte = in[i];
+        if (byte < 0x80 || byte == CP936_EURO_BYTE) {
+            out += byte == CP936_EURO_BYTE ? CP936_EURO : static_cast<char16_t>(byte);
+            ++i;
+            continue;
+        }
+        const char16_t unit = i + 1 < bytes ? cp936_pair_unit(byte, in[i + 1]) : 0;
+        if (unit) {
+            out += unit;
+            i += 2;
+            continue;
+        }
+        if (strict) return false;
+        out += u'?';
+        ++i;
+    }
+    return true;
+}
+
 /* Copies a result to the caller's buffer: the size needed when out_size is 0. */
 template <typename Char>
 int deliver(const std::basic_string<Char>& result, Char* out, int out_size) {
@@ -140,6 +214,13 @@ extern "C" int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR text, in
         units = static_cast<size_t>(length);
     }
     const std::string to = charset_of(code_page);
+    if (to == kTableCharset) {
+        std::string result;
+        int replaced = 0;
+        utf16_to_cp936(text, units, default_char ? default_char : "?", result, &replaced);
+        if (used_default_char && replaced) *used_default_char = TRUE;
+        return deliver(result, out, out_size);
+    }
     iconv_t cd = converter(to, kUtf16);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -167,6 +248,15 @@ extern "C" int MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text, int
     }
     const size_t bytes = length == -1 ? std::strlen(text) + 1 : static_cast<size_t>(length);
     const std::string from = charset_of(code_page);
+    if (from == kTableCharset) {
+        std::u16string wide;
+        if (!cp936_to_utf16(reinterpret_cast<const unsigned char*>(text), bytes,
+                            (flags & MB_ERR_INVALID_CHARS) != 0, wide)) {
+            SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+            return 0;
+        }
+        return deliver(wide, out, out_size);
+    }
     iconv_t cd = converter(kUtf16, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         SetLastError(ERROR_INVALID_PARAMETER);

@@ -126,6 +126,9 @@ void copy_row(const PixelView& dst, uint8_t* d, const PixelView& src, const uint
 }
 
 }  // namespace
+
+bool gdi_object_is_live(const void* object) { return is_live(object); }
+
 }  // namespace kesra::platform
 
 using namespace kesra::platform;
@@ -201,6 +204,7 @@ extern "C" HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, voi
 }
 
 extern "C" HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
+    if (is_font_object(object)) return is_live(dc) ? select_font(dc, static_cast<HFONT>(object)) : nullptr;
     if (!is_live(dc) || dc->kind != HDC__::Kind::Memory || !object) return nullptr;
     auto* bitmap = static_cast<HBITMAP__*>(object);
     if (bitmap != &dc->stock) {
@@ -215,6 +219,7 @@ extern "C" HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
 }
 
 extern "C" BOOL DeleteObject(HGDIOBJ object) {
+    if (is_font_object(object)) return delete_font(static_cast<HFONT>(object));
     auto* bitmap = static_cast<HBITMAP__*>(object);
     if (!is_live(bitmap) || bitmap->selected_into) return FALSE;  // still selected: refused
     unregister_object(bitmap);

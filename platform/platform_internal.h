@@ -39,11 +39,25 @@ struct HBITMAP__ {
     HDC__* selected_into = nullptr;
 };
 
+/* A DC's text state (gdi_text.cpp): the selected font (null while the stock
+ * system font is selected), the text colour (0x00BBGGRR) and the background
+ * mode. Deleting the DC releases its hold on the font. */
+struct DcText {
+    HFONT__* font = nullptr;
+    uint32_t color = 0;
+    int background_mode = 2;  // OPAQUE
+    DcText() = default;
+    DcText(const DcText&) = delete;
+    DcText& operator=(const DcText&) = delete;
+    ~DcText();
+};
+
 struct HDC__ {
     enum class Kind { Window, Display, Memory } kind = Kind::Memory;
     HWND window = nullptr;           // Window kind
     HBITMAP__* bitmap = nullptr;     // Memory kind: the selected bitmap
     HBITMAP__ stock;                 // what a new memory DC holds selected
+    DcText text;
 };
 
 namespace kesra::platform {
@@ -75,6 +89,15 @@ void (*sound_handler())(const uint8_t*, size_t);
 std::string utf16_to_utf8(const WCHAR* text);
 std::u16string utf8_to_utf16(const std::string& text);
 std::string native_path(const WCHAR* path);
+
+/* Whether a handle is a live DC or DIB section (gdi.cpp). */
+bool gdi_object_is_live(const void* object);
+
+/* Fonts are GDI objects too (gdi_text.cpp): SelectObject and DeleteObject
+ * hand them over. select_font gives the previously selected font. */
+bool is_font_object(HGDIOBJ object);
+HGDIOBJ select_font(HDC dc, HFONT font);
+BOOL delete_font(HFONT font);
 
 /* Closes a file or file-mapping handle (file.cpp); false when it is neither. */
 bool close_file_object(HANDLE handle);

@@ -1,12 +1,17 @@
 // Code-page conversion: GBK (the default ANSI code page) both ways, UTF-8,
 // and the size rules callers depend on: a 0 size asks for the size, a -1
 // length counts the terminator, a short buffer fails without being overrun.
+// Code page 936 comes from the library's table: every pair and every UTF-16
+// code unit is checked against glibc's iconv CP936, the mapping it was made of.
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "kesra.h"
+#include "text/charset.h"
 
 namespace {
 
@@ -89,6 +94,164 @@ TEST(CodePage, Utf8CodePage) {
     const WCHAR lone[] = {u'a', 0xD800, u'b'};
     EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, lone, 3, bytes, 16, nullptr, nullptr), 5);
     EXPECT_EQ(std::string(bytes, 5), "a\xEF\xBF\xBD" "b");
+}
+
+}  // namespace
+
+namespace {
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+constexpr const char* kNativeUtf16 = "UTF-16BE";
+#else
+constexpr const char* kNativeUtf16 = "UTF-16LE";
+#endif
+
+/* One iconv descriptor; convert() is false unless the whole input converts. */
+class Iconv {
+public:
+    Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~Iconv() {
+        if (ok()) iconv_close(cd_);
+    }
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    bool convert(const void* in, size_t bytes, std::string& out) {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        char buffer[16];
+        char* input = static_cast<char*>(const_cast<void*>(in));
+        char* output = buffer;
+        size_t room = sizeof buffer;
+        const size_t result = iconv(cd_, &input, &bytes, &output, &room);
+        out.assign(buffer, static_cast<size_t>(output - buffer));
+        return result != static_cast<size_t>(-1) && bytes == 0;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+std::string hex_pair(int lead, int trail) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X %02X", lead, trail);
+    return text;
+}
+
+TEST(CodePage936, EveryPairDecodesAsIconvDoes) {
+    Iconv decoder(kNativeUtf16, "CP936");
+    ASSERT_TRUE(decoder.ok());
+    int assigned = 0;
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+        for (int trail = 0x40; trail <= 0xFF; ++trail) {
+            const unsigned char pair[2] = {static_cast<unsigned char>(lead), static_cast<unsigned char>(trail)};
+            std::string utf16;
+            char16_t expected = 0;
+            if (decoder.convert(pair, 2, utf16)) {
+                ASSERT_EQ(utf16.size(), 2u) << hex_pair(lead, trail);
+                std::memcpy(&expected, utf16.data(), 2);
+                ++assigned;
+            }
+            uint16_t decoded = 0xDEAD;
+            kesra::DecodeMbcsChar(&decoded, pair, 2);
+            ASSERT_EQ(decoded, expected) << hex_pair(lead, trail);
+
+            WCHAR wide[2] = {};
+            const int units = MultiByteToWideChar(936, MB_ERR_INVALID_CHARS,
+                                                  reinterpret_cast<const char*>(pair), 2, wide, 2);
+            ASSERT_EQ(units, expected ? 1 : 0) << hex_pair(lead, trail);
+            if (expected) {
+                ASSERT_EQ(wide[0], expected) << hex_pair(lead, trail);
+            }
+        }
+    }
+    EXPECT_GT(assigned, 21000);  // iconv knew the code page
+}
+
+TEST(CodePage936, EveryCodeUnitEncodesAsIconvDoes) {
+    Iconv encoder("CP936", kNativeUtf16);
+    ASSERT_TRUE(encoder.ok());
+    for (unsigned u = 1; u <= 0xFFFF; ++u) {
+        const WCHAR unit = static_cast<WCHAR>(u);
+        std::string expected;
+        const bool mapped = encoder.convert(&unit, 2, expected);
+        char bytes[4] = {};
+        BOOL used = FALSE;
+        const int n = WideCharToMultiByte(936, 0, &unit, 1, bytes, sizeof bytes, nullptr, &used);
+        ASSERT_EQ(std::string(bytes, static_cast<size_t>(n)), mapped ? expected : "?") << std::hex << u;
+        ASSERT_EQ(used, mapped ? FALSE : TRUE) << std::hex << u;
+    }
+}
+
+TEST(CodePage936, DecodingTheEdgesOfTheTable) {
+    using kesra::DecodeMbcsChar;
+    auto decode = [](std::initializer_list<unsigned char> bytes, int length) {
+        std::vector<unsigned char> text(bytes);
+        text.push_back(0);
+        uint16_t code_point = 0;
+        DecodeMbcsChar(&code_point, text.data(), length);
+        return code_point;
+    };
+    EXPECT_EQ(decode({0xB0, 0xA1}, 2), 0x554A);
+    EXPECT_EQ(decode({0x81, 0x40}, 2), 0x4E02);
+    EXPECT_EQ(decode({0xFE, 0x4F}, 2), 0xFA29);  // the last row is read, not the one past it
+    EXPECT_EQ(decode({0x81, 0x7F}, 2), 0);       // unassigned
+    EXPECT_EQ(decode({0x81, 0xFF}, 2), 0);
+    EXPECT_EQ(decode({0x81, 0x20}, 2), 0);       // trail below 0x40: nothing written
+    EXPECT_EQ(decode({0x80}, 1), 0x20AC);
+    EXPECT_EQ(decode({0x80, 0x41}, 2), 0x20AC);  // no row: the lead byte alone
+    EXPECT_EQ(decode({0xFF, 0x41}, 2), 0xFF);
+    EXPECT_EQ(decode({0xB0, 0x00}, 2), 0xB0);    // the string ends after the lead byte
+    EXPECT_EQ(decode({0xB0, 0xA1}, 1), 0xB0);    // one byte asked for
+    EXPECT_EQ(decode({'A'}, 1), 'A');
+
+    uint16_t untouched = 0x1234;
+    const unsigned char empty[] = {0, 0};
+    const unsigned char low_trail[] = {0x81, 0x20};
+    EXPECT_EQ(DecodeMbcsChar(&untouched, nullptr, 2), 0);
+    EXPECT_EQ(DecodeMbcsChar(&untouched, empty, 1), 0);
+    EXPECT_EQ(DecodeMbcsChar(&untouched, low_trail, 2), 0);
+    EXPECT_EQ(untouched, 0x1234);
+    EXPECT_EQ(DecodeMbcsChar(nullptr, low_trail, 2), 0);
+    const unsigned char unassigned[] = {0x81, 0x7F};
+    EXPECT_EQ(DecodeMbcsChar(&untouched, unassigned, 2), 0);
+    EXPECT_EQ(untouched, 0);
+}
+
+TEST(CodePage936, BadBytesBecomeQuestionMarksAndDecodingGoesOn) {
+    struct Case {
+        std::string bytes;
+        std::u16string wide;
+    };
+    const Case cases[] = {
+        {"\x81\x7F" "A", u"?\x7F" "A"},  // unassigned pair: the trail byte is read again
+        {"\x81\x20", u"? "},              // trail byte below 0x40
+        {"\xFF" "b", u"?b"},
+        {"\x80\xB0\xA1", u"\u20AC\u554A"},
+        {"x\xB0", u"x?"},                  // the lead byte is the last one
+    };
+    for (const Case& c : cases) {
+        WCHAR wide[8] = {};
+        const int n = MultiByteToWideChar(CP_ACP, 0, c.bytes.data(), static_cast<int>(c.bytes.size()), wide, 8);
+        EXPECT_EQ(std::u16string(wide, static_cast<size_t>(n)), c.wide);
+        EXPECT_EQ(MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, c.bytes.data(),
+                                      static_cast<int>(c.bytes.size()), wide, 8),
+                  c.bytes == "\x80\xB0\xA1" ? 2 : 0);
+    }
+}
+
+TEST(CodePage936, TextRoundTripsAndSurrogatesBecomeTheDefault) {
+    const WCHAR text[] = u"\u20AC5 \u00B7 \u5317\u4EAC\u5E02 \uFA29 \u3000end";
+    char bytes[64];
+    const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, bytes, sizeof bytes, nullptr, nullptr);
+    EXPECT_EQ(std::string(bytes, static_cast<size_t>(n)),
+              std::string("\x80" "5 \xA1\xA4 \xB1\xB1\xBE\xA9\xCA\xD0 \xFE\x4F \xA1\xA1" "end", 21) + '\0');
+    WCHAR back[64];
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, bytes, n, back, 64), 16);
+    EXPECT_EQ(std::u16string(back), std::u16string(text));
+
+    const WCHAR astral[] = u"a\U0001F600b";  // each half of the pair lacks a code point of its own
+    BOOL used = FALSE;
+    EXPECT_EQ(WideCharToMultiByte(936, 0, astral, 4, bytes, sizeof bytes, "*", &used), 4);
+    EXPECT_EQ(std::string(bytes, 4), "a**b");
+    EXPECT_TRUE(used);
 }
 
 }  // namespace
