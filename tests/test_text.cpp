@@ -484,6 +484,11 @@ TEST_F(Text, RotatedLabelsBypassTheCacheAndLeaveNoTransform) {
     const RECT folded = ink_box(pixels(s), s.w);
     EXPECT_EQ(folded.bottom - folded.top, lying.bottom - lying.top);
     EXPECT_GT(folded.right - folded.left, 3 * (folded.bottom - folded.top));
+    // Turned a little clockwise, the glyph starts left of the pen and is kept whole.
+    params.lAngle = 348;
+    s.fill(0);
+    s.dc->DM_DrawText(u"l", -1, RECT{60, 40, 199, 79}, &params, 0);
+    EXPECT_LT(ink_box(pixels(s), s.w).left, 60);
 
     s.fill(0);
     s.dc->DrawTextW(u"Oak", -1, RECT{0, 0, 199, 79}, 0);

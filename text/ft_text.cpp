@@ -26,12 +26,6 @@ namespace {
 
 TextClip clip_of(const RECT& r) { return TextClip{r.left, r.top, r.right, r.bottom}; }
 
-/* The top of a label's band: as far above the centre line as the bottom is below. */
-int32_t mirrored_top(const RECT& r) {
-    const int64_t top = int64_t{r.top} - (int64_t{r.bottom} - r.top);
-    return static_cast<int32_t>(std::max<int64_t>(top, INT32_MIN));
-}
-
 /* The pen's advance after a glyph Wb wide with left bearing L. */
 int32_t advance(int32_t bitmap_width, int32_t left, int32_t font_width, int32_t narrow_extra) {
     int32_t w = bitmap_width == 0 ? font_width / 2 : bitmap_width;
@@ -112,10 +106,11 @@ void ft_draw_label(const TextJob& job, const DMX_tag_StringStruct& params) {
     char ansi[kAnsiBufferSize];
     to_ansi(job.text, job.count, ansi);
     const GlyphInk ink{color, record->outline != 0, record->outline_color, job.rgb565};
-    // The top is the centre line: the band of the rectangle's height below it
-    // is mirrored above it, or every label would lose its upper half.
+    // The left and top edges are the label's anchor (the pen's start and the
+    // centre line), and glyphs are placed before and above them: only the
+    // right and bottom edges bound the label.
     const int32_t centre = job.rect.top;
-    const TextClip clip{job.rect.left, mirrored_top(job.rect), job.rect.right, job.rect.bottom};
+    const TextClip clip{INT32_MIN, INT32_MIN, job.rect.right, job.rect.bottom};
     int32_t pen = job.rect.left;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(ansi);
     for (int n = 0; n < job.count && *p; ++n) {
