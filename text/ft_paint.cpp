@@ -5,6 +5,7 @@
 #include "text/ft_paint.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "draw/pixel.h"
 
@@ -53,6 +54,41 @@ void edge_ring(const Coverage& cov, int32_t x0, int32_t y0, Plot plot) {
     }
 }
 
+/* One grey row blended into d: every pixel goes through the packed blend at
+ * level v / 8, with 255 taken to level 32 (which gives the colour exactly)
+ * and 0..7 to level 0 (which gives the pixel back), so that eight pixels at a
+ * time need no branch. Equal, pixel for pixel, to the three-way rule. Built
+ * for AVX2 beside the baseline, the machine picking one at load time. */
+__attribute__((target_clones("avx2", "default")))
+void blend_grey_row(uint16_t* d, const uint8_t* v, int32_t n, uint16_t color) {
+    typedef uint32_t U32x8 __attribute__((vector_size(32)));
+    typedef int32_t I32x8 __attribute__((vector_size(32)));
+    typedef uint16_t U16x8 __attribute__((vector_size(16), may_alias));
+    typedef uint8_t U8x8 __attribute__((vector_size(8), may_alias));
+    const U32x8 source = U32x8{} + spread565(color);
+    int32_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, v + i, sizeof word);
+        if (word == 0) continue;  // nothing to blend
+        U8x8 cover;
+        std::memcpy(&cover, &word, sizeof cover);
+        const U32x8 c = __builtin_convertvector(cover, U32x8);
+        const U32x8 level = (c >> 3) - (U32x8)(c == 255);  // 255 -> 32
+        U16x8 pixels;
+        std::memcpy(&pixels, d + i, sizeof pixels);
+        const U32x8 p = __builtin_convertvector(pixels, U32x8);
+        const U32x8 wide = p | p << 16;
+        const U32x8 diff = source - (wide & SPREAD_MASK);
+        const I32x8 scaled = (I32x8)(diff * level) >> 5;
+        const U32x8 r = ((wide & 0xFFE0F81Fu) + (U32x8)scaled) & SPREAD_MASK;
+        pixels = __builtin_convertvector(r | r >> 16, U16x8);
+        std::memcpy(d + i, &pixels, sizeof pixels);
+    }
+    for (; i < n; ++i)
+        if (v[i]) d[i] = blend565(d[i], color, (v[i] >> 3) + (v[i] == 255));
+}
+
 bool on_screen(const Canvas& c, int64_t x, int64_t y) { return x >= 0 && y >= 0 && x < c.width && y < c.height; }
 
 }  // namespace
@@ -70,8 +106,12 @@ void paint_ft_glyph(const Canvas& c, const FT_Bitmap& bitmap, int32_t x0, int32_
     for (int32_t j = j0; left <= right && j <= j1; ++j) {
         uint16_t* d = c.at(static_cast<int32_t>(left), y0 + j);
         if (!cov.mono && !ink.outline) {
-            // The common case, kept free of calls: a grey row without an edge.
+            // The common case: a grey row without an edge.
             const uint8_t* row = cov.buffer + static_cast<intptr_t>(j) * cov.pitch;
+            if (ink.rgb565) {
+                blend_grey_row(d, row + i0, i1 - i0 + 1, color);
+                continue;
+            }
             for (int32_t i = i0; i <= i1; ++i, ++d) {
                 const uint8_t v = row[i];
                 if (v == 255) *d = color;

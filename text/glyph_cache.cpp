@@ -50,9 +50,18 @@ void GlyphCache::destroy(Entry* e) {
 
 const CachedGlyph* GlyphCache::Lookup(const GlyphKey& key) {
     if (Entry* e = active_.find(key)) {
+        // The list is sorted by count: with one more hit the entry's place
+        // (in front of the first entry whose count is not above its own) is
+        // found walking back from where it stands.
         ++e->hits;
+        Entry* at = e->next;
+        Entry* before = e->prev;
         active_.unlink(e);
-        insert_ordered(e);
+        while (before && before->hits <= e->hits) {
+            at = before;
+            before = before->prev;
+        }
+        active_.insert_before(at, e);
         return &e->glyph;
     }
     if (Entry* e = overflow_.find(key)) return &e->glyph;
