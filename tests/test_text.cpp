@@ -77,8 +77,10 @@ protected:
         return std::vector<uint16_t>(p, p + static_cast<size_t>(s.w) * s.h);
     }
     static long count_of(const Screen& s, uint16_t value) {
-        const std::vector<uint16_t> p = pixels(s);
-        return std::count(p.begin(), p.end(), value);
+        long n = 0;
+        for (int y = 0; y < s.h; ++y)
+            for (int x = 0; x < s.w; ++x) n += s.at(x, y) == value;
+        return n;
     }
 };
 
@@ -147,6 +149,68 @@ TEST(GlyphCache, EvictionFillsTheOverflowListUpToItsCap) {
     EXPECT_EQ(overflow.front(), 300u);
     EXPECT_EQ(cache.Lookup(GlyphKey{301, 12, 12}), nullptr);  // dropped
     EXPECT_NE(cache.Lookup(GlyphKey{0, 12, 12}), nullptr);     // the twice-hit entry never left
+}
+
+/* The cache against the lists walked as they are described: random adds of
+ * new keys and lookups of old and unknown ones, seeded; the order, the counts
+ * and each lookup's answer must agree at every step. */
+TEST(GlyphCache, MatchesTheWalkedListsOverARandomRun) {
+    struct Model {
+        std::vector<std::pair<uint32_t, int>> active, overflow;  // head first
+        void insert(std::pair<uint32_t, int> e) {
+            auto at = active.begin();
+            while (at != active.end() && at->second > e.second) ++at;
+            active.insert(at, e);
+        }
+        int lookup(uint32_t k) {
+            for (size_t i = 0; i < active.size(); ++i)
+                if (active[i].first == k) {
+                    auto e = active[i];
+                    ++e.second;
+                    active.erase(active.begin() + long(i));
+                    insert(e);
+                    return 1;
+                }
+            for (auto& e : overflow)
+                if (e.first == k) return 2;
+            return 0;
+        }
+        void add(uint32_t k) {
+            if (active.size() >= 100) {
+                overflow.insert(overflow.begin(), active.back());
+                active.pop_back();
+                if (overflow.size() > 300) overflow.erase(overflow.begin());
+            }
+            insert({k, 1});
+        }
+    } model;
+    GlyphCache cache;
+    std::mt19937 rng(4303);
+    uint32_t next = 0;
+    for (int step = 0; step < 20000; ++step) {
+        const uint32_t k = std::uniform_int_distribution<uint32_t>(0, next + 20)(rng);
+        const int expected = model.lookup(k);
+        const CachedGlyph* hit = cache.Lookup(GlyphKey{k, 10, 10});
+        ASSERT_EQ(hit != nullptr, expected != 0) << "step " << step;
+        if (hit) {
+            ASSERT_EQ(uint32_t(hit->top), k);
+        }
+        if (!hit && k >= next) {
+            const uint32_t fresh = next++;
+            if (model.lookup(fresh) == 0) {
+                model.add(fresh);
+                cache.Add(dummy_bitmap(), nullptr, GlyphKey{fresh, 10, 10}, int32_t(fresh), 0);
+            }
+        }
+        if (step % 97 == 0) {
+            std::vector<std::pair<uint32_t, int>> active, overflow;
+            for (const auto& e : cache.active_entries()) active.emplace_back(e.first.index, e.second);
+            for (const auto& e : cache.overflow_entries()) overflow.emplace_back(e.first.index, e.second);
+            ASSERT_EQ(active, model.active) << "step " << step;
+            ASSERT_EQ(overflow, model.overflow) << "step " << step;
+        }
+    }
+    EXPECT_EQ(cache.overflow_count(), 300);
 }
 
 namespace {
@@ -510,6 +574,63 @@ TEST_F(Text, LabelSettingsLastOneCallButTheEdgeColourStays) {
     EXPECT_EQ(record->outline, 0);
     EXPECT_EQ(record->outline_color, 0x001F);
     EXPECT_EQ(record->antialias, 1);
+}
+
+/* Chinese through code page 936: each character's two bytes decode back to
+ * its code point, and the label equals FreeType's own bitmaps of it. */
+TEST_F(Text, ChineseLabelEqualsFreeTypesOwnBitmaps) {
+    const char* droid = "/usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf";
+    ASSERT_FALSE(read_all(droid).empty()) << droid << " (fonts-droid-fallback) is missing";
+    Screen s(200, 40);
+    ASSERT_EQ(load(droid), 1);
+    s.dc->SetTextColor(0x07FF);
+    s.fill(0);
+    EXPECT_EQ(s.dc->DrawTextW(u"中山路A", -1, RECT{2, 3, 199, 39}, 0), 1);
+    // The expected picture: the same layout worked out over the code points.
+    std::vector<uint16_t> expected(size_t(s.w) * s.h, 0);
+    FT_Library library;
+    FT_Face face;
+    ASSERT_EQ(FT_Init_FreeType(&library), 0);
+    ASSERT_EQ(FT_New_Face(library, droid, 0, &face), 0);
+    FT_Set_Char_Size(face, 16 * 64, 16 * 64, 0, 0);
+    const int line = 3 + 2 + int(face->size->metrics.ascender >> 6) + int(face->size->metrics.descender >> 6);
+    int pen = 2;
+    for (char32_t c : {U'中', U'山', U'路', U'A'}) {
+        ASSERT_EQ(FT_Load_Char(face, c, FT_LOAD_RENDER), 0);
+        const FT_GlyphSlot g = face->glyph;
+        for (unsigned j = 0; j < g->bitmap.rows; ++j)
+            for (unsigned i = 0; i < g->bitmap.width; ++i) {
+                const int px = pen + g->bitmap_left + int(i), py = line - g->bitmap_top + int(j);
+                const uint8_t v = g->bitmap.buffer[j * g->bitmap.pitch + i];
+                if (v == 0 || px >= s.w || py >= s.h) continue;
+                uint16_t& d = expected[size_t(py) * s.w + px];
+                d = v == 255 ? 0x07FF : blend565(d, 0x07FF, v >> 3);
+            }
+        int w = int(g->bitmap.width);
+        if (w < 16) w += 1;
+        pen += w + g->bitmap_left;
+    }
+    FT_Done_Face(face);
+    FT_Done_FreeType(library);
+    EXPECT_EQ(pixels(s), expected);
+}
+
+/* The system font goes through the platform's GDI into the context's own
+ * section, whatever font is loaded, and leaves the DC as it found it. */
+TEST_F(Text, SystemFontRouteDrawsThroughTheContextsDc) {
+    Screen s(160, 40);
+    s.fill(0);
+    s.dc->SetTextColor(0xFFFF);
+    s.dc->UseSysFont(1);
+    EXPECT_EQ(s.dc->DrawTextW(u"12:30", -1, RECT{0, 0, 159, 39}, DT_CENTER | DT_VCENTER), 1);
+    s.dc->UseSysFont(0);
+    EXPECT_GT(count_of(s, 0xFFFF), 10);
+    const RECT box = ink_box(pixels(s), s.w);
+    EXPECT_GT(box.left, 20);  // centred
+    EXPECT_LT(box.right, 140);
+    HDC dc = s.dc->GetMyDC();
+    EXPECT_EQ(SetBkMode(dc, OPAQUE), OPAQUE);  // the mode it had before is back
+    EXPECT_EQ(::SetTextColor(dc, 0), COLORREF{0});
 }
 
 TEST(TextPixels, SixteenLevelBlendAndAccessors) {

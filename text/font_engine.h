@@ -93,6 +93,7 @@ public:
 private:
     struct LoadedFace;
     void drop_face(LoadedFace* face);
+    uint32_t glyph_index(FtFontRecord* record, const unsigned char* text, int bytes);
     void release_loose_glyph();
 
     FT_Library library_ = nullptr;

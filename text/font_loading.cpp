@@ -24,7 +24,11 @@ FontState& font_state() {
 int to_ansi(const WCHAR* text, int count, char (&out)[kAnsiBufferSize]) {
     std::memset(out, 0, sizeof out);
     constexpr int room = kAnsiBufferSize - 1;  // the last byte stays zero
-    while (text && count > 0) {
+    if (!text || count <= 0) return 0;
+    const int written = WideCharToMultiByte(CP_ACP, 0, text, count, out, room, nullptr, nullptr);
+    if (written > 0) return written;
+    std::memset(out, 0, sizeof out);  // too long: as many characters as fit
+    while (count > 0) {
         const int needed = WideCharToMultiByte(CP_ACP, 0, text, count, nullptr, 0, nullptr, nullptr);
         if (needed <= 0) return 0;
         if (needed <= room) return WideCharToMultiByte(CP_ACP, 0, text, count, out, room, nullptr, nullptr);

@@ -23,6 +23,10 @@ namespace kesra {
 struct FreeTypeEngine::LoadedFace {
     FtFontRecord record;
     FT_StreamRec stream;
+    /* The face's charmap answers, by code point modulo 256: code point + 1
+     * (0 when empty) and its glyph index. */
+    uint32_t mapped_code[256];
+    uint32_t mapped_index[256];
 };
 
 namespace {
@@ -39,11 +43,11 @@ void close_stream(FT_Stream stream) {
     stream->descriptor.pointer = nullptr;
 }
 
-uint32_t glyph_index(FT_Face face, const unsigned char* text, int bytes) {
+uint16_t code_point_of(const unsigned char* text, int bytes) {
     uint16_t code_point = 0;
     if (bytes == 2) DecodeMbcsChar(&code_point, text, 2);
     else code_point = text[0];
-    return face->charmap ? FT_Get_Char_Index(face, code_point) : code_point;
+    return code_point;
 }
 
 /* Loads and renders into the face's slot; false on a load error. */
@@ -132,13 +136,27 @@ void FreeTypeEngine::Release() {
     library_ready_ = false;
 }
 
+/* FT_Get_Char_Index through a small memo: labels repeat their characters. */
+uint32_t FreeTypeEngine::glyph_index(FtFontRecord* record, const unsigned char* text, int bytes) {
+    const uint16_t code_point = code_point_of(text, bytes);
+    FT_Face face = record->face;
+    if (!face->charmap) return code_point;
+    if (!record_ || &record_->record != record) return FT_Get_Char_Index(face, code_point);
+    const unsigned slot = code_point & 0xFF;
+    if (record_->mapped_code[slot] != code_point + 1u) {
+        record_->mapped_code[slot] = code_point + 1u;
+        record_->mapped_index[slot] = FT_Get_Char_Index(face, code_point);
+    }
+    return record_->mapped_index[slot];
+}
+
 int FreeTypeEngine::Fetch(FtFontRecord* record, int* left, int* top, const unsigned char* text,
                           const FT_Bitmap** bitmap, int no_cache) {
     release_loose_glyph();
     *bitmap = nullptr;
     if (!record || !record->face || !text) return 0;
     const int step = AnsiCharBytes(text);
-    const uint32_t index = glyph_index(record->face, text, step);
+    const uint32_t index = glyph_index(record, text, step);
     const GlyphKey key{index, record->width, record->height};
     if (!no_cache) {
         if (const CachedGlyph* hit = cache_.Lookup(key)) {
@@ -171,7 +189,7 @@ int32_t FreeTypeEngine::MeasureAnsi(FtFontRecord* record, const unsigned char* t
     int32_t total = 0;
     for (int n = 0; n < count && *text; ++n) {
         const int step = AnsiCharBytes(text);
-        const uint32_t index = glyph_index(record->face, text, step);
+        const uint32_t index = glyph_index(record, text, step);
         int32_t width;
         if (const CachedGlyph* hit = cache_.Lookup(GlyphKey{index, record->width, record->height})) {
             width = static_cast<int32_t>(hit->bitmap.width);

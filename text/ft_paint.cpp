@@ -54,39 +54,67 @@ void edge_ring(const Coverage& cov, int32_t x0, int32_t y0, Plot plot) {
     }
 }
 
-/* One grey row blended into d: every pixel goes through the packed blend at
- * level v / 8, with 255 taken to level 32 (which gives the colour exactly)
- * and 0..7 to level 0 (which gives the pixel back), so that eight pixels at a
- * time need no branch. Equal, pixel for pixel, to the three-way rule. Built
- * for AVX2 beside the baseline, the machine picking one at load time. */
+/* A block of grey coverage over a block of pixels, rows apart by the strides;
+ * the ends bound what may be read and written past a row's last pixel. */
+struct GreyBox {
+    uint16_t* d;
+    intptr_t d_stride;  // pixels
+    const uint16_t* d_end;
+    const uint8_t* v;
+    intptr_t v_stride;  // bytes
+    const uint8_t* v_end;
+    int32_t rows, columns;
+};
+
+/* Every pixel goes through the packed blend at level v / 8, with 255 taken to
+ * level 32 (which gives the colour exactly) and 0..7 to level 0 (which gives
+ * the pixel back), so eight pixels at a time need no branch; equal, pixel for
+ * pixel, to the three-way rule. A row's last pixels are blended as eight with
+ * the coverage past the row cut to 0 (those pixels are written back as they
+ * were) where both buffers reach that far. Built for AVX2 beside the
+ * baseline, the machine picking one at load time. */
 __attribute__((target_clones("avx2", "default")))
-void blend_grey_row(uint16_t* d, const uint8_t* v, int32_t n, uint16_t color) {
+void blend_grey_box(const GreyBox& box, uint16_t color) {
     typedef uint32_t U32x8 __attribute__((vector_size(32)));
     typedef int32_t I32x8 __attribute__((vector_size(32)));
     typedef uint16_t U16x8 __attribute__((vector_size(16), may_alias));
     typedef uint8_t U8x8 __attribute__((vector_size(8), may_alias));
     const U32x8 source = U32x8{} + spread565(color);
-    int32_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t word;
-        std::memcpy(&word, v + i, sizeof word);
-        if (word == 0) continue;  // nothing to blend
+    auto blend8 = [&](uint16_t* q, uint64_t cells) {
         U8x8 cover;
-        std::memcpy(&cover, &word, sizeof cover);
+        std::memcpy(&cover, &cells, sizeof cover);
         const U32x8 c = __builtin_convertvector(cover, U32x8);
         const U32x8 level = (c >> 3) - (U32x8)(c == 255);  // 255 -> 32
         U16x8 pixels;
-        std::memcpy(&pixels, d + i, sizeof pixels);
+        std::memcpy(&pixels, q, sizeof pixels);
         const U32x8 p = __builtin_convertvector(pixels, U32x8);
         const U32x8 wide = p | p << 16;
         const U32x8 diff = source - (wide & SPREAD_MASK);
         const I32x8 scaled = (I32x8)(diff * level) >> 5;
         const U32x8 r = ((wide & 0xFFE0F81Fu) + (U32x8)scaled) & SPREAD_MASK;
         pixels = __builtin_convertvector(r | r >> 16, U16x8);
-        std::memcpy(d + i, &pixels, sizeof pixels);
+        std::memcpy(q, &pixels, sizeof pixels);
+    };
+    for (int32_t j = 0; j < box.rows; ++j) {
+        uint16_t* d = box.d + j * box.d_stride;
+        const uint8_t* v = box.v + j * box.v_stride;
+        int32_t i = 0;
+        uint64_t cells;
+        for (; i + 8 <= box.columns; i += 8) {
+            std::memcpy(&cells, v + i, sizeof cells);
+            if (cells != 0) blend8(d + i, cells);  // all zero: nothing to blend
+        }
+        if (i == box.columns) continue;
+        constexpr bool little_endian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+        if (little_endian && v + i + 8 <= box.v_end && d + i + 8 <= box.d_end) {
+            std::memcpy(&cells, v + i, sizeof cells);
+            cells &= ~uint64_t{0} >> (64 - 8 * (box.columns - i));  // the row's bytes are the low ones
+            if (cells != 0) blend8(d + i, cells);
+            continue;
+        }
+        for (; i < box.columns; ++i)
+            if (v[i]) d[i] = blend565(d[i], color, (v[i] >> 3) + (v[i] == 255));
     }
-    for (; i < n; ++i)
-        if (v[i]) d[i] = blend565(d[i], color, (v[i] >> 3) + (v[i] == 255));
 }
 
 bool on_screen(const Canvas& c, int64_t x, int64_t y) { return x >= 0 && y >= 0 && x < c.width && y < c.height; }
@@ -103,27 +131,23 @@ void paint_ft_glyph(const Canvas& c, const FT_Bitmap& bitmap, int32_t x0, int32_
     const int32_t i0 = static_cast<int32_t>(left - x0), i1 = static_cast<int32_t>(right - x0);
     const int32_t j0 = static_cast<int32_t>(top - y0), j1 = static_cast<int32_t>(bottom - y0);
     const uint16_t color = ink.color;
-    for (int32_t j = j0; left <= right && j <= j1; ++j) {
-        uint16_t* d = c.at(static_cast<int32_t>(left), y0 + j);
-        if (!cov.mono && !ink.outline) {
-            // The common case: a grey row without an edge.
-            const uint8_t* row = cov.buffer + static_cast<intptr_t>(j) * cov.pitch;
-            if (ink.rgb565) {
-                blend_grey_row(d, row + i0, i1 - i0 + 1, color);
-                continue;
-            }
+    if (left > right || top > bottom) {
+        // Nothing of the box is visible; the edge ring may still be.
+    } else if (!cov.mono && !ink.outline && ink.rgb565 && c.xpitch == 2 && c.ypitch > 0) {
+        // The common case: grey coverage without an edge, rows of contiguous pixels.
+        const GreyBox box{c.at(static_cast<int32_t>(left), static_cast<int32_t>(top)), c.ypitch / 2,
+                          c.at(c.width - 1, c.height - 1) + 1, cov.buffer + static_cast<intptr_t>(j0) * cov.pitch + i0,
+                          cov.pitch, cov.buffer + static_cast<intptr_t>(cov.rows) * cov.pitch, j1 - j0 + 1, i1 - i0 + 1};
+        blend_grey_box(box, color);
+    } else {
+        for (int32_t j = j0; j <= j1; ++j) {
+            uint16_t* d = c.at(static_cast<int32_t>(left), y0 + j);
             for (int32_t i = i0; i <= i1; ++i, ++d) {
-                const uint8_t v = row[i];
-                if (v == 255) *d = color;
-                else if (v != 0 && ink.rgb565) *d = blend565(*d, color, v >> 3);
+                const uint8_t v = cov(i, j);
+                if (v == 255 || (cov.mono && v)) *d = color;
+                else if (v != 0) { if (ink.rgb565) *d = blend565(*d, color, v >> 3); }
+                else if (ink.outline && cov.touches_ink(i, j)) *d = ink.outline_color;
             }
-            continue;
-        }
-        for (int32_t i = i0; i <= i1; ++i, ++d) {
-            const uint8_t v = cov(i, j);
-            if (v == 255 || (cov.mono && v)) *d = color;
-            else if (v != 0) { if (ink.rgb565) *d = blend565(*d, color, v >> 3); }
-            else if (ink.outline && cov.touches_ink(i, j)) *d = ink.outline_color;
         }
     }
     if (ink.outline)

@@ -55,9 +55,11 @@ int ft_draw_text(const TextJob& job, UINT format, uint16_t color) {
     if (!record) return 0;
     const CCEFont& font = *job.font;
     prepare(record, font);
-    const TextStart start = align_text(job.rect, format, MeasureText(job.text, job.count, font), font.m_nHeight);
+    // One conversion serves the measuring (MeasureText's FreeType side) and the drawing.
     char ansi[kAnsiBufferSize];
     to_ansi(job.text, job.count, ansi);
+    const int32_t width = font_state().freetype.MeasureAnsi(record, reinterpret_cast<const unsigned char*>(ansi), job.count);
+    const TextStart start = align_text(job.rect, format, width, font.m_nHeight);
     const FT_Size_Metrics& metrics = record->face->size->metrics;
     const int32_t baseline = start.y + 2 + static_cast<int32_t>(metrics.ascender >> 6) +
                              static_cast<int32_t>(metrics.descender >> 6);

@@ -1,5 +1,5 @@
-/* glyph_cache.cpp - the two lists of rendered glyphs. Searches are linear over
- * at most 100 + 300 entries; nothing is allocated on a hit. */
+/* glyph_cache.cpp - the two lists of rendered glyphs and the index that finds
+ * a key's entry in either; nothing is allocated on a hit. */
 #include "text/glyph_cache.h"
 
 #include <cstdio>
@@ -24,12 +24,6 @@ void GlyphCache::List::insert_before(Entry* at, Entry* e) {
     ++count;
 }
 
-GlyphCache::Entry* GlyphCache::List::find(const GlyphKey& key) const {
-    for (Entry* e = head; e; e = e->next)
-        if (e->key == key) return e;
-    return nullptr;
-}
-
 std::vector<std::pair<GlyphKey, int>> GlyphCache::List::entries() const {
     std::vector<std::pair<GlyphKey, int>> out;
     for (const Entry* e = head; e; e = e->next) out.emplace_back(e->key, e->hits);
@@ -44,12 +38,49 @@ void GlyphCache::insert_ordered(Entry* e) {
 }
 
 void GlyphCache::destroy(Entry* e) {
+    index_erase(e);
     if (e->owner) FT_Done_Glyph(e->owner);
     delete e;
 }
 
+uint32_t GlyphCache::slot_of(const GlyphKey& key) {
+    const uint32_t h = key.index * 0x9E3779B1u ^ static_cast<uint32_t>(key.width) * 0x85EBCA77u ^
+                       static_cast<uint32_t>(key.height) * 0xC2B2AE3Du;
+    return (h ^ h >> 15) & (kSlots - 1);
+}
+
+GlyphCache::Entry* GlyphCache::index_find(const GlyphKey& key) const {
+    for (uint32_t i = slot_of(key);; i = (i + 1) & (kSlots - 1)) {
+        if (!slots_[i]) return nullptr;
+        if (slots_[i]->key == key) return slots_[i];
+    }
+}
+
+void GlyphCache::index_insert(Entry* e) {
+    uint32_t i = slot_of(e->key);
+    while (slots_[i]) i = (i + 1) & (kSlots - 1);
+    slots_[i] = e;
+}
+
+/* Removal moves later members of the probe run back, so no search stops early. */
+void GlyphCache::index_erase(const Entry* e) {
+    uint32_t hole = slot_of(e->key);
+    while (slots_[hole] != e) hole = (hole + 1) & (kSlots - 1);
+    for (uint32_t j = (hole + 1) & (kSlots - 1); slots_[j]; j = (j + 1) & (kSlots - 1)) {
+        const uint32_t home = slot_of(slots_[j]->key);
+        // slots_[j] may fill the hole unless its home lies cyclically in (hole, j].
+        const bool stays = hole <= j ? (home > hole && home <= j) : (home > hole || home <= j);
+        if (stays) continue;
+        slots_[hole] = slots_[j];
+        hole = j;
+    }
+    slots_[hole] = nullptr;
+}
+
 const CachedGlyph* GlyphCache::Lookup(const GlyphKey& key) {
-    if (Entry* e = active_.find(key)) {
+    Entry* e = index_find(key);
+    if (!e) return nullptr;
+    if (e->active) {
         // The list is sorted by count: with one more hit the entry's place
         // (in front of the first entry whose count is not above its own) is
         // found walking back from where it stands.
@@ -62,10 +93,8 @@ const CachedGlyph* GlyphCache::Lookup(const GlyphKey& key) {
             before = before->prev;
         }
         active_.insert_before(at, e);
-        return &e->glyph;
     }
-    if (Entry* e = overflow_.find(key)) return &e->glyph;
-    return nullptr;
+    return &e->glyph;  // an OverflowList entry stays as it is
 }
 
 const CachedGlyph* GlyphCache::Add(const FT_Bitmap& bitmap, FT_Glyph owner, const GlyphKey& key, int32_t top,
@@ -73,18 +102,20 @@ const CachedGlyph* GlyphCache::Add(const FT_Bitmap& bitmap, FT_Glyph owner, cons
     if (active_.count >= kActiveCap) {
         Entry* evicted = active_.tail;
         active_.unlink(evicted);
+        evicted->active = false;
         overflow_.push_front(evicted);
         if (overflow_.count > kOverflowCap) {  // full: the overflow keeps the ones it has
             overflow_.unlink(evicted);
             destroy(evicted);
         }
     }
-    Entry* e = new (std::nothrow) Entry{nullptr, nullptr, CachedGlyph{top, left, bitmap}, key, 1, owner};
+    Entry* e = new (std::nothrow) Entry{nullptr, nullptr, CachedGlyph{top, left, bitmap}, key, 1, owner, true};
     if (!e) {
         std::printf("no memory.\n");
         return nullptr;
     }
     insert_ordered(e);
+    index_insert(e);
     return &e->glyph;
 }
 

@@ -3,7 +3,9 @@
  * sorted by hit count, highest first (ties: the latest inserted or hit first);
  * entries pushed out of it go to the head of OverflowList, which keeps at most
  * 300 and is searched unchanged. Each entry owns the FreeType glyph behind its
- * bitmap; a bitmap handed out stays valid until the next Add or Clear. */
+ * bitmap; a bitmap handed out stays valid until the next Add or Clear. An
+ * index over both lists finds a key's entry (keys are unique: a glyph is added
+ * after its lookup missed); the lists alone decide order and eviction. */
 #ifndef KESRA_TEXT_GLYPH_CACHE_H
 #define KESRA_TEXT_GLYPH_CACHE_H
 
@@ -12,6 +14,7 @@
 #include FT_GLYPH_H
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace kesra {
@@ -64,6 +67,7 @@ private:
         GlyphKey key;
         int32_t hits;
         FT_Glyph owner;
+        bool active;  // in ActiveList, else in OverflowList
     };
     struct List {
         Entry* head = nullptr;
@@ -72,15 +76,22 @@ private:
         void unlink(Entry* e);
         void push_front(Entry* e);
         void insert_before(Entry* at, Entry* e);  // at null: append
-        Entry* find(const GlyphKey& key) const;
         std::vector<std::pair<GlyphKey, int>> entries() const;
     };
 
     void insert_ordered(Entry* e);
-    static void destroy(Entry* e);
+    void destroy(Entry* e);
+
+    /* Open addressing with linear probing; at most 401 of the slots are used. */
+    static constexpr uint32_t kSlots = 1024;
+    static uint32_t slot_of(const GlyphKey& key);
+    Entry* index_find(const GlyphKey& key) const;
+    void index_insert(Entry* e);
+    void index_erase(const Entry* e);
 
     List active_;
     List overflow_;
+    Entry* slots_[kSlots] = {};
 };
 
 }  // namespace kesra
