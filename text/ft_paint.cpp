@@ -70,17 +70,16 @@ struct GreyBox {
  * level 32 (which gives the colour exactly) and 0..7 to level 0 (which gives
  * the pixel back), so eight pixels at a time need no branch; equal, pixel for
  * pixel, to the three-way rule. A row's last pixels are blended as eight with
- * the coverage past the row cut to 0 (those pixels are written back as they
- * were) where both buffers reach that far. Built for AVX2 beside the
+ * the coverage past the row cut to 0, where both buffers reach that far. Built for AVX2 beside the
  * baseline, the machine picking one at load time. */
-__attribute__((target_clones("avx2", "default")))
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 void blend_grey_box(const GreyBox& box, uint16_t color) {
     typedef uint32_t U32x8 __attribute__((vector_size(32)));
     typedef int32_t I32x8 __attribute__((vector_size(32)));
     typedef uint16_t U16x8 __attribute__((vector_size(16), may_alias));
     typedef uint8_t U8x8 __attribute__((vector_size(8), may_alias));
     const U32x8 source = U32x8{} + spread565(color);
-    auto blend8 = [&](uint16_t* q, uint64_t cells) {
+    auto blend8 = [&](uint16_t* out, const uint16_t* q, uint64_t cells) {
         U8x8 cover;
         std::memcpy(&cover, &cells, sizeof cover);
         const U32x8 c = __builtin_convertvector(cover, U32x8);
@@ -93,7 +92,7 @@ void blend_grey_box(const GreyBox& box, uint16_t color) {
         const I32x8 scaled = (I32x8)(diff * level) >> 5;
         const U32x8 r = ((wide & 0xFFE0F81Fu) + (U32x8)scaled) & SPREAD_MASK;
         pixels = __builtin_convertvector(r | r >> 16, U16x8);
-        std::memcpy(q, &pixels, sizeof pixels);
+        std::memcpy(out, &pixels, sizeof pixels);
     };
     for (int32_t j = 0; j < box.rows; ++j) {
         uint16_t* d = box.d + j * box.d_stride;
@@ -102,14 +101,19 @@ void blend_grey_box(const GreyBox& box, uint16_t color) {
         uint64_t cells;
         for (; i + 8 <= box.columns; i += 8) {
             std::memcpy(&cells, v + i, sizeof cells);
-            if (cells != 0) blend8(d + i, cells);  // all zero: nothing to blend
+            if (cells != 0) blend8(d + i, d + i, cells);  // all zero: nothing to blend
         }
         if (i == box.columns) continue;
         constexpr bool little_endian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
         if (little_endian && v + i + 8 <= box.v_end && d + i + 8 <= box.d_end) {
             std::memcpy(&cells, v + i, sizeof cells);
-            cells &= ~uint64_t{0} >> (64 - 8 * (box.columns - i));  // the row's bytes are the low ones
-            if (cells != 0) blend8(d + i, cells);
+            const int32_t rest = box.columns - i;
+            cells &= ~uint64_t{0} >> (64 - 8 * rest);  // the row's bytes are the low ones
+            if (cells == 0) continue;
+            // Only the row's own pixels are stored: the next glyph reads the ones after them.
+            uint16_t out[8];
+            blend8(out, d + i, cells);
+            for (int32_t k = 0; k < rest; ++k) d[i + k] = out[k];
             continue;
         }
         for (; i < box.columns; ++i)

@@ -51,30 +51,30 @@ uint32_t GlyphCache::slot_of(const GlyphKey& key) {
 
 GlyphCache::Entry* GlyphCache::index_find(const GlyphKey& key) const {
     for (uint32_t i = slot_of(key);; i = (i + 1) & (kSlots - 1)) {
-        if (!slots_[i]) return nullptr;
-        if (slots_[i]->key == key) return slots_[i];
+        if (!slots_[i].entry) return nullptr;
+        if (slots_[i].key == key) return slots_[i].entry;
     }
 }
 
 void GlyphCache::index_insert(Entry* e) {
     uint32_t i = slot_of(e->key);
-    while (slots_[i]) i = (i + 1) & (kSlots - 1);
-    slots_[i] = e;
+    while (slots_[i].entry) i = (i + 1) & (kSlots - 1);
+    slots_[i] = Slot{e->key, e};
 }
 
 /* Removal moves later members of the probe run back, so no search stops early. */
 void GlyphCache::index_erase(const Entry* e) {
     uint32_t hole = slot_of(e->key);
-    while (slots_[hole] != e) hole = (hole + 1) & (kSlots - 1);
-    for (uint32_t j = (hole + 1) & (kSlots - 1); slots_[j]; j = (j + 1) & (kSlots - 1)) {
-        const uint32_t home = slot_of(slots_[j]->key);
+    while (slots_[hole].entry != e) hole = (hole + 1) & (kSlots - 1);
+    for (uint32_t j = (hole + 1) & (kSlots - 1); slots_[j].entry; j = (j + 1) & (kSlots - 1)) {
+        const uint32_t home = slot_of(slots_[j].key);
         // slots_[j] may fill the hole unless its home lies cyclically in (hole, j].
         const bool stays = hole <= j ? (home > hole && home <= j) : (home > hole || home <= j);
         if (stays) continue;
         slots_[hole] = slots_[j];
         hole = j;
     }
-    slots_[hole] = nullptr;
+    slots_[hole] = Slot{};
 }
 
 const CachedGlyph* GlyphCache::Lookup(const GlyphKey& key) {

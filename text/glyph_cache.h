@@ -89,9 +89,15 @@ private:
     void index_insert(Entry* e);
     void index_erase(const Entry* e);
 
+    /* A slot holds its entry's key beside it, so a probe reads no entry. */
+    struct Slot {
+        GlyphKey key;
+        Entry* entry;  // null: empty
+    };
+
     List active_;
     List overflow_;
-    Entry* slots_[kSlots] = {};
+    Slot slots_[kSlots] = {};
 };
 
 }  // namespace kesra
