@@ -52,9 +52,9 @@ std::string utf8_of(const std::u16string& s) {
 /* Street names built from a small vocabulary, as a map frame repeats its
  * words; lengths 6 to 20 characters, places spread over the screen. */
 std::vector<Label> labels(bool chinese) {
-    static const std::vector<std::u16string> latin = {u"Main", u"Oak", u"Station", u"Harbour", u"St.", u"Ave",
-                                                      u"Road", u"Bridge", u"Market", u"Elm", u"North", u"Lane",
-                                                      u"Quay", u"Park", u"Mill", u"Church", u"West", u"Ring"};
+    static const std::vector<std::u16string> latin = {
+        u"Main", u"Oak",   u"Station", u"Harbour", u"St.",  u"Ave",  u"Road",   u"Bridge", u"Market",
+        u"Elm",  u"North", u"Lane",    u"Quay",    u"Park", u"Mill", u"Church", u"West",   u"Ring"};
     static const std::u16string han = u"中山人民东西南北京海河新华建设解放路街大道环城公园桥站场口";
     std::mt19937 rng(chinese ? 936 : 1252);
     std::vector<Label> out;
@@ -137,7 +137,8 @@ void draw_frame_cairo(benchmark::State& state, const char* font_path, bool chine
 void BM_MeasureLabels(benchmark::State& state, bool chinese) {
     BenchScreen s;
     std::u16string path(chinese ? kChineseFont : kLatinFont,
-                        (chinese ? kChineseFont : kLatinFont) + std::char_traits<char>::length(chinese ? kChineseFont : kLatinFont));
+                        (chinese ? kChineseFont : kLatinFont) +
+                            std::char_traits<char>::length(chinese ? kChineseFont : kLatinFont));
     if (!LoadFont(path.data())) {
         state.SkipWithError("font missing");
         return;
@@ -145,10 +146,12 @@ void BM_MeasureLabels(benchmark::State& state, bool chinese) {
     CCEFont font(kSize, kSize, 2, 400);
     s.dc.SetGDIObject(&font);
     const std::vector<Label> frame = labels(chinese);
-    for (const Label& l : frame) s.dc.DrawTextW(l.text.c_str(), -1, RECT{l.x, l.y, kWidth - 1, kHeight - 1}, 0);
+    for (const Label& l : frame)
+        s.dc.DrawTextW(l.text.c_str(), -1, RECT{l.x, l.y, kWidth - 1, kHeight - 1}, 0);
     for (auto _ : state)
         for (const Label& l : frame)
-            benchmark::DoNotOptimize(kesra::MeasureText(l.text.c_str(), static_cast<int>(l.text.size()), font));
+            benchmark::DoNotOptimize(
+                kesra::MeasureText(l.text.c_str(), static_cast<int>(l.text.size()), font));
     state.SetItemsProcessed(state.iterations() * kLabels);
     ReleaseFont();
     s.dc.SetToDefaultFont();
@@ -169,7 +172,7 @@ BENCHMARK(BM_Labels_cairo_chinese)->Unit(benchmark::kMicrosecond);
 /* The console report, plus each case's times per frame: the ratios compare
  * the medians of the repetitions. */
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
+   public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& r : runs)
@@ -191,7 +194,8 @@ int main(int argc, char** argv) {
     // Nine repetitions, interleaved at random so that load from elsewhere
     // falls on both contenders alike, unless the command line says otherwise.
     std::vector<char*> args(argv, argv + argc);
-    std::string repetitions = "--benchmark_repetitions=9", interleave = "--benchmark_enable_random_interleaving=true";
+    std::string repetitions = "--benchmark_repetitions=9",
+                interleave = "--benchmark_enable_random_interleaving=true";
     bool given = false;
     for (int i = 1; i < argc; ++i) given |= std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0;
     if (!given) {

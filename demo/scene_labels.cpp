@@ -31,7 +31,8 @@ RGBQUAD quad(unsigned short c) {
 /* A name along the line from a to b, centred on its middle: one character at
  * a time, advance pixels apart, each turned to the line (angles count
  * anticlockwise on the screen), with a white edge. */
-void name_along(CCEDraw& dc, const std::u16string& name, POINT a, POINT b, double advance, unsigned short color) {
+void name_along(CCEDraw& dc, const std::u16string& name, POINT a, POINT b, double advance,
+                unsigned short color) {
     const double dx = b.x - a.x, dy = b.y - a.y, length = std::hypot(dx, dy);
     const double ux = dx / length, uy = dy / length;
     int angle = static_cast<int>(std::lround(std::atan2(-dy, dx) * 180 / M_PI));
@@ -40,7 +41,8 @@ void name_along(CCEDraw& dc, const std::u16string& name, POINT a, POINT b, doubl
     const double start = length / 2 - advance * (name.size() - 1) / 2;
     for (size_t i = 0; i < name.size(); ++i) {
         const double t = start + advance * i;
-        const LONG x = static_cast<LONG>(std::lround(a.x + ux * t)), y = static_cast<LONG>(std::lround(a.y + uy * t));
+        const LONG x = static_cast<LONG>(std::lround(a.x + ux * t)),
+                   y = static_cast<LONG>(std::lround(a.y + uy * t));
         const char16_t one[2] = {name[i], 0};
         // The pen starts at the rectangle's left edge; its top is the centre line.
         dc.DM_DrawText(one, 1, RECT{x, y, kMap.right, kMap.bottom}, &params, 0);

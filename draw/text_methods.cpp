@@ -18,15 +18,20 @@ namespace {
 
 /* The checks every text method makes before it draws. */
 bool text_request_valid(const CCEDraw& dc, const WCHAR* text, const RECT& rect) {
-    const LONG width = static_cast<LONG>(m_DisplayProps.dwWidth), height = static_cast<LONG>(m_DisplayProps.dwHeight);
-    return text && dc.m_pFont && dc.m_pFont->m_nWidth <= kMaxGlyphSide && rect.left < width && rect.right >= 1 &&
-           rect.top < height && rect.bottom >= 1;
+    const LONG width = static_cast<LONG>(m_DisplayProps.dwWidth),
+               height = static_cast<LONG>(m_DisplayProps.dwHeight);
+    return text && dc.m_pFont && dc.m_pFont->m_nWidth <= kMaxGlyphSide && rect.left < width &&
+           rect.right >= 1 && rect.top < height && rect.bottom >= 1;
 }
 
 TextJob job_of(const CCEDraw& dc, const WCHAR* text, int count, const RECT& rect) {
     if (count == -1) count = static_cast<int>(std::char_traits<WCHAR>::length(text));
-    return TextJob{canvas_of(dc), (m_DisplayProps.dwFormat & DISPLAY_FORMAT_RGB565) != 0, dc.m_pFont, text,
-                   count < 0 ? 0 : count, rect};
+    return TextJob{canvas_of(dc),
+                   (m_DisplayProps.dwFormat & DISPLAY_FORMAT_RGB565) != 0,
+                   dc.m_pFont,
+                   text,
+                   count < 0 ? 0 : count,
+                   rect};
 }
 
 /* The platform's text in its system font, in the text colour, on a
@@ -66,8 +71,10 @@ void CCEDraw::DM_DrawText(const WCHAR* text, int count, tagRECT rect, DMX_tag_St
                           unsigned int format) {
     if (!params || !text_request_valid(*this, text, rect)) return;
     const TextJob job = job_of(*this, text, count, rect);
-    if (!font_state().UseBuiltinEngine) ft_draw_label(job, *params);
-    else builtin_draw_label(*this, job, format, *params);
+    if (!font_state().UseBuiltinEngine)
+        ft_draw_label(job, *params);
+    else
+        builtin_draw_label(*this, job, format, *params);
 }
 
 void CCEDraw::DM_DrawAlphaPixel2(LONG x, LONG y, unsigned short color, int level) {

@@ -10,8 +10,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -61,7 +61,7 @@ struct TempDir {
 
 /* Every test starts and ends without a loaded font, on the built-in engine. */
 class Text : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         ASSERT_FALSE(read_all(kLatinFont).empty()) << kLatinFont << " (fonts-dejavu-core) is missing";
         reset();
@@ -148,7 +148,7 @@ TEST(GlyphCache, EvictionFillsTheOverflowListUpToItsCap) {
     EXPECT_EQ(overflow.back(), 1u);
     EXPECT_EQ(overflow.front(), 300u);
     EXPECT_EQ(cache.Lookup(GlyphKey{301, 12, 12}), nullptr);  // dropped
-    EXPECT_NE(cache.Lookup(GlyphKey{0, 12, 12}), nullptr);     // the twice-hit entry never left
+    EXPECT_NE(cache.Lookup(GlyphKey{0, 12, 12}), nullptr);    // the twice-hit entry never left
 }
 
 /* The cache against the lists walked as they are described: random adds of
@@ -224,7 +224,9 @@ void counted_free(FT_Memory, void* block) {
     --g_live_blocks;
     std::free(block);
 }
-void* counted_realloc(FT_Memory, long, long size, void* block) { return std::realloc(block, static_cast<size_t>(size)); }
+void* counted_realloc(FT_Memory, long, long size, void* block) {
+    return std::realloc(block, static_cast<size_t>(size));
+}
 }  // namespace
 
 TEST(GlyphCache, DroppedAndClearedEntriesReleaseTheirGlyphs) {
@@ -271,7 +273,7 @@ TEST_F(Text, TheEngineFollowsTheSpellingOfTtfAnywhereInThePath) {
     EXPECT_EQ(load(dir.write("Mixed.Ttf", font)), 0);
     EXPECT_EQ(font_state().UseBuiltinEngine, 1);
     EXPECT_NE(font_state().builtin.image(), nullptr);  // read whole into memory before the parse
-    EXPECT_NE(LoadedFtRecord(), nullptr);               // the FreeType font was not released
+    EXPECT_NE(LoadedFtRecord(), nullptr);              // the FreeType font was not released
 }
 
 TEST_F(Text, BadFontFilesFailAndLeaveThePreviousFontDrawing) {
@@ -359,7 +361,8 @@ TEST_F(Text, FastGlyphPainterMatchesThePerPixelReference) {
         const int width = pick(1, 40), rows = pick(1, 40);
         const int pitch = (mono ? (width + 7) / 8 : width) + pick(0, 3);
         std::vector<uint8_t> cells(static_cast<size_t>(pitch) * rows);
-        for (uint8_t& c : cells) c = pick(0, 3) == 0 ? 0 : pick(0, 2) == 0 ? 255 : static_cast<uint8_t>(pick(0, 255));
+        for (uint8_t& c : cells)
+            c = pick(0, 3) == 0 ? 0 : pick(0, 2) == 0 ? 255 : static_cast<uint8_t>(pick(0, 255));
         FT_Bitmap b = grey_bitmap(cells, width, rows, pitch);
         if (mono) b.pixel_mode = FT_PIXEL_MODE_MONO;
         const int x0 = pick(-30, 70), y0 = pick(-30, 60);
@@ -420,7 +423,8 @@ RECT ink_box(const std::vector<uint16_t>& p, int width) {
     for (size_t k = 0; k < p.size(); ++k)
         if (p[k]) {
             const LONG x = LONG(k % width), y = LONG(k / width);
-            box = RECT{std::min(box.left, x), std::min(box.top, y), std::max(box.right, x), std::max(box.bottom, y)};
+            box = RECT{std::min(box.left, x), std::min(box.top, y), std::max(box.right, x),
+                       std::max(box.bottom, y)};
         }
     return box;
 }
@@ -488,8 +492,8 @@ TEST_F(Text, RefusalsAndStringsThatEndEarly) {
     s.dc->SetTextColor(0xFFFF);
     EXPECT_EQ(s.dc->DrawTextW(nullptr, 3, RECT{0, 0, 119, 29}, 0), 0);
     EXPECT_EQ(s.dc->DrawTextW(u"", -1, RECT{0, 0, 119, 29}, 0), 1);
-    EXPECT_EQ(s.dc->DrawTextW(u"A", -1, RECT{0, 0, 0, 29}, 0), 0);     // right < 1
-    EXPECT_EQ(s.dc->DrawTextW(u"A", -1, RECT{120, 0, 200, 29}, 0), 0); // left at the screen width
+    EXPECT_EQ(s.dc->DrawTextW(u"A", -1, RECT{0, 0, 0, 29}, 0), 0);      // right < 1
+    EXPECT_EQ(s.dc->DrawTextW(u"A", -1, RECT{120, 0, 200, 29}, 0), 0);  // left at the screen width
     EXPECT_EQ(s.dc->DrawTextW(u"A", -1, RECT{0, 30, 119, 40}, 0), 0);
     CCEFont wide_font(41, 16, 2, 400);
     s.dc->SetGDIObject(&wide_font);

@@ -47,8 +47,10 @@ void builtin_draw_text(CCEDraw& dc, const TextJob& job, UINT format) {
     int32_t pen = start.x;
     for (int n = 0; n < job.count; ++n)
         pen += visit_glyph(job, job.text + n, pen, start.y, [&](int32_t x, int32_t y, int v) {
-            if (is_ink(v, levels)) dc.DM_DrawAlphaPixel2(x, y, dc.m_wTextColor, v);
-            else if (is_edge_marker(v)) dc.DrawPixel(x, y, dc.m_wTextOutColor, 1);
+            if (is_ink(v, levels))
+                dc.DM_DrawAlphaPixel2(x, y, dc.m_wTextColor, v);
+            else if (is_edge_marker(v))
+                dc.DrawPixel(x, y, dc.m_wTextOutColor, 1);
         });
 }
 

@@ -36,8 +36,8 @@ int AnsiCharBytes(const unsigned char* text);
  * never past a zero byte) or 0 on failure; *bitmap may come back null. With
  * no_cache 0 the glyph cache is consulted and filled. The bitmap stays valid
  * until the next fetch or cache operation. */
-int FetchFtGlyph(FtFontRecord* record, int* left, int* top, const unsigned char* text, const FT_Bitmap** bitmap,
-                 int no_cache);
+int FetchFtGlyph(FtFontRecord* record, int* left, int* top, const unsigned char* text,
+                 const FT_Bitmap** bitmap, int no_cache);
 
 /* Zero width takes the height, zero height then the width; 26.6 sizes at 72 dpi. */
 void SetFtFontSize(FtFontRecord* record, int width, int height);

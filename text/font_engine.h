@@ -20,7 +20,7 @@ namespace kesra {
 
 /* A loaded FreeType face with its drawing settings (zero-filled at creation). */
 struct FtFontRecord {
-    int32_t width;           // pixel size of the face's current size
+    int32_t width;  // pixel size of the face's current size
     int32_t height;
     uint16_t reserved0;
     uint16_t outline_color;  // Color16; 0xFFFF after loading
@@ -28,16 +28,16 @@ struct FtFontRecord {
     uint8_t reserved1[8];
     int8_t bold;
     int8_t italic;
-    int8_t antialias;        // 256-level grey glyphs when nonzero, one-bit glyphs otherwise
-    int8_t outline;          // a one-pixel edge in outline_color around every glyph
+    int8_t antialias;  // 256-level grey glyphs when nonzero, one-bit glyphs otherwise
+    int8_t outline;    // a one-pixel edge in outline_color around every glyph
     FT_Face face;
-    int32_t applied_width;   // the size last given to FT_Set_Char_Size; -1 when unknown
+    int32_t applied_width;  // the size last given to FT_Set_Char_Size; -1 when unknown
     int32_t applied_height;
 };
 
 /* What an engine does for the text code; both engines implement it. */
 class FontEngine {
-public:
+   public:
     virtual ~FontEngine() = default;
     /* 1 on success, 0 on failure; a failure keeps the font loaded before. */
     virtual int Load(const WCHAR* path) = 0;
@@ -55,17 +55,18 @@ struct StcfFontRecord;
 /* The library's own font format: the whole file is read into memory and
  * parsed by the format code (text/stcf_format.h). */
 class BuiltinEngine final : public FontEngine {
-public:
+   public:
     ~BuiltinEngine() override { Release(); }
     int Load(const WCHAR* path) override;
     void Release() override;
     int32_t Measure(const WCHAR* text, int count, const CCEFont& font) override;
-    void RenderCoverage(int* width, int* height, const WCHAR* ch, uint8_t* coverage, const CCEFont& font) override;
+    void RenderCoverage(int* width, int* height, const WCHAR* ch, uint8_t* coverage,
+                        const CCEFont& font) override;
 
     bool loaded() const { return image_ && record_; }
     const uint8_t* image() const { return image_; }
 
-private:
+   private:
     uint8_t* image_ = nullptr;  // FontFileImage
     size_t image_size_ = 0;
     StcfFontRecord* record_ = nullptr;
@@ -73,7 +74,7 @@ private:
 
 /* FreeType: the library, the loaded face's record and the glyph cache. */
 class FreeTypeEngine final : public FontEngine {
-public:
+   public:
     ~FreeTypeEngine() override { Release(); }
     int Load(const WCHAR* path) override;
     void Release() override;
@@ -90,7 +91,7 @@ public:
     /* Width of a multibyte string; -1 for a null record, 0 on a glyph error. */
     int32_t MeasureAnsi(FtFontRecord* record, const unsigned char* text, int count);
 
-private:
+   private:
     struct LoadedFace;
     void drop_face(LoadedFace* face);
     uint32_t glyph_index(FtFontRecord* record, const unsigned char* text, int bytes);

@@ -3,13 +3,13 @@
  * record's setters and size, glyph fetching through the glyph cache, and the
  * measuring of multibyte text. Cached glyphs are owned by their entries; a
  * glyph handed out uncached is kept until the next fetch. */
+#include <ft2build.h>
+
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
-
-#include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_SYNTHESIS_H
 
@@ -31,9 +31,11 @@ struct FreeTypeEngine::LoadedFace {
 
 namespace {
 
-unsigned long read_stream(FT_Stream stream, unsigned long offset, unsigned char* buffer, unsigned long count) {
+unsigned long read_stream(FT_Stream stream, unsigned long offset, unsigned char* buffer,
+                          unsigned long count) {
     FILE* file = static_cast<FILE*>(stream->descriptor.pointer);
-    if (offset > static_cast<unsigned long>(LONG_MAX) || std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0)
+    if (offset > static_cast<unsigned long>(LONG_MAX) ||
+        std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0)
         return count == 0 ? 1 : 0;  // a seek (count 0) reports failure as nonzero
     return count == 0 ? 0 : std::fread(buffer, 1, count, file);
 }
@@ -45,8 +47,10 @@ void close_stream(FT_Stream stream) {
 
 uint16_t code_point_of(const unsigned char* text, int bytes) {
     uint16_t code_point = 0;
-    if (bytes == 2) DecodeMbcsChar(&code_point, text, 2);
-    else code_point = text[0];
+    if (bytes == 2)
+        DecodeMbcsChar(&code_point, text, 2);
+    else
+        code_point = text[0];
     return code_point;
 }
 
@@ -169,7 +173,8 @@ int FreeTypeEngine::Fetch(FtFontRecord* record, int* left, int* top, const unsig
     if (!render_into_slot(*record, index)) return 0;
     FT_Glyph glyph = nullptr;
     if (FT_Get_Glyph(record->face->glyph, &glyph)) return no_cache ? 0 : step;
-    if (FT_Glyph_To_Bitmap(&glyph, FT_RENDER_MODE_NORMAL, nullptr, 1) || glyph->format != FT_GLYPH_FORMAT_BITMAP) {
+    if (FT_Glyph_To_Bitmap(&glyph, FT_RENDER_MODE_NORMAL, nullptr, 1) ||
+        glyph->format != FT_GLYPH_FORMAT_BITMAP) {
         FT_Done_Glyph(glyph);
         return no_cache ? 0 : step;
     }
@@ -215,8 +220,8 @@ int32_t FreeTypeEngine::Measure(const WCHAR* text, int count, const CCEFont&) {
 
 int AnsiCharBytes(const unsigned char* text) { return (text[0] & 0x80) && text[1] ? 2 : 1; }
 
-int FetchFtGlyph(FtFontRecord* record, int* left, int* top, const unsigned char* text, const FT_Bitmap** bitmap,
-                 int no_cache) {
+int FetchFtGlyph(FtFontRecord* record, int* left, int* top, const unsigned char* text,
+                 const FT_Bitmap** bitmap, int no_cache) {
     return font_state().freetype.Fetch(record, left, top, text, bitmap, no_cache);
 }
 

@@ -72,8 +72,8 @@ struct GreyBox {
  * pixel, to the three-way rule. A row's last pixels are blended as eight with
  * the coverage past the row cut to 0, where both buffers reach that far. Built for AVX2 beside the
  * baseline, the machine picking one at load time. */
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
-void blend_grey_box(const GreyBox& box, uint16_t color) {
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void blend_grey_box(const GreyBox& box,
+                                                                                        uint16_t color) {
     typedef uint32_t U32x8 __attribute__((vector_size(32)));
     typedef int32_t I32x8 __attribute__((vector_size(32)));
     typedef uint16_t U16x8 __attribute__((vector_size(16), may_alias));
@@ -121,7 +121,9 @@ void blend_grey_box(const GreyBox& box, uint16_t color) {
     }
 }
 
-bool on_screen(const Canvas& c, int64_t x, int64_t y) { return x >= 0 && y >= 0 && x < c.width && y < c.height; }
+bool on_screen(const Canvas& c, int64_t x, int64_t y) {
+    return x >= 0 && y >= 0 && x < c.width && y < c.height;
+}
 
 }  // namespace
 
@@ -130,8 +132,10 @@ void paint_ft_glyph(const Canvas& c, const FT_Bitmap& bitmap, int32_t x0, int32_
     Coverage cov;
     if (!c.origin || !readable(bitmap, cov)) return;
     // The bitmap's columns and rows that fall inside both the clip box and the screen.
-    const int64_t left = std::max<int64_t>({clip.left, 0, x0}), right = std::min<int64_t>({clip.right, c.width - 1, int64_t{x0} + cov.width - 1});
-    const int64_t top = std::max<int64_t>({clip.top, 0, y0}), bottom = std::min<int64_t>({clip.bottom, c.height - 1, int64_t{y0} + cov.rows - 1});
+    const int64_t left = std::max<int64_t>({clip.left, 0, x0}),
+                  right = std::min<int64_t>({clip.right, c.width - 1, int64_t{x0} + cov.width - 1});
+    const int64_t top = std::max<int64_t>({clip.top, 0, y0}),
+                  bottom = std::min<int64_t>({clip.bottom, c.height - 1, int64_t{y0} + cov.rows - 1});
     const int32_t i0 = static_cast<int32_t>(left - x0), i1 = static_cast<int32_t>(right - x0);
     const int32_t j0 = static_cast<int32_t>(top - y0), j1 = static_cast<int32_t>(bottom - y0);
     const uint16_t color = ink.color;
@@ -139,29 +143,38 @@ void paint_ft_glyph(const Canvas& c, const FT_Bitmap& bitmap, int32_t x0, int32_
         // Nothing of the box is visible; the edge ring may still be.
     } else if (!cov.mono && !ink.outline && ink.rgb565 && c.xpitch == 2 && c.ypitch > 0) {
         // The common case: grey coverage without an edge, rows of contiguous pixels.
-        const GreyBox box{c.at(static_cast<int32_t>(left), static_cast<int32_t>(top)), c.ypitch / 2,
-                          c.at(c.width - 1, c.height - 1) + 1, cov.buffer + static_cast<intptr_t>(j0) * cov.pitch + i0,
-                          cov.pitch, cov.buffer + static_cast<intptr_t>(cov.rows) * cov.pitch, j1 - j0 + 1, i1 - i0 + 1};
+        const GreyBox box{c.at(static_cast<int32_t>(left), static_cast<int32_t>(top)),
+                          c.ypitch / 2,
+                          c.at(c.width - 1, c.height - 1) + 1,
+                          cov.buffer + static_cast<intptr_t>(j0) * cov.pitch + i0,
+                          cov.pitch,
+                          cov.buffer + static_cast<intptr_t>(cov.rows) * cov.pitch,
+                          j1 - j0 + 1,
+                          i1 - i0 + 1};
         blend_grey_box(box, color);
     } else {
         for (int32_t j = j0; j <= j1; ++j) {
             uint16_t* d = c.at(static_cast<int32_t>(left), y0 + j);
             for (int32_t i = i0; i <= i1; ++i, ++d) {
                 const uint8_t v = cov(i, j);
-                if (v == 255 || (cov.mono && v)) *d = color;
-                else if (v != 0) { if (ink.rgb565) *d = blend565(*d, color, v >> 3); }
-                else if (ink.outline && cov.touches_ink(i, j)) *d = ink.outline_color;
+                if (v == 255 || (cov.mono && v))
+                    *d = color;
+                else if (v != 0) {
+                    if (ink.rgb565) *d = blend565(*d, color, v >> 3);
+                } else if (ink.outline && cov.touches_ink(i, j))
+                    *d = ink.outline_color;
             }
         }
     }
     if (ink.outline)
         edge_ring(cov, x0, y0, [&](int64_t x, int64_t y) {
-            if (on_screen(c, x, y)) *c.at(static_cast<int32_t>(x), static_cast<int32_t>(y)) = ink.outline_color;
+            if (on_screen(c, x, y))
+                *c.at(static_cast<int32_t>(x), static_cast<int32_t>(y)) = ink.outline_color;
         });
 }
 
-void paint_ft_glyph_reference(CCEDraw& dc, const FT_Bitmap& bitmap, int32_t x0, int32_t y0, const TextClip& clip,
-                              const GlyphInk& ink) {
+void paint_ft_glyph_reference(CCEDraw& dc, const FT_Bitmap& bitmap, int32_t x0, int32_t y0,
+                              const TextClip& clip, const GlyphInk& ink) {
     Coverage cov;
     if (!readable(bitmap, cov)) return;
     for (int32_t j = 0; j < cov.rows; ++j)
@@ -170,9 +183,12 @@ void paint_ft_glyph_reference(CCEDraw& dc, const FT_Bitmap& bitmap, int32_t x0, 
             if (x < clip.left || x > clip.right || y < clip.top || y > clip.bottom) continue;
             const LONG px = static_cast<LONG>(x), py = static_cast<LONG>(y);
             const uint8_t v = cov(i, j);
-            if (cov.mono ? v != 0 : v == 255) dc.DrawPixel(px, py, ink.color, 1);
-            else if (v != 0) dc.DrawAlphaPixel(px, py, ink.color, v * 32 / 256);
-            else if (ink.outline && cov.touches_ink(i, j)) dc.DrawPixel(px, py, ink.outline_color, 1);
+            if (cov.mono ? v != 0 : v == 255)
+                dc.DrawPixel(px, py, ink.color, 1);
+            else if (v != 0)
+                dc.DrawAlphaPixel(px, py, ink.color, v * 32 / 256);
+            else if (ink.outline && cov.touches_ink(i, j))
+                dc.DrawPixel(px, py, ink.outline_color, 1);
         }
     if (ink.outline)
         edge_ring(cov, x0, y0, [&](int64_t x, int64_t y) {

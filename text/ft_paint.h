@@ -21,19 +21,19 @@ struct TextClip {
 
 struct GlyphInk {
     uint16_t color;
-    bool outline;            // a one-pixel edge in outline_color around the glyph
+    bool outline;  // a one-pixel edge in outline_color around the glyph
     uint16_t outline_color;
-    bool rgb565;             // the screen format allows blending
+    bool rgb565;  // the screen format allows blending
 };
 
 /* The fast painter: straight from the bitmap into the rows of the canvas. */
-void paint_ft_glyph(const Canvas& canvas, const FT_Bitmap& bitmap, int32_t x0, int32_t y0, const TextClip& clip,
-                    const GlyphInk& ink);
+void paint_ft_glyph(const Canvas& canvas, const FT_Bitmap& bitmap, int32_t x0, int32_t y0,
+                    const TextClip& clip, const GlyphInk& ink);
 
 /* The plain reference: one DrawPixel or DrawAlphaPixel call per glyph pixel.
  * paint_ft_glyph must leave exactly the same pixels. */
-void paint_ft_glyph_reference(CCEDraw& dc, const FT_Bitmap& bitmap, int32_t x0, int32_t y0, const TextClip& clip,
-                              const GlyphInk& ink);
+void paint_ft_glyph_reference(CCEDraw& dc, const FT_Bitmap& bitmap, int32_t x0, int32_t y0,
+                              const TextClip& clip, const GlyphInk& ink);
 
 }  // namespace kesra
 

@@ -15,10 +15,14 @@ namespace kesra {
 
 TextStart align_text(const RECT& rect, UINT format, int32_t text_width, int32_t font_height) {
     TextStart s{rect.left, rect.top};
-    if (format & DT_CENTER) s.x = rect.left + ((rect.right - text_width - rect.left) >> 1);
-    else if (format & DT_RIGHT) s.x = rect.right - text_width;
-    if (format & DT_VCENTER) s.y = rect.top + ((rect.bottom - rect.top - font_height) >> 1);
-    else if (format & DT_BOTTOM) s.y = rect.bottom - font_height;
+    if (format & DT_CENTER)
+        s.x = rect.left + ((rect.right - text_width - rect.left) >> 1);
+    else if (format & DT_RIGHT)
+        s.x = rect.right - text_width;
+    if (format & DT_VCENTER)
+        s.y = rect.top + ((rect.bottom - rect.top - font_height) >> 1);
+    else if (format & DT_BOTTOM)
+        s.y = rect.bottom - font_height;
     return s;
 }
 
@@ -58,7 +62,8 @@ int ft_draw_text(const TextJob& job, UINT format, uint16_t color) {
     // One conversion serves the measuring (MeasureText's FreeType side) and the drawing.
     char ansi[kAnsiBufferSize];
     to_ansi(job.text, job.count, ansi);
-    const int32_t width = font_state().freetype.MeasureAnsi(record, reinterpret_cast<const unsigned char*>(ansi), job.count);
+    const int32_t width =
+        font_state().freetype.MeasureAnsi(record, reinterpret_cast<const unsigned char*>(ansi), job.count);
     const TextStart start = align_text(job.rect, format, width, font.m_nHeight);
     const FT_Size_Metrics& metrics = record->face->size->metrics;
     const int32_t baseline = start.y + 2 + static_cast<int32_t>(metrics.ascender >> 6) +

@@ -109,7 +109,8 @@ const CachedGlyph* GlyphCache::Add(const FT_Bitmap& bitmap, FT_Glyph owner, cons
             destroy(evicted);
         }
     }
-    Entry* e = new (std::nothrow) Entry{nullptr, nullptr, CachedGlyph{top, left, bitmap}, key, 1, owner, true};
+    Entry* e =
+        new (std::nothrow) Entry{nullptr, nullptr, CachedGlyph{top, left, bitmap}, key, 1, owner, true};
     if (!e) {
         std::printf("no memory.\n");
         return nullptr;

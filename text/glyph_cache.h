@@ -30,11 +30,13 @@ struct GlyphKey {
     uint32_t index;  // glyph index, or the code point when the face has no charmap
     int32_t width;
     int32_t height;
-    bool operator==(const GlyphKey& o) const { return index == o.index && width == o.width && height == o.height; }
+    bool operator==(const GlyphKey& o) const {
+        return index == o.index && width == o.width && height == o.height;
+    }
 };
 
 class GlyphCache {
-public:
+   public:
     static constexpr int kActiveCap = 100;
     static constexpr int kOverflowCap = 300;
 
@@ -59,7 +61,7 @@ public:
     std::vector<std::pair<GlyphKey, int>> active_entries() const { return active_.entries(); }
     std::vector<std::pair<GlyphKey, int>> overflow_entries() const { return overflow_.entries(); }
 
-private:
+   private:
     struct Entry {
         Entry* prev;
         Entry* next;
