@@ -66,14 +66,20 @@ struct GreyBox {
     int32_t rows, columns;
 };
 
+/* On x86-64 the blend is built for AVX-512 and AVX2 beside the baseline, the
+ * machine picking one at load time; elsewhere (ARM: NEON) as it stands. */
+#if defined(__x86_64__)
+#define KESRA_PIXEL_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
+#else
+#define KESRA_PIXEL_CLONES
+#endif
+
 /* Every pixel goes through the packed blend at level v / 8, with 255 taken to
  * level 32 (which gives the colour exactly) and 0..7 to level 0 (which gives
  * the pixel back), so eight pixels at a time need no branch; equal, pixel for
  * pixel, to the three-way rule. A row's last pixels are blended as eight with
- * the coverage past the row cut to 0, where both buffers reach that far. Built for AVX2 beside the
- * baseline, the machine picking one at load time. */
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void blend_grey_box(const GreyBox& box,
-                                                                                        uint16_t color) {
+ * the coverage past the row cut to 0, where both buffers reach that far. */
+KESRA_PIXEL_CLONES void blend_grey_box(const GreyBox& box, uint16_t color) {
     typedef uint32_t U32x8 __attribute__((vector_size(32)));
     typedef int32_t I32x8 __attribute__((vector_size(32)));
     typedef uint16_t U16x8 __attribute__((vector_size(16), may_alias));
