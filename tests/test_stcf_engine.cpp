@@ -6,9 +6,13 @@
 
 #include <memory>
 #include <numeric>
+#include <string>
 #include <vector>
 
+#include "cefont.h"
+#include "ceobject.h"
 #include "stcf_font_builder.h"
+#include "text/font_dispatch.h"
 #include "text/stcf_encoding.h"
 #include "text/stcf_engine.h"
 #include "text/stcf_file.h"
@@ -630,4 +634,40 @@ TEST(StcfBadInput, EndlessOutlinesAreDropped) {
     };
     EXPECT_GT(draw_single(zigzag(1000)).sum(), 0);
     EXPECT_EQ(draw_single(zigzag(kMaxEdges + 2)).sum(), 0);
+}
+
+/* Through the font loader: LoadFont reads and parses the file, MeasureText
+ * adds the Latin advances, RenderGlyphCoverage fills the coverage buffer with
+ * the font's parameters, and ReleaseFont lets the next file load. */
+TEST(StcfLoadedFont, LoadMeasureRenderRelease) {
+    FontBuilder b;
+    b.widths.resize(1);
+    b.widths[0].fill(64);
+    b.widths[0]['W' - 32] = 128;
+    b.set_latin(1, 'W' - 32, OutlineWriter().contour(0, -25).op(2, {60}).op(1, {35}).op(2, {0}));
+    b.utf16.assign(65536, 0xFFFF);  // the fonts' default encoding is UTF-16
+    b.utf16[u'W'] = 'W' - 29;
+    b.utf16[u'i'] = 'i' - 29;
+    const std::vector<uint8_t> image = b.build();
+    const std::string path = ::testing::TempDir() + "stcf_loaded_font.bin";
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fwrite(image.data(), 1, image.size(), f), image.size());
+    std::fclose(f);
+    std::u16string wide(path.begin(), path.end());
+    ReleaseFont();
+    ASSERT_EQ(LoadFont(wide.data()), 1);
+    CCEFont font(16, 16, 0, 400);
+    EXPECT_EQ(MeasureText(u"WiW", 3, font), 16 + 8 + 16);
+    int w = 16, h = 16;
+    const WCHAR ch = u'W';
+    uint8_t coverage[40 * 40] = {};
+    RenderGlyphCoverage(&w, &h, &ch, coverage, font);
+    EXPECT_EQ(w, 16);
+    EXPECT_EQ(coverage[15 * 16 + 0], 16);  // the square's bottom-left pixel
+    EXPECT_EQ(coverage[15 * 16 + 7], 8);
+    EXPECT_EQ(coverage[0], 0);
+    ReleaseFont();
+    EXPECT_EQ(MeasureText(u"WiW", 3, font), 0);  // no font: nothing measured
+    std::remove(path.c_str());
 }
