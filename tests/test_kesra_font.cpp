@@ -464,12 +464,68 @@ TEST(KesraFont, CjkSubsetWithSharedComponents) {
     EXPECT_NE(output.find("21102: "), std::string::npos) << output;
 }
 
+/* Kinds 3 and 4 number the hanzi by Big5 and Shift-JIS cell; their tables
+ * send a symbol to the single outlines through its GBK code. Worked by hand:
+ * 中 is Big5 0xA4 0xA4, cell 164 + 157 * 164 - 20351 = 5561, GBK 0xD6 0xD0;
+ * 、 is Big5 0xA1 0x42, cell 5026, GBK 0xA1 0xA2 (index 1001); 日 is Shift-JIS
+ * 0x93 0xFA, cell 250 + 188 * 147 - 24317 = 3569, EUC 0xC6 0xFC, GBK 0xC8 0xD5. */
+TEST(KesraFont, Big5AndShiftJisTablesFromIconv) {
+    ASSERT_TRUE(exists(kWqy)) << "fonts-wqy-microhei is needed";
+    kesra_font::BuildOptions options;
+    options.cjk = {kWqy, 0};
+    options.subset = true;
+    options.subset_chars = {0x4E2D, 0x570B, 0x3001, 0x65E5, 0x672C};
+    options.quiet = true;
+    std::string error;
+    auto composite_flags = [](const Font& f, uint32_t number) { return f.d.at(f.u32(144) + f.u24(f.u32(140) + 3 * number)); };
+
+    options.charset_kind = 3;
+    const std::string big5 = scratch() + "/big5.stcf";
+    ASSERT_TRUE(kesra_font::build(big5, options, nullptr, &error)) << error;
+    Font f = load(big5);
+    EXPECT_EQ(f.u32(136), 3u);
+    EXPECT_EQ(f.composites(), 19782u);
+    const uint32_t table = f.u32(192);
+    ASSERT_NE(table, 0u);
+    EXPECT_EQ(f.u32(196), 0u);
+    EXPECT_EQ(table + 2 * 19782, f.d.size());
+    EXPECT_EQ(f.d[table + 2 * 5561], 0xD6);
+    EXPECT_EQ(f.d[table + 2 * 5561 + 1], 0xD0);
+    EXPECT_EQ(f.d[table + 2 * 5026], 0xA1);
+    EXPECT_EQ(f.d[table + 2 * 5026 + 1], 0xA2);
+    EXPECT_EQ(f.utf16(0x4E2D), 3000 + 5561);
+    EXPECT_EQ(f.utf16(0x3001), 1001);
+    EXPECT_NE(composite_flags(f, 5561), 0);
+    EXPECT_EQ(composite_flags(f, 5562), 0);  // outside the subset: the empty record
+    EXPECT_GT(f.outline(f.u32(156) + 1).size(), 0u);
+
+    options.charset_kind = 4;
+    const std::string sjis = scratch() + "/sjis.stcf";
+    ASSERT_TRUE(kesra_font::build(sjis, options, nullptr, &error)) << error;
+    f = load(sjis);
+    EXPECT_EQ(f.composites(), 11280u);
+    const uint32_t cells = f.u32(196), euc = f.u32(200);
+    ASSERT_NE(cells, 0u);
+    ASSERT_NE(euc, 0u);
+    EXPECT_EQ(f.u32(192), 0u);
+    EXPECT_EQ(cells + 2 * 11280, euc);
+    EXPECT_EQ(euc + 2 * 32768, f.d.size());
+    EXPECT_EQ(f.d[cells + 2 * 3569], 0xC8);
+    EXPECT_EQ(f.d[cells + 2 * 3569 + 1], 0xD5);
+    EXPECT_EQ(f.d[euc + 2 * (0xC6FC - 0x8000)], 0x93);
+    EXPECT_EQ(f.d[euc + 2 * (0xC6FC - 0x8000) + 1], 0xFA);
+    EXPECT_EQ(f.d[euc + 2 * (0x8EB1 - 0x8000)], 0xB1);  // half-width katakana stays one byte
+    EXPECT_EQ(f.d[euc + 2 * (0x8EB1 - 0x8000) + 1], 0);
+    EXPECT_EQ(f.utf16(0x65E5), 3000 + 3569);
+    EXPECT_NE(composite_flags(f, 3569), 0);
+}
+
 TEST(KesraFont, CommandLineNamesTheFileAndRefusesBadNumbers) {
     std::string output;
     EXPECT_EQ(run_tool("build " + scratch() + "/x.stcf --latin /nonexistent/font.ttf", &output), 1);
     EXPECT_NE(output.find("/nonexistent/font.ttf: cannot open"), std::string::npos) << output;
     EXPECT_EQ(run_tool("build " + scratch() + "/x.stcf --latin " + std::string(kDejaVu) + " --kind 7", &output), 1);
-    EXPECT_NE(output.find("--kind takes 0, 1 or 2, not '7'"), std::string::npos) << output;
+    EXPECT_NE(output.find("--kind takes 0, 1, 2, 3 or 4, not '7'"), std::string::npos) << output;
     EXPECT_EQ(run_tool("build " + scratch() + "/x.stcf --cjk " + std::string(kWqy) + ":5", &output), 1);
     EXPECT_NE(output.find("face 5 is out of range (the file has 2 faces)"), std::string::npos) << output;
     EXPECT_EQ(run_tool("build " + scratch() + "/x.stcf --latin " + std::string(kDejaVu) + " --bogus", &output), 1);

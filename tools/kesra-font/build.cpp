@@ -164,6 +164,8 @@ private:
     bool build_composites(std::string* error);
     bool build_latin_pages(std::string* error);
     void build_utf16_table();
+    std::array<uint8_t, 2> table_cell(uint32_t cp) const;
+    bool euc_table(std::vector<uint8_t>* table, std::string* error) const;
     bool assemble(std::vector<uint8_t>* file, std::string* error);
     void progress(const char* what, size_t done, size_t total, bool last = false) const;
 
@@ -183,6 +185,8 @@ private:
     std::vector<Composite> composites_;
 
     std::vector<uint32_t> single_code_points_, composite_code_points_;  // 0: no character
+    std::vector<uint32_t> cell_code_points_;                             // Big5 or Shift-JIS cells
+    std::map<uint32_t, uint16_t> gbk_code_of_;                           // code point -> lead << 8 | trail
     std::map<uint32_t, uint16_t> cjk_index_of_;                          // code point -> index
     std::set<uint32_t> built_;                                          // code points with a CJK glyph
     std::vector<uint16_t> utf16_;
@@ -307,34 +311,114 @@ bool FontWriter::components_of(Face& face, FT_UInt glyph, Composite* composite, 
     return true;
 }
 
+/* One character of a multi-byte code page through iconv; 0 when it has none. */
+class CodePage {
+public:
+    explicit CodePage(const char* name) : name_(name), cd_(iconv_open("UTF-32LE", name)) {}
+    ~CodePage() {
+        if (ok()) iconv_close(cd_);
+    }
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    const char* name() const { return name_; }
+    uint32_t decode(int lead, int trail) {
+        char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        uint8_t out[8] = {};
+        char* in_p = in;
+        char* out_p = reinterpret_cast<char*>(out);
+        size_t in_left = 2, out_left = sizeof out;
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cd_, &in_p, &in_left, &out_p, &out_left) == static_cast<size_t>(-1) || out_left != 4) return 0;
+        return out[0] | (out[1] << 8) | (out[2] << 16) | (static_cast<uint32_t>(out[3]) << 24);
+    }
+
+private:
+    const char* name_;
+    iconv_t cd_;
+};
+
 /* Which code point each single-outline and composite slot holds, through
- * iconv's code page 936. */
+ * iconv: the GBK symbol rows are the single outlines of every kind; the
+ * composites follow GBK, or the Big5 or Shift-JIS cells (kinds 3 and 4),
+ * where the characters that are Latin or GBK symbols are left to those. */
 bool FontWriter::map_cjk_slots(std::string* error) {
     const int kind = options_.charset_kind;
     single_code_points_.assign(single_slots(kind), 0);
     composite_code_points_.assign(composite_slots(kind), 0);
-    iconv_t cd = iconv_open("UTF-32LE", "CP936");
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
+    CodePage gbk("CP936");
+    if (!gbk.ok()) {
         *error = "iconv has no CP936 conversion";
         return false;
     }
+    const bool by_gbk = kind <= 2;
     for (int lead = 0x81; lead <= 0xFE; ++lead)
         for (int trail = 0x40; trail <= 0xFE; ++trail) {
             const uint16_t index = gbk_index(lead, trail);
-            const GlyphRef g = glyph_of_index(kind, index);
+            const GlyphRef g = glyph_of_index(by_gbk ? kind : 1, index);
             if (g.kind != GlyphKind::Single && g.kind != GlyphKind::Composite) continue;
-            char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-            uint8_t out[8] = {};
+            const uint32_t cp = gbk.decode(lead, trail);
+            if (!cp) continue;
+            gbk_code_of_.emplace(cp, static_cast<uint16_t>(lead << 8 | trail));
+            if (g.kind == GlyphKind::Composite && !by_gbk) continue;
+            auto& slots = g.kind == GlyphKind::Single ? single_code_points_ : composite_code_points_;
+            if (g.number >= slots.size()) continue;
+            slots[g.number] = cp;
+            cjk_index_of_.emplace(cp, by_gbk ? index : static_cast<uint16_t>(1000 + g.number));
+        }
+    if (by_gbk) return true;
+
+    CodePage cells(kind == 3 ? "BIG5" : "SHIFT_JIS");
+    if (!cells.ok()) {
+        *error = std::string("iconv has no ") + cells.name() + " conversion";
+        return false;
+    }
+    cell_code_points_.assign(composite_slots(kind), 0);
+    for (int lead = 0x81; lead <= 0xFE; ++lead)
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+            const int cell = kind == 3 ? big5_cell(lead, trail) : sjis_cell(lead, trail);
+            if (cell < 0) continue;
+            const uint32_t cp = cells.decode(lead, trail);
+            cell_code_points_[cell] = cp;
+            if (!cp || latin_byte(cp) >= 0 || cjk_index_of_.count(cp)) continue;
+            composite_code_points_[cell] = cp;
+            cjk_index_of_.emplace(cp, static_cast<uint16_t>(3000 + cell));
+        }
+    return true;
+}
+
+/* A Big5 or Shift-JIS cell: a Latin byte (second byte 0), the character's
+ * GBK code (symbols resolve to the single outlines, the rest to the cell's
+ * own composite), or 0xFF 0xFF, which also resolves to the cell. */
+std::array<uint8_t, 2> FontWriter::table_cell(uint32_t cp) const {
+    if (!cp) return {0xFF, 0xFF};
+    if (const int byte = latin_byte(cp); byte >= 0) return {static_cast<uint8_t>(byte), 0};
+    if (auto it = gbk_code_of_.find(cp); it != gbk_code_of_.end())
+        return {static_cast<uint8_t>(it->second >> 8), static_cast<uint8_t>(it->second)};
+    return {0xFF, 0xFF};
+}
+
+/* EUC-JP codes to Shift-JIS codes, entry (b0 << 8 | b1) - 0x8000; half-width
+ * katakana (0x8E, K) as K with a zero second byte. */
+bool FontWriter::euc_table(std::vector<uint8_t>* table, std::string* error) const {
+    iconv_t cd = iconv_open("SHIFT_JIS", "EUC-JP");
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        *error = "iconv has no EUC-JP to SHIFT_JIS conversion";
+        return false;
+    }
+    table->assign(2 * EUC_ENTRIES, 0);
+    for (int b0 = 0x8E; b0 <= 0xFE; ++b0)
+        for (int b1 = 0xA1; b1 <= 0xFE; ++b1) {
+            char in[2] = {static_cast<char>(b0), static_cast<char>(b1)};
+            uint8_t out[4] = {};
             char* in_p = in;
             char* out_p = reinterpret_cast<char*>(out);
             size_t in_left = 2, out_left = sizeof out;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
-            if (iconv(cd, &in_p, &in_left, &out_p, &out_left) == static_cast<size_t>(-1) || out_left != 4) continue;
-            const uint32_t cp = out[0] | (out[1] << 8) | (out[2] << 16) | (static_cast<uint32_t>(out[3]) << 24);
-            auto& slots = g.kind == GlyphKind::Single ? single_code_points_ : composite_code_points_;
-            if (g.number >= slots.size()) continue;
-            slots[g.number] = cp;
-            cjk_index_of_.emplace(cp, index);
+            if (iconv(cd, &in_p, &in_left, &out_p, &out_left) == static_cast<size_t>(-1)) continue;
+            const size_t entry = ((b0 << 8) | b1) - 0x8000, written = sizeof out - out_left;
+            if (written == 2 || (written == 1 && out[0] >= 0xA1 && out[0] <= 0xDF)) {
+                (*table)[2 * entry] = out[0];
+                (*table)[2 * entry + 1] = written == 2 ? out[1] : 0;
+            }
         }
     iconv_close(cd);
     return true;
@@ -480,6 +564,20 @@ bool FontWriter::assemble(std::vector<uint8_t>* file, std::string* error) {
     const uint32_t outline_data_at = static_cast<uint32_t>(f.size());
     f.insert(f.end(), outline_data_.begin(), outline_data_.end());
 
+    if (!cell_code_points_.empty()) {
+        put_u32(f, options_.charset_kind == 3 ? field::BIG5_TABLE : field::SJIS_TABLE, static_cast<uint32_t>(f.size()));
+        for (uint32_t cp : cell_code_points_) {
+            const auto cell = table_cell(cp);
+            f.insert(f.end(), cell.begin(), cell.end());
+        }
+    }
+    if (options_.charset_kind == 4) {
+        std::vector<uint8_t> euc;
+        if (!euc_table(&euc, error)) return false;
+        put_u32(f, field::EUC_TABLE, static_cast<uint32_t>(f.size()));
+        f.insert(f.end(), euc.begin(), euc.end());
+    }
+
     put_u32(f, field::KIND, static_cast<uint32_t>(options_.charset_kind));
     put_u32(f, field::COMPOSITE_TABLE, composite_table_at);
     put_u32(f, field::COMPONENTS, records_at);
@@ -524,7 +622,7 @@ bool build(const std::string& out, const BuildOptions& options, BuildStats* stat
     if (!stats) stats = &local;
     *stats = BuildStats();
     if (options.charset_kind < 0 || options.charset_kind > MAX_KIND) {
-        *error = "character-set kind " + std::to_string(options.charset_kind) + " is out of range (0, 1 or 2)";
+        *error = "character-set kind " + std::to_string(options.charset_kind) + " is out of range (0 to 4)";
         return false;
     }
     const size_t pages = options.latin.empty() ? 1 : options.latin.size();

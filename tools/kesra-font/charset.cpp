@@ -31,6 +31,23 @@ uint16_t gbk_index(int lead, int trail) {
     return NO_INDEX;
 }
 
+int big5_cell(int lead, int trail) {
+    if (lead < 0x81 || lead > 0xFE) return -1;
+    if (trail >= 0x40 && trail <= 0x7E) return trail + 157 * lead - 20317;
+    if (trail >= 0xA1 && trail <= 0xFE) return trail + 157 * lead - 20351;
+    return -1;
+}
+
+int sjis_cell(int lead, int trail) {
+    int base;
+    if (lead >= 0x81 && lead <= 0x9F) base = 188 * lead - 24316;
+    else if (lead >= 0xE0 && lead <= 0xFC) base = 188 * lead - 36348;
+    else return -1;
+    if (trail >= 0x40 && trail <= 0x7E) return trail + base;
+    if (trail >= 0x80 && trail <= 0xFC) return trail + base - 1;
+    return -1;
+}
+
 namespace {
 
 /* Windows-1252 bytes 0x80..0x9F; 0 where the byte has no character. */
@@ -84,10 +101,16 @@ GlyphRef glyph_of_index(int kind, uint32_t index) {
     return g;
 }
 
+/* Every kind but 0 holds all of the GBK symbol rows 0xA1..0xA9 in one order. */
 uint32_t single_slots(int kind) { return kind == 0 ? 846 : 1038; }
 
 /* Kind 0 holds the GB2312 hanzi rows 0xB0..0xF7; kinds 1 and 2 run to the
- * last GBK index, 0xFE 0xA0. */
-uint32_t composite_slots(int kind) { return kind == 0 ? 72 * 94 : gbk_index(0xFE, 0xA0) - 2031 + 1; }
+ * last GBK index, 0xFE 0xA0; kinds 3 and 4 have a slot per table cell. */
+uint32_t composite_slots(int kind) {
+    if (kind == 0) return 72 * 94;
+    if (kind == 3) return BIG5_CELLS;
+    if (kind == 4) return SJIS_CELLS;
+    return gbk_index(0xFE, 0xA0) - 2031 + 1;
+}
 
 }  // namespace kesra_font

@@ -24,12 +24,19 @@ constexpr int EM = 128;
 constexpr int BASELINE = 25;  // em units from the cell's bottom to the baseline
 constexpr uint16_t NO_INDEX = 0xFFFF;
 constexpr int MAX_PAGES = 64;
-constexpr int MAX_KIND = 2;  // the GBK layouts this tool writes: 0 (GB2312 hanzi) and 1, 2 (all of GBK)
+/* The kinds this tool writes: 0 (GB2312 hanzi), 1 and 2 (all of GBK) number
+ * glyphs by GBK code; 3 numbers the hanzi by Big5 cell and carries the Big5
+ * table, 4 by Shift-JIS cell with the Shift-JIS and EUC tables. */
+constexpr int MAX_KIND = 4;
+constexpr size_t BIG5_CELLS = 126 * 157, SJIS_CELLS = 60 * 188, EUC_ENTRIES = 0x8000;
 
 /* ---- Character indices (the code page 936 index space) ---- */
 
 /* Index of a GBK two-byte code, NO_INDEX where the code has none. */
 uint16_t gbk_index(int lead, int trail);
+/* Cell numbers of the Big5 and Shift-JIS tables, -1 for a code outside them. */
+int big5_cell(int lead, int trail);
+int sjis_cell(int lead, int trail);
 /* The Latin page byte (0x20..0xFF, Windows-1252 layout) of a code point, or -1. */
 int latin_byte(uint32_t code_point);
 /* The code point of a Latin page byte, or 0 when the byte has no character. */

@@ -92,11 +92,14 @@ bool info(const std::string& path, const std::vector<uint8_t>& d, std::string* e
         for (uint32_t u = 0; u < 0x10000; ++u) mapped += (d[utf16 + 2 * u] | (d[utf16 + 2 * u + 1] << 8)) != NO_INDEX;
     if (utf16) std::printf("  UTF-16 table        at %u, %zu code units mapped\n", utf16, mapped);
     else std::printf("  UTF-16 table        absent\n");
-    const struct { const char* name; size_t at; } tables[] = {
-        {"Big5", field::BIG5_TABLE}, {"Shift-JIS", field::SJIS_TABLE}, {"EUC", field::EUC_TABLE}, {"mode-6", field::MODE6_TABLE}};
+    const struct { const char* name; size_t at, bytes; } tables[] = {
+        {"Big5 table", field::BIG5_TABLE, 2 * BIG5_CELLS}, {"Shift-JIS table", field::SJIS_TABLE, 2 * SJIS_CELLS},
+        {"EUC table", field::EUC_TABLE, 2 * EUC_ENTRIES}, {"mode-6 table", field::MODE6_TABLE, 2 * 0x8000}};
     for (const auto& t : tables) {
         const uint32_t at = u32(d, t.at);
-        if (at) std::printf("  %-19s at %u\n", (std::string(t.name) + " table").c_str(), at);
+        if (!at) continue;
+        if (!check(path, d, t.name, at, t.bytes, error)) return false;
+        std::printf("  %-19s at %u, %zu cells\n", t.name, at, t.bytes / 2);
     }
 
     /* An outline entry is drawn when its data starts with a contour count above 0. */
@@ -118,7 +121,7 @@ bool info(const std::string& path, const std::vector<uint8_t>& d, std::string* e
                     static_cast<long long>(p + 1), drawn, lo, hi);
     }
     /* The single-outline block's length follows from the kind: the GBK symbol rows. */
-    const uint64_t singles_end = std::min<uint64_t>(entries, first_single + uint64_t{single_slots(kind <= 2 ? static_cast<int>(kind) : 1)});
+    const uint64_t singles_end = std::min<uint64_t>(entries, first_single + uint64_t{single_slots(kind <= 4 ? static_cast<int>(kind) : 1)});
     size_t singles_drawn = 0;
     for (uint64_t e = first_single; e < singles_end; ++e) singles_drawn += entry_drawn(e);
     std::printf("  single outlines     %zu drawn\n", singles_drawn);

@@ -20,7 +20,8 @@ void usage(std::FILE* to) {
         "      --latin FONT[:FACE]   a Latin page (bytes 0x20-0xFF, Windows-1252) from this face;\n"
         "                            repeat for pages 2, 3, ... (default: page 1 from the CJK face)\n"
         "      --cjk FONT[:FACE]     the code page 936 glyphs from this face\n"
-        "      --kind 0|1|2          character-set kind: 0 GB2312 hanzi, 1 or 2 all of GBK (default 1)\n"
+        "      --kind 0-4            character-set kind: 0 GB2312 hanzi, 1 or 2 all of GBK (default 1),\n"
+        "                            3 Big5 with its table, 4 Shift-JIS with the Shift-JIS and EUC tables\n"
         "      --flatten             every CJK glyph one outline (no shared components)\n"
         "      --chars TEXT          only these characters (UTF-8) get CJK glyphs\n"
         "      --chars-file FILE     the same, from a UTF-8 file\n"
@@ -68,7 +69,7 @@ bool parse_build(int argc, char** argv, int first, BuildOptions* options, std::s
             char* end = nullptr;
             const long kind = std::strtol(value.c_str(), &end, 10);
             if (value.empty() || *end || kind < 0 || kind > MAX_KIND) {
-                *error = "--kind takes 0, 1 or 2, not '" + value + "'";
+                *error = "--kind takes 0, 1, 2, 3 or 4, not '" + value + "'";
                 return false;
             }
             options->charset_kind = static_cast<int>(kind);
