@@ -9,6 +9,7 @@
 #include FT_OUTLINE_H
 
 #include <iconv.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -192,9 +193,12 @@ private:
     std::vector<uint16_t> utf16_;
 };
 
+/* A terminal sees one line counting up; a log gets a line every 5000. */
 void FontWriter::progress(const char* what, size_t done, size_t total, bool last) const {
     if (options_.quiet) return;
-    std::fprintf(stderr, "\rkesra-font: %s %zu / %zu%s", what, done, total, last ? "\n" : "");
+    static const bool terminal = isatty(fileno(stderr));
+    if (terminal) std::fprintf(stderr, "\rkesra-font: %s %zu / %zu%s", what, done, total, last ? "\n" : "");
+    else if (last || done % 5000 == 0) std::fprintf(stderr, "kesra-font: %s %zu / %zu\n", what, done, total);
     std::fflush(stderr);
 }
 
@@ -304,7 +308,7 @@ bool FontWriter::components_of(Face& face, FT_UInt glyph, Composite* composite, 
             return true;
         }
     }
-    ++stats_->flattened;
+    ++stats_->whole_outlines;
     Component whole{0, 0, 0, EM, EM};
     if (!shared_entry(face, glyph, &whole.entry, error)) return false;
     composite->push_back(whole);

@@ -104,7 +104,7 @@ struct BuildOptions {
 
 struct BuildStats {
     size_t latin_glyphs = 0, single_glyphs = 0, composite_glyphs = 0, shared_components = 0;
-    size_t outlines = 0, outline_bytes = 0, flattened = 0, utf16_mapped = 0, file_bytes = 0;
+    size_t outlines = 0, outline_bytes = 0, whole_outlines = 0, utf16_mapped = 0, file_bytes = 0;
 };
 
 /* Writes the font; the output is removed again on failure. */

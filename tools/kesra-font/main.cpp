@@ -118,9 +118,9 @@ int main(int argc, char** argv) {
         if (!build(argv[2], options, &stats, &error)) return error_exit(error);
         if (!options.quiet)
             std::printf("kesra-font: wrote %s (%zu bytes): %zu Latin, %zu single and %zu composite glyphs, "
-                        "%zu shared outlines, %zu flattened, %zu UTF-16 code units\n",
+                        "%zu shared outlines, %zu glyphs as one outline, %zu UTF-16 code units\n",
                         argv[2], stats.file_bytes, stats.latin_glyphs, stats.single_glyphs, stats.composite_glyphs,
-                        stats.shared_components, stats.flattened, stats.utf16_mapped);
+                        stats.shared_components, stats.whole_outlines, stats.utf16_mapped);
         return 0;
     }
     if (command == "info") {
