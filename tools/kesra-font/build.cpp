@@ -100,7 +100,13 @@ struct Decomposer {
     std::vector<Contour> contours;
     double last_x = 0, last_y = 0;
 
-    Point map(double x, double y) const { return {em->x(x), em->y(y)}; }
+    bool clipped = false;  // a point fell outside the signed-byte em and was moved to its edge
+
+    Point map(double x, double y) {
+        const double ex = x * em->scale, ey = (y - em->descender) * em->scale - BASELINE;
+        if (ex < -128.5 || ex >= 127.5 || ey < -128.5 || ey >= 127.5) clipped = true;
+        return {em->x(x), em->y(y)};
+    }
     static Decomposer* self(void* user) { return static_cast<Decomposer*>(user); }
     static int move_to(const FT_Vector* to, void* user) {
         Decomposer* d = self(user);
@@ -179,6 +185,7 @@ private:
     std::vector<uint8_t> outline_data_;
     std::map<std::pair<const Face*, FT_UInt>, uint32_t> data_of_glyph_;
     std::map<std::pair<const Face*, FT_UInt>, uint32_t> entry_of_glyph_;
+    std::set<std::pair<const Face*, FT_UInt>> clipped_glyphs_;
     std::vector<uint32_t> single_entries_;  // data offsets of the single-outline block
     std::vector<uint32_t> shared_entries_;  // data offsets of the shared outlines
     std::vector<uint32_t> latin_entries_;
@@ -238,6 +245,7 @@ bool FontWriter::outline_of(Face& face, FT_UInt glyph, uint32_t* data_offset, st
             *error = face.path + ": glyph " + std::to_string(glyph) + " has a malformed outline";
             return false;
         }
+        if (d.clipped) clipped_glyphs_.insert(key);
         std::vector<uint8_t> bytes;
         std::string why;
         if (!encode_outline(d.contours, &bytes, &why)) {
@@ -302,10 +310,17 @@ bool FontWriter::components_of(Face& face, FT_UInt glyph, Composite* composite, 
             fitted.push_back(c);
         }
         if (fitted.size() == slot->num_subglyphs) {
-            for (size_t i = 0; i < fitted.size(); ++i)
+            bool clipped = false;
+            for (size_t i = 0; i < fitted.size(); ++i) {
                 if (!shared_entry(face, parts[i], &fitted[i].entry, error)) return false;
-            *composite = fitted;
-            return true;
+                clipped = clipped || clipped_glyphs_.count({&face, parts[i]});
+            }
+            /* A part that only fits the cell once it is moved or scaled cannot be
+             * stored on its own: the glyph keeps its whole outline then. */
+            if (!clipped) {
+                *composite = fitted;
+                return true;
+            }
         }
     }
     ++stats_->whole_outlines;
