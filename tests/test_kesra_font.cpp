@@ -3,9 +3,8 @@
  * sixteen operation codes) and their outlines compared with FreeType's own
  * outline of the same glyph in the 128-unit em; a CJK subset from
  * wqy-microhei with shared and scaled components; the command line's errors. */
-#include <gtest/gtest.h>
-
 #include <ft2build.h>
+#include <gtest/gtest.h>
 #include FT_FREETYPE_H
 
 #include <sys/stat.h>
@@ -50,7 +49,9 @@ using Path = std::vector<std::vector<EmPoint>>;  // contours, each from its star
 
 struct Font {
     std::vector<uint8_t> d;
-    uint32_t u32(size_t at) const { return d.at(at) | d.at(at + 1) << 8 | d.at(at + 2) << 16 | uint32_t(d.at(at + 3)) << 24; }
+    uint32_t u32(size_t at) const {
+        return d.at(at) | d.at(at + 1) << 8 | d.at(at + 2) << 16 | uint32_t(d.at(at + 3)) << 24;
+    }
     uint32_t u24(size_t at) const { return d.at(at) | d.at(at + 1) << 8 | d.at(at + 2) << 16; }
     uint16_t u16(size_t at) const { return static_cast<uint16_t>(d.at(at) | d.at(at + 1) << 8); }
     int8_t i8(size_t at) const { return static_cast<int8_t>(d.at(at)); }
@@ -79,7 +80,8 @@ struct Font {
                 at += 2;
             }
             std::vector<int> codes;
-            for (unsigned i = 0; i < count; ++i) codes.push_back(i % 2 ? d.at(at + i / 2) & 15 : d.at(at + i / 2) >> 4);
+            for (unsigned i = 0; i < count; ++i)
+                codes.push_back(i % 2 ? d.at(at + i / 2) & 15 : d.at(at + i / 2) >> 4);
             at += (count + 1) / 2;
             std::vector<EmPoint> pts = {start};
             auto take = [&]() { return int(i8(at++)); };
@@ -100,32 +102,98 @@ struct Font {
             for (int code : codes) {
                 int a, b, e, f;
                 switch (code) {
-                case 0: a = take(), b = take(), e = take(), f = take(); { const int x3 = take(), y3 = take(); cubic(a, b, e, f, x3, y3); } break;
-                case 1: line(x, take()); break;
-                case 2: line(take(), y); break;
-                case 3: case 11: a = take(); line(a, take()); break;
-                case 4: case 5: { const int nx = take(), dd = 2 * std::abs(nx - x) / 3 * (code == 4 ? 1 : -1); cubic(x, y + dd, nx, y + dd, nx, y); } break;
-                case 6: case 7: { const int ny = take(), dd = 2 * std::abs(ny - y) / 3 * (code == 6 ? -1 : 1); cubic(x + dd, y, x + dd, ny, x, ny); } break;
-                case 8: { int p[6]; pair(&p[0], &p[1]); pair(&p[2], &p[3]); pair(&p[4], &p[5]);
-                          cubic(x + p[0], y + p[1], x + p[0] + p[2], y + p[1] + p[3], x + p[0] + p[2] + p[4], y + p[1] + p[3] + p[5]); } break;
-                case 9: { int v[10]; for (int& k : v) k = take();
-                          auto corner_v = [&](int ex, int ey) { cubic(x, y + 2 * (ey - y) / 3, ex + 2 * (x - ex) / 3, ey, ex, ey); };
-                          auto corner_h = [&](int ex, int ey) { cubic(x + 2 * (ex - x) / 3, y, ex, ey + 2 * (y - ey) / 3, ex, ey); };
-                          line(x, v[0]); corner_v(v[1], v[2]); line(v[3], y); corner_h(v[4], v[5]);
-                          line(x, v[6]); corner_v(v[7], v[8]); line(v[9], y); corner_h(int(start.x), int(start.y)); } break;
-                case 10: a = take(); b = take(); line(x, b); line(a, b); break;
-                case 12: pair(&a, &b); line(x + a, y + b); break;
-                default: { // 13, 14, 15
-                    const int p0x = x, p0y = y;
-                    int ax = 0, ay = 0, bx = 0, by = 0, x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-                    if (code == 13) { pair(&ax, &ay); pair(&bx, &by); }
-                    if (code == 14) { pair(&ax, &ay); x2 = take(); y2 = take(); }
-                    if (code == 15) { x1 = take(); y1 = take(); pair(&bx, &by); }
-                    const int nx = take(), ny = take(), qx = (nx - p0x) / 4, qy = (ny - p0y) / 4;
-                    if (code != 15) { x1 = p0x + qx + ax; y1 = p0y + qy + ay; }
-                    if (code != 14) { x2 = p0x + 3 * qx + bx; y2 = p0y + 3 * qy + by; }
-                    cubic(x1, y1, x2, y2, nx, ny);
-                }
+                    case 0:
+                        a = take(), b = take(), e = take(), f = take();
+                        {
+                            const int x3 = take(), y3 = take();
+                            cubic(a, b, e, f, x3, y3);
+                        }
+                        break;
+                    case 1:
+                        line(x, take());
+                        break;
+                    case 2:
+                        line(take(), y);
+                        break;
+                    case 3:
+                    case 11:
+                        a = take();
+                        line(a, take());
+                        break;
+                    case 4:
+                    case 5: {
+                        const int nx = take(), dd = 2 * std::abs(nx - x) / 3 * (code == 4 ? 1 : -1);
+                        cubic(x, y + dd, nx, y + dd, nx, y);
+                    } break;
+                    case 6:
+                    case 7: {
+                        const int ny = take(), dd = 2 * std::abs(ny - y) / 3 * (code == 6 ? -1 : 1);
+                        cubic(x + dd, y, x + dd, ny, x, ny);
+                    } break;
+                    case 8: {
+                        int p[6];
+                        pair(&p[0], &p[1]);
+                        pair(&p[2], &p[3]);
+                        pair(&p[4], &p[5]);
+                        cubic(x + p[0], y + p[1], x + p[0] + p[2], y + p[1] + p[3], x + p[0] + p[2] + p[4],
+                              y + p[1] + p[3] + p[5]);
+                    } break;
+                    case 9: {
+                        int v[10];
+                        for (int& k : v) k = take();
+                        auto corner_v = [&](int ex, int ey) {
+                            cubic(x, y + 2 * (ey - y) / 3, ex + 2 * (x - ex) / 3, ey, ex, ey);
+                        };
+                        auto corner_h = [&](int ex, int ey) {
+                            cubic(x + 2 * (ex - x) / 3, y, ex, ey + 2 * (y - ey) / 3, ex, ey);
+                        };
+                        line(x, v[0]);
+                        corner_v(v[1], v[2]);
+                        line(v[3], y);
+                        corner_h(v[4], v[5]);
+                        line(x, v[6]);
+                        corner_v(v[7], v[8]);
+                        line(v[9], y);
+                        corner_h(int(start.x), int(start.y));
+                    } break;
+                    case 10:
+                        a = take();
+                        b = take();
+                        line(x, b);
+                        line(a, b);
+                        break;
+                    case 12:
+                        pair(&a, &b);
+                        line(x + a, y + b);
+                        break;
+                    default: {  // 13, 14, 15
+                        const int p0x = x, p0y = y;
+                        int ax = 0, ay = 0, bx = 0, by = 0, x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+                        if (code == 13) {
+                            pair(&ax, &ay);
+                            pair(&bx, &by);
+                        }
+                        if (code == 14) {
+                            pair(&ax, &ay);
+                            x2 = take();
+                            y2 = take();
+                        }
+                        if (code == 15) {
+                            x1 = take();
+                            y1 = take();
+                            pair(&bx, &by);
+                        }
+                        const int nx = take(), ny = take(), qx = (nx - p0x) / 4, qy = (ny - p0y) / 4;
+                        if (code != 15) {
+                            x1 = p0x + qx + ax;
+                            y1 = p0y + qy + ay;
+                        }
+                        if (code != 14) {
+                            x2 = p0x + 3 * qx + bx;
+                            y2 = p0y + 3 * qy + by;
+                        }
+                        cubic(x1, y1, x2, y2, nx, ny);
+                    }
                 }
             }
             path.push_back(pts);
@@ -175,7 +243,8 @@ struct FtFace {
                 const int i = first + (begin + k) % n, prev = first + (begin + k + n - 1) % n;
                 const bool on = o.tags[i] & 1, prev_on = o.tags[prev] & 1;
                 if (k > 0 && !on && !prev_on)
-                    pts.push_back({ex((o.points[i].x + o.points[prev].x) / 2.0), ey((o.points[i].y + o.points[prev].y) / 2.0), true});
+                    pts.push_back({ex((o.points[i].x + o.points[prev].x) / 2.0),
+                                   ey((o.points[i].y + o.points[prev].y) / 2.0), true});
                 if (on && k < n) pts.push_back({ex(o.points[i].x), ey(o.points[i].y), true});
             }
             path.push_back(pts);
@@ -239,23 +308,23 @@ TEST(KesraFont, OutlinesUseTheCompactFormsByteForByte) {
     Contour c;
     c.start = {10, 20};
     auto line = [&](int x, int y) { c.segments.push_back({false, {}, {}, {x, y}}); };
-    auto cubic = [&](int x1, int y1, int x2, int y2, int x, int y) { c.segments.push_back({true, {x1, y1}, {x2, y2}, {x, y}}); };
+    auto cubic = [&](int x1, int y1, int x2, int y2, int x, int y) {
+        c.segments.push_back({true, {x1, y1}, {x2, y2}, {x, y}});
+    };
     line(10, 40);
     line(30, 40);
     line(33, 37);
     line(33, 37);  // zero length: dropped
     line(60, 0);
-    cubic(60, -6, 69, -6, 69, 0);    // arch below: d = 2 * 9 / 3 = 6
-    cubic(70, 2, 72, 3, 71, 5);      // deltas (1,2) (2,1) (-1,2)
-    cubic(60, 15, 40, 20, 31, 25);   // q = (-10, 5): a = (60-61, 15-10), b = (40-41, 20-20)
-    cubic(31, 25, 20, 30, 10, 20);   // a = (31-26, 25-24); b = (4, 8) is too far: written plain
+    cubic(60, -6, 69, -6, 69, 0);   // arch below: d = 2 * 9 / 3 = 6
+    cubic(70, 2, 72, 3, 71, 5);     // deltas (1,2) (2,1) (-1,2)
+    cubic(60, 15, 40, 20, 31, 25);  // q = (-10, 5): a = (60-61, 15-10), b = (40-41, 20-20)
+    cubic(31, 25, 20, 30, 10, 20);  // a = (31-26, 25-24); b = (4, 8) is too far: written plain
     std::vector<uint8_t> bytes;
     std::string error;
     ASSERT_TRUE(kesra_font::encode_outline({c}, &bytes, &error)) << error;
-    const std::vector<uint8_t> want = {1, 10, 20, 7,
-                                       0xAC, 0xB5, 0x8D, 0xE0,
-                                       30, 40, 0x3B, 60, 0, 69, 0x12, 0x21, 0x92, 0x95, 0x90, 31, 25,
-                                       0x51, 20, 30, 10, 20};
+    const std::vector<uint8_t> want = {1,  10,   20,   7,    0xAC, 0xB5, 0x8D, 0xE0, 30,   40, 0x3B, 60, 0,
+                                       69, 0x12, 0x21, 0x92, 0x95, 0x90, 31,   25,   0x51, 20, 30,   10, 20};
     EXPECT_EQ(bytes, want);
 
     /* The reader here gives back every point. */
@@ -265,9 +334,9 @@ TEST(KesraFont, OutlinesUseTheCompactFormsByteForByte) {
     ASSERT_EQ(path.size(), 1u);
     std::vector<std::pair<int, int>> all;
     for (const EmPoint& p : path[0]) all.emplace_back(int(p.x), int(p.y));
-    const std::vector<std::pair<int, int>> points = {{10, 20}, {10, 40}, {30, 40}, {33, 37}, {60, 0},  {60, -6},
-                                                     {69, -6}, {69, 0},  {70, 2},  {72, 3},  {71, 5},  {60, 15},
-                                                     {40, 20}, {31, 25}, {31, 25}, {20, 30}, {10, 20}};
+    const std::vector<std::pair<int, int>> points = {
+        {10, 20}, {10, 40}, {30, 40}, {33, 37}, {60, 0},  {60, -6}, {69, -6}, {69, 0}, {70, 2},
+        {72, 3},  {71, 5},  {60, 15}, {40, 20}, {31, 25}, {31, 25}, {20, 30}, {10, 20}};
     EXPECT_EQ(all, points);
 
     /* A point outside a signed byte is refused, more than 255 contours too. */
@@ -316,12 +385,13 @@ TEST(KesraFont, LatinPagesReadBackAgainstFreeType) {
     ASSERT_EQ(std::string(f.d.begin(), f.d.begin() + 4), "STCF");
     EXPECT_EQ(f.u32(136), 1u);
     EXPECT_EQ(f.pages(), 2u);
-    EXPECT_EQ(f.u32(164), 208u + 2 * 896);                     // UTF-16 table right after the pages
-    EXPECT_EQ(f.u32(140), f.u32(164) + 2 * 65536);             // then the composite table
-    EXPECT_EQ(f.composites(), 21102u);                         // every slot, all empty here
-    EXPECT_EQ(f.u32(144), f.u32(140) + 3 * f.composites());    // then the component records
-    for (uint32_t c = 0; c < f.composites(); c += 997) EXPECT_EQ(f.d.at(f.u32(144) + f.u24(f.u32(140) + 3 * c)), 0);
-    EXPECT_EQ(f.u32(160), 1038u);                              // the single block holds GBK rows 0xA1..0xA9
+    EXPECT_EQ(f.u32(164), 208u + 2 * 896);                   // UTF-16 table right after the pages
+    EXPECT_EQ(f.u32(140), f.u32(164) + 2 * 65536);           // then the composite table
+    EXPECT_EQ(f.composites(), 21102u);                       // every slot, all empty here
+    EXPECT_EQ(f.u32(144), f.u32(140) + 3 * f.composites());  // then the component records
+    for (uint32_t c = 0; c < f.composites(); c += 997)
+        EXPECT_EQ(f.d.at(f.u32(144) + f.u24(f.u32(140) + 3 * c)), 0);
+    EXPECT_EQ(f.u32(160), 1038u);  // the single block holds GBK rows 0xA1..0xA9
     EXPECT_EQ(f.entries(), 1038u + 2 * 224);
     EXPECT_EQ(f.u32(152), f.u32(148) + 3 * f.entries());
     EXPECT_LT(f.u32(152), f.d.size());
@@ -344,7 +414,8 @@ TEST(KesraFont, LatinPagesReadBackAgainstFreeType) {
             ASSERT_NE(glyph, 0u);
             const uint32_t entry = f.u32(160) + 224 * page + (byte - 0x20);
             expect_same_outline(f.outline(entry), ft.on_points(glyph));
-            EXPECT_EQ(f.width(page, byte - 0x20), uint32_t(std::lround(ft.face->glyph->metrics.horiAdvance * ft.scale())));
+            EXPECT_EQ(f.width(page, byte - 0x20),
+                      uint32_t(std::lround(ft.face->glyph->metrics.horiAdvance * ft.scale())));
         }
     }
     /* The bold 'W' is wider than the regular one, and neither outgrows the cell. */
@@ -363,7 +434,8 @@ TEST(KesraFont, CjkSubsetWithSharedComponents) {
         for (int trail = 0xA1; trail <= 0xFE; ++trail) gbk += {char(lead), char(trail)};
     gbk += "\x81\x41\x81\x42\x81\x67";  // U+4E04, U+4E05, U+4E6C: scaled, offset components
     std::u16string text(gbk.size(), 0);
-    const int units = MultiByteToWideChar(936, 0, gbk.data(), int(gbk.size()), reinterpret_cast<WCHAR*>(&text[0]), int(text.size()));
+    const int units = MultiByteToWideChar(936, 0, gbk.data(), int(gbk.size()),
+                                          reinterpret_cast<WCHAR*>(&text[0]), int(text.size()));
     ASSERT_EQ(units, 4 * 94 + 3);
     text.resize(units);
     text += u"\u3001\u2460";  // 、 and ①: single outlines of the symbol rows
@@ -388,7 +460,7 @@ TEST(KesraFont, CjkSubsetWithSharedComponents) {
     /* Each hanzi maps to its GBK index: row L, trail T at T + 190 L - 24818. */
     for (int k = 0; k < 4 * 94; ++k)
         ASSERT_EQ(f.utf16(text[k]), (0xA1 + k % 94) + 190 * (0xB0 + k / 94) - 24818) << k;
-    EXPECT_EQ(f.utf16(0x3001), 7073 + 1);  // 0xA1 0xA2
+    EXPECT_EQ(f.utf16(0x3001), 7073 + 1);              // 0xA1 0xA2
     EXPECT_EQ(f.utf16(0x4E2D), kesra_font::NO_INDEX);  // 中 is outside the subset
     EXPECT_EQ(f.utf16(u'A'), 36);
 
@@ -442,14 +514,16 @@ TEST(KesraFont, CjkSubsetWithSharedComponents) {
                 for (const EmPoint& p : contour) {
                     if (!p.on) continue;
                     const double x = dx + p.x * sx / 128, y = dy + p.y * sy / 128;
-                    lo_x = std::min(lo_x, x), hi_x = std::max(hi_x, x), lo_y = std::min(lo_y, y), hi_y = std::max(hi_y, y);
+                    lo_x = std::min(lo_x, x), hi_x = std::max(hi_x, x), lo_y = std::min(lo_y, y),
+                    hi_y = std::max(hi_y, y);
                 }
         }
         /* Placed together they cover FreeType's composed glyph. */
         double flo_x = 1e9, fhi_x = -1e9, flo_y = 1e9, fhi_y = -1e9;
         for (const auto& contour : ft.on_points(glyph))
             for (const EmPoint& p : contour)
-                flo_x = std::min(flo_x, p.x), fhi_x = std::max(fhi_x, p.x), flo_y = std::min(flo_y, p.y), fhi_y = std::max(fhi_y, p.y);
+                flo_x = std::min(flo_x, p.x), fhi_x = std::max(fhi_x, p.x), flo_y = std::min(flo_y, p.y),
+                fhi_y = std::max(fhi_y, p.y);
         EXPECT_NEAR(lo_x, flo_x, 1.5);
         EXPECT_NEAR(hi_x, fhi_x, 1.5);
         EXPECT_NEAR(lo_y, flo_y, 1.5);
@@ -477,7 +551,9 @@ TEST(KesraFont, Big5AndShiftJisTablesFromIconv) {
     options.subset_chars = {0x4E2D, 0x570B, 0x3001, 0x65E5, 0x672C};
     options.quiet = true;
     std::string error;
-    auto composite_flags = [](const Font& f, uint32_t number) { return f.d.at(f.u32(144) + f.u24(f.u32(140) + 3 * number)); };
+    auto composite_flags = [](const Font& f, uint32_t number) {
+        return f.d.at(f.u32(144) + f.u24(f.u32(140) + 3 * number));
+    };
 
     options.charset_kind = 3;
     const std::string big5 = scratch() + "/big5.stcf";
@@ -524,12 +600,26 @@ TEST(KesraFont, CommandLineNamesTheFileAndRefusesBadNumbers) {
     std::string output;
     EXPECT_EQ(run_tool("build " + scratch() + "/x.stcf --latin /nonexistent/font.ttf", &output), 1);
     EXPECT_NE(output.find("/nonexistent/font.ttf: cannot open"), std::string::npos) << output;
-    EXPECT_EQ(run_tool("build " + scratch() + "/x.stcf --latin " + std::string(kDejaVu) + " --kind 7", &output), 1);
+    EXPECT_EQ(
+        run_tool("build " + scratch() + "/x.stcf --latin " + std::string(kDejaVu) + " --kind 7", &output), 1);
     EXPECT_NE(output.find("--kind takes 0, 1, 2, 3 or 4, not '7'"), std::string::npos) << output;
     EXPECT_EQ(run_tool("build " + scratch() + "/x.stcf --cjk " + std::string(kWqy) + ":5", &output), 1);
     EXPECT_NE(output.find("face 5 is out of range (the file has 2 faces)"), std::string::npos) << output;
-    EXPECT_EQ(run_tool("build " + scratch() + "/x.stcf --latin " + std::string(kDejaVu) + " --bogus", &output), 1);
+    EXPECT_EQ(
+        run_tool("build " + scratch() + "/x.stcf --latin " + std::string(kDejaVu) + " --bogus", &output), 1);
     EXPECT_NE(output.find("unknown option --bogus"), std::string::npos) << output;
+
+    std::string many;
+    for (int i = 0; i < 65; ++i) many += std::string(" --latin ") + kDejaVu;
+    EXPECT_EQ(run_tool("build " + scratch() + "/x.stcf" + many, &output), 1);
+    EXPECT_NE(output.find("65 Latin pages are too many (at most 64)"), std::string::npos) << output;
+    const std::string latin1 = scratch() + "/latin1.txt";
+    FILE* text = std::fopen(latin1.c_str(), "wb");
+    std::fputs("caf\xE9", text);  // not UTF-8
+    std::fclose(text);
+    EXPECT_EQ(run_tool("build " + scratch() + "/x.stcf --chars-file " + latin1, &output), 1);
+    EXPECT_NE(output.find(latin1 + ": not UTF-8 text"), std::string::npos) << output;
+    EXPECT_FALSE(exists((scratch() + "/x.stcf").c_str()));  // no failed build left a file behind
 
     /* info on what is not a font, and on a font cut short. */
     const std::string junk = scratch() + "/junk.stcf";
@@ -540,7 +630,8 @@ TEST(KesraFont, CommandLineNamesTheFileAndRefusesBadNumbers) {
     EXPECT_NE(output.find(junk + ": not an STCF font"), std::string::npos) << output;
 
     const std::string good = scratch() + "/small.stcf";
-    ASSERT_EQ(run_tool("build " + good + " --latin " + std::string(kDejaVu) + " --quiet", &output), 0) << output;
+    ASSERT_EQ(run_tool("build " + good + " --latin " + std::string(kDejaVu) + " --quiet", &output), 0)
+        << output;
     std::vector<uint8_t> bytes;
     std::string error;
     ASSERT_TRUE(kesra_font::read_file(good, &bytes, &error));

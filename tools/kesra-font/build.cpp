@@ -70,8 +70,9 @@ bool open_face(FT_Library library, const FaceSource& source, Face* out, std::str
     const long faces = count_face->num_faces;
     FT_Done_Face(count_face);
     if (source.face_index < 0 || source.face_index >= faces) {
-        *error = source.path + ": face " + std::to_string(source.face_index) + " is out of range (the file has " +
-                 std::to_string(faces) + (faces == 1 ? " face)" : " faces)");
+        *error = source.path + ": face " + std::to_string(source.face_index) +
+                 " is out of range (the file has " + std::to_string(faces) +
+                 (faces == 1 ? " face)" : " faces)");
         return false;
     }
     if (FT_New_Face(library, source.path.c_str(), source.face_index, &out->face)) {
@@ -148,14 +149,14 @@ struct Decomposer {
 
 /* Collects the pieces of the file while glyphs are converted. */
 class FontWriter {
-public:
+   public:
     FontWriter(const BuildOptions& options, BuildStats* stats) : options_(options), stats_(stats) {
         outline_data_.push_back(0);  // offset 0: the empty outline (no contours)
     }
 
     bool run(const std::string& out, std::string* error);
 
-private:
+   private:
     struct Component {
         uint32_t entry;
         int dx, dy, sx, sy;
@@ -193,9 +194,9 @@ private:
     std::vector<Composite> composites_;
 
     std::vector<uint32_t> single_code_points_, composite_code_points_;  // 0: no character
-    std::vector<uint32_t> cell_code_points_;                             // Big5 or Shift-JIS cells
-    std::map<uint32_t, uint16_t> gbk_code_of_;                           // code point -> lead << 8 | trail
-    std::map<uint32_t, uint16_t> cjk_index_of_;                          // code point -> index
+    std::vector<uint32_t> cell_code_points_;                            // Big5 or Shift-JIS cells
+    std::map<uint32_t, uint16_t> gbk_code_of_;                          // code point -> lead << 8 | trail
+    std::map<uint32_t, uint16_t> cjk_index_of_;                         // code point -> index
     std::set<uint32_t> built_;                                          // code points with a CJK glyph
     std::vector<uint16_t> utf16_;
 };
@@ -204,8 +205,10 @@ private:
 void FontWriter::progress(const char* what, size_t done, size_t total, bool last) const {
     if (options_.quiet) return;
     static const bool terminal = isatty(fileno(stderr));
-    if (terminal) std::fprintf(stderr, "\rkesra-font: %s %zu / %zu%s", what, done, total, last ? "\n" : "");
-    else if (last || done % 5000 == 0) std::fprintf(stderr, "kesra-font: %s %zu / %zu\n", what, done, total);
+    if (terminal)
+        std::fprintf(stderr, "\rkesra-font: %s %zu / %zu%s", what, done, total, last ? "\n" : "");
+    else if (last || done % 5000 == 0)
+        std::fprintf(stderr, "kesra-font: %s %zu / %zu\n", what, done, total);
     std::fflush(stderr);
 }
 
@@ -239,8 +242,8 @@ bool FontWriter::outline_of(Face& face, FT_UInt glyph, uint32_t* data_offset, st
     if (face.face->glyph->format == FT_GLYPH_FORMAT_OUTLINE && face.face->glyph->outline.n_contours > 0) {
         Decomposer d;
         d.em = &face.em;
-        FT_Outline_Funcs funcs = {&Decomposer::move_to, &Decomposer::line_to, &Decomposer::conic_to,
-                                  &Decomposer::cubic_to, 0, 0};
+        FT_Outline_Funcs funcs = {
+            &Decomposer::move_to, &Decomposer::line_to, &Decomposer::conic_to, &Decomposer::cubic_to, 0, 0};
         if (FT_Outline_Decompose(&face.face->glyph->outline, &funcs, &d)) {
             *error = face.path + ": glyph " + std::to_string(glyph) + " has a malformed outline";
             return false;
@@ -299,12 +302,13 @@ bool FontWriter::components_of(Face& face, FT_UInt glyph, Composite* composite, 
                 (scaled && (flags & SCALED_OFFSET_FLAG)))
                 break;
             /* y' = k * y_component' + t * scale + (k - 1) * (descender * scale + baseline) */
-            Component c{0, static_cast<int>(std::lround(arg1 * face.em.scale)),
-                        static_cast<int>(std::lround(arg2 * face.em.scale +
-                                                     (ky - 1) * (face.em.descender * face.em.scale + BASELINE))),
-                        static_cast<int>(std::lround(kx * EM)), static_cast<int>(std::lround(ky * EM))};
-            if (c.dx < -128 || c.dx > 127 || c.dy < -128 || c.dy > 127 || c.sx < 1 || c.sx > 255 || c.sy < 1 ||
-                c.sy > 255)
+            Component c{
+                0, static_cast<int>(std::lround(arg1 * face.em.scale)),
+                static_cast<int>(std::lround(arg2 * face.em.scale +
+                                             (ky - 1) * (face.em.descender * face.em.scale + BASELINE))),
+                static_cast<int>(std::lround(kx * EM)), static_cast<int>(std::lround(ky * EM))};
+            if (c.dx < -128 || c.dx > 127 || c.dy < -128 || c.dy > 127 || c.sx < 1 || c.sx > 255 ||
+                c.sy < 1 || c.sy > 255)
                 break;
             parts.push_back(static_cast<FT_UInt>(index));
             fitted.push_back(c);
@@ -332,7 +336,7 @@ bool FontWriter::components_of(Face& face, FT_UInt glyph, Composite* composite, 
 
 /* One character of a multi-byte code page through iconv; 0 when it has none. */
 class CodePage {
-public:
+   public:
     explicit CodePage(const char* name) : name_(name), cd_(iconv_open("UTF-32LE", name)) {}
     ~CodePage() {
         if (ok()) iconv_close(cd_);
@@ -346,11 +350,12 @@ public:
         char* out_p = reinterpret_cast<char*>(out);
         size_t in_left = 2, out_left = sizeof out;
         iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        if (iconv(cd_, &in_p, &in_left, &out_p, &out_left) == static_cast<size_t>(-1) || out_left != 4) return 0;
+        if (iconv(cd_, &in_p, &in_left, &out_p, &out_left) == static_cast<size_t>(-1) || out_left != 4)
+            return 0;
         return out[0] | (out[1] << 8) | (out[2] << 16) | (static_cast<uint32_t>(out[3]) << 24);
     }
 
-private:
+   private:
     const char* name_;
     iconv_t cd_;
 };
@@ -544,8 +549,8 @@ bool FontWriter::assemble(std::vector<uint8_t>* file, std::string* error) {
             const bool scaled = c[k].sx != EM || c[k].sy != EM;
             if (scaled) r[0] |= static_cast<uint8_t>(1u << (7 - k));
             const uint32_t ref = by_offset ? 3 * c[k].entry : c[k].entry;
-            r.insert(r.end(), {static_cast<uint8_t>(ref), static_cast<uint8_t>(ref >> 8), static_cast<uint8_t>(c[k].dx),
-                               static_cast<uint8_t>(c[k].dy)});
+            r.insert(r.end(), {static_cast<uint8_t>(ref), static_cast<uint8_t>(ref >> 8),
+                               static_cast<uint8_t>(c[k].dx), static_cast<uint8_t>(c[k].dy)});
             if (scaled) r.insert(r.end(), {static_cast<uint8_t>(c[k].sx), static_cast<uint8_t>(c[k].sy)});
         }
         auto [it, fresh] = record_at.emplace(r, static_cast<uint32_t>(records.size()));
@@ -564,9 +569,11 @@ bool FontWriter::assemble(std::vector<uint8_t>* file, std::string* error) {
     std::string tag = "kesra-font";
     for (auto& face : latin_faces_) tag += " " + face->path.substr(face->path.find_last_of('/') + 1);
     if (cjk_face_) tag += " " + cjk_face_->path.substr(cjk_face_->path.find_last_of('/') + 1);
-    std::memcpy(f.data() + field::TAG, tag.data(), std::min<size_t>(tag.size(), field::KIND - field::TAG - 1));
+    std::memcpy(f.data() + field::TAG, tag.data(),
+                std::min<size_t>(tag.size(), field::KIND - field::TAG - 1));
     for (size_t p = 0; p < pages; ++p)
-        for (size_t i = 0; i < PAGE_GLYPHS; ++i) put_u32(f, field::WIDTH_PAGES + PAGE_BYTES * p + 4 * i, widths_[p][i]);
+        for (size_t i = 0; i < PAGE_GLYPHS; ++i)
+            put_u32(f, field::WIDTH_PAGES + PAGE_BYTES * p + 4 * i, widths_[p][i]);
 
     uint32_t utf16_at = 0;
     if (options_.utf16_table) {
@@ -584,7 +591,8 @@ bool FontWriter::assemble(std::vector<uint8_t>* file, std::string* error) {
     f.insert(f.end(), outline_data_.begin(), outline_data_.end());
 
     if (!cell_code_points_.empty()) {
-        put_u32(f, options_.charset_kind == 3 ? field::BIG5_TABLE : field::SJIS_TABLE, static_cast<uint32_t>(f.size()));
+        put_u32(f, options_.charset_kind == 3 ? field::BIG5_TABLE : field::SJIS_TABLE,
+                static_cast<uint32_t>(f.size()));
         for (uint32_t cp : cell_code_points_) {
             const auto cell = table_cell(cp);
             f.insert(f.end(), cell.begin(), cell.end());
@@ -646,7 +654,8 @@ bool build(const std::string& out, const BuildOptions& options, BuildStats* stat
     }
     const size_t pages = options.latin.empty() ? 1 : options.latin.size();
     if (pages > static_cast<size_t>(MAX_PAGES)) {
-        *error = std::to_string(pages) + " Latin pages are too many (at most " + std::to_string(MAX_PAGES) + ")";
+        *error =
+            std::to_string(pages) + " Latin pages are too many (at most " + std::to_string(MAX_PAGES) + ")";
         return false;
     }
     FontWriter writer(options, stats);
@@ -672,7 +681,11 @@ bool parse_face_source(const std::string& text, FaceSource* source, std::string*
 bool decode_utf8(const std::string& text, std::vector<uint32_t>* out) {
     for (size_t i = 0; i < text.size();) {
         const uint8_t b = static_cast<uint8_t>(text[i]);
-        int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
+        int extra = b < 0x80             ? 0
+                    : (b & 0xE0) == 0xC0 ? 1
+                    : (b & 0xF0) == 0xE0 ? 2
+                    : (b & 0xF8) == 0xF0 ? 3
+                                         : -1;
         if (extra < 0 || i + extra >= text.size() + (extra ? 0 : 1)) return false;
         uint32_t cp = extra ? (b & (0x7F >> (extra + 1))) : b;
         for (int k = 1; k <= extra; ++k) {

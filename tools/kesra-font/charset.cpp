@@ -40,9 +40,12 @@ int big5_cell(int lead, int trail) {
 
 int sjis_cell(int lead, int trail) {
     int base;
-    if (lead >= 0x81 && lead <= 0x9F) base = 188 * lead - 24316;
-    else if (lead >= 0xE0 && lead <= 0xFC) base = 188 * lead - 36348;
-    else return -1;
+    if (lead >= 0x81 && lead <= 0x9F)
+        base = 188 * lead - 24316;
+    else if (lead >= 0xE0 && lead <= 0xFC)
+        base = 188 * lead - 36348;
+    else
+        return -1;
     if (trail >= 0x40 && trail <= 0x7E) return trail + base;
     if (trail >= 0x80 && trail <= 0xFC) return trail + base - 1;
     return -1;
@@ -65,7 +68,8 @@ uint32_t latin_code_point(int byte) {
 }
 
 int latin_byte(uint32_t code_point) {
-    if (code_point >= 0x20 && code_point <= 0xFF) return latin_code_point(static_cast<int>(code_point)) ? static_cast<int>(code_point) : -1;
+    if (code_point >= 0x20 && code_point <= 0xFF)
+        return latin_code_point(static_cast<int>(code_point)) ? static_cast<int>(code_point) : -1;
     for (int i = 0; i < 32; ++i)
         if (kCp1252High[i] == code_point && code_point) return 0x80 + i;
     return -1;
@@ -93,7 +97,8 @@ GlyphRef glyph_of_index(int kind, uint32_t index) {
     if (kind == 1 || kind == 2) {
         if (index >= 7073 && index <= 8110) return set(GlyphKind::Single, index - 7073);
         if (index >= 993 && index <= 7072) return set(GlyphKind::Composite, index - 993);
-        if ((index >= 8111 && index <= 22462) || index >= 22557) return set(GlyphKind::Composite, index - 2031);
+        if ((index >= 8111 && index <= 22462) || index >= 22557)
+            return set(GlyphKind::Composite, index - 2031);
         return g;
     }
     if (index >= 1000 && index <= 2999) return set(GlyphKind::Single, index - 1000);

@@ -95,8 +95,8 @@ struct BuildOptions {
     std::vector<FaceSource> latin;  // one Latin page each; empty: the CJK face gives page 1
     FaceSource cjk;                 // empty path: no CJK glyphs
     int charset_kind = 1;
-    bool flatten = false;            // every CJK glyph one outline, components never shared
-    bool subset = false;             // only the code points in subset_chars get CJK glyphs
+    bool flatten = false;  // every CJK glyph one outline, components never shared
+    bool subset = false;   // only the code points in subset_chars get CJK glyphs
     std::vector<uint32_t> subset_chars;
     bool utf16_table = true;
     bool quiet = false;

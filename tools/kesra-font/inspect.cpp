@@ -15,7 +15,9 @@ namespace {
 uint32_t u32(const std::vector<uint8_t>& d, size_t at) {
     return d[at] | (d[at + 1] << 8) | (d[at + 2] << 16) | (static_cast<uint32_t>(d[at + 3]) << 24);
 }
-uint32_t u24(const std::vector<uint8_t>& d, size_t at) { return d[at] | (d[at + 1] << 8) | (d[at + 2] << 16); }
+uint32_t u24(const std::vector<uint8_t>& d, size_t at) {
+    return d[at] | (d[at + 1] << 8) | (d[at + 2] << 16);
+}
 
 /* True when [offset, offset + bytes) lies inside the file. */
 bool inside(const std::vector<uint8_t>& d, uint64_t offset, uint64_t bytes) {
@@ -50,8 +52,9 @@ bool read_file(const std::string& path, std::vector<uint8_t>* data, std::string*
 
 bool info(const std::string& path, const std::vector<uint8_t>& d, std::string* error) {
     if (d.size() < field::WIDTH_PAGES + PAGE_BYTES || std::memcmp(d.data(), "STCF", 4) != 0) {
-        *error = path + (d.size() < 4 || std::memcmp(d.data(), "STCF", 4) ? ": not an STCF font (no STCF magic)"
-                                                                           : ": too short for an STCF header");
+        *error =
+            path + (d.size() < 4 || std::memcmp(d.data(), "STCF", 4) ? ": not an STCF font (no STCF magic)"
+                                                                     : ": too short for an STCF header");
         return false;
     }
     const uint32_t kind = u32(d, field::KIND), composite_table = u32(d, field::COMPOSITE_TABLE);
@@ -63,13 +66,15 @@ bool info(const std::string& path, const std::vector<uint8_t>& d, std::string* e
         static_cast<int64_t>(u32(d, field::COMPOSITE_COUNT_X3) / 3) - u32(d, field::COMPOSITE_BIAS);
     const int64_t pages = (static_cast<int64_t>(entries) - first_latin) / static_cast<int64_t>(PAGE_GLYPHS);
     if (pages < 1) {
-        *error = path + ": no Latin page (outline entries " + std::to_string(entries) + ", first Latin entry " +
-                 std::to_string(first_latin) + ")";
+        *error = path + ": no Latin page (outline entries " + std::to_string(entries) +
+                 ", first Latin entry " + std::to_string(first_latin) + ")";
         return false;
     }
-    if (!check(path, d, "the width pages", field::WIDTH_PAGES, PAGE_BYTES * static_cast<uint64_t>(pages), error) ||
+    if (!check(path, d, "the width pages", field::WIDTH_PAGES, PAGE_BYTES * static_cast<uint64_t>(pages),
+               error) ||
         !check(path, d, "the outline table", outline_table, 3ull * entries, error) ||
-        !check(path, d, "the composite table", composite_table, 3ull * (composites > 0 ? composites : 0), error) ||
+        !check(path, d, "the composite table", composite_table, 3ull * (composites > 0 ? composites : 0),
+               error) ||
         (utf16 && !check(path, d, "the UTF-16 table", utf16, 2 * 0x10000ull, error)) ||
         !check(path, d, "the component records", records, 0, error) ||
         !check(path, d, "the outline data", outline_data, 0, error))
@@ -82,19 +87,27 @@ bool info(const std::string& path, const std::vector<uint8_t>& d, std::string* e
     std::printf("%s: STCF font, %zu bytes\n", path.c_str(), d.size());
     std::printf("  tag                 %s\n", tag);
     std::printf("  character-set kind  %u\n", kind);
-    std::printf("  composite table     at %u, %lld glyphs\n", composite_table, static_cast<long long>(composites));
+    std::printf("  composite table     at %u, %lld glyphs\n", composite_table,
+                static_cast<long long>(composites));
     std::printf("  component records   at %u\n", records);
-    std::printf("  outline table       at %u, %u entries (single outlines from %u, Latin from %u)\n", outline_table,
-                entries, first_single, first_latin);
+    std::printf("  outline table       at %u, %u entries (single outlines from %u, Latin from %u)\n",
+                outline_table, entries, first_single, first_latin);
     std::printf("  outline data        at %u\n", outline_data);
     size_t mapped = 0;
     if (utf16)
-        for (uint32_t u = 0; u < 0x10000; ++u) mapped += (d[utf16 + 2 * u] | (d[utf16 + 2 * u + 1] << 8)) != NO_INDEX;
-    if (utf16) std::printf("  UTF-16 table        at %u, %zu code units mapped\n", utf16, mapped);
-    else std::printf("  UTF-16 table        absent\n");
-    const struct { const char* name; size_t at, bytes; } tables[] = {
-        {"Big5 table", field::BIG5_TABLE, 2 * BIG5_CELLS}, {"Shift-JIS table", field::SJIS_TABLE, 2 * SJIS_CELLS},
-        {"EUC table", field::EUC_TABLE, 2 * EUC_ENTRIES}, {"mode-6 table", field::MODE6_TABLE, 2 * 0x8000}};
+        for (uint32_t u = 0; u < 0x10000; ++u)
+            mapped += (d[utf16 + 2 * u] | (d[utf16 + 2 * u + 1] << 8)) != NO_INDEX;
+    if (utf16)
+        std::printf("  UTF-16 table        at %u, %zu code units mapped\n", utf16, mapped);
+    else
+        std::printf("  UTF-16 table        absent\n");
+    const struct {
+        const char* name;
+        size_t at, bytes;
+    } tables[] = {{"Big5 table", field::BIG5_TABLE, 2 * BIG5_CELLS},
+                  {"Shift-JIS table", field::SJIS_TABLE, 2 * SJIS_CELLS},
+                  {"EUC table", field::EUC_TABLE, 2 * EUC_ENTRIES},
+                  {"mode-6 table", field::MODE6_TABLE, 2 * 0x8000}};
     for (const auto& t : tables) {
         const uint32_t at = u32(d, t.at);
         if (!at) continue;
@@ -121,7 +134,8 @@ bool info(const std::string& path, const std::vector<uint8_t>& d, std::string* e
                     static_cast<long long>(p + 1), drawn, lo, hi);
     }
     /* The single-outline block's length follows from the kind: the GBK symbol rows. */
-    const uint64_t singles_end = std::min<uint64_t>(entries, first_single + uint64_t{single_slots(kind <= 4 ? static_cast<int>(kind) : 1)});
+    const uint64_t singles_end = std::min<uint64_t>(
+        entries, first_single + uint64_t{single_slots(kind <= 4 ? static_cast<int>(kind) : 1)});
     size_t singles_drawn = 0;
     for (uint64_t e = first_single; e < singles_end; ++e) singles_drawn += entry_drawn(e);
     std::printf("  single outlines     %zu drawn\n", singles_drawn);
@@ -160,7 +174,8 @@ bool info(const std::string& path, const std::vector<uint8_t>& d, std::string* e
         if (by_count[n]) std::printf(", %zu of %d component%s", by_count[n], n, n > 1 ? "s" : "");
     std::printf("; %zu scaled components\n", scaled);
     if (bad_refs) {
-        *error = path + ": " + std::to_string(bad_refs) + " composite glyphs point outside the file or the outline table";
+        *error = path + ": " + std::to_string(bad_refs) +
+                 " composite glyphs point outside the file or the outline table";
         return false;
     }
     return true;

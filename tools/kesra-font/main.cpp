@@ -61,8 +61,10 @@ bool parse_build(int argc, char** argv, int first, BuildOptions* options, std::s
             if (!need_value()) return false;
             FaceSource source;
             if (!parse_face_source(value, &source, error)) return false;
-            if (a == "--latin") options->latin.push_back(source);
-            else options->cjk = source;
+            if (a == "--latin")
+                options->latin.push_back(source);
+            else
+                options->cjk = source;
             ++i;
         } else if (a == "--kind") {
             if (!need_value()) return false;
@@ -117,10 +119,11 @@ int main(int argc, char** argv) {
         BuildStats stats;
         if (!build(argv[2], options, &stats, &error)) return error_exit(error);
         if (!options.quiet)
-            std::printf("kesra-font: wrote %s (%zu bytes): %zu Latin, %zu single and %zu composite glyphs, "
-                        "%zu shared outlines, %zu glyphs as one outline, %zu UTF-16 code units\n",
-                        argv[2], stats.file_bytes, stats.latin_glyphs, stats.single_glyphs, stats.composite_glyphs,
-                        stats.shared_components, stats.whole_outlines, stats.utf16_mapped);
+            std::printf(
+                "kesra-font: wrote %s (%zu bytes): %zu Latin, %zu single and %zu composite glyphs, "
+                "%zu shared outlines, %zu glyphs as one outline, %zu UTF-16 code units\n",
+                argv[2], stats.file_bytes, stats.latin_glyphs, stats.single_glyphs, stats.composite_glyphs,
+                stats.shared_components, stats.whole_outlines, stats.utf16_mapped);
         return 0;
     }
     if (command == "info") {

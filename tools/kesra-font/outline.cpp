@@ -81,7 +81,8 @@ std::vector<Op> contour_ops(const Contour& contour) {
         segments.push_back(s);
         at = s.to;
     }
-    if (!segments.empty() && !segments.back().cubic && same(segments.back().to, contour.start)) segments.pop_back();
+    if (!segments.empty() && !segments.back().cubic && same(segments.back().to, contour.start))
+        segments.pop_back();
 
     std::vector<Op> ops;
     at = contour.start;
