@@ -251,9 +251,10 @@ bool FontWriter::outline_of(Face& face, FT_UInt glyph, uint32_t* data_offset, st
         if (d.clipped) clipped_glyphs_.insert(key);
         std::vector<uint8_t> bytes;
         std::string why;
+        /* One glyph the format cannot hold is left empty; the rest of the font still builds. */
         if (!encode_outline(d.contours, &bytes, &why)) {
-            *error = face.path + ": glyph " + std::to_string(glyph) + ": " + why;
-            return false;
+            std::fprintf(stderr, "kesra-font: %s: glyph %u left empty: %s\n", face.path.c_str(), glyph, why.c_str());
+            bytes.assign(1, 0);
         }
         if (bytes[0] != 0) {
             *data_offset = static_cast<uint32_t>(outline_data_.size());
