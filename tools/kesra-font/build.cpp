@@ -253,7 +253,8 @@ bool FontWriter::outline_of(Face& face, FT_UInt glyph, uint32_t* data_offset, st
         std::string why;
         /* One glyph the format cannot hold is left empty; the rest of the font still builds. */
         if (!encode_outline(d.contours, &bytes, &why)) {
-            std::fprintf(stderr, "kesra-font: %s: glyph %u left empty: %s\n", face.path.c_str(), glyph, why.c_str());
+            std::fprintf(stderr, "kesra-font: %s: glyph %u left empty: %s\n", face.path.c_str(), glyph,
+                         why.c_str());
             bytes.assign(1, 0);
         }
         if (bytes[0] != 0) {
