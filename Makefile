@@ -1,7 +1,8 @@
 # The two commands of a new machine:
 #   make demo   installs what is missing, builds and runs navdemo (out/navdemo.png)
 #   make test   installs what is missing, builds and runs every test through ctest
-# and make bench builds and runs the benchmarks.
+# and make bench builds and runs the benchmarks; make format-check checks the
+# layout of the sources that already follow .clang-format.
 
 BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
@@ -13,12 +14,13 @@ ifneq ($(CCACHE),)
 CMAKE_FLAGS += -DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE) -DCMAKE_C_COMPILER_LAUNCHER=$(CCACHE)
 endif
 
-PACKAGES = cmake ninja-build g++ pkg-config \
+# git brings a real PNG file (gitweb's logo) that the image tests compare readers on.
+PACKAGES = cmake ninja-build g++ pkg-config clang-format git \
 	libfreetype-dev libpng-dev libjpeg62-turbo-dev zlib1g-dev \
 	libgtest-dev libbenchmark-dev libsdl2-dev \
 	fonts-dejavu-core fonts-droid-fallback fonts-wqy-microhei
 
-.PHONY: demo test test-sanitize bench deps configure build clean
+.PHONY: demo test test-sanitize fuzz bench deps configure build clean format-check
 
 # $(call install-missing,PACKAGES,COMMAND): installs the packages that are
 # missing when running as root; otherwise prints the apt-get line and runs COMMAND.
@@ -62,6 +64,29 @@ test-sanitize: deps
 	cd $(BUILD)-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest -j $(JOBS) --output-on-failure -E consumer_program
 
+# Every fuzz harness in turn under libFuzzer (clang), FUZZ_SECONDS each, with
+# a memory limit and a time limit per input, so that an input that exhausts
+# memory or time is reported like a crash. Corpora grow in $(BUILD)-fuzz/corpus.
+FUZZ_SECONDS ?= 60
+FUZZ_FLAGS = -rss_limit_mb=512 -timeout=10 -max_total_time=$(FUZZ_SECONDS)
+FUZZERS = fuzz_pack fuzz_pack_files fuzz_image_png fuzz_image_jpeg fuzz_image_bmp \
+	fuzz_ql_decompress fuzz_bitmap_files
+# Seeds every corpus starts from: the images the seed tests use and the demo's pack.
+FUZZ_SEEDS = $(wildcard /usr/share/gitweb/static/git-logo.png /usr/share/doc/python3/_static/file.png \
+	/usr/share/doc/nodejs/thin-white-stripe.jpg /usr/share/doc/fp-compiler/3.2.2/palmos/pilrc.bmp \
+	$(BUILD)/demo/assets/icons.pack)
+
+fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DKESRA_FUZZ=ON -DKESRA_BUILD_TESTS=OFF \
+	  -DKESRA_BUILD_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD)-fuzz -j $(JOBS) --target $(FUZZERS)
+	@for f in $(FUZZERS); do \
+	  mkdir -p $(BUILD)-fuzz/corpus/$$f; \
+	  for seed in $(FUZZ_SEEDS); do cp -n $$seed $(BUILD)-fuzz/corpus/$$f/; done; \
+	  echo "== $$f"; \
+	  $(BUILD)-fuzz/fuzz/$$f $(FUZZ_FLAGS) $(BUILD)-fuzz/corpus/$$f || exit 1; \
+	done
+
 # bench also installs the peers it is compared with (pixman, cairo: bench_peers);
 # they are left out of PACKAGES so that test and demo do not pull them in.
 PEER_PACKAGES = libpixman-1-dev libcairo2-dev
@@ -71,6 +96,13 @@ bench: deps
 	@$(MAKE) --no-print-directory configure
 	cmake --build $(BUILD) -j $(JOBS)
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_min_time=0.2; done
+
+# The sources laid out by Debian's clang-format with .clang-format; a file joins
+# the list once it has been formatted, and CI keeps it so.
+FORMAT_SOURCES = core/pixel.h core/canvas.h tests/test_core.cpp tests/test_composites.cpp
+
+format-check: deps
+	clang-format --dry-run --Werror $(FORMAT_SOURCES)
 
 clean:
 	rm -rf $(BUILD) out

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "bench_screen.h"
-#include "draw/pixel.h"
+#include "core/pixel.h"
 
 namespace {
 

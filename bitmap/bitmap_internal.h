@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "cebitmap.h"
-#include "draw/pixel.h"
+#include "core/pixel.h"
 
 namespace kesra::bitmap {
 

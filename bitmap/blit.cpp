@@ -11,7 +11,6 @@
 #include "bitmap/pack_format.h"
 #include "cedraw.h"
 #include "draw/context.h"
-#include "surface/shared_state.h"
 
 namespace kesra {
 namespace {
@@ -97,15 +96,7 @@ int32_t raw_pixels_left(const PlaneSource& plane, size_t row_bytes, int32_t r, i
  * the canvas; false when it is empty. */
 bool make_window(int64_t dx, int64_t dy, int64_t sx, int64_t sy, int64_t w, int64_t h, int32_t width,
                  int32_t height, const Canvas& dst, BlitWindow* out) {
-    const int64_t left = std::max<int64_t>({0, -sx, -dx});
-    const int64_t top = std::max<int64_t>({0, -sy, -dy});
-    const int64_t right = std::min<int64_t>({w, int64_t{width} - sx, int64_t{dst.width} - dx});
-    const int64_t bottom = std::min<int64_t>({h, int64_t{height} - sy, int64_t{dst.height} - dy});
-    if (right <= left || bottom <= top) return false;
-    *out = BlitWindow{static_cast<int32_t>(dx + left), static_cast<int32_t>(dy + top),
-                      static_cast<int32_t>(sx + left), static_cast<int32_t>(sy + top),
-                      static_cast<int32_t>(right - left), static_cast<int32_t>(bottom - top)};
-    return true;
+    return clip_block(dx, dy, sx, sy, w, h, width, height, dst.width, dst.height, out);
 }
 
 void blit_window(const Canvas& dst, const BitmapSource& src, const BlitWindow& win) {
@@ -114,16 +105,6 @@ void blit_window(const Canvas& dst, const BitmapSource& src, const BlitWindow& w
 }
 
 }  // namespace
-
-void BitmapAlphaBlend(uint8_t* p, LONG x, LONG y, uint16_t color, uint32_t alpha) {
-    if (!p || x < 0 || y < 0 || static_cast<DWORD>(x) >= m_DisplayProps.dwWidth ||
-        static_cast<DWORD>(y) >= m_DisplayProps.dwHeight)
-        return;
-    uint16_t d;
-    std::memcpy(&d, p, sizeof d);
-    blend_bitmap_pixel(&d, color, alpha);
-    std::memcpy(p, &d, sizeof d);
-}
 
 BitmapSource bitmap_source(const CCEBitmap& b, bool honour_coding) {
     BitmapSource s;
@@ -148,10 +129,6 @@ BitmapSource bitmap_source(const CCEBitmap& b, bool honour_coding) {
         s.alpha.bytes = static_cast<size_t>(held ? held : raw_alpha);
     }
     return s;
-}
-
-bool clip_window(BlitWindow& win, int32_t width, int32_t height, const Canvas& dst) {
-    return make_window(win.dx, win.dy, win.sx, win.sy, win.w, win.h, width, height, dst, &win);
 }
 
 void blit_opaque(const Canvas& dst, const BitmapSource& src, const BlitWindow& win) {
@@ -396,11 +373,8 @@ void CCEDraw::DrawBitmap(CCEBitmap* bmp, int a1, int a2, int a3, int a4, int a5,
     if (bmp) bmp->Draw(this, a1, a2, a3, a4, a5, a6, 1);
 }
 
-/* Into the shared back buffer, rows dwRowBytes apart. */
+/* Into the shared back buffer, laid out as the display. */
 void CCEGraphics::BitBackBuffer(LONG x, LONG y, LONG w, LONG h, CCEBitmap* pBitmap, LONG sx, LONG sy) {
     if (!pBitmap || !pBitmap->m_pImageData || !m_pBackBuffer) return;
-    const Canvas back{m_pBackBuffer, static_cast<int32_t>(m_DisplayProps.dwBytesPerPixel),
-                      static_cast<int32_t>(m_DisplayProps.dwRowBytes), static_cast<int32_t>(m_DisplayProps.dwWidth),
-                      static_cast<int32_t>(m_DisplayProps.dwHeight)};
-    blit_bitmap_window(back, *pBitmap, x, y, w, h, sx, sy);
+    blit_bitmap_window(display_canvas(m_pBackBuffer), *pBitmap, x, y, w, h, sx, sy);
 }

@@ -11,8 +11,8 @@
 #include <cstdint>
 
 #include "cebitmap.h"
-#include "draw/canvas.h"
-#include "draw/pixel.h"
+#include "core/canvas.h"
+#include "core/pixel.h"
 #include "run_length.h"
 
 namespace kesra {
@@ -21,10 +21,6 @@ namespace kesra {
 inline void blend_bitmap_pixel(uint16_t* p, uint16_t color, uint32_t alpha) {
     *p = alpha >= 31 ? color : blend565(*p, color, static_cast<int32_t>(alpha));
 }
-
-/* The bitmap alpha blend at pixel address p of screen position (x, y):
- * nothing off the screen (m_DisplayProps). For every image blit. */
-void BitmapAlphaBlend(uint8_t* p, LONG x, LONG y, uint16_t color, uint32_t alpha);
 
 struct PlaneSource {
     const uint8_t* data = nullptr;  // null: no such plane
@@ -46,15 +42,8 @@ struct BitmapSource {
  * (planes wrapped or filled by hand) is taken as the raw size. */
 BitmapSource bitmap_source(const CCEBitmap& bitmap, bool honour_coding);
 
-struct BlitWindow {
-    int32_t dx, dy;  // destination of the window's top-left pixel
-    int32_t sx, sy;  // the window's top-left pixel in the bitmap
-    int32_t w, h;
-};
-
-/* Cuts the window to the bitmap and to the canvas, both corners moving
- * together; false when nothing is left. */
-bool clip_window(BlitWindow& win, int32_t width, int32_t height, const Canvas& dst);
+/* A window of the bitmap is a block copy from the bitmap to the canvas. */
+using BlitWindow = Block;
 
 /* Kernels on a clipped window. */
 void blit_opaque(const Canvas& dst, const BitmapSource& src, const BlitWindow& win);

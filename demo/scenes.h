@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "core/pixel.h"
 #include "kesra.h"
 
 namespace navdemo {
@@ -11,9 +12,7 @@ namespace navdemo {
 constexpr int kWidth = 800;
 constexpr int kHeight = 480;
 
-constexpr unsigned short rgb565(unsigned r, unsigned g, unsigned b) {
-    return static_cast<unsigned short>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
-}
+constexpr unsigned short rgb565(uint8_t r, uint8_t g, uint8_t b) { return kesra::narrow565(r, g, b); }
 
 /* Where the demo's generated files (packs, images) are found at run time. */
 struct Assets {

@@ -3,7 +3,8 @@
  * The walks may start part-way along an edge: after k steps of a walk with
  * extents (major, minor) the error is k * minor mod major and the minor axis
  * has moved floor(k * minor / major), so skipping what cannot be seen gives
- * the same pixels as walking from the start. */
+ * the same pixels as walking from the start; a y-major fill edge finds the
+ * row of each column step directly. */
 #include "draw/capsule.h"
 
 #include <algorithm>
@@ -11,8 +12,9 @@
 #include <utility>
 
 #include "draw/lines.h"
-#include "draw/pixel.h"
+#include "core/pixel.h"
 #include "draw/trig_tables.h"
+#include "draw/walk.h"
 
 namespace kesra {
 
@@ -89,6 +91,8 @@ void outline_octant(const CapsuleRenderer::Target& t, const CapsuleRenderer::Edg
     if (!steps_within(x_major ? edge.x0 : edge.y0, x_major ? sx : sy, major, lo, hi, k, k_last)) return;
     int64_t e = (k * minor) % major;
     int64_t moved = (k * minor) / major;
+    WalkSteps steps;
+    steps.add(static_cast<uint64_t>(k_last - k + 1));
     for (; k <= k_last; ++k) {
         const int32_t a = static_cast<int32_t>((e * 32) / major);
         if (x_major) {
@@ -188,6 +192,8 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start) {
         if (!steps_within(e.x0, sx, e.adx, lo, hi, k, k_last)) return;
         int64_t err = (k * e.ady) % e.adx;
         int64_t y = e.y0 + sy * ((k * e.ady) / e.adx);
+        WalkSteps steps;
+        steps.add(static_cast<uint64_t>(k_last - k + 1));
         for (; k <= k_last; ++k) {
             table[e.x0 + sx * k - lo] = static_cast<int32_t>(y + rule.bias);
             err += e.ady;
@@ -205,18 +211,13 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start) {
     if (e.adx == 0 || !steps_within(e.x0, sx, e.adx, lo, hi, j, j_last)) return;
     j = std::max<int64_t>(j, 1);
     if (j > j_last) return;
-    // Step j happens in the first row iteration k with (k + 1) * adx >= j * ady.
-    int64_t k = (j * e.ady + e.adx - 1) / e.adx - 1;
-    int64_t err = (k * e.adx) % e.ady;
-    int64_t x = e.x0 + sx * (j - 1);
-    for (; k <= e.ady; ++k) {
-        err += e.adx;
-        if (err >= e.ady) {
-            err -= e.ady;
-            x += sx;
-            table[x - lo] = static_cast<int32_t>(e.y0 + sy * k + rule.bias);
-            if (++j > j_last) return;
-        }
+    // Step j happens in the first row iteration k with (k + 1) * adx >= j * ady,
+    // each iteration stepping at most once: the row is found, not walked.
+    WalkSteps steps;
+    for (; j <= j_last; ++j) {
+        steps.add();
+        const int64_t k = (j * e.ady + e.adx - 1) / e.adx - 1;
+        table[e.x0 + sx * j - lo] = static_cast<int32_t>(e.y0 + sy * k + rule.bias);
     }
 }
 

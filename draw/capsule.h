@@ -9,7 +9,7 @@
 #include <array>
 #include <cstdint>
 
-#include "canvas.h"
+#include "core/canvas.h"
 #include "wintypes.h"
 
 namespace kesra {

@@ -77,7 +77,7 @@ unsigned short CCEDraw::SetTextOutColor(unsigned short color) {
     return previous;
 }
 
-SIZE CCEDraw::GetFontSize() {
-    if (!m_pFont) return SIZE{0, 0};
-    return SIZE{m_pFont->m_nWidth, m_pFont->m_nHeight};
+void CCEDraw::GetFontSize(tagSIZE& size) {
+    if (!m_pFont) size = tagSIZE{0, 0};
+    else size = tagSIZE{m_pFont->m_nWidth, m_pFont->m_nHeight};
 }

@@ -1,20 +1,15 @@
 /* context.h - what the primitives take from a drawing context: its canvas
- * (instance buffer with the shared geometry) and its current pen. */
+ * (instance buffer laid out as the display) and its current pen. */
 #ifndef KESRA_DRAW_CONTEXT_H
 #define KESRA_DRAW_CONTEXT_H
 
-#include "canvas.h"
 #include "cedraw.h"
-#include "lines.h"
-#include "surface/shared_state.h"
+#include "core/canvas.h"
+#include "draw/lines.h"
 
 namespace kesra {
 
-inline Canvas canvas_of(const CCEDraw& dc) {
-    return Canvas{dc.m_pBuffer, m_DisplayProps.lXPitch, m_DisplayProps.lYPitch,
-                  static_cast<int32_t>(m_DisplayProps.dwWidth),
-                  static_cast<int32_t>(m_DisplayProps.dwHeight)};
-}
+inline Canvas canvas_of(const CCEDraw& dc) { return display_canvas(dc.m_pBuffer); }
 
 /* The pen to draw with; a context without one selects the default pen first. */
 inline CCEPen& current_pen(CCEDraw& dc) {

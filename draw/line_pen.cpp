@@ -1,9 +1,11 @@
 /* line_pen.cpp - the pen line: a plus-shaped stamp at every point of an
  * integer Bresenham walk, with a diamond cap at each end. A width of W gives
  * arms of h = W / 2 up and left and e = h - 1 (W even) or h (W odd) down and
- * right. The walk carries the byte offset of its point along with it. */
+ * right. The walk carries the byte offset of its point along with it and
+ * starts at the first point whose stamp can reach the screen. */
 #include "lines.h"
 #include "span_row.h"
+#include "walk.h"
 
 namespace kesra {
 
@@ -104,36 +106,41 @@ void pen_line(const Canvas& c, int32_t x1, int32_t y1, int32_t x2, int32_t y2, c
     const Stamper stamp{c, arms_of(pen.width), pen.color};
     const int64_t dx = x2 > x1 ? int64_t{x2} - x1 : int64_t{x1} - x2;
     const int64_t dy = y2 > y1 ? int64_t{y2} - y1 : int64_t{y1} - y2;
-    const int64_t sx = x1 > x2 ? -1 : 1, sy = y1 > y2 ? -1 : 1;
-    const int64_t step_x = sx * c.xpitch, step_y = sy * c.ypitch;
-    int64_t x = x1, y = y1, offset = offset_of(c, x1, y1);
-    if (dx >= dy) {
-        int64_t error = 2 * dy - dx;
-        for (int64_t i = 0; i <= dx; ++i) {
-            stamp(x, y, offset);
-            x += sx;
-            offset += step_x;
-            if (error > 0) {
-                error += 2 * dy - 2 * dx;
-                y += sy;
-                offset += step_y;
-            } else {
-                error += 2 * dy;
-            }
-        }
-    } else {
-        int64_t error = 2 * dx - dy;
-        for (int64_t i = 0; i <= dy; ++i) {
-            stamp(x, y, offset);
-            y += sy;
-            offset += step_y;
-            if (error > 0) {
-                error += 2 * dx - 2 * dy;
-                x += sx;
-                offset += step_x;
-            } else {
-                error += 2 * dx;
-            }
+    const bool x_major = dx >= dy;
+    const MidpointWalk walk{x_major ? int64_t{x1} : int64_t{y1}, x_major ? int64_t{y1} : int64_t{x1},
+                       x_major ? dx : dy, x_major ? dy : dx,
+                       (x_major ? x1 > x2 : y1 > y2) ? -1 : 1, (x_major ? y1 > y2 : x1 > x2) ? -1 : 1};
+
+    /* A stamp reaches the screen only from points within its arms of it. */
+    WalkSteps steps;
+    const int64_t major_limit = x_major ? c.width : c.height, minor_limit = x_major ? c.height : c.width;
+    const Arms& arms = stamp.arms;
+    int64_t i = 0, last = walk.major;
+    if (!narrow_steps(i, last, [&](int64_t k) { return walk.major_at(k) >= -arms.after; }, steps) ||
+        !narrow_steps(i, last, [&](int64_t k) { return walk.major_at(k) <= major_limit - 1 + arms.before; }, steps) ||
+        !narrow_steps(i, last, [&](int64_t k) { return walk.minor_at(k) >= -arms.after; }, steps) ||
+        !narrow_steps(i, last, [&](int64_t k) { return walk.minor_at(k) <= minor_limit - 1 + arms.before; }, steps))
+        return;
+
+    const int64_t step_major = walk.s_major * (x_major ? c.xpitch : c.ypitch);
+    const int64_t step_minor = walk.s_minor * (x_major ? c.ypitch : c.xpitch);
+    int64_t a = walk.major_at(i), b = walk.minor_at(i);
+    int64_t offset = x_major ? offset_of(c, a, b) : offset_of(c, b, a);
+    int64_t error = walk.error_at(i);
+    for (; i <= last; ++i) {
+        steps.add();
+        if (x_major)
+            stamp(a, b, offset);
+        else
+            stamp(b, a, offset);
+        a += walk.s_major;
+        offset += step_major;
+        if (error > 0) {
+            error += 2 * walk.minor - 2 * walk.major;
+            b += walk.s_minor;
+            offset += step_minor;
+        } else {
+            error += 2 * walk.minor;
         }
     }
 }

@@ -9,8 +9,9 @@
 #include <cstdlib>
 
 #include "draw/context.h"
-#include "draw/pixel.h"
+#include "core/pixel.h"
 #include "draw/polygon.h"
+#include "draw/walk.h"
 
 namespace kesra {
 
@@ -109,6 +110,8 @@ void perspective_side_line(const Canvas& c, int32_t x0, int32_t y0, int32_t x1, 
     // Only the steps strictly between the ends that fall on the screen.
     const int64_t lo = std::max<int64_t>(start + 1, 0);
     const int64_t hi = std::min<int64_t>(end - 1, (shallow ? c.width : c.height) - 1);
+    WalkSteps steps;
+    if (lo <= hi) steps.add(static_cast<uint64_t>(hi - lo + 1));
     for (int64_t along = lo; along <= hi; ++along)
         blend_across(c, 1000 * across0 + m * (along - start), along, shallow, color);
 }

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "canvas.h"
+#include "core/canvas.h"
 #include "capsule.h"
 #include "wintypes.h"
 

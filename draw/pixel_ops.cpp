@@ -1,10 +1,10 @@
 /* pixel_ops.cpp - the pixel-level operations every primitive rests on: a
  * bounds test against the screen, then at most one read and one write. */
-#include <algorithm>
 #include <cstring>
 
-#include "context.h"
-#include "pixel.h"
+#include "core/canvas.h"
+#include "core/pixel.h"
+#include "draw/context.h"
 
 using namespace kesra;
 
@@ -39,8 +39,7 @@ void CCEDraw::DrawAlphaPixel(LONG x, LONG y, unsigned short color, int alpha) {
 }
 
 unsigned short CCEDraw::GetBitmapPointColor(unsigned char* p) {
-    const unsigned blue = p[0], green = p[1], red = p[2];
-    return static_cast<unsigned short>(((red >> 3) << 11) | ((green >> 2) << 5) | (blue >> 3));
+    return narrow565(p[2], p[1], p[0]);  // bytes blue, green, red
 }
 
 int CCEDraw::Clear(DWORD color) {
@@ -70,19 +69,13 @@ void CCEDraw::CopyVideoBuffer(unsigned char* src) {
  * both sides, the two corners moving together. */
 void CCEDraw::BitBlt(LONG x, LONG y, LONG w, LONG h, CCEDraw* src, LONG sx, LONG sy) {
     if (w < 1 || h < 1 || !src || !src->m_pBuffer || !m_pBuffer) return;
-    const Canvas d = canvas_of(*this);
-    Canvas s = d;
-    s.origin = src->m_pBuffer;
-    const int64_t left = std::max<int64_t>({0, -int64_t{x}, -int64_t{sx}});
-    const int64_t top = std::max<int64_t>({0, -int64_t{y}, -int64_t{sy}});
-    const int64_t right = std::min<int64_t>({int64_t{w}, int64_t{d.width} - x, int64_t{d.width} - sx});
-    const int64_t bottom = std::min<int64_t>({int64_t{h}, int64_t{d.height} - y, int64_t{d.height} - sy});
-    if (right <= left || bottom <= top) return;
-    const size_t row_bytes = static_cast<size_t>(right - left) * static_cast<size_t>(d.xpitch);
+    const Canvas d = canvas_of(*this), s = display_canvas(src->m_pBuffer);
+    Block b;
+    if (!clip_block(x, y, sx, sy, w, h, s.width, s.height, d.width, d.height, &b)) return;
+    const size_t row_bytes = static_cast<size_t>(b.w) * Canvas::xpitch;
     const bool upward = s.origin == d.origin && y > sy;  // overlapping block moving down
-    for (int64_t i = top; i < bottom; ++i) {
-        const int64_t row = upward ? bottom - 1 - (i - top) : i;
-        std::memmove(d.at(static_cast<int32_t>(x + left), static_cast<int32_t>(y + row)),
-                     s.at(static_cast<int32_t>(sx + left), static_cast<int32_t>(sy + row)), row_bytes);
+    for (int32_t i = 0; i < b.h; ++i) {
+        const int32_t row = upward ? b.h - 1 - i : i;
+        std::memmove(d.at(b.dx, b.dy + row), s.at(b.sx, b.sy + row), row_bytes);
     }
 }

@@ -8,8 +8,8 @@
 
 #include <cstdint>
 
-#include "canvas.h"
-#include "lines.h"
+#include "core/canvas.h"
+#include "draw/lines.h"
 #include "wintypes.h"
 
 namespace kesra {
@@ -27,8 +27,8 @@ bool all_points_inside(const Canvas& c, const POINT* pts, int n);
 /* The scan fill itself, without the all-outside rule: colour spans, or
  * pattern spans addressed by screen position (nothing for an unusable
  * pattern). Any number of edges is filled; up to 2000 non-horizontal edges
- * use static tables (one set per variant, so each variant is for one thread
- * at a time), more take a buffer for the call. */
+ * use tables of the calling thread, more take a buffer for the call. Threads
+ * may fill at the same time on canvases of their own. */
 void scan_fill(const Canvas& c, const POINT* pts, int n, uint16_t color);
 void scan_fill_pattern(const Canvas& c, const POINT* pts, int n, const Pattern& pattern);
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <new>
 
-#include "polygon.h"
-#include "span_row.h"
+#include "draw/polygon.h"
+#include "draw/span_row.h"
 
 namespace kesra {
 
@@ -26,15 +26,20 @@ struct Edge {
     Edge* next;
 };
 
-/* The edge records and the sorted pointers (terminated by a null) of one fill
- * variant; a polygon with more edges takes a buffer of its own for the call. */
+/* The edge records and the sorted pointers (terminated by a null) that a
+ * fill of up to kStaticEdges edges uses; a polygon with more edges takes a
+ * buffer of its own for the call. */
 struct EdgeTables {
     Edge edges[kStaticEdges];
     Edge* sorted[kStaticEdges + 2];
 };
 
-EdgeTables colour_tables;
-EdgeTables pattern_tables;
+/* One set per thread, so that threads fill polygons at the same time; a fill
+ * never starts another, so both fill variants share it. */
+EdgeTables& thread_edge_tables() {
+    thread_local EdgeTables tables;
+    return tables;
+}
 
 struct EdgeStore {
     Edge* edges = nullptr;
@@ -173,10 +178,10 @@ void walk_scan_lines(const Canvas& c, Edge* const* sorted, SpanFn span) {
 }
 
 template <class SpanFn>
-void scan_fill_with(EdgeTables& tables, const Canvas& c, const POINT* pts, int n, SpanFn span) {
+void scan_fill_with(const Canvas& c, const POINT* pts, int n, SpanFn span) {
     if (!pts || n < 2 || !c.origin) return;
     EdgeStore store;
-    if (!store.take(tables, count_sloped_edges(pts, n))) return;
+    if (!store.take(thread_edge_tables(), count_sloped_edges(pts, n))) return;
     build_edges(pts, n, store.edges, store.sorted);
     walk_scan_lines(c, store.sorted, span);
 }
@@ -184,14 +189,14 @@ void scan_fill_with(EdgeTables& tables, const Canvas& c, const POINT* pts, int n
 }  // namespace
 
 void scan_fill(const Canvas& c, const POINT* pts, int n, uint16_t color) {
-    scan_fill_with(colour_tables, c, pts, n, [&c, color](int32_t lo, int32_t hi, int32_t y) {
+    scan_fill_with(c, pts, n, [&c, color](int32_t lo, int32_t hi, int32_t y) {
         store_run(reinterpret_cast<uint8_t*>(c.at(lo, y)), c.xpitch, int64_t{hi} - lo + 1, color);
     });
 }
 
 void scan_fill_pattern(const Canvas& c, const POINT* pts, int n, const Pattern& pattern) {
     if (!pattern.usable()) return;
-    scan_fill_with(pattern_tables, c, pts, n, [&c, &pattern](int32_t lo, int32_t hi, int32_t y) {
+    scan_fill_with(c, pts, n, [&c, &pattern](int32_t lo, int32_t hi, int32_t y) {
         store_pattern_run(c, lo, hi, y, pattern);
     });
 }

@@ -1,8 +1,8 @@
 /* polygon_methods.cpp - the polygon methods of CCEDraw: argument checks (a
  * null vertex array or an unusable pattern gives 0) in front of the routines
  * of polygon.h; everything else returns 1, drawn or not. */
-#include "context.h"
-#include "polygon.h"
+#include "draw/context.h"
+#include "draw/polygon.h"
 
 using namespace kesra;
 

@@ -1,7 +1,7 @@
 /* polygon_outline.cpp - the vertex tests every polygon operation starts with,
  * closed outlines and open polylines of pen lines, and the fills behind the
  * all-outside rule. A vertex on x = width or y = height counts as inside. */
-#include "polygon.h"
+#include "draw/polygon.h"
 
 namespace kesra {
 

@@ -2,10 +2,10 @@
  * of its corners is on the screen; its rows and columns are then clamped once
  * and written through the pitch. The blended fill mixes channels in single
  * precision through per-channel tables built from the one-pixel blend. */
-#include "rect.h"
+#include "draw/rect.h"
 
-#include "lines.h"
-#include "span_row.h"
+#include "draw/lines.h"
+#include "draw/span_row.h"
 
 namespace kesra {
 

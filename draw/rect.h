@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "canvas.h"
+#include "core/canvas.h"
 
 namespace kesra {
 

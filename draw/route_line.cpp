@@ -11,7 +11,7 @@
 #include "draw/aa_line.h"
 #include "draw/context.h"
 #include "draw/perspective.h"
-#include "draw/pixel.h"
+#include "core/pixel.h"
 #include "draw/polygon.h"
 
 namespace kesra {

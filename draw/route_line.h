@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "canvas.h"
+#include "core/canvas.h"
 #include "capsule.h"
 #include "wintypes.h"
 

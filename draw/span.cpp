@@ -1,8 +1,8 @@
 /* span.cpp - horizontal and vertical spans in a colour or from a pattern.
  * End points are inclusive and come in either order; each span is clamped to
  * the screen once and then written through the pitch without tests. */
-#include "lines.h"
-#include "span_row.h"
+#include "draw/lines.h"
+#include "draw/span_row.h"
 
 namespace kesra {
 

@@ -1,5 +1,5 @@
 /* span_row.h - the inner loops shared by spans, rectangle fills and the scan
- * fill: a run of pixels starting at a given address, stepping by the x pitch.
+ * fill: a run of pixels starting at a given address, stepping by a pitch.
  * Callers have clamped the run to the screen; nothing here tests bounds. */
 #ifndef KESRA_DRAW_SPAN_ROW_H
 #define KESRA_DRAW_SPAN_ROW_H
@@ -7,19 +7,20 @@
 #include <cstdint>
 #include <cstring>
 
-#include "canvas.h"
-#include "lines.h"
-#include "pixel.h"
+#include "core/canvas.h"
+#include "core/pixel.h"
+#include "draw/lines.h"
 
 namespace kesra {
 
-/* count pixels of one colour from p on. */
-inline void store_run(uint8_t* p, int32_t xpitch, int64_t count, uint16_t color) {
-    if (xpitch == static_cast<int32_t>(sizeof(uint16_t))) {
+/* count pixels of one colour from p on, step bytes apart: along a row
+ * (Canvas::xpitch, contiguous) or down a column (the canvas's ypitch). */
+inline void store_run(uint8_t* p, int32_t step, int64_t count, uint16_t color) {
+    if (step == Canvas::xpitch) {
         fill565(reinterpret_cast<uint16_t*>(p), count, color);
         return;
     }
-    for (int64_t i = 0; i < count; ++i, p += xpitch) *reinterpret_cast<uint16_t*>(p) = color;
+    for (int64_t i = 0; i < count; ++i, p += step) *reinterpret_cast<uint16_t*>(p) = color;
 }
 
 /* Columns lo ... hi (on the screen, lo <= hi) of row y from the pattern: the
@@ -27,23 +28,16 @@ inline void store_run(uint8_t* p, int32_t xpitch, int64_t count, uint16_t color)
 inline void store_pattern_run(const Canvas& c, int32_t lo, int32_t hi, int32_t y, const Pattern& pat) {
     const uint16_t* row = pat.pixels + static_cast<int64_t>(y % pat.height) * pat.width;
     int32_t col = lo % pat.width;
-    uint8_t* p = reinterpret_cast<uint8_t*>(c.at(lo, y));
-    if (c.xpitch == static_cast<int32_t>(sizeof(uint16_t))) {
-        // Contiguous pixels: copy the pattern row in pieces up to its end.
-        int64_t left = int64_t{hi} - lo + 1;
-        col = col + 1 == pat.width ? 0 : col + 1;
-        while (left > 0) {
-            const int64_t piece = left < pat.width - col ? left : pat.width - col;
-            std::memcpy(p, row + col, static_cast<size_t>(piece) * sizeof(uint16_t));
-            p += piece * sizeof(uint16_t);
-            left -= piece;
-            col = 0;
-        }
-        return;
-    }
-    for (int32_t x = lo; x <= hi; ++x, p += c.xpitch) {
-        if (++col == pat.width) col = 0;
-        *reinterpret_cast<uint16_t*>(p) = row[col];
+    uint16_t* p = c.at(lo, y);
+    // Pixels of a row are contiguous: copy the pattern row in pieces up to its end.
+    int64_t left = int64_t{hi} - lo + 1;
+    col = col + 1 == pat.width ? 0 : col + 1;
+    while (left > 0) {
+        const int64_t piece = left < pat.width - col ? left : pat.width - col;
+        std::memcpy(p, row + col, static_cast<size_t>(piece) * sizeof(uint16_t));
+        p += piece;
+        left -= piece;
+        col = 0;
     }
 }
 

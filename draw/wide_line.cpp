@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "draw/context.h"
+#include "draw/walk.h"
 
 namespace kesra {
 
@@ -47,6 +48,8 @@ void draw_wide_line(const Canvas& c, POINT p1, POINT p2, uint16_t color, const C
     if (k > k_last) return;
     int64_t err = major ? (k * minor) % major : 0;
     int64_t moved = major ? (k * minor) / major : 0;
+    WalkSteps steps;
+    steps.add(static_cast<uint64_t>(k_last - k + 1));
     for (; k <= k_last; ++k) {
         const int64_t a = start_major + s_major * k, b = start_minor + s_minor * moved;
         const int64_t x = x_major ? a : b, y = x_major ? b : a;

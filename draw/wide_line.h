@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "canvas.h"
+#include "core/canvas.h"
 #include "capsule.h"
 #include "wintypes.h"
 

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "effects/transforms.h"
-#include "surface/shared_state.h"
+#include "core/canvas.h"
 
 namespace kesra {
 
@@ -52,12 +52,7 @@ int effect_capture(tagEFFECTIMAGE* image, const Canvas& screen, const RECT& rect
 }
 
 int effect_capture(tagEFFECTIMAGE* image, const uint8_t* screen_buffer, const RECT& rect) {
-    const Canvas screen{const_cast<uint8_t*>(screen_buffer),
-                        static_cast<int32_t>(m_DisplayProps.dwBytesPerPixel),
-                        static_cast<int32_t>(m_DisplayProps.dwRowBytes),
-                        static_cast<int32_t>(m_DisplayProps.dwWidth),
-                        static_cast<int32_t>(m_DisplayProps.dwHeight)};
-    return effect_capture(image, screen, rect);
+    return effect_capture(image, display_canvas(const_cast<uint8_t*>(screen_buffer)), rect);
 }
 
 int effect_set_alpha(tagEFFECTIMAGE* image, int level) {

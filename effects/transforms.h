@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "draw/canvas.h"
+#include "core/canvas.h"
 #include "wintypes.h"
 
 /* An effect image; all fields zero when empty. */

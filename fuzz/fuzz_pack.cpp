@@ -14,7 +14,7 @@ namespace {
 
 void draw_everywhere(const CCEBitmap& b) {
     static std::vector<uint16_t> screen(64 * 48);
-    const kesra::Canvas canvas{reinterpret_cast<uint8_t*>(screen.data()), 2, 64 * 2, 64, 48};
+    const kesra::Canvas canvas{reinterpret_cast<uint8_t*>(screen.data()), 64 * 2, 64, 48};
     kesra::draw_bitmap(canvas, b, -3, 2, 0, 0, 0, 0, true);
     kesra::draw_bitmap(canvas, b, 5, -4, 20, 20, 1, 2, false);
     kesra::blit_bitmap_window(canvas, b, 10, 10, 30, 30, 2, 3);

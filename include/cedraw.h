@@ -86,7 +86,7 @@ public:
     /* Text colours and font size. */
     unsigned short SetTextColor(unsigned short color);
     unsigned short SetTextOutColor(unsigned short color);
-    SIZE GetFontSize();
+    void GetFontSize(tagSIZE& size);  // the current font's width and height, 0 x 0 without one
 
     /* Instance fields after those of CCEGraphics, in this order. */
     CCEPen* m_pPen;

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/pixel.h"
 #include "platform_internal.h"
 
 namespace kesra::platform {
@@ -60,10 +61,8 @@ public:
             }
             const int step = bits_per_pixel_ / 8;
             for (int x = 0; x < w; ++x, dst += step) {
-                const uint16_t p = src[x];
-                const uint32_t r = ((p >> 11) & 0x1F) * 255 / 31, g = ((p >> 5) & 0x3F) * 255 / 63,
-                               b = (p & 0x1F) * 255 / 31;
-                const uint32_t v = (r << red_) | (g << green_) | (b << blue_);
+                const kesra::Rgb888 c = kesra::widen565(src[x]);
+                const uint32_t v = (uint32_t{c.r} << red_) | (uint32_t{c.g} << green_) | (uint32_t{c.b} << blue_);
                 std::memcpy(dst, &v, static_cast<size_t>(step));
             }
         }

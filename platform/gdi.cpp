@@ -8,6 +8,7 @@
 #include <mutex>
 #include <unordered_set>
 
+#include "core/pixel.h"
 #include "platform_internal.h"
 #include "winapi.h"
 
@@ -88,17 +89,14 @@ bool view_of(HDC dc, PixelView& view) {
     return true;
 }
 
-/* 5- and 6-bit channels widen by repeating their top bits, so white stays white. */
 inline void rgb565_to_bgr(uint16_t p, uint8_t* out) {
-    uint8_t r = (p >> 11) & 0x1F, g = (p >> 5) & 0x3F, b = p & 0x1F;
-    out[0] = static_cast<uint8_t>((b << 3) | (b >> 2));
-    out[1] = static_cast<uint8_t>((g << 2) | (g >> 4));
-    out[2] = static_cast<uint8_t>((r << 3) | (r >> 2));
+    const kesra::Rgb888 c = kesra::widen565(p);
+    out[0] = c.b;
+    out[1] = c.g;
+    out[2] = c.r;
 }
 
-inline uint16_t bgr_to_rgb565(const uint8_t* p) {
-    return static_cast<uint16_t>(((p[2] >> 3) << 11) | ((p[1] >> 2) << 5) | (p[0] >> 3));
-}
+inline uint16_t bgr_to_rgb565(const uint8_t* p) { return kesra::narrow565(p[2], p[1], p[0]); }
 
 void copy_row(const PixelView& dst, uint8_t* d, const PixelView& src, const uint8_t* s, int count) {
     if (dst.bits_per_pixel == src.bits_per_pixel) {

@@ -18,7 +18,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "draw/pixel.h"
+#include "core/pixel.h"
 #include "platform_internal.h"
 #include "winapi.h"
 

@@ -1,10 +1,13 @@
 /* cegraphics.cpp - surfaces: creation of the shared back buffer and of each
  * surface's instance buffer, drawing brackets and presentation. The first
  * Create builds the shared state and starts the overlay thread; the last
- * Release stops the thread before any shared buffer is freed. */
+ * Release stops the thread before any shared buffer is freed. Create and
+ * Release run one at a time from any thread; only the surface that made an
+ * instance buffer frees it, copies made by operator= only share it. */
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <unordered_map>
 
 #include "cegraphics.h"
 #include "overlay.h"
@@ -67,10 +70,62 @@ LONG fail(CCEGraphics& surface, DWORD code) {
     return 0;
 }
 
+/* Create, Release and the copy of a surface's handles run one at a time,
+ * whichever thread calls them, so that the shared state is built and torn
+ * down once and the overlay thread is started and stopped in turn. */
+std::mutex g_lifecycle;
+
+/* The instance section each created surface made for itself. A copy holds
+ * the same handles but is not listed, so its Release frees nothing. Never
+ * destroyed: surfaces in static storage may be released at exit. */
+std::unordered_map<const CCEGraphics*, HBITMAP>& made_sections() {
+    static auto* sections = new std::unordered_map<const CCEGraphics*, HBITMAP>();
+    return *sections;
+}
+
+bool made_its_buffer(const CCEGraphics& surface) {
+    const auto it = made_sections().find(&surface);
+    return it != made_sections().end() && it->second == surface.m_hBitmap;
+}
+
 /* The thread's surface gets or loses its buffer only between two rounds. */
 std::unique_lock<std::mutex> between_rounds(const CCEGraphics* surface) {
     if (surface != m_Overlay.surface) return {};
     return std::unique_lock<std::mutex>(m_Overlay.round_mutex);
+}
+
+/* A screen whose bytes do not fit the 32-bit memory size (or that has no
+ * pixels) cannot be shared. */
+bool screen_size_fits(int width, int height) {
+    return width > 0 && height > 0 && int64_t{width} * height <= INT32_MAX / 2;
+}
+
+void forget_instance_buffer(CCEGraphics& surface) {
+    surface.m_hMemDC = nullptr;
+    surface.m_hBitmap = nullptr;
+    surface.m_hOldBitmap = nullptr;
+    surface.m_pBits = nullptr;
+    surface.m_pBuffer = nullptr;
+    surface.m_bCreated = 0;
+}
+
+void free_instance_buffer(CCEGraphics& surface) {
+    SelectObject(surface.m_hMemDC, surface.m_hOldBitmap);
+    DeleteObject(surface.m_hBitmap);
+    DeleteDC(surface.m_hMemDC);
+    forget_instance_buffer(surface);
+}
+
+/* The back buffer, the window's DC and the spare screen buffer. */
+void free_shared_buffers(HWND window) {
+    SelectObject(g_shared.back_dc, g_shared.back_old_bitmap);
+    DeleteObject(g_shared.back_bitmap);
+    DeleteDC(g_shared.back_dc);
+    ReleaseDC(window, g_shared.window_dc);
+    g_shared = SharedDCs{};
+    CCEGraphics::m_pBackBuffer = nullptr;
+    std::free(CCEGraphics::m_pDoubleBuffer2);
+    CCEGraphics::m_pDoubleBuffer2 = nullptr;
 }
 
 void fill_display_props(int width, int height) {
@@ -103,9 +158,47 @@ CCEGraphics::CCEGraphics()
 
 CCEGraphics::~CCEGraphics() {
     if (m_bCreated) Release();
+    // The overlay thread must not present a surface that is gone.
+    std::lock_guard<std::mutex> lifecycle(g_lifecycle);
+    if (m_Overlay.surface == this) {
+        std::lock_guard<std::mutex> round(m_Overlay.round_mutex);
+        m_Overlay.surface = nullptr;
+    }
 }
 
+namespace kesra {
+namespace {
+
+LONG release_surface(CCEGraphics& surface) {
+    if (!m_bGXInit || !surface.m_bCreated) return 1;
+    if (!made_its_buffer(surface)) {  // a copy: the buffer is another surface's
+        const auto rounds = between_rounds(&surface);
+        forget_instance_buffer(surface);
+        return 1;
+    }
+    made_sections().erase(&surface);
+    CCEGraphics::m_dwRefCount -= 1;
+    if (CCEGraphics::m_dwRefCount == 0) {
+        stop_overlay_thread();  // it copies into the back buffer: stop it first
+        free_shared_buffers(CCEGraphics::m_hWnd);
+        reset_overlay_state();
+    }
+    const auto rounds = between_rounds(&surface);
+    free_instance_buffer(surface);
+    return 1;
+}
+
+}  // namespace
+}  // namespace kesra
+
+/* The copy shares the other surface's buffer and handles; a buffer this
+ * surface made itself is released first, as nothing would free it later
+ * (unless the other surface is a copy of this one). */
 CCEGraphics& CCEGraphics::operator=(const CCEGraphics& other) {
+    if (&other == this) return *this;
+    std::lock_guard<std::mutex> lifecycle(g_lifecycle);
+    if (m_bCreated && made_its_buffer(*this) && other.m_hBitmap != m_hBitmap) release_surface(*this);
+    const auto rounds = between_rounds(this);
     m_dwLastError = other.m_dwLastError;
     m_bDrawing = other.m_bDrawing;
     m_hMemDC = other.m_hMemDC;
@@ -118,40 +211,45 @@ CCEGraphics& CCEGraphics::operator=(const CCEGraphics& other) {
     return *this;
 }
 
+/* Both buffers must be made: a screen that does not fit, or a section that
+ * cannot be had, fails with 102 and leaves nothing behind. */
 LONG CCEGraphics::Create(int width, int height, int, int, HWND window, int) {
+    std::lock_guard<std::mutex> lifecycle(g_lifecycle);
     if (m_bCreated) return 1;
     if (!m_bGXInit) {
-        /* A screen of no pixels, or one whose byte count does not fit the
-         * 32-bit size, cannot be shared; it is refused as an allocation failure. */
-        const int64_t bytes = static_cast<int64_t>(width) * height * 16 / 8;
-        if (width <= 0 || height <= 0 || bytes > INT32_MAX) return fail(*this, CEG_ERR_NO_SPARE_BUFFER);
+        if (!screen_size_fits(width, height)) return fail(*this, CEG_ERR_NO_SPARE_BUFFER);
         g_shared.window_dc = GetDC(window);
         fill_display_props(width, height);
-        m_lMemorySize = static_cast<LONG>(bytes);
+        m_lMemorySize = static_cast<LONG>(int64_t{width} * height * 2);
         g_shared.back_dc = CreateCompatibleDC(g_shared.window_dc);
         void* back_bits = nullptr;
         g_shared.back_bitmap = create_screen_section(g_shared.back_dc, &back_bits);
         m_pBackBuffer = static_cast<unsigned char*>(back_bits);
         g_shared.back_old_bitmap = SelectObject(g_shared.back_dc, g_shared.back_bitmap);
-        m_pDoubleBuffer2 = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(m_lMemorySize)));
-        if (!m_pDoubleBuffer2) {
-            /* Undo what was built, so that a later Create starts clean. */
-            SelectObject(g_shared.back_dc, g_shared.back_old_bitmap);
-            DeleteObject(g_shared.back_bitmap);
-            DeleteDC(g_shared.back_dc);
-            ReleaseDC(window, g_shared.window_dc);
-            g_shared = SharedDCs{};
-            m_pBackBuffer = nullptr;
+        if (m_pBackBuffer) m_pDoubleBuffer2 = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(m_lMemorySize)));
+        if (!m_pBackBuffer || !m_pDoubleBuffer2) {
+            free_shared_buffers(window);  // so that a later Create starts clean
             return fail(*this, CEG_ERR_NO_SPARE_BUFFER);
         }
         m_hWnd = window;
         m_bGXInit = 1;
         start_overlay_thread(this);
     }
-    const auto rounds = between_rounds(this);
-    m_hMemDC = CreateCompatibleDC(g_shared.window_dc);
+    HDC mem_dc = CreateCompatibleDC(g_shared.window_dc);
     void* bits = nullptr;
-    m_hBitmap = create_screen_section(m_hMemDC, &bits);
+    HBITMAP bitmap = create_screen_section(mem_dc, &bits);
+    if (!bitmap) {
+        DeleteDC(mem_dc);
+        if (m_dwRefCount == 0) {  // the shared state was built for this surface alone
+            stop_overlay_thread();
+            free_shared_buffers(m_hWnd);
+            reset_overlay_state();
+        }
+        return fail(*this, CEG_ERR_NO_SPARE_BUFFER);
+    }
+    const auto rounds = between_rounds(this);
+    m_hMemDC = mem_dc;
+    m_hBitmap = bitmap;
     m_pBits = static_cast<unsigned char*>(bits);
     m_hOldBitmap = SelectObject(m_hMemDC, m_hBitmap);
     m_pBuffer = m_pBits;
@@ -159,37 +257,13 @@ LONG CCEGraphics::Create(int width, int height, int, int, HWND window, int) {
     if (m_DisplayProps.lYPitch < 0) m_pBuffer -= m_DisplayProps.lYPitch * static_cast<LONG>(m_DisplayProps.dwHeight);
     m_bCreated = 1;
     m_dwRefCount += 1;
+    made_sections()[this] = m_hBitmap;
     return 1;
 }
 
 LONG CCEGraphics::Release() {
-    if (!m_bGXInit || !m_bCreated) return 1;
-    m_dwRefCount -= 1;
-    if (m_dwRefCount == 0) {
-        stop_overlay_thread();  // it copies into the back buffer: stop it first
-        SelectObject(g_shared.back_dc, g_shared.back_old_bitmap);
-        DeleteObject(g_shared.back_bitmap);
-        DeleteDC(g_shared.back_dc);
-        ReleaseDC(m_hWnd, g_shared.window_dc);
-        g_shared = SharedDCs{};
-        m_pBackBuffer = nullptr;
-        if (m_pDoubleBuffer2) {
-            std::free(m_pDoubleBuffer2);
-            m_pDoubleBuffer2 = nullptr;
-        }
-        reset_overlay_state();
-    }
-    const auto rounds = between_rounds(this);
-    SelectObject(m_hMemDC, m_hOldBitmap);
-    DeleteObject(m_hBitmap);
-    DeleteDC(m_hMemDC);
-    m_hMemDC = nullptr;
-    m_hBitmap = nullptr;
-    m_hOldBitmap = nullptr;
-    m_pBits = nullptr;
-    m_pBuffer = nullptr;
-    m_bCreated = 0;
-    return 1;
+    std::lock_guard<std::mutex> lifecycle(g_lifecycle);
+    return release_surface(*this);
 }
 
 LONG CCEGraphics::BeginDraw() {

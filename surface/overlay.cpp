@@ -5,9 +5,9 @@
 #include <chrono>
 
 #include "cegraphics.h"
-#include "draw/pixel.h"
-#include "overlay.h"
-#include "shared_state.h"
+#include "core/pixel.h"
+#include "surface/overlay.h"
+#include "surface/shared_state.h"
 #include "winapi.h"
 
 namespace kesra {
@@ -28,8 +28,9 @@ void sleep_one_period() {
                             [] { return m_bGXInit.load() == 0; });
 }
 
-DWORD OverlayThreadProc(LPVOID parameter) {
-    auto* surface = static_cast<CCEGraphics*>(parameter);
+/* The surface to present is read in each round: the first created surface.
+ * Once that surface is destroyed nothing is presented and the thread ends. */
+DWORD OverlayThreadProc(LPVOID) {
     while (m_bGXInit) {
         const uint32_t flags = m_Overlay.flags;
         if (flags && !m_Overlay.drawing && !m_Overlay.bPause) {
@@ -38,6 +39,8 @@ DWORD OverlayThreadProc(LPVOID parameter) {
                 advance(m_Overlay.sandglass_frame, overlay_field(m_Overlay.sandglass.nFrames));
             if (!m_bGXInit) break;
             std::lock_guard<std::mutex> round(m_Overlay.round_mutex);
+            CCEGraphics* surface = m_Overlay.surface;
+            if (!surface) break;
             surface->FlipBackBuffer(0, 0);
             if (!m_bGXInit) break;
             surface->Flip(5, 0, 0);
@@ -115,8 +118,9 @@ void CCEGraphics::DrawAnimation() {}
 void CCEGraphics::DrawBlackScreen() {
     const LONG level = __atomic_load_n(&m_uBlackScreen, __ATOMIC_RELAXED);
     if (level == 0 || !m_pBackBuffer) return;
-    for (DWORD y = 0; y < m_DisplayProps.dwHeight; ++y) {
-        uint16_t* row = reinterpret_cast<uint16_t*>(m_pBackBuffer + static_cast<size_t>(y) * m_DisplayProps.dwRowBytes);
-        for (DWORD x = 0; x < m_DisplayProps.dwWidth; ++x) row[x] = dim565(row[x], static_cast<uint32_t>(level));
+    const Canvas back = display_canvas(m_pBackBuffer);
+    for (int32_t y = 0; y < back.height; ++y) {
+        uint16_t* row = back.at(0, y);
+        for (int32_t x = 0; x < back.width; ++x) row[x] = dim565(row[x], static_cast<uint32_t>(level));
     }
 }

@@ -1,7 +1,7 @@
 /* shared_state.h - the state every surface shares, in one place: the display
- * properties read by every primitive (pixel (x, y) lies at
- * m_pBuffer + x * lXPitch + y * lYPitch), the shared DCs and the overlay state
- * that the overlay thread reads. Flags the thread reads are atomics. */
+ * properties read by every primitive (declared in core/canvas.h, defined in
+ * cegraphics.cpp), the shared DCs and the overlay state that the overlay
+ * thread reads. Flags the thread reads are atomics. */
 #ifndef KESRA_SURFACE_SHARED_STATE_H
 #define KESRA_SURFACE_SHARED_STATE_H
 
@@ -10,24 +10,9 @@
 #include <mutex>
 
 #include "cegraphics.h"
+#include "core/canvas.h"
 
 namespace kesra {
-
-enum : DWORD { DISPLAY_FORMAT_RGB565 = 0x80 };
-
-struct DisplayProps {
-    DWORD dwFormat;
-    DWORD dwBitsPerPixel;
-    DWORD dwWidth;
-    DWORD dwHeight;
-    DWORD dwBytesPerPixel;
-    DWORD dwRowBytes;
-    LONG lXPitch;
-    LONG lYPitch;
-};
-
-/* Filled by the first Create of the process. */
-extern DisplayProps m_DisplayProps;
 
 enum : uint32_t { OVERLAY_CURSOR = 1u << 0, OVERLAY_SANDGLASS = 1u << 1 };
 

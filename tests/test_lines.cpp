@@ -133,36 +133,6 @@ TEST(Spans, PatternColumnRunsOneAheadOfScreenColumn) {
     EXPECT_EQ(inked(s), row_run(0, 12, 7));
 }
 
-/* The same drawing on a row-major and a column-major canvas: the pitch, not
- * a contiguous row, decides where each pixel goes. (Pens stay below width 4:
- * a cap's half is chosen by the sign of its byte offset, which the pitch
- * changes.) */
-TEST(Spans, ColumnMajorCanvasGetsTheSamePixels) {
-    std::vector<uint16_t> rows(size_t(W) * H, kBack), cols(size_t(W) * H, kBack);
-    const kesra::Canvas by_row{reinterpret_cast<uint8_t*>(rows.data()), 2, 2 * W, W, H};
-    const kesra::Canvas by_col{reinterpret_cast<uint8_t*>(cols.data()), 2 * H, 2, W, H};
-    uint16_t tile[15];
-    for (int i = 0; i < 15; ++i) tile[i] = uint16_t(0x2000 + i);
-    const kesra::Pattern pattern{tile, 5, 3};
-    std::mt19937 rng(77);
-    for (int i = 0; i < 300; ++i) {
-        const int a = int(rng() % 100) - 20, b = int(rng() % 100) - 20, y = int(rng() % 60) - 6;
-        const uint16_t color = uint16_t(rng());
-        for (const kesra::Canvas* c : {&by_row, &by_col}) {
-            kesra::hspan(*c, a, b, y, color);
-            kesra::vspan(*c, y, a, b, uint16_t(color ^ 0x5555));
-            kesra::hspan_pattern(*c, b, a, y + 3, pattern);
-            kesra::pen_line(*c, a, y, b, a / 2, kesra::PenShape{unsigned(i % 4), uint16_t(color + 1)});
-            const POINT tri[3] = {{a, y}, {b, a}, {y, b}};
-            if (i % 10 == 0) kesra::scan_fill_pattern(*c, tri, 3, pattern);
-            if (i % 10 == 5) kesra::scan_fill(*c, tri, 3, color);
-        }
-    }
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x)
-            ASSERT_EQ(rows[size_t(y) * W + x], cols[size_t(x) * H + y]) << x << "," << y;
-}
-
 TEST(ClipStep, EndPointsMoveOntoTheBorder) {
     Screen s(W, H);
     const auto clip = [&](LONG x1, LONG y1, LONG x2, LONG y2) {

@@ -10,7 +10,7 @@
 #include "draw/aa_line.h"
 #include "draw/capsule.h"
 #include "draw/dash.h"
-#include "draw/pixel.h"
+#include "core/pixel.h"
 #include "draw/trig_tables.h"
 #include "draw/wide_line.h"
 #include "test_helpers.h"
@@ -27,7 +27,7 @@ const RECT kWholeScreen{0, 0, 799, 479};
 /* A pixel buffer of its own, for the internal routines. */
 struct Buffer {
     Buffer(int width, int height) : w(width), h(height), pixels(static_cast<size_t>(width) * height, kBackground) {}
-    kesra::Canvas canvas() { return kesra::Canvas{reinterpret_cast<uint8_t*>(pixels.data()), 2, 2 * w, w, h}; }
+    kesra::Canvas canvas() { return kesra::Canvas{reinterpret_cast<uint8_t*>(pixels.data()), 2 * w, w, h}; }
     uint16_t& at(int x, int y) { return pixels[static_cast<size_t>(y) * w + x]; }
     int w, h;
     std::vector<uint16_t> pixels;

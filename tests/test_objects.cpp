@@ -12,7 +12,10 @@ TEST(DrawingObjectSlot, ContextBuiltAtStartUpGetsTheDefaults) {
     ASSERT_EQ(g_static_context.m_pPen, &CCEDraw::m_PenDefault);
     EXPECT_EQ(g_static_context.m_pPen->m_dwStyle, 1u);
     EXPECT_EQ(g_static_context.m_pPen->m_dwType, DWORD{GDI_TYPE_PEN});
-    EXPECT_EQ(g_static_context.GetFontSize().cx, 16);
+    tagSIZE size{};
+    g_static_context.GetFontSize(size);
+    EXPECT_EQ(size.cx, 16);
+    EXPECT_EQ(size.cy, 16);
     EXPECT_EQ(g_static_context.m_pFont->m_nP9, 2);
 }
 
@@ -97,8 +100,10 @@ TEST(DrawingObjectSlot, SelectReturnsWhatItReplaces) {
     EXPECT_EQ(dc.GetGDIObject(GDI_TYPE_PEN), &pen);
     EXPECT_EQ(dc.GetGDIObject(GDI_TYPE_FONT), &font);
     EXPECT_EQ(dc.GetGDIObject(10002), nullptr);
-    EXPECT_EQ(dc.GetFontSize().cx, 20);
-    EXPECT_EQ(dc.GetFontSize().cy, 22);
+    tagSIZE size{};
+    dc.GetFontSize(size);
+    EXPECT_EQ(size.cx, 20);
+    EXPECT_EQ(size.cy, 22);
 
     CKESRAObject unknown;
     unknown.m_dwType = 12345;
@@ -113,7 +118,10 @@ TEST(DrawingObjectSlot, SelectReturnsWhatItReplaces) {
     EXPECT_EQ(dc.GetGDIObject(GDI_TYPE_PEN), &CCEDraw::m_PenDefault);
     EXPECT_EQ(dc.GetGDIObject(GDI_TYPE_FONT), &CCEDraw::m_FontDefault);
     dc.m_pFont = nullptr;
-    EXPECT_EQ(dc.GetFontSize().cx, 0);
+    size = tagSIZE{7, 7};
+    dc.GetFontSize(size);  // no font: 0 x 0, whatever the caller's record held
+    EXPECT_EQ(size.cx, 0);
+    EXPECT_EQ(size.cy, 0);
 
     EXPECT_EQ(dc.SetTextColor(0x1111), 0);
     EXPECT_EQ(dc.SetTextColor(0x2222), 0x1111);

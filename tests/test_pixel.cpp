@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "draw/pixel.h"
+#include "core/pixel.h"
 #include "surface/shared_state.h"
 #include "test_helpers.h"
 

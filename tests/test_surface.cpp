@@ -3,8 +3,12 @@
  * colour key, dimming, and the overlay thread's life. */
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <future>
 #include <thread>
+#include <vector>
 
 #include "surface/overlay.h"
 #include "surface/shared_state.h"
@@ -332,4 +336,100 @@ TEST(OverlaySettings, CursorAndSandglassParametersAreChecked) {
     EXPECT_EQ(screen.dc->SetSandglass(tagSANDGLASS_STRUCT{310, 40, -5, 7}), 1);
     EXPECT_EQ(screen.dc->SetSandglass(tagSANDGLASS_STRUCT{310, 41, 0, 0}), 0);
     EXPECT_EQ(kesra::m_Overlay.sandglass.x, -5);
+}
+
+TEST(SharedState, ScreensThatCannotBeMadeFailCleanly) {
+    HWND window = HostCreateWindow(8, 8);
+    CCEGraphics surface;
+    EXPECT_EQ(surface.Create(1 << 30, 1 << 30, 0, 0, window, 0), 0);  // 2^61 bytes
+    EXPECT_EQ(surface.GetLastError(), 102u);
+    EXPECT_EQ(surface.Create(INT32_MAX, 2, 0, 0, window, 0), 0);
+    EXPECT_EQ(surface.Create(30000, 20000, 0, 0, window, 0), 0);  // fits 32 bits, no section that large
+    EXPECT_EQ(surface.GetLastError(), 102u);
+    EXPECT_EQ(surface.m_bCreated, 0);
+    EXPECT_EQ(surface.GetBuffer(), nullptr);
+    EXPECT_EQ(surface.IsGXInit(), 0);
+    EXPECT_EQ(CCEGraphics::m_dwRefCount, 0u);
+    EXPECT_EQ(CCEGraphics::m_pBackBuffer, nullptr);
+    EXPECT_EQ(CCEGraphics::m_pDoubleBuffer2, nullptr);
+    ASSERT_EQ(surface.Create(8, 8, 0, 0, window, 0), 1);  // nothing was left behind
+    EXPECT_EQ(kesra::m_DisplayProps.dwWidth, 8u);
+    surface.Release();
+    HostDestroyWindow(window);
+}
+
+TEST(Copies, OnlyTheSurfaceThatMadeTheBufferFreesIt) {
+    Screen screen(8, 8);
+    {
+        CCEDraw copy;
+        copy = *screen.dc;
+        EXPECT_EQ(copy.GetBuffer(), screen.dc->GetBuffer());
+        copy.Clear(0x1234);  // the copy draws into the shared buffer
+        EXPECT_EQ(screen.at(7, 7), 0x1234);
+        EXPECT_EQ(copy.Release(), 1);  // forgets the handles, frees nothing
+        EXPECT_EQ(copy.GetBuffer(), nullptr);
+        EXPECT_EQ(copy.m_bCreated, 0);
+        copy = *screen.dc;
+        *screen.dc = copy;  // the maker takes back its own handles and keeps them
+    }  // the copy's destructor frees nothing either
+    EXPECT_EQ(CCEGraphics::m_dwRefCount, 1u);
+    EXPECT_EQ(screen.dc->IsGXInit(), 1);
+    EXPECT_NE(SelectObject(screen.dc->GetMyDC(), screen.dc->m_hBitmap), nullptr);  // DC and section live
+    screen.dc->Clear(0x4321);
+    EXPECT_EQ(screen.at(0, 0), 0x4321);
+    EXPECT_EQ(screen.dc->FlipBackBuffer(0, 0), 1);
+    EXPECT_EQ(screen.back(3, 3), 0x4321);
+}
+
+TEST(Copies, AssigningOverACreatedSurfaceReleasesItsOwnBuffer) {
+    Screen screen(8, 8);
+    CCEGraphics other;
+    ASSERT_EQ(other.Create(8, 8, 0, 0, screen.window, 0), 1);
+    EXPECT_EQ(CCEGraphics::m_dwRefCount, 2u);
+    other = *screen.dc;  // its own buffer would be lost: released first
+    EXPECT_EQ(CCEGraphics::m_dwRefCount, 1u);
+    EXPECT_EQ(other.GetBuffer(), screen.dc->GetBuffer());
+    other.Release();
+    screen.dc->Release();
+    EXPECT_EQ(CCEGraphics::m_dwRefCount, 0u);
+    EXPECT_EQ(other.IsGXInit(), 0);  // the shared state went with the last maker
+}
+
+/* Four threads create and release surfaces of their own over and over, so
+ * that the shared state and the overlay thread come and go under them. A
+ * deadlock would never end: a generous watchdog turns it into a failure. */
+TEST(Threads, CreateAndReleaseFromSeveralThreads) {
+    constexpr int kThreads = 4, kRounds = 150;
+    HWND window = HostCreateWindow(16, 8);
+    std::atomic<int> failures{0};
+    auto work = [&](int seed) {
+        for (int round = 0; round < kRounds; ++round) {
+            CCEGraphics surface;
+            if (surface.Create(16, 8, 0, 0, window, 0) != 1 || !surface.GetBuffer()) {
+                ++failures;
+                continue;
+            }
+            fill_buffer(surface.GetBuffer(), 16 * 8 * 2, uint16_t(seed * 1000 + round));
+            if (round % 3 == 0) {
+                CCEGraphics copy;
+                copy = surface;  // copies come and go too
+            }
+            if (round % 2 == 0) surface.Release();  // else the destructor releases it
+        }
+    };
+    auto all = std::async(std::launch::async, [&] {
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t) threads.emplace_back(work, t);
+        for (std::thread& t : threads) t.join();
+    });
+    if (all.wait_for(std::chrono::seconds(120)) != std::future_status::ready) {
+        std::fprintf(stderr, "Create and Release from several threads did not finish: deadlock\n");
+        std::_Exit(1);
+    }
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(CCEGraphics::m_dwRefCount, 0u);
+    EXPECT_EQ(CCEGraphics().IsGXInit(), 0);
+    EXPECT_EQ(CCEGraphics::m_pBackBuffer, nullptr);
+    EXPECT_EQ(kesra::m_Overlay.thread, nullptr);
+    HostDestroyWindow(window);
 }

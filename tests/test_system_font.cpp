@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "draw/pixel.h"
+#include "core/pixel.h"
 #include "kesra.h"
 
 namespace {

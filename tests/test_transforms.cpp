@@ -131,7 +131,7 @@ TEST(Capture, CopiesRowsThroughThePitch) {
     std::vector<uint16_t> buffer(6 * 3, 0xDEAD);
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 5; ++x) buffer[y * 6 + x] = static_cast<uint16_t>(10 * y + x);
-    const Canvas screen{reinterpret_cast<uint8_t*>(buffer.data()), 2, 12, 5, 3};
+    const Canvas screen{reinterpret_cast<uint8_t*>(buffer.data()), 12, 5, 3};
     Target image(0, 0);
     ASSERT_EQ(effect_capture(&image.image, screen, RECT{1, 1, 4, 3}), 1);
     EXPECT_EQ(image.image.nWidth, 3);
@@ -143,7 +143,7 @@ TEST(Capture, CopiesRowsThroughThePitch) {
 
 TEST(Capture, PartOutsideTheScreenIsBlackAndNeverRead) {
     std::vector<uint16_t> buffer(4 * 4, 0x1234);
-    const Canvas screen{reinterpret_cast<uint8_t*>(buffer.data()), 2, 8, 4, 4};
+    const Canvas screen{reinterpret_cast<uint8_t*>(buffer.data()), 8, 4, 4};
     Target image(0, 0);
     ASSERT_EQ(effect_capture(&image.image, screen, RECT{-1, 2, 2, 6}), 1);
     EXPECT_EQ(image.pixel(0, 0), 0);       // x = -1
@@ -154,11 +154,11 @@ TEST(Capture, PartOutsideTheScreenIsBlackAndNeverRead) {
 
 TEST(Capture, RefusesEmptyRectanglesAndNoBuffer) {
     std::vector<uint16_t> buffer(16);
-    const Canvas screen{reinterpret_cast<uint8_t*>(buffer.data()), 2, 8, 4, 4};
+    const Canvas screen{reinterpret_cast<uint8_t*>(buffer.data()), 8, 4, 4};
     Target image(0, 0);
     EXPECT_EQ(effect_capture(&image.image, screen, RECT{2, 0, 2, 3}), 0);
     EXPECT_EQ(effect_capture(&image.image, screen, RECT{0, 3, 2, 1}), 0);
-    const Canvas none{nullptr, 2, 8, 4, 4};
+    const Canvas none{nullptr, 8, 4, 4};
     EXPECT_EQ(effect_capture(&image.image, none, RECT{0, 0, 2, 2}), 0);
     EXPECT_EQ(image.image.pPixels, nullptr);
 }

@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+#include "core/pixel.h"
+
 namespace kesra::devutil {
 
 bool write_png_rgba(const std::string& path, const RgbaImage& image, std::string* error) {
@@ -32,10 +34,10 @@ bool write_png565(const std::string& path, const uint16_t* pixels, int width, in
     for (int y = 0; y < height; ++y) {
         const uint16_t* row = pixels + static_cast<size_t>(y) * stride;
         for (int x = 0; x < width; ++x, out += 4) {
-            const unsigned r = (row[x] >> 11) & 0x1F, g = (row[x] >> 5) & 0x3F, b = row[x] & 0x1F;
-            out[0] = static_cast<uint8_t>((r << 3) | (r >> 2));
-            out[1] = static_cast<uint8_t>((g << 2) | (g >> 4));
-            out[2] = static_cast<uint8_t>((b << 3) | (b >> 2));
+            const kesra::Rgb888 c = kesra::widen565(row[x]);
+            out[0] = c.r;
+            out[1] = c.g;
+            out[2] = c.b;
             out[3] = 255;
         }
     }

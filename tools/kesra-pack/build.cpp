@@ -10,6 +10,7 @@
 #include "bitmap/image_pool.h"
 #include "bitmap/pack_format.h"
 #include "bitmap/run_length.h"
+#include "core/pixel.h"
 #include "pack_tool.h"
 #include "ql.h"
 
@@ -32,7 +33,7 @@ Planes planes_from_rgba(const devutil::RgbaImage& image, bool keep_alpha) {
     bool translucent = false;
     for (size_t i = 0; i < count; ++i) {
         const uint8_t* px = &image.rgba[i * 4];
-        p.pixels[i] = static_cast<uint16_t>(((px[0] & 0xF8) << 8) | ((px[1] & 0xFC) << 3) | (px[2] >> 3));
+        p.pixels[i] = narrow565(px[0], px[1], px[2]);
         p.alpha[i] = static_cast<uint8_t>(px[3] >> 3);
         translucent |= p.alpha[i] < 31;
     }
@@ -47,12 +48,11 @@ devutil::RgbaImage rgba_from_planes(const Planes& p) {
     const size_t count = static_cast<size_t>(p.width) * p.height;
     image.rgba.resize(count * 4);
     for (size_t i = 0; i < count; ++i) {
-        const uint16_t c = p.pixels[i];
-        const unsigned r = c >> 11, g = (c >> 5) & 0x3F, b = c & 0x1F;
+        const Rgb888 c = widen565(p.pixels[i]);
         uint8_t* px = &image.rgba[i * 4];
-        px[0] = static_cast<uint8_t>(r << 3 | r >> 2);
-        px[1] = static_cast<uint8_t>(g << 2 | g >> 4);
-        px[2] = static_cast<uint8_t>(b << 3 | b >> 2);
+        px[0] = c.r;
+        px[1] = c.g;
+        px[2] = c.b;
         const unsigned level = p.alpha.empty() ? 31 : p.alpha[i];
         px[3] = static_cast<uint8_t>(level >= 31 ? 255 : level * 255 / 31);
     }
