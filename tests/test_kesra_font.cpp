@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "font_tool.h"
+#include "png565.h"
 #include "winapi.h"
 
 namespace {
@@ -594,6 +595,70 @@ TEST(KesraFont, Big5AndShiftJisTablesFromIconv) {
     EXPECT_EQ(f.d[euc + 2 * (0x8EB1 - 0x8000) + 1], 0);
     EXPECT_EQ(f.utf16(0x65E5), 3000 + 3569);
     EXPECT_NE(composite_flags(f, 3569), 0);
+}
+
+/* render draws through the library's engine: 下 (no mirror image of itself) from wqy-microhei at 32 x 32
+ * covers what FreeType draws of it at the same scale (descender to ascender
+ * over the cell's height), and the picture is as wide as the advances. */
+TEST(KesraFont, RenderDrawsThroughTheEngineLikeFreeType) {
+    ASSERT_TRUE(exists(kWqy) && exists(kDejaVu)) << "fonts-wqy-microhei and fonts-dejavu-core are needed";
+    kesra_font::BuildOptions options;
+    options.cjk = {kWqy, 0};
+    options.latin = {{kDejaVu, 0}};
+    options.subset = true;
+    options.subset_chars = {0x4E0B};
+    options.quiet = true;
+    const std::string font = scratch() + "/render.stcf", png = scratch() + "/render.png";
+    std::string error, output;
+    ASSERT_TRUE(kesra_font::build(font, options, nullptr, &error)) << error;
+    ASSERT_EQ(run_tool("render " + font + " \"A\xE4\xB8\x8B\" " + png + " --size 32", &output), 0) << output;
+    kesra::devutil::RgbaImage image;
+    ASSERT_TRUE(kesra::devutil::read_png_rgba(png, image));
+    const Font f = load(font);
+    EXPECT_EQ(image.width, int(f.width(0, 'A' - 0x20) * 32 / 128) + 32);
+    ASSERT_EQ(image.height, 32);
+
+    FtFace ft(kWqy);
+    const double pixels_per_unit = 32.0 / (ft.face->ascender - ft.face->descender);
+    ASSERT_EQ(FT_Set_Char_Size(ft.face, 0,
+                               FT_F26Dot6(std::lround(ft.face->units_per_EM * pixels_per_unit * 64)), 72, 72),
+              0);
+    ASSERT_EQ(FT_Load_Char(ft.face, 0x4E0B, FT_LOAD_RENDER | FT_LOAD_NO_HINTING), 0);
+    const FT_Bitmap& bm = ft.face->glyph->bitmap;
+    const int baseline = int(std::lround(32 + ft.face->descender * pixels_per_unit));  // rows from the top
+    /* Masks at half coverage; each pixel of one must have a pixel of the other
+     * within one pixel (FreeType sits on whole pixels, the engine does not). */
+    const int left = image.width - 32;
+    bool engine[32][32], freetype[32][32];
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            engine[y][x] = image.rgba[(size_t(y) * image.width + left + x) * 4] < 128;
+            const int by = y - (baseline - ft.face->glyph->bitmap_top), bx = x - ft.face->glyph->bitmap_left;
+            freetype[y][x] = by >= 0 && by < int(bm.rows) && bx >= 0 && bx < int(bm.width) &&
+                             bm.buffer[by * bm.pitch + bx] >= 128;
+        }
+    auto near = [](const bool(&mask)[32][32], int x, int y) {
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                if (x + dx >= 0 && x + dx < 32 && y + dy >= 0 && y + dy < 32 && mask[y + dy][x + dx])
+                    return true;
+        return false;
+    };
+    int engine_set = 0, freetype_set = 0, engine_matched = 0, freetype_matched = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            engine_set += engine[y][x];
+            freetype_set += freetype[y][x];
+            engine_matched += engine[y][x] && near(freetype, x, y);
+            freetype_matched += freetype[y][x] && near(engine, x, y);
+        }
+    ASSERT_GT(engine_set, 100);
+    ASSERT_GT(freetype_set, 100);
+    EXPECT_EQ(engine_matched, engine_set);
+    EXPECT_EQ(freetype_matched, freetype_set);
+
+    EXPECT_EQ(run_tool("render " + font + " x " + png + " --size 4", &output), 1);
+    EXPECT_NE(output.find("--size takes a number from 5 to 100, not '4'"), std::string::npos) << output;
 }
 
 TEST(KesraFont, CommandLineNamesTheFileAndRefusesBadNumbers) {

@@ -122,6 +122,21 @@ bool read_file(const std::string& path, std::vector<uint8_t>* data, std::string*
  * reports what points outside the file. */
 bool info(const std::string& path, const std::vector<uint8_t>& data, std::string* error);
 
+/* ---- Drawing through the library's engine ---- */
+
+struct RenderOptions {
+    std::string out = "kesra-font.png";
+    int width = 32, height = 32;  // the cell, 5..100 each
+    int levels = 16;              // 4, 6, 8, 12 or 16
+    int page = 1;                 // Latin page, 1-based
+    int flags = 0;                // 1 smoothing, 2 sharpening, 4 edge rings, 8 a second ring
+};
+
+/* Draws the UTF-16 text cell by cell at the advances the engine gives and
+ * writes the coverage as a PNG. */
+bool render(const std::string& path, const std::vector<uint8_t>& data, const std::u16string& text,
+            const RenderOptions& options, std::string* error);
+
 }  // namespace kesra_font
 
 #endif

@@ -29,6 +29,12 @@ void usage(std::FILE* to) {
         "      --quiet               no progress on standard error\n"
         "  kesra-font info FILE\n"
         "      prints the header, the Latin pages and the glyph counts; checks every table\n"
+        "  kesra-font render FILE TEXT [OUT.png] [options]\n"
+        "      draws the UTF-8 TEXT through the library's engine (default OUT kesra-font.png)\n"
+        "      --size W[xH]          the cell in pixels, 5..100 (default 32)\n"
+        "      --levels N            coverage levels: 4, 6, 8, 12 or 16 (default 16)\n"
+        "      --page N              Latin page, 1-based (default 1)\n"
+        "      --flags N             1 smoothing, 2 sharpening, 4 edge rings, 8 a second ring (0..15)\n"
         "Outlines use a 128-unit em: the face's descender to ascender fills it.\n",
         to);
 }
@@ -100,6 +106,70 @@ bool parse_build(int argc, char** argv, int first, BuildOptions* options, std::s
     return true;
 }
 
+/* A whole decimal number within [low, high]. */
+bool parse_number(const std::string& option, const std::string& text, long low, long high, int* out,
+                  std::string* error) {
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end || v < low || v > high) {
+        *error = option + " takes a number from " + std::to_string(low) + " to " + std::to_string(high) +
+                 ", not '" + text + "'";
+        return false;
+    }
+    *out = static_cast<int>(v);
+    return true;
+}
+
+int render_command(int argc, char** argv) {
+    std::vector<std::string> args;
+    RenderOptions options;
+    std::string error;
+    for (int i = 2; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a.size() < 3 || a.compare(0, 2, "--") != 0) {
+            args.push_back(a);
+            continue;
+        }
+        if (i + 1 >= argc) return error_exit(a + " needs a value");
+        const std::string value = argv[++i];
+        if (a == "--size") {
+            const size_t x = value.find('x');
+            if (!parse_number(a, value.substr(0, x), 5, 100, &options.width, &error) ||
+                !parse_number(a, x == std::string::npos ? value : value.substr(x + 1), 5, 100,
+                              &options.height, &error))
+                return error_exit(error);
+        } else if (a == "--levels") {
+            if (!parse_number(a, value, 4, 16, &options.levels, &error)) return error_exit(error);
+            if (options.levels != 4 && options.levels != 6 && options.levels != 8 && options.levels != 12 &&
+                options.levels != 16)
+                return error_exit("--levels takes 4, 6, 8, 12 or 16, not '" + value + "'");
+        } else if (a == "--page") {
+            if (!parse_number(a, value, 1, MAX_PAGES, &options.page, &error)) return error_exit(error);
+        } else if (a == "--flags") {
+            if (!parse_number(a, value, 0, 15, &options.flags, &error)) return error_exit(error);
+        } else {
+            return error_exit("unknown option " + a);
+        }
+    }
+    if (args.size() < 2 || args.size() > 3) {
+        usage(stderr);
+        return 2;
+    }
+    if (args.size() == 3) options.out = args[2];
+    std::vector<uint32_t> code_points;
+    if (!decode_utf8(args[1], &code_points)) return error_exit("the text is not UTF-8");
+    std::u16string text;
+    for (uint32_t cp : code_points) {
+        if (cp > 0xFFFF) return error_exit("the text has a character outside the 16-bit range");
+        text += static_cast<char16_t>(cp);
+    }
+    std::vector<uint8_t> data;
+    if (!read_file(args[0], &data, &error) || !render(args[0], data, text, options, &error))
+        return error_exit(error);
+    std::printf("kesra-font: wrote %s\n", options.out.c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -135,6 +205,7 @@ int main(int argc, char** argv) {
         if (!read_file(argv[2], &data, &error) || !info(argv[2], data, &error)) return error_exit(error);
         return 0;
     }
+    if (command == "render") return render_command(argc, argv);
     std::fprintf(stderr, "kesra-font: unknown command '%s'\n", command.c_str());
     usage(stderr);
     return 2;
