@@ -203,6 +203,16 @@ TEST(IniFile, MainFileIsUsedForOneCallAndTheSkinStaysOpen) {
     EXPECT_TRUE(same_record(b, skin_config.pages[1].buttons[3].record));
     EXPECT_EQ(text_of(ini, 1, 3, 0), "p1b3t0");
 
+    /* Without a main file beside the folder the calls fail, and the skin is back. */
+    mkdir((scratch_dir() + "/NoMain").c_str(), 0755);
+    mkdir((scratch_dir() + "/NoMain/Orvantis").c_str(), 0755);
+    write_bytes(scratch_dir() + "/NoMain/Orvantis/b.ini", skin_bytes);
+    ASSERT_EQ(open(scratch_dir() + "/NoMain/Orvantis/b.ini"), 1);
+    EXPECT_EQ(ini.ReadNaviConfig(1, 3, &b), 0);
+    EXPECT_EQ(ini.WriteButton(1, 3, &written), 0);
+    ASSERT_EQ(ini.ReadButton(1, 3, &b), 1);
+    EXPECT_TRUE(same_record(b, skin_config.pages[1].buttons[3].record));
+
     /* With the main file itself open, it is used as it is. */
     ASSERT_EQ(open(disk + "/Orvantis.ini"), 1);
     ASSERT_EQ(ini.ReadNaviConfig(1, 2, &b), 1);
