@@ -12,5 +12,6 @@
 #include "cedraw.h"
 #include "cebitmap.h"
 #include "ql.h"
+#include "ceini.h"
 
 #endif
