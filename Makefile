@@ -15,10 +15,12 @@ CMAKE_FLAGS += -DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE) -DCMAKE_C_COMPILER_LAUNCH
 endif
 
 # git brings a real PNG file (gitweb's logo) that the image tests compare readers on.
+# giflib-tools and libjpeg-turbo-progs make and decode the picture decoders' test files.
 PACKAGES = cmake ninja-build g++ pkg-config clang-format git \
 	libfreetype-dev libpng-dev libjpeg62-turbo-dev zlib1g-dev \
 	libgtest-dev libbenchmark-dev libsdl2-dev \
-	fonts-dejavu-core fonts-droid-fallback fonts-wqy-microhei
+	fonts-dejavu-core fonts-droid-fallback fonts-wqy-microhei \
+	giflib-tools libjpeg-turbo-progs
 
 .PHONY: demo test test-sanitize bench deps configure build clean format-check
 
@@ -64,9 +66,10 @@ test-sanitize: deps
 	cd $(BUILD)-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest -j $(JOBS) --output-on-failure -E consumer_program
 
-# bench also installs the peers it is compared with (pixman, cairo: bench_peers);
+# bench also installs the peers it is compared with (pixman, cairo: bench_peers;
+# giflib, stb_image: bench_decoders);
 # they are left out of PACKAGES so that test and demo do not pull them in.
-PEER_PACKAGES = libpixman-1-dev libcairo2-dev
+PEER_PACKAGES = libpixman-1-dev libcairo2-dev libgif-dev libstb-dev
 
 bench: deps
 	@$(call install-missing,$(PEER_PACKAGES),echo "bench_peers is left out")

@@ -34,6 +34,8 @@ public:
     BitReader(const uint8_t* data, size_t size, size_t pos) : data_(data), size_(size), pos_(pos) {}
 
     size_t position() const { return pos_; }
+    /* True once zero bits were fed for want of data (not at a marker). */
+    bool ran_out() const { return ran_out_; }
 
     void fill() {
         while (count_ <= 24) {
@@ -71,7 +73,11 @@ public:
 
 private:
     uint8_t next_byte() {
-        if (at_marker_ || pos_ >= size_) return 0;
+        if (at_marker_) return 0;
+        if (pos_ >= size_) {
+            ran_out_ = true;
+            return 0;
+        }
         const uint8_t byte = data_[pos_];
         if (byte != 0xFF) {
             ++pos_;
@@ -91,6 +97,7 @@ private:
     uint32_t acc_ = 0;
     int count_ = 0;
     bool at_marker_ = false;
+    bool ran_out_ = false;
 };
 
 /* A symbol of table, or -1 when the next 16 bits are no code of it. */
@@ -431,7 +438,7 @@ bool JpegDecoder::run(const uint8_t* data, size_t size, int idct) {
         case 0xDA: {
             size_t after = pos;
             if (!read_scan(data, size, &after, length)) {
-                status_ = kJpegScanError;
+                if (status_ == kJpegOk) status_ = kJpegScanError;
                 return false;
             }
             pos = after;
@@ -596,6 +603,12 @@ bool JpegDecoder::read_scan(const uint8_t* data, size_t size, size_t* pos, size_
         if (restart_interval_ && unit && unit % restart_interval_ == 0) {
             if (!bits.restart()) return false;
             for (int i = 0; i < count; ++i) frame_[members[i]].predictor = 0;
+        }
+        // Data that ends inside the scan can never reach EOI: stop here
+        // rather than decode the rest of a large frame from zero bits.
+        if (bits.ran_out()) {
+            status_ = kJpegNoEoi;
+            return false;
         }
         const int ux = static_cast<int>(unit % units_across), uy = static_cast<int>(unit / units_across);
         if (count == 1) {
