@@ -172,7 +172,8 @@ void replicate_block(const uint8_t* samples, uint8_t* out, size_t stride, int sx
             for (int i = 0; i < 8; ++i)
                 for (int k = 0; k < sx; ++k) line[i * sx + k] = in[i];
         }
-        for (int copy = 1; copy < sy; ++copy) std::memcpy(line + copy * stride, line, 8 * sx);
+        for (int copy = 1; copy < sy; ++copy)
+            for (int i = 0; i < 8 * sx; ++i) line[copy * stride + i] = line[i];
     }
 }
 
@@ -249,6 +250,14 @@ void jpeg_idct_integer(const int32_t* in, uint8_t* out, int stride) {
     // Columns first, keeping 2 extra bits for the rows; 3 more bits of the
     // final shift are the transform's scale of 8.
     constexpr int kPass1Bits = 2;
+    // A block of DC alone is flat: the value of the shortcuts below.
+    bool flat = true;
+    for (int i = 1; i < 64 && flat; ++i) flat = in[i] == 0;
+    if (flat) {
+        const int64_t dc = ((int64_t{in[0]} * (1 << kPass1Bits) + (1 << (kPass1Bits + 2))) >> (kPass1Bits + 3)) + 128;
+        for (int row = 0; row < 8; ++row) std::memset(out + static_cast<size_t>(row) * stride, clamp_sample(dc), 8);
+        return;
+    }
     // Inputs are at most 2^15 * 255 in size, so the columns' results fit 32 bits.
     int32_t work[64];
     for (int col = 0; col < 8; ++col) {
