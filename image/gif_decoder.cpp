@@ -1,7 +1,8 @@
 /* gif_decoder.cpp - GIF header, block walk and LZW decoding into the index rows
- * of one DIB buffer. The LZW dictionary lives after the rows: per code a suffix
- * byte, a prefix code and the string's first byte (16 bits each); a prefix must
- * name a smaller code, so every chain ends at a root within 4096 steps. */
+ * of one DIB buffer (which keeps its dictionary room after the rows). The LZW
+ * dictionary holds per code a suffix byte, a prefix code and the string's first
+ * byte; a prefix must name a smaller code, so every chain ends at a root within
+ * 4096 steps. */
 #include "image/gif_decoder.h"
 
 #include <cstring>
@@ -232,7 +233,7 @@ bool GifDecoder::decode_image() {
 }
 
 bool GifDecoder::decode_lzw(int root_bits) {
-    // The dictionary's room stays reserved after the rows; it is worked on here.
+    // Worked on here, on the stack: the buffer's room for it stays zero.
     uint16_t prefix[kMaxCodes], suffix[kMaxCodes], first[kMaxCodes];
     uint8_t stack[kMaxCodes];
 

@@ -526,6 +526,7 @@ bool JpegDecoder::read_huffman(const uint8_t* p, size_t length) {
             table.first_index[len] = index;
             table.first_code[len] = code;
             for (int i = 0; i < counts[len - 1]; ++i, ++index, ++code) {
+                if (code >= (1 << len)) return false;  // more codes than the length has room for
                 if (len <= kFastBits) {
                     const int shift = kFastBits - len;
                     for (int fill = 0; fill < (1 << shift); ++fill)
@@ -533,7 +534,6 @@ bool JpegDecoder::read_huffman(const uint8_t* p, size_t length) {
                             static_cast<uint16_t>(len << 8 | table.symbols[index]);
                 }
             }
-            if (code > (1 << len)) return false;  // more codes than the length has room for
             table.max_code[len] = counts[len - 1] ? code - 1 : -1;
             code <<= 1;
         }

@@ -502,6 +502,11 @@ TEST(JpegDecoder, BrokenSegmentsGiveTheirStatus) {
     bad = good;
     bad[dht + 4] = (bad[dht + 4] & 0xF0) | 2;  // table number 2
     EXPECT_EQ(status_of(bad), kesra::pic::kJpegHuffmanError);
+    // Three codes of 1 bit: more than the length has room for.
+    const Bytes dht_full{0xFF, 0xC4, 0, 22, 0x10, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3};
+    bad = good;
+    bad.insert(bad.begin() + 2, dht_full.begin(), dht_full.end());
+    EXPECT_EQ(status_of(bad), kesra::pic::kJpegHuffmanError);
     const size_t dqt = find_segment(good, 0xDB);
     bad = good;
     bad[dqt + 4] = 0x10;  // 16-bit values
