@@ -499,7 +499,7 @@ bool JpegDecoder::read_frame(const uint8_t* p, size_t length) {
     plane_width_ = mcus_across_ * 8 * h_max_;
     plane_height_ = mcus_down_ * 8 * v_max_;
     const uint64_t samples = uint64_t(plane_width_) * uint64_t(plane_height_);
-    if (samples > kJpegMaxPlaneSamples) return false;
+    if (samples * count > kJpegMaxPlaneSamples) return false;
     planes_.assign(count, std::vector<uint8_t>(samples, 0));
     frame_seen_ = true;
     return true;

@@ -26,7 +26,7 @@ enum JpegStatus : int {
     kJpegScanError = 6,      // an SOS header refused or its data undecodable
 };
 
-/* Frames with more samples per plane than this are refused. */
+/* Frames whose planes together hold more samples than this are refused. */
 constexpr uint64_t kJpegMaxPlaneSamples = uint64_t{1} << 26;
 constexpr int kJpegMaxComponents = 4;
 
