@@ -11,5 +11,7 @@
 #include "cedraw.h"
 #include "cebitmap.h"
 #include "ql.h"
+#include "cepic.h"
+#include "cephoto.h"
 
 #endif
