@@ -15,10 +15,12 @@ CMAKE_FLAGS += -DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE) -DCMAKE_C_COMPILER_LAUNCH
 endif
 
 # git brings a real PNG file (gitweb's logo) that the image tests compare readers on.
+# giflib-tools and libjpeg-turbo-progs make and decode the picture decoders' test files.
 PACKAGES = cmake ninja-build g++ pkg-config clang-format git \
 	libfreetype-dev libpng-dev libjpeg62-turbo-dev zlib1g-dev \
 	libgtest-dev libbenchmark-dev libsdl2-dev \
-	fonts-dejavu-core fonts-droid-fallback fonts-wqy-microhei
+	fonts-dejavu-core fonts-droid-fallback fonts-wqy-microhei \
+	giflib-tools libjpeg-turbo-progs
 
 .PHONY: demo test test-sanitize fuzz bench deps configure build clean format-check
 
@@ -70,7 +72,8 @@ test-sanitize: deps
 FUZZ_SECONDS ?= 60
 FUZZ_FLAGS = -rss_limit_mb=512 -timeout=10 -max_total_time=$(FUZZ_SECONDS)
 FUZZERS = fuzz_pack fuzz_pack_files fuzz_image_png fuzz_image_jpeg fuzz_image_bmp \
-	fuzz_ql_decompress fuzz_bitmap_files fuzz_pic
+	fuzz_ql_decompress fuzz_bitmap_files fuzz_pic \
+	fuzz_gif fuzz_jpeg_own
 # Seeds every corpus starts from: the images the seed tests use and the demo's pack.
 FUZZ_SEEDS = $(wildcard /usr/share/gitweb/static/git-logo.png /usr/share/doc/python3/_static/file.png \
 	/usr/share/doc/nodejs/thin-white-stripe.jpg /usr/share/doc/fp-compiler/3.2.2/palmos/pilrc.bmp \
@@ -87,9 +90,10 @@ fuzz: deps
 	  $(BUILD)-fuzz/fuzz/$$f $(FUZZ_FLAGS) $(BUILD)-fuzz/corpus/$$f || exit 1; \
 	done
 
-# bench also installs the peers it is compared with (pixman, cairo: bench_peers);
+# bench also installs the peers it is compared with (pixman, cairo: bench_peers;
+# giflib, stb_image: bench_decoders);
 # they are left out of PACKAGES so that test and demo do not pull them in.
-PEER_PACKAGES = libpixman-1-dev libcairo2-dev
+PEER_PACKAGES = libpixman-1-dev libcairo2-dev libgif-dev libstb-dev
 
 bench: deps
 	@$(call install-missing,$(PEER_PACKAGES),echo "bench_peers is left out")

@@ -1,0 +1,639 @@
+/* jpeg_decoder.cpp - marker loop, table-driven Huffman decoding, the inverse
+ * DCTs and the colour conversion of the baseline JPEG decoder. The bit reader
+ * stops in front of any marker and feeds zero bits past it or past the end, so
+ * entropy decoding never reads outside the data; the marker loop takes over
+ * where the scan stopped. */
+#include "image/jpeg_decoder.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "winapi.h"
+
+namespace kesra::pic {
+
+namespace {
+
+/* Zig-zag position k to natural (row-major) position. */
+constexpr uint8_t kNaturalOrder[64] = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+constexpr int kFastBits = 9;
+
+uint16_t read_be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+
+uint8_t clamp_sample(int64_t v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
+
+/* Entropy-coded data of one scan: bits most significant first, 0xFF 0x00 as
+ * one 0xFF, zero bits once a marker or the end is reached. */
+class BitReader {
+public:
+    BitReader(const uint8_t* data, size_t size, size_t pos) : data_(data), size_(size), pos_(pos) {}
+
+    size_t position() const { return pos_; }
+    /* True once zero bits were fed for want of data (not at a marker). */
+    bool ran_out() const { return ran_out_; }
+
+    void fill() {
+        while (count_ <= 24) {
+            acc_ |= static_cast<uint32_t>(next_byte()) << (24 - count_);
+            count_ += 8;
+        }
+    }
+
+    uint32_t peek(int bits) const { return acc_ >> (32 - bits); }
+    void skip(int bits) {
+        acc_ <<= bits;
+        count_ -= bits;
+    }
+
+    /* bits (0-16) as an unsigned value. */
+    int receive(int bits) {
+        if (bits == 0) return 0;
+        fill();
+        const int value = static_cast<int>(peek(bits));
+        skip(bits);
+        return value;
+    }
+
+    /* Drops the bits held and steps over an RST0-RST7 marker; false without one. */
+    bool restart() {
+        acc_ = 0;
+        count_ = 0;
+        at_marker_ = false;
+        while (pos_ < size_ && data_[pos_] == 0xFF && pos_ + 1 < size_ && data_[pos_ + 1] == 0xFF) ++pos_;
+        if (pos_ + 1 >= size_ || data_[pos_] != 0xFF || data_[pos_ + 1] < 0xD0 || data_[pos_ + 1] > 0xD7)
+            return false;
+        pos_ += 2;
+        return true;
+    }
+
+private:
+    uint8_t next_byte() {
+        if (at_marker_) return 0;
+        if (pos_ >= size_) {
+            ran_out_ = true;
+            return 0;
+        }
+        const uint8_t byte = data_[pos_];
+        if (byte != 0xFF) {
+            ++pos_;
+            return byte;
+        }
+        if (pos_ + 1 < size_ && data_[pos_ + 1] == 0x00) {
+            pos_ += 2;
+            return 0xFF;
+        }
+        at_marker_ = true;  // a marker (or a fill byte before one): stay in front of it
+        return 0;
+    }
+
+    const uint8_t* data_;
+    size_t size_;
+    size_t pos_;
+    uint32_t acc_ = 0;
+    int count_ = 0;
+    bool at_marker_ = false;
+    bool ran_out_ = false;
+};
+
+/* A symbol of table, or -1 when the next 16 bits are no code of it. */
+int decode_symbol(BitReader& bits, const JpegDecoder::Huffman& table) {
+    bits.fill();
+    const uint16_t fast = table.lookup[bits.peek(kFastBits)];
+    if (fast) {
+        bits.skip(fast >> 8);
+        return fast & 0xFF;
+    }
+    for (int length = kFastBits + 1; length <= 16; ++length) {
+        const int32_t code = static_cast<int32_t>(bits.peek(length));
+        if (code <= table.max_code[length]) {
+            bits.skip(length);
+            return table.symbols[table.first_index[length] + code - table.first_code[length]];
+        }
+    }
+    return -1;
+}
+
+/* Frame types other than baseline (progressive, lossless, arithmetic). */
+bool other_frame_type(int marker) { return marker >= 0xC1 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC; }
+
+/* The status of a segment that cannot be read. */
+int segment_status(int marker) {
+    if (marker == 0xC0 || other_frame_type(marker)) return kJpegFrameError;
+    if (marker == 0xC4) return kJpegHuffmanError;
+    if (marker == 0xDB) return kJpegQuantError;
+    if (marker == 0xDD) return kJpegRestartError;
+    if (marker == 0xDA) return kJpegScanError;
+    return kJpegNoEoi;
+}
+
+/* A received value of size bits as a signed coefficient. */
+int extend(int value, int size) { return size && value < (1 << (size - 1)) ? value - (1 << size) + 1 : value; }
+
+/* Decodes one block's coefficients, dequantised, in natural order. */
+bool decode_block(BitReader& bits, JpegDecoder::Component& c, const JpegDecoder::Huffman& dc,
+                  const JpegDecoder::Huffman& ac, const uint8_t* quant, int32_t* block) {
+    std::memset(block, 0, 64 * sizeof(int32_t));
+    const int size = decode_symbol(bits, dc);
+    if (size < 0 || size > 15) return false;
+    // The predictor is kept in 16 bits as a sample coefficient is.
+    c.predictor = static_cast<int16_t>(c.predictor + extend(bits.receive(size), size));
+    block[0] = c.predictor * quant[0];
+    for (int k = 1; k < 64;) {
+        const int symbol = decode_symbol(bits, ac);
+        if (symbol < 0) return false;
+        const int run = symbol >> 4;
+        const int ac_size = symbol & 15;
+        if (ac_size == 0) {
+            if (run != 15) break;  // end of block
+            k += 16;
+            continue;
+        }
+        k += run;
+        if (k > 63) return false;
+        block[kNaturalOrder[k]] = extend(bits.receive(ac_size), ac_size) * quant[k];
+        ++k;
+    }
+    return true;
+}
+
+/* Repeats each of the 8 x 8 samples sx times across and sy times down. */
+void replicate_block(const uint8_t* samples, uint8_t* out, size_t stride, int sx, int sy) {
+    for (int row = 0; row < 8; ++row) {
+        uint8_t* line = out + static_cast<size_t>(row) * sy * stride;
+        if (sx == 1) {
+            std::memcpy(line, samples + row * 8, 8);
+        } else {
+            for (int i = 0; i < 8; ++i) std::memset(line + i * sx, samples[row * 8 + i], sx);
+        }
+        for (int copy = 1; copy < sy; ++copy) std::memcpy(line + copy * stride, line, 8 * sx);
+    }
+}
+
+}  // namespace
+
+void jpeg_idct_integer(const int32_t* in, uint8_t* out, int stride) {
+    // Two passes of the Loeffler-Ligtenberg-Moschytz factorisation in 13-bit
+    // fixed point; the first keeps 2 extra bits for the second.
+    constexpr int kConstBits = 13;
+    constexpr int kPass1Bits = 2;
+    auto descale = [](int64_t x, int n) { return (x + (int64_t{1} << (n - 1))) >> n; };
+    int64_t work[64];
+    for (int col = 0; col < 8; ++col) {
+        const int32_t* c = in + col;
+        int64_t* w = work + col;
+        if (!c[8] && !c[16] && !c[24] && !c[32] && !c[40] && !c[48] && !c[56]) {
+            const int64_t dc = int64_t{c[0]} * (1 << kPass1Bits);
+            for (int r = 0; r < 8; ++r) w[r * 8] = dc;
+            continue;
+        }
+        int64_t z2 = c[16], z3 = c[48];
+        int64_t z1 = (z2 + z3) * 4433;
+        const int64_t t2 = z1 + z3 * -15137;
+        const int64_t t3 = z1 + z2 * 6270;
+        z2 = c[0];
+        z3 = c[32];
+        const int64_t t0 = (z2 + z3) * (1 << kConstBits);
+        const int64_t t1 = (z2 - z3) * (1 << kConstBits);
+        const int64_t e10 = t0 + t3, e13 = t0 - t3, e11 = t1 + t2, e12 = t1 - t2;
+
+        int64_t o0 = c[56], o1 = c[40], o2 = c[24], o3 = c[8];
+        z1 = o0 + o3;
+        z2 = o1 + o2;
+        z3 = o0 + o2;
+        int64_t z4 = o1 + o3;
+        const int64_t z5 = (z3 + z4) * 9633;
+        o0 *= 2446;
+        o1 *= 16819;
+        o2 *= 25172;
+        o3 *= 12299;
+        z1 *= -7373;
+        z2 *= -20995;
+        z3 = z3 * -16069 + z5;
+        z4 = z4 * -3196 + z5;
+        o0 += z1 + z3;
+        o1 += z2 + z4;
+        o2 += z2 + z3;
+        o3 += z1 + z4;
+        constexpr int n = kConstBits - kPass1Bits;
+        w[0] = descale(e10 + o3, n);
+        w[56] = descale(e10 - o3, n);
+        w[8] = descale(e11 + o2, n);
+        w[48] = descale(e11 - o2, n);
+        w[16] = descale(e12 + o1, n);
+        w[40] = descale(e12 - o1, n);
+        w[24] = descale(e13 + o0, n);
+        w[32] = descale(e13 - o0, n);
+    }
+    constexpr int n = kConstBits + kPass1Bits + 3;
+    for (int row = 0; row < 8; ++row) {
+        const int64_t* w = work + row * 8;
+        uint8_t* o = out + static_cast<size_t>(row) * stride;
+        if (!w[1] && !w[2] && !w[3] && !w[4] && !w[5] && !w[6] && !w[7]) {
+            std::memset(o, clamp_sample(descale(w[0], kPass1Bits + 3) + 128), 8);
+            continue;
+        }
+        int64_t z2 = w[2], z3 = w[6];
+        int64_t z1 = (z2 + z3) * 4433;
+        const int64_t t2 = z1 + z3 * -15137;
+        const int64_t t3 = z1 + z2 * 6270;
+        const int64_t t0 = (w[0] + w[4]) * (1 << kConstBits);
+        const int64_t t1 = (w[0] - w[4]) * (1 << kConstBits);
+        const int64_t e10 = t0 + t3, e13 = t0 - t3, e11 = t1 + t2, e12 = t1 - t2;
+
+        int64_t o0 = w[7], o1 = w[5], o2 = w[3], o3 = w[1];
+        z1 = o0 + o3;
+        z2 = o1 + o2;
+        z3 = o0 + o2;
+        int64_t z4 = o1 + o3;
+        const int64_t z5 = (z3 + z4) * 9633;
+        o0 *= 2446;
+        o1 *= 16819;
+        o2 *= 25172;
+        o3 *= 12299;
+        z1 *= -7373;
+        z2 *= -20995;
+        z3 = z3 * -16069 + z5;
+        z4 = z4 * -3196 + z5;
+        o0 += z1 + z3;
+        o1 += z2 + z4;
+        o2 += z2 + z3;
+        o3 += z1 + z4;
+        o[0] = clamp_sample(descale(e10 + o3, n) + 128);
+        o[7] = clamp_sample(descale(e10 - o3, n) + 128);
+        o[1] = clamp_sample(descale(e11 + o2, n) + 128);
+        o[6] = clamp_sample(descale(e11 - o2, n) + 128);
+        o[2] = clamp_sample(descale(e12 + o1, n) + 128);
+        o[5] = clamp_sample(descale(e12 - o1, n) + 128);
+        o[3] = clamp_sample(descale(e13 + o0, n) + 128);
+        o[4] = clamp_sample(descale(e13 - o0, n) + 128);
+    }
+}
+
+void jpeg_idct_float(const int32_t* in, uint8_t* out, int stride) {
+    // The same factorisation in single precision; the result is scaled by 1/8.
+    float work[64];
+    auto pass = [](const float* c, int step, float* o, int out_step) {
+        const float z1 = (c[2 * step] + c[6 * step]) * 0.5411961f;
+        const float t2 = z1 - c[6 * step] * 1.847759f;
+        const float t3 = z1 + c[2 * step] * 0.76536685f;
+        const float t0 = c[0] + c[4 * step], t1 = c[0] - c[4 * step];
+        const float e10 = t0 + t3, e13 = t0 - t3, e11 = t1 + t2, e12 = t1 - t2;
+        float o0 = c[7 * step], o1 = c[5 * step], o2 = c[3 * step], o3 = c[step];
+        float y1 = o0 + o3, y2 = o1 + o2, y3 = o0 + o2, y4 = o1 + o3;
+        const float y5 = (y3 + y4) * 1.175875602f;
+        o0 *= 0.298631336f;
+        o1 *= 2.053119869f;
+        o2 *= 3.072711026f;
+        o3 *= 1.501321110f;
+        y1 *= -0.899976223f;
+        y2 *= -2.562915447f;
+        y3 = y3 * -1.961570560f + y5;
+        y4 = y4 * -0.390180644f + y5;
+        o0 += y1 + y3;
+        o1 += y2 + y4;
+        o2 += y2 + y3;
+        o3 += y1 + y4;
+        o[0] = e10 + o3;
+        o[7 * out_step] = e10 - o3;
+        o[out_step] = e11 + o2;
+        o[6 * out_step] = e11 - o2;
+        o[2 * out_step] = e12 + o1;
+        o[5 * out_step] = e12 - o1;
+        o[3 * out_step] = e13 + o0;
+        o[4 * out_step] = e13 - o0;
+    };
+    float coefficients[64];
+    for (int i = 0; i < 64; ++i) coefficients[i] = static_cast<float>(in[i]);
+    for (int col = 0; col < 8; ++col) pass(coefficients + col, 8, work + col, 8);
+    for (int row = 0; row < 8; ++row) {
+        float samples[8];
+        pass(work + row * 8, 1, samples, 1);
+        for (int i = 0; i < 8; ++i)
+            out[row * stride + i] = clamp_sample(static_cast<int64_t>(std::floor(samples[i] / 8.0f + 128.5f)));
+    }
+}
+
+void jpeg_ycc_to_rgb(int y, int cb, int cr, uint8_t* r, uint8_t* g, uint8_t* b) {
+    cb -= 128;
+    cr -= 128;
+    *r = clamp_sample(y + (91881 * cr) / 65536);
+    *g = clamp_sample(y - (22553 * cb) / 65536 - (46801 * cr) / 65536);
+    *b = clamp_sample(y + (116129 * cb) / 65536);
+}
+
+void JpegDecoder::release() {
+    std::vector<std::vector<uint8_t>>().swap(planes_);
+    status_ = kJpegOk;
+    width_ = height_ = plane_width_ = plane_height_ = 0;
+    h_max_ = v_max_ = mcus_across_ = mcus_down_ = 0;
+    restart_interval_ = 0;
+    frame_seen_ = false;
+    scans_ = 0;
+    std::memset(quant_, 0, sizeof quant_);
+    std::memset(quant_defined_, 0, sizeof quant_defined_);
+    for (Huffman& table : dc_) table.defined = false;
+    for (Huffman& table : ac_) table.defined = false;
+    for (Component& c : frame_) c = Component{};
+}
+
+bool JpegDecoder::decode_memory(const uint8_t* data, size_t size, int idct) {
+    release();
+    if (!data || size < 2) {
+        status_ = kJpegNoEoi;
+        return false;
+    }
+    if (run(data, size, idct)) return true;
+    const int status = status_ == kJpegOk ? kJpegNoEoi : status_;
+    release();
+    status_ = status;
+    return false;
+}
+
+bool JpegDecoder::decode_file(const char* path, int idct) {
+    release();
+    status_ = kJpegNoEoi;
+    if (!path) return false;
+    WCHAR wide[260];
+    const int length = MultiByteToWideChar(CP_ACP, 0, path, -1, wide, 260);
+    if (length <= 0) return false;
+    std::FILE* file = _wfopen(wide, u"rb");
+    if (!file) return false;
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[65536];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+    std::fclose(file);
+    return decode_memory(bytes.data(), bytes.size(), idct);
+}
+
+bool JpegDecoder::run(const uint8_t* data, size_t size, int idct) {
+    idct_ = idct;
+    if (data[0] != 0xFF || data[1] != 0xD8) {
+        status_ = kJpegNoEoi;
+        return false;
+    }
+    size_t pos = 2;
+    for (;;) {
+        if (pos >= size || data[pos] != 0xFF) {
+            status_ = kJpegNoEoi;
+            return false;
+        }
+        while (pos < size && data[pos] == 0xFF) ++pos;  // fill bytes
+        if (pos >= size) {
+            status_ = kJpegNoEoi;
+            return false;
+        }
+        const int marker = data[pos++];
+        if (marker == 0xD9) {
+            if (!frame_seen_ || scans_ == 0) {
+                status_ = kJpegNoEoi;
+                return false;
+            }
+            convert_colours();
+            return true;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;  // stand-alone markers
+        if (size - pos < 2) {
+            status_ = kJpegNoEoi;
+            return false;
+        }
+        const size_t length = read_be16(data + pos);
+        if (length < 2 || size - pos < length) {
+            status_ = segment_status(marker);
+            return false;
+        }
+        const uint8_t* body = data + pos + 2;
+        const size_t body_length = length - 2;
+        switch (marker) {
+        case 0xC0:
+            if (!read_frame(body, body_length)) {
+                status_ = kJpegFrameError;
+                return false;
+            }
+            break;
+        case 0xC4:
+            if (!read_huffman(body, body_length)) {
+                status_ = kJpegHuffmanError;
+                return false;
+            }
+            break;
+        case 0xDB:
+            if (!read_quant(body, body_length)) {
+                status_ = kJpegQuantError;
+                return false;
+            }
+            break;
+        case 0xDD:
+            if (body_length != 2) {
+                status_ = kJpegRestartError;
+                return false;
+            }
+            restart_interval_ = read_be16(body);
+            break;
+        case 0xDA: {
+            size_t after = pos;
+            if (!read_scan(data, size, &after, length)) {
+                if (status_ == kJpegOk) status_ = kJpegScanError;
+                return false;
+            }
+            pos = after;
+            continue;
+        }
+        default:
+            // Every other frame type (progressive, lossless, arithmetic) is refused.
+            if (other_frame_type(marker)) {
+                status_ = kJpegFrameError;
+                return false;
+            }
+            break;
+        }
+        pos += length;
+    }
+}
+
+bool JpegDecoder::read_frame(const uint8_t* p, size_t length) {
+    if (frame_seen_ || length < 6 || p[0] != 8) return false;
+    height_ = read_be16(p + 1);
+    width_ = read_be16(p + 3);
+    const int count = p[5];
+    if (!width_ || !height_ || count < 1 || count > kJpegMaxComponents || length != 6 + size_t(count) * 3)
+        return false;
+    h_max_ = v_max_ = 1;
+    for (int i = 0; i < count; ++i) {
+        const uint8_t* c = p + 6 + i * 3;
+        Component& component = frame_[i];
+        component.id = c[0];
+        component.h = c[1] >> 4;
+        component.v = c[1] & 15;
+        component.quant = c[2];
+        if (component.id > 5 || component.h < 1 || component.h > 4 || component.v < 1 || component.v > 4 ||
+            component.quant > 3)
+            return false;
+        for (int j = 0; j < i; ++j)
+            if (frame_[j].id == component.id) return false;
+        if (component.h > h_max_) h_max_ = component.h;
+        if (component.v > v_max_) v_max_ = component.v;
+    }
+    // Replication needs whole factors: Hmax / H and Vmax / V.
+    for (int i = 0; i < count; ++i)
+        if (h_max_ % frame_[i].h || v_max_ % frame_[i].v) return false;
+    mcus_across_ = (width_ + 8 * h_max_ - 1) / (8 * h_max_);
+    mcus_down_ = (height_ + 8 * v_max_ - 1) / (8 * v_max_);
+    plane_width_ = mcus_across_ * 8 * h_max_;
+    plane_height_ = mcus_down_ * 8 * v_max_;
+    const uint64_t samples = uint64_t(plane_width_) * uint64_t(plane_height_);
+    if (samples > kJpegMaxPlaneSamples) return false;
+    planes_.assign(count, std::vector<uint8_t>(samples, 0));
+    frame_seen_ = true;
+    return true;
+}
+
+bool JpegDecoder::read_huffman(const uint8_t* p, size_t length) {
+    size_t at = 0;
+    while (at < length) {
+        if (length - at < 17) return false;
+        const int table_class = p[at] >> 4;
+        const int number = p[at] & 15;
+        if (table_class > 1 || number > 1) return false;
+        Huffman& table = table_class ? ac_[number] : dc_[number];
+        const uint8_t* counts = p + at + 1;
+        size_t total = 0;
+        for (int i = 0; i < 16; ++i) total += counts[i];
+        if (total > 256 || length - at - 17 < total) return false;
+        std::memcpy(table.symbols, p + at + 17, total);
+        std::memset(table.lookup, 0, sizeof table.lookup);
+        // Canonical codes: each length continues from the last code, doubled.
+        int32_t code = 0;
+        int index = 0;
+        for (int len = 1; len <= 16; ++len) {
+            table.first_index[len] = index;
+            table.first_code[len] = code;
+            for (int i = 0; i < counts[len - 1]; ++i, ++index, ++code) {
+                if (len <= kFastBits) {
+                    const int shift = kFastBits - len;
+                    for (int fill = 0; fill < (1 << shift); ++fill)
+                        table.lookup[(code << shift) | fill] =
+                            static_cast<uint16_t>(len << 8 | table.symbols[index]);
+                }
+            }
+            if (code > (1 << len)) return false;  // more codes than the length has room for
+            table.max_code[len] = counts[len - 1] ? code - 1 : -1;
+            code <<= 1;
+        }
+        table.max_code[17] = INT32_MAX;
+        table.defined = true;
+        at += 17 + total;
+    }
+    return true;
+}
+
+bool JpegDecoder::read_quant(const uint8_t* p, size_t length) {
+    size_t at = 0;
+    while (at < length) {
+        if (length - at < 65) return false;
+        const int precision = p[at] >> 4;
+        const int number = p[at] & 15;
+        if (precision != 0 || number > 3) return false;
+        std::memcpy(quant_[number], p + at + 1, 64);
+        quant_defined_[number] = true;
+        at += 65;
+    }
+    return true;
+}
+
+bool JpegDecoder::read_scan(const uint8_t* data, size_t size, size_t* pos, size_t length) {
+    const uint8_t* p = data + *pos + 2;
+    if (!frame_seen_ || length < 3) return false;
+    const int count = p[0];
+    if (count < 1 || count > 4 || length != 6 + size_t(count) * 2) return false;
+    int members[kJpegMaxComponents];
+    for (int i = 0; i < count; ++i) {
+        const int id = p[1 + i * 2];
+        const int dc = p[2 + i * 2] >> 4, ac = p[2 + i * 2] & 15;
+        int found = -1;
+        for (int j = 0; j < static_cast<int>(planes_.size()); ++j)
+            if (frame_[j].id == id) found = j;
+        if (found < 0 || dc > 1 || ac > 1 || !dc_[dc].defined || !ac_[ac].defined ||
+            !quant_defined_[frame_[found].quant])
+            return false;
+        for (int j = 0; j < i; ++j)
+            if (members[j] == found) return false;
+        frame_[found].dc_table = dc;
+        frame_[found].ac_table = ac;
+        frame_[found].predictor = 0;
+        members[i] = found;
+    }
+
+    BitReader bits(data, size, *pos + length);
+    int32_t block[64];
+    uint8_t samples[64];
+    const size_t stride = static_cast<size_t>(plane_width_);
+    auto decode_at = [&](int ci, int block_x, int block_y) {
+        Component& c = frame_[ci];
+        if (!decode_block(bits, c, dc_[c.dc_table], ac_[c.ac_table], quant_[c.quant], block)) return false;
+        const int sx = h_max_ / c.h, sy = v_max_ / c.v;
+        if (idct_ == kJpegIdctInteger) {
+            jpeg_idct_integer(block, samples, 8);
+        } else if (idct_ == kJpegIdctFloat) {
+            jpeg_idct_float(block, samples, 8);
+        } else {
+            std::memset(samples, 128, sizeof samples);  // no transform: entropy decoding alone
+        }
+        uint8_t* out = planes_[ci].data() + static_cast<size_t>(block_y) * 8 * sy * stride +
+                       static_cast<size_t>(block_x) * 8 * sx;
+        replicate_block(samples, out, stride, sx, sy);
+        return true;
+    };
+
+    // One component alone is not interleaved: its blocks cover the component's
+    // own sample grid, one block per MCU.
+    int units_across = mcus_across_, units_down = mcus_down_;
+    if (count == 1) {
+        const Component& c = frame_[members[0]];
+        units_across = ((width_ * c.h + h_max_ - 1) / h_max_ + 7) / 8;
+        units_down = ((height_ * c.v + v_max_ - 1) / v_max_ + 7) / 8;
+    }
+    const long total = static_cast<long>(units_across) * units_down;
+    for (long unit = 0; unit < total; ++unit) {
+        if (restart_interval_ && unit && unit % restart_interval_ == 0) {
+            if (!bits.restart()) return false;
+            for (int i = 0; i < count; ++i) frame_[members[i]].predictor = 0;
+        }
+        // Data that ends inside the scan can never reach EOI: stop here
+        // rather than decode the rest of a large frame from zero bits.
+        if (bits.ran_out()) {
+            status_ = kJpegNoEoi;
+            return false;
+        }
+        const int ux = static_cast<int>(unit % units_across), uy = static_cast<int>(unit / units_across);
+        if (count == 1) {
+            if (!decode_at(members[0], ux, uy)) return false;
+            continue;
+        }
+        for (int i = 0; i < count; ++i) {
+            const Component& c = frame_[members[i]];
+            for (int by = 0; by < c.v; ++by)
+                for (int bx = 0; bx < c.h; ++bx)
+                    if (!decode_at(members[i], ux * c.h + bx, uy * c.v + by)) return false;
+        }
+    }
+    *pos = bits.position();
+    ++scans_;
+    return true;
+}
+
+void JpegDecoder::convert_colours() {
+    if (planes_.size() != 3) return;
+    uint8_t* y = planes_[0].data();
+    uint8_t* cb = planes_[1].data();
+    uint8_t* cr = planes_[2].data();
+    const size_t samples = planes_[0].size();
+    for (size_t i = 0; i < samples; ++i) jpeg_ycc_to_rgb(y[i], cb[i], cr[i], &y[i], &cb[i], &cr[i]);
+}
+
+}  // namespace kesra::pic
