@@ -3,7 +3,12 @@
 // their alpha plane, the scaled draw, and inputs cut short or lying.
 #include <gtest/gtest.h>
 #include <png.h>
+// jpeglib.h wants FILE and size_t first.
+#include <cstdio>
+#include <jpeglib.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -83,6 +88,76 @@ Bytes make_png(uint32_t width, uint32_t height, int colour, int depth, const Byt
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return out;
+}
+
+/* A GIF89a with a 16-colour global table (entry i is (i * 16, 255 - i * 16,
+ * i * 8)), a comment block, and one image whose decoded lines carry the
+ * given indices. The LZW stream has 5-bit codes: a clear code before every
+ * second literal keeps the dictionary from growing. */
+Bytes make_gif(int width, int height, const Bytes& lines, bool interlaced) {
+    Bytes g = {'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0, 0x83, 0, 0};
+    put16(g, 6, width);
+    put16(g, 8, height);
+    for (int i = 0; i < 16; ++i) g.insert(g.end(), {uint8_t(i * 16), uint8_t(255 - i * 16), uint8_t(i * 8)});
+    g.insert(g.end(), {0x21, 0xFE, 3, 'h', 'i', '!', 0});  // comment
+    g.insert(g.end(), {0x2C, 0, 0, 0, 0, 0, 0, 0, 0, uint8_t(interlaced ? 0x40 : 0)});
+    put16(g, g.size() - 5, width);
+    put16(g, g.size() - 3, height);
+    g.push_back(4);  // root code size
+    std::vector<int> codes;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i % 2 == 0) codes.push_back(16);
+        codes.push_back(lines[i]);
+    }
+    codes.push_back(17);
+    Bytes packed;
+    uint32_t bits = 0, held = 0;
+    for (int code : codes) {
+        bits |= uint32_t(code) << held;
+        for (held += 5; held >= 8; held -= 8, bits >>= 8) packed.push_back(uint8_t(bits));
+    }
+    if (held) packed.push_back(uint8_t(bits));
+    for (size_t at = 0; at < packed.size(); at += 255) {
+        const size_t n = std::min<size_t>(255, packed.size() - at);
+        g.push_back(uint8_t(n));
+        g.insert(g.end(), packed.begin() + at, packed.begin() + at + n);
+    }
+    g.insert(g.end(), {0, 0x3B});
+    return g;
+}
+
+uint16_t gif_colour(int i) { return narrow565(i * 16, 255 - i * 16, i * 8); }
+
+/* A JPEG at quality 100 from libjpeg: width x height, 1 or 3 components, each
+ * sample given by sample(x, y, channel). */
+template <typename Sample>
+Bytes make_jpeg(int width, int height, int components, Sample sample) {
+    jpeg_compress_struct c;
+    jpeg_error_mgr errors;
+    c.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long out_size = 0;
+    jpeg_mem_dest(&c, &out, &out_size);
+    c.image_width = width;
+    c.image_height = height;
+    c.input_components = components;
+    c.in_color_space = components == 3 ? JCS_RGB : JCS_GRAYSCALE;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 100, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    Bytes row(size_t(width) * components);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            for (int k = 0; k < components; ++k) row[size_t(x) * components + k] = sample(x, y, k);
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&c, rows, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    Bytes bytes(out, out + out_size);
+    free(out);
+    return bytes;
 }
 
 std::string temp_file(const std::string& name, const Bytes& bytes) {
@@ -260,6 +335,56 @@ TEST(PictureDraw, ScalesByTheSizeAndBlendsByAlpha) {
     EXPECT_EQ(screen.at(0, 0), 0x0000);
     EXPECT_EQ(screen.at(1, 0), 0xFFFF);
     EXPECT_EQ(screen.at(2, 0), 0x7BEF);
+}
+
+TEST(PictureGif, IndexRowsMapThroughThePaletteWithoutSkew) {
+    // Width 3: index rows are 4 bytes apart in the decoder's output.
+    const Bytes plain = make_gif(3, 2, {1, 2, 3, 4, 5, 6}, false);
+    CCEPic pic;
+    ASSERT_EQ(pic.LoadPic(plain.data(), plain.size(), CEPIC_TYPE_GIF), 1);
+    ASSERT_EQ(pic.GetPicWidth(), 3);
+    EXPECT_EQ(pic.m_pStore->pAlpha, nullptr);
+    EXPECT_EQ(plane(pic), (std::vector<uint16_t>{gif_colour(1), gif_colour(2), gif_colour(3), gif_colour(4),
+                                                 gif_colour(5), gif_colour(6)}));
+    // Interlaced: the decoded lines are rows 0, 8, 4, 2, 6, 1, 3, 5, 7, 9.
+    const Bytes interlaced = make_gif(1, 10, {0, 8, 4, 2, 6, 1, 3, 5, 7, 9}, true);
+    const std::string file = temp_file("interlaced.gif", interlaced);
+    ASSERT_EQ(pic.LoadPic(file.c_str(), CEPIC_TYPE_GIF), 1);
+    kesra::test::Screen screen(8, 12);
+    screen.fill(0);
+    pic.DrawPic(screen.dc.get(), 2, 1, 0, 0, 0, 0);
+    for (int y = 0; y < 10; ++y) EXPECT_EQ(screen.at(2, 1 + y), gif_colour(y)) << y;
+    EXPECT_EQ(screen.at(2, 11), 0);
+
+    for (size_t cut : {size_t{5}, size_t{13}, size_t{60}}) {
+        EXPECT_EQ(pic.LoadPic(plain.data(), cut, CEPIC_TYPE_GIF), 0) << cut;
+    }
+    Bytes wrong = plain;
+    wrong[4] = '8';
+    EXPECT_EQ(pic.LoadPic(wrong.data(), wrong.size(), CEPIC_TYPE_GIF), 0);
+    EXPECT_EQ(pic.GetPicWidth(), 0);
+}
+
+TEST(PictureJpeg, PlanesAreReadAtTheirWidth) {
+    // 17 x 9: blocks of black, white, black across; the planes are 24 wide.
+    auto bars = [](int x, int, int) -> uint8_t { return x >= 8 && x < 16 ? 255 : 0; };
+    const Bytes colour = make_jpeg(17, 9, 3, bars);
+    CCEPic pic;
+    ASSERT_EQ(pic.LoadPic(colour.data(), colour.size(), CEPIC_TYPE_JPEG), 1);
+    ASSERT_EQ(pic.GetPicWidth(), 17);
+    ASSERT_EQ(pic.GetPicHeight(), 9);
+    const auto p = plane(pic);
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 17; ++x) ASSERT_EQ(p[y * 17 + x], bars(x, y, 0) ? 0xFFFF : 0x0000) << x << "," << y;
+
+    const Bytes grey = make_jpeg(8, 8, 1, [](int, int, int) -> uint8_t { return 200; });
+    const std::string file = temp_file("grey.jpg", grey);
+    ASSERT_EQ(pic.LoadPic(file.c_str(), CEPIC_TYPE_JPEG), 1);
+    EXPECT_EQ(plane(pic)[63], narrow565(200, 200, 200));
+
+    EXPECT_EQ(pic.LoadPic(colour.data(), colour.size() / 2, CEPIC_TYPE_JPEG), 0);
+    EXPECT_EQ(pic.LoadPic(colour.data() + 2, colour.size() - 2, CEPIC_TYPE_JPEG), 0);
+    EXPECT_EQ(pic.GetPicWidth(), 0);
 }
 
 }  // namespace
