@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -44,6 +45,7 @@ class FindFile : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = ::testing::TempDir() + "find_" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::filesystem::remove_all(dir_);
         ::mkdir(dir_.c_str(), 0755);
     }
     void make(const std::string& name, size_t bytes) {

@@ -3,6 +3,7 @@
 // records, the messages of each failure, and the resampled draw.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@ protected:
         const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         app_ = ::testing::TempDir() + "photo_" + name;
         logo_ = app_ + "/RES/logo/";
+        std::filesystem::remove_all(app_);  // files of an earlier run would be listed too
         ASSERT_TRUE(kesra::devutil::make_directories(logo_));
         HostSetModuleFileName(wide(app_ + "\\navdemo").c_str());
         g_messages.clear();
