@@ -165,112 +165,124 @@ bool decode_block(BitReader& bits, JpegDecoder::Component& c, const JpegDecoder:
 void replicate_block(const uint8_t* samples, uint8_t* out, size_t stride, int sx, int sy) {
     for (int row = 0; row < 8; ++row) {
         uint8_t* line = out + static_cast<size_t>(row) * sy * stride;
-        if (sx == 1) {
-            std::memcpy(line, samples + row * 8, 8);
+        const uint8_t* in = samples + row * 8;
+        if (sx == 2) {
+            for (int i = 0; i < 8; ++i) line[2 * i] = line[2 * i + 1] = in[i];
         } else {
-            for (int i = 0; i < 8; ++i) std::memset(line + i * sx, samples[row * 8 + i], sx);
+            for (int i = 0; i < 8; ++i)
+                for (int k = 0; k < sx; ++k) line[i * sx + k] = in[i];
         }
-        for (int copy = 1; copy < sy; ++copy) std::memcpy(line + copy * stride, line, 8 * sx);
+        for (int copy = 1; copy < sy; ++copy)
+            for (int i = 0; i < 8 * sx; ++i) line[copy * stride + i] = line[i];
     }
 }
 
 }  // namespace
 
-void jpeg_idct_integer(const int32_t* in, uint8_t* out, int stride) {
-    // Two passes of the Loeffler-Ligtenberg-Moschytz factorisation in 13-bit
-    // fixed point; the first keeps 2 extra bits for the second.
+namespace {
+
+/* One 8-point pass of the integer IDCT over in[0], in[step] ... in[7 * step]:
+ * the Loeffler-Ligtenberg-Moschytz factorisation in 13-bit fixed point, each
+ * output rounded and shifted right by shift. T is wide enough for the values
+ * (checked by the caller), so int32_t and int64_t give the same results. */
+template <typename T, typename In, typename Out>
+void idct_pass(const In* in, int step, Out* out, int out_step, int shift, int bias) {
     constexpr int kConstBits = 13;
+    T z2 = in[2 * step], z3 = in[6 * step];
+    T z1 = (z2 + z3) * 4433;
+    const T t2 = z1 + z3 * -15137;
+    const T t3 = z1 + z2 * 6270;
+    const T t0 = (T(in[0]) + T(in[4 * step])) * (1 << kConstBits);
+    const T t1 = (T(in[0]) - T(in[4 * step])) * (1 << kConstBits);
+    const T e10 = t0 + t3, e13 = t0 - t3, e11 = t1 + t2, e12 = t1 - t2;
+
+    T o0 = in[7 * step], o1 = in[5 * step], o2 = in[3 * step], o3 = in[step];
+    z1 = o0 + o3;
+    z2 = o1 + o2;
+    z3 = o0 + o2;
+    T z4 = o1 + o3;
+    const T z5 = (z3 + z4) * 9633;
+    o0 *= 2446;
+    o1 *= 16819;
+    o2 *= 25172;
+    o3 *= 12299;
+    z1 *= -7373;
+    z2 *= -20995;
+    z3 = z3 * -16069 + z5;
+    z4 = z4 * -3196 + z5;
+    o0 += z1 + z3;
+    o1 += z2 + z4;
+    o2 += z2 + z3;
+    o3 += z1 + z4;
+    const T round = T(1) << (shift - 1);
+    auto put = [&](int i, T value) {
+        const T v = ((value + round) >> shift) + bias;
+        if constexpr (sizeof(Out) == 1) {
+            out[i * out_step] = static_cast<Out>(v < 0 ? 0 : v > 255 ? 255 : v);
+        } else {
+            out[i * out_step] = static_cast<Out>(v);
+        }
+    };
+    put(0, e10 + o3);
+    put(7, e10 - o3);
+    put(1, e11 + o2);
+    put(6, e11 - o2);
+    put(2, e12 + o1);
+    put(5, e12 - o1);
+    put(3, e13 + o0);
+    put(4, e13 - o0);
+}
+
+/* Inputs below this magnitude keep every sum of a pass within 32 bits
+ * (a pass's sums stay under 170,000 times its largest input). */
+constexpr int32_t kNarrowInput = 10000;
+
+template <typename In>
+bool narrow(const In* values, int step) {
+    for (int i = 0; i < 8; ++i)
+        if (values[i * step] >= kNarrowInput || values[i * step] <= -kNarrowInput) return false;
+    return true;
+}
+
+}  // namespace
+
+void jpeg_idct_integer(const int32_t* in, uint8_t* out, int stride) {
+    // Columns first, keeping 2 extra bits for the rows; 3 more bits of the
+    // final shift are the transform's scale of 8.
     constexpr int kPass1Bits = 2;
-    auto descale = [](int64_t x, int n) { return (x + (int64_t{1} << (n - 1))) >> n; };
-    int64_t work[64];
+    // A block of DC alone is flat: the value of the shortcuts below.
+    bool flat = true;
+    for (int i = 1; i < 64 && flat; ++i) flat = in[i] == 0;
+    if (flat) {
+        const int64_t dc = ((int64_t{in[0]} * (1 << kPass1Bits) + (1 << (kPass1Bits + 2))) >> (kPass1Bits + 3)) + 128;
+        for (int row = 0; row < 8; ++row) std::memset(out + static_cast<size_t>(row) * stride, clamp_sample(dc), 8);
+        return;
+    }
+    // Inputs are at most 2^15 * 255 in size, so the columns' results fit 32 bits.
+    int32_t work[64];
     for (int col = 0; col < 8; ++col) {
         const int32_t* c = in + col;
-        int64_t* w = work + col;
+        int32_t* w = work + col;
         if (!c[8] && !c[16] && !c[24] && !c[32] && !c[40] && !c[48] && !c[56]) {
-            const int64_t dc = int64_t{c[0]} * (1 << kPass1Bits);
+            const int32_t dc = c[0] * (1 << kPass1Bits);
             for (int r = 0; r < 8; ++r) w[r * 8] = dc;
-            continue;
+        } else if (narrow(c, 8)) {
+            idct_pass<int32_t>(c, 8, w, 8, 13 - kPass1Bits, 0);
+        } else {
+            idct_pass<int64_t>(c, 8, w, 8, 13 - kPass1Bits, 0);
         }
-        int64_t z2 = c[16], z3 = c[48];
-        int64_t z1 = (z2 + z3) * 4433;
-        const int64_t t2 = z1 + z3 * -15137;
-        const int64_t t3 = z1 + z2 * 6270;
-        z2 = c[0];
-        z3 = c[32];
-        const int64_t t0 = (z2 + z3) * (1 << kConstBits);
-        const int64_t t1 = (z2 - z3) * (1 << kConstBits);
-        const int64_t e10 = t0 + t3, e13 = t0 - t3, e11 = t1 + t2, e12 = t1 - t2;
-
-        int64_t o0 = c[56], o1 = c[40], o2 = c[24], o3 = c[8];
-        z1 = o0 + o3;
-        z2 = o1 + o2;
-        z3 = o0 + o2;
-        int64_t z4 = o1 + o3;
-        const int64_t z5 = (z3 + z4) * 9633;
-        o0 *= 2446;
-        o1 *= 16819;
-        o2 *= 25172;
-        o3 *= 12299;
-        z1 *= -7373;
-        z2 *= -20995;
-        z3 = z3 * -16069 + z5;
-        z4 = z4 * -3196 + z5;
-        o0 += z1 + z3;
-        o1 += z2 + z4;
-        o2 += z2 + z3;
-        o3 += z1 + z4;
-        constexpr int n = kConstBits - kPass1Bits;
-        w[0] = descale(e10 + o3, n);
-        w[56] = descale(e10 - o3, n);
-        w[8] = descale(e11 + o2, n);
-        w[48] = descale(e11 - o2, n);
-        w[16] = descale(e12 + o1, n);
-        w[40] = descale(e12 - o1, n);
-        w[24] = descale(e13 + o0, n);
-        w[32] = descale(e13 - o0, n);
     }
-    constexpr int n = kConstBits + kPass1Bits + 3;
     for (int row = 0; row < 8; ++row) {
-        const int64_t* w = work + row * 8;
+        const int32_t* w = work + row * 8;
         uint8_t* o = out + static_cast<size_t>(row) * stride;
         if (!w[1] && !w[2] && !w[3] && !w[4] && !w[5] && !w[6] && !w[7]) {
-            std::memset(o, clamp_sample(descale(w[0], kPass1Bits + 3) + 128), 8);
-            continue;
+            const int64_t dc = ((int64_t{w[0]} + (1 << (kPass1Bits + 2))) >> (kPass1Bits + 3)) + 128;
+            std::memset(o, clamp_sample(dc), 8);
+        } else if (narrow(w, 1)) {
+            idct_pass<int32_t>(w, 1, o, 1, 13 + kPass1Bits + 3, 128);
+        } else {
+            idct_pass<int64_t>(w, 1, o, 1, 13 + kPass1Bits + 3, 128);
         }
-        int64_t z2 = w[2], z3 = w[6];
-        int64_t z1 = (z2 + z3) * 4433;
-        const int64_t t2 = z1 + z3 * -15137;
-        const int64_t t3 = z1 + z2 * 6270;
-        const int64_t t0 = (w[0] + w[4]) * (1 << kConstBits);
-        const int64_t t1 = (w[0] - w[4]) * (1 << kConstBits);
-        const int64_t e10 = t0 + t3, e13 = t0 - t3, e11 = t1 + t2, e12 = t1 - t2;
-
-        int64_t o0 = w[7], o1 = w[5], o2 = w[3], o3 = w[1];
-        z1 = o0 + o3;
-        z2 = o1 + o2;
-        z3 = o0 + o2;
-        int64_t z4 = o1 + o3;
-        const int64_t z5 = (z3 + z4) * 9633;
-        o0 *= 2446;
-        o1 *= 16819;
-        o2 *= 25172;
-        o3 *= 12299;
-        z1 *= -7373;
-        z2 *= -20995;
-        z3 = z3 * -16069 + z5;
-        z4 = z4 * -3196 + z5;
-        o0 += z1 + z3;
-        o1 += z2 + z4;
-        o2 += z2 + z3;
-        o3 += z1 + z4;
-        o[0] = clamp_sample(descale(e10 + o3, n) + 128);
-        o[7] = clamp_sample(descale(e10 - o3, n) + 128);
-        o[1] = clamp_sample(descale(e11 + o2, n) + 128);
-        o[6] = clamp_sample(descale(e11 - o2, n) + 128);
-        o[2] = clamp_sample(descale(e12 + o1, n) + 128);
-        o[5] = clamp_sample(descale(e12 - o1, n) + 128);
-        o[3] = clamp_sample(descale(e13 + o0, n) + 128);
-        o[4] = clamp_sample(descale(e13 - o0, n) + 128);
     }
 }
 
@@ -577,16 +589,21 @@ bool JpegDecoder::read_scan(const uint8_t* data, size_t size, size_t* pos, size_
         Component& c = frame_[ci];
         if (!decode_block(bits, c, dc_[c.dc_table], ac_[c.ac_table], quant_[c.quant], block)) return false;
         const int sx = h_max_ / c.h, sy = v_max_ / c.v;
-        if (idct_ == kJpegIdctInteger) {
-            jpeg_idct_integer(block, samples, 8);
-        } else if (idct_ == kJpegIdctFloat) {
-            jpeg_idct_float(block, samples, 8);
-        } else {
-            std::memset(samples, 128, sizeof samples);  // no transform: entropy decoding alone
-        }
         uint8_t* out = planes_[ci].data() + static_cast<size_t>(block_y) * 8 * sy * stride +
                        static_cast<size_t>(block_x) * 8 * sx;
-        replicate_block(samples, out, stride, sx, sy);
+        // Full-resolution blocks go straight into the plane.
+        const bool direct = sx == 1 && sy == 1;
+        uint8_t* target = direct ? out : samples;
+        const int target_stride = direct ? static_cast<int>(stride) : 8;
+        if (idct_ == kJpegIdctInteger) {
+            jpeg_idct_integer(block, target, target_stride);
+        } else if (idct_ == kJpegIdctFloat) {
+            jpeg_idct_float(block, target, target_stride);
+        } else {
+            for (int row = 0; row < 8; ++row)  // no transform: entropy decoding alone
+                std::memset(target + row * target_stride, 128, 8);
+        }
+        if (!direct) replicate_block(samples, out, stride, sx, sy);
         return true;
     };
 
@@ -629,11 +646,36 @@ bool JpegDecoder::read_scan(const uint8_t* data, size_t size, size_t* pos, size_
 
 void JpegDecoder::convert_colours() {
     if (planes_.size() != 3) return;
+    // The four products of jpeg_ycc_to_rgb for every chroma value, truncated alike.
+    static const struct Tables {
+        int r_cr[256], g_cb[256], g_cr[256], b_cb[256];
+        Tables() {
+            for (int i = 0; i < 256; ++i) {
+                r_cr[i] = (91881 * (i - 128)) / 65536;
+                g_cb[i] = (22553 * (i - 128)) / 65536;
+                g_cr[i] = (46801 * (i - 128)) / 65536;
+                b_cb[i] = (116129 * (i - 128)) / 65536;
+            }
+        }
+    } t;
+    // Results lie within -256 ... 511: limited through a table.
+    static const struct Limit {
+        uint8_t at[768];
+        Limit() {
+            for (int i = 0; i < 768; ++i) at[i] = clamp_sample(i - 256);
+        }
+    } limit;
+    const uint8_t* limited = limit.at + 256;
     uint8_t* y = planes_[0].data();
     uint8_t* cb = planes_[1].data();
     uint8_t* cr = planes_[2].data();
     const size_t samples = planes_[0].size();
-    for (size_t i = 0; i < samples; ++i) jpeg_ycc_to_rgb(y[i], cb[i], cr[i], &y[i], &cb[i], &cr[i]);
+    for (size_t i = 0; i < samples; ++i) {
+        const int luma = y[i], blue = cb[i], red = cr[i];
+        y[i] = limited[luma + t.r_cr[red]];
+        cb[i] = limited[luma - t.g_cb[blue] - t.g_cr[red]];
+        cr[i] = limited[luma + t.b_cb[blue]];
+    }
 }
 
 }  // namespace kesra::pic

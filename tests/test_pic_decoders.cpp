@@ -35,7 +35,11 @@ void write_file(const std::string& path, const Bytes& bytes) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-std::string temp(const std::string& name) { return ::testing::TempDir() + "pic_" + name; }
+/* A temporary file of the running test (ctest runs tests side by side). */
+std::string temp(const std::string& name) {
+    return ::testing::TempDir() + "pic_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+           name;
+}
 
 /* A sample of the Debian package; a missing one fails the test. */
 Bytes sample(const std::string& name) {
@@ -258,7 +262,8 @@ TEST(GifDecoder, FilesMadeByGiflibToolsDecodeLikeGiflib) {
     expect_gif_like_giflib(temp("interlaced.gif"));
     expect_gif_like_giflib(temp("control.gif"));
     GifDecoder gif;
-    ASSERT_TRUE(gif.open_file(std::u16string(temp("interlaced.gif").begin(), temp("interlaced.gif").end()).c_str()));
+    const std::string interlaced = temp("interlaced.gif");
+    ASSERT_TRUE(gif.open_file(std::u16string(interlaced.begin(), interlaced.end()).c_str()));
     ASSERT_NE(gif.decode(), nullptr);
     EXPECT_TRUE(gif.interlaced());
     const std::string control = temp("control.gif");
