@@ -13,5 +13,7 @@
 #include "cebitmap.h"
 #include "ql.h"
 #include "ceini.h"
+#include "cepic.h"
+#include "cephoto.h"
 
 #endif

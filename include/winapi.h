@@ -126,6 +126,31 @@ BOOL UnmapViewOfFile(const void* view);
 DWORD GetLastError(void);
 void SetLastError(DWORD code);
 
+/* Directory search. A pattern is a folder and a name that may hold the
+ * wildcards * (any run of characters) and ? (one character), matched without
+ * regard to case; the folder itself holds none. Matches come in name order,
+ * "." and ".." never. Search handles are closed with FindClose. */
+typedef struct _FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+} FILETIME;
+typedef struct _WIN32_FIND_DATAW {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwOID;
+    WCHAR cFileName[MAX_PATH];
+} WIN32_FIND_DATAW;
+#define FILE_ATTRIBUTE_READONLY 0x00000001u
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
+#define ERROR_NO_MORE_FILES 18u
+HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* found);
+BOOL FindNextFileW(HANDLE search, WIN32_FIND_DATAW* found);
+BOOL FindClose(HANDLE search);
+
 /* Code-page conversion. CP_ACP is code page 936 (GBK) unless KESRA_ACP names
  * another ("65001", or a name iconv knows). An input length of -1 means the
  * text ends at its terminator, which is converted and counted too; an output

@@ -103,6 +103,11 @@ bool is_font_object(HGDIOBJ object);
 HGDIOBJ select_font(HDC dc, HFONT font);
 BOOL delete_font(HFONT font);
 
+/* Directory search (find_file.cpp): the system's case folding of a UTF-16
+ * unit, and its match of a name against a pattern with * and ?. */
+char16_t fold_case(char16_t c);
+bool wildcard_match(const std::u16string& pattern, const std::u16string& name);
+
 /* Closes a file or file-mapping handle (file.cpp); false when it is neither. */
 bool close_file_object(HANDLE handle);
 
