@@ -26,6 +26,10 @@ void draw_tilted_view(CCEDraw& dc);                       // scene_roads.cpp
 void draw_icons(CCEDraw& dc, const Assets& assets);       // scene_icons.cpp
 void draw_panels(CCEDraw& dc);                            // scene_base.cpp
 
+/* The shown map dimmed, and a loading screen under the turning busy
+ * indicator, written as PNG files into out_dir; false when one is missing. */
+bool record_overlays(HWND window, CCEDraw& dc, const Assets& assets, const std::string& out_dir);  // scene_overlays.cpp
+
 }  // namespace navdemo
 
 #endif
