@@ -19,6 +19,10 @@
 #include "test_bitmap_helpers.h"
 #include "test_helpers.h"
 
+#ifdef KESRA_TEST_SDL_BMP
+#include <SDL.h>
+#endif
+
 using kesra::test::Screen;
 
 namespace {
@@ -328,7 +332,29 @@ TEST(ScreenDump, WritesWhatTheDisplayShowsAsABottomUpBmp) {
     EXPECT_EQ(pixel(5, 1), std::string("\x00\x00\x00", 3));
     for (int row = 0; row < 3; ++row) EXPECT_EQ(bmp.substr(54 + row * 32 + 30, 2), std::string(2, '\0')) << row;
 
-    /* An independent reader, where the machine has one. */
+#ifdef KESRA_TEST_SDL_BMP
+    /* Another program's BMP reader gets the same picture. */
+    {
+        SDL_Surface* loaded = SDL_LoadBMP((folder.app + "/bmp/" + name).c_str());
+        ASSERT_NE(loaded, nullptr) << SDL_GetError();
+        SDL_Surface* rgb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGB24, 0);
+        SDL_FreeSurface(loaded);
+        ASSERT_NE(rgb, nullptr) << SDL_GetError();
+        EXPECT_EQ(rgb->w, 10);
+        EXPECT_EQ(rgb->h, 3);
+        const auto* px = static_cast<const uint8_t*>(rgb->pixels);
+        const auto rgb_at = [&](int x, int y) {
+            const uint8_t* p = px + y * rgb->pitch + x * 3;
+            return std::string{static_cast<char>(p[0]), static_cast<char>(p[1]), static_cast<char>(p[2])};
+        };
+        EXPECT_EQ(rgb_at(0, 0), std::string("\xFF\x00\x00", 3));
+        EXPECT_EQ(rgb_at(9, 2), std::string("\x84\x82\x84", 3));
+        EXPECT_EQ(rgb_at(0, 2), std::string("\x00\x00\xFF", 3));
+        SDL_FreeSurface(rgb);
+    }
+#endif
+
+    /* The file(1) command's reading of it, where the machine has one. */
     if (std::system("command -v file >/dev/null 2>&1") == 0) {
         const std::string command = "file -b '" + folder.app + "/bmp/" + name + "'";
         FILE* p = popen(command.c_str(), "r");
