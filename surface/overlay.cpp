@@ -100,11 +100,13 @@ void set_overlay_pause(bool paused) {
     if (paused) keep_overlay_rounds_away();
 }
 
-/* Frame k of a strip of `frames` frames: its columns, at most the strip. */
+/* Frame k of a strip of `frames` frames. A counter left beyond a count that
+ * was just lowered wraps, so a frame always lies within the strip. */
 StripFrame strip_frame(int32_t strip_width, int32_t frames, int32_t k) {
     if (frames < 1 || strip_width < 1) return StripFrame{0, 0};
     const int32_t width = strip_width / frames;
-    return StripFrame{k * width, width};
+    const int32_t frame = k >= 0 ? k % frames : 0;
+    return StripFrame{frame * width, width};
 }
 
 namespace {

@@ -99,6 +99,7 @@ TEST(StripFrames, FrameWidthIsTheStripDividedByTheCount) {
     EXPECT_EQ(kesra::strip_frame(8, 4, 0).x, 0);
     EXPECT_EQ(kesra::strip_frame(8, 0, 0).width, 0);  // shown before its count was set
     EXPECT_EQ(kesra::strip_frame(0, 4, 1).width, 0);  // a strip that did not load
+    EXPECT_EQ(kesra::strip_frame(8, 2, 3).x, 4);  // the count fell from 4 to 2 while on frame 3
 }
 
 TEST(Overlays, FramesLandAtThePointerAndAroundTheCentreUnderTheDimming) {
@@ -217,6 +218,26 @@ TEST(Overlays, ThreadCyclesTheSandglassWhileIdleAndHoldsItWhileDrawing) {
     EXPECT_EQ(HostPresentCount(screen.window), paused);
     kesra::set_overlay_pause(false);
     screen.dc->ShowSandglass(0);
+    CCEBitmap::CloseResource();
+}
+
+TEST(Overlays, LastReleaseEndsTheThreadAndEmptiesTheOverlays) {
+    open_overlay_pack();
+    {
+        Screen screen(W, H);
+        ASSERT_EQ(screen.dc->SetSandglass(tagSANDGLASS_STRUCT{300, 4, 5, 3}), 1);
+        ASSERT_EQ(screen.dc->SetCursor(tagCURSOR_STRUCT{301, 2}), 1);
+        screen.dc->ShowSandglass(1);
+        screen.dc->ShowCursor(1);
+        const unsigned start = HostPresentCount(screen.window);
+        ASSERT_TRUE(eventually([&] { return HostPresentCount(screen.window) >= start + 2; }));
+    }  // released while the thread presents both
+    EXPECT_EQ(kesra::m_Overlay.thread, nullptr);
+    EXPECT_EQ(kesra::m_Overlay.flags.load(), 0u);
+    EXPECT_EQ(kesra::m_Overlay.sandglass_bitmap.GetImageData(), nullptr);
+    EXPECT_EQ(kesra::m_Overlay.cursor_bitmap.GetImageData(), nullptr);
+    EXPECT_EQ(kesra::m_Overlay.sandglass.nResID, 0);
+    EXPECT_EQ(kesra::m_Overlay.sandglass_frame.load(), 0);
     CCEBitmap::CloseResource();
 }
 
