@@ -1,6 +1,7 @@
 /* assets_icons.cpp - navdemo-icons: draws the demo's icons (the position
- * arrow, a compass and three points of interest) as RGBA PNG files, from
- * shapes sampled 4 x 4 times per pixel so that their edges carry alpha.
+ * arrow, a compass, three points of interest and the busy indicator's strip)
+ * as RGBA PNG files, from shapes sampled 4 x 4 times per pixel so that their
+ * edges carry alpha.
  * The build packs them with kesra-pack; their order there gives the IDs. */
 #include <cmath>
 #include <cstdio>
@@ -165,12 +166,31 @@ bool poi_food(const std::string& path) {
     return p.save(path);
 }
 
+/* The busy indicator: kSandglassFrames frames of 40 x 40 side by side, eight
+ * dots on a ring whose brightest dot moves on by one each frame. */
+constexpr int kSandglassFrames = 8;
+
+bool sandglass(const std::string& path) {
+    Painter p(40 * kSandglassFrames, 40);
+    for (int k = 0; k < kSandglassFrames; ++k) {
+        const float cx = 20.0f + 40.0f * k, cy = 20.0f;
+        p.fill(disc(cx, cy, 19.0f), {0.08f, 0.1f, 0.16f}, 0.7f);
+        for (int i = 0; i < 8; ++i) {
+            const float angle = static_cast<float>(i) * 3.14159265f / 4;
+            const float age = static_cast<float>((k - i + 8) % 8) / 8.0f;
+            p.fill(disc(cx + 12.0f * std::sin(angle), cy - 12.0f * std::cos(angle), 3.6f), {1, 1, 1},
+                   1.0f - 0.85f * age);
+        }
+    }
+    return p.save(path);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: navdemo-icons OUT_DIR\n  writes arrow.png, compass.png, poi_fuel.png, "
-                             "poi_parking.png and poi_food.png into OUT_DIR\n");
+                             "poi_parking.png, poi_food.png and sandglass.png into OUT_DIR\n");
         return 2;
     }
     const std::string dir = argv[1];
@@ -180,6 +200,6 @@ int main(int argc, char** argv) {
     }
     const bool ok = position_arrow(dir + "/arrow.png") && compass(dir + "/compass.png") &&
                     poi_fuel(dir + "/poi_fuel.png") && poi_parking(dir + "/poi_parking.png") &&
-                    poi_food(dir + "/poi_food.png");
+                    poi_food(dir + "/poi_food.png") && sandglass(dir + "/sandglass.png");
     return ok ? 0 : 1;
 }

@@ -36,6 +36,10 @@ std::vector<POINT> street_column(int i);
 std::vector<POINT> street_row(int j);
 constexpr double kGridAngle = 0.21;  // radians, clockwise on the screen
 
+/* The shown map dimmed, and a loading screen under the turning busy
+ * indicator, written as PNG files into out_dir; false when one is missing. */
+bool record_overlays(HWND window, CCEDraw& dc, const Assets& assets, const std::string& out_dir);  // scene_overlays.cpp
+
 }  // namespace navdemo
 
 #endif

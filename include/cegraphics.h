@@ -61,8 +61,13 @@ public:
 
     /* Overlays over every presented frame. */
     int SetCursor(tagCURSOR_STRUCT cs);
+    void ShowCursor(int bShow);
     int SetSandglass(tagSANDGLASS_STRUCT ss);
+    void ShowSandglass(int bShow);
     int SetBlackSrceenLevel(LONG level);
+
+    /* Saves what the display shows as "<app dir>\bmp\MMDDhhmmss.bmp". */
+    int DumpBuffer();
 
     CCEGraphics& operator=(const CCEGraphics& other);
 

@@ -25,6 +25,9 @@ void HostSetModuleFileName(const WCHAR* path);
 void HostSetMessageHandler(void (*handler)(const WCHAR* text));
 void HostSetSoundHandler(void (*handler)(const uint8_t* wave, size_t bytes));
 unsigned HostPresentCount(HWND window);
+/* Called for every frame presented to a window, on the thread that presents
+ * it (the overlay thread too), with the window's pixels as presented; it must
+ * not present or draw itself. */
 void HostSetPresentHandler(void (*handler)(HWND window, const uint16_t* pixels, int width,
                                            int height));
 int HostPumpEvents(void);

@@ -113,6 +113,7 @@ FILE* _wfopen(const WCHAR* path, const WCHAR* mode);
 #define ERROR_INVALID_PARAMETER 87u
 HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, void* security, DWORD creation,
                    DWORD flags, HANDLE template_file);
+BOOL DeleteFileW(LPCWSTR path);
 BOOL ReadFile(HANDLE file, void* buffer, DWORD bytes, DWORD* bytes_read, void* overlapped);
 DWORD GetFileSize(HANDLE file, DWORD* size_high);
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distance_high, DWORD method);

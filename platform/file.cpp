@@ -146,6 +146,18 @@ extern "C" HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD, void*, DWORD cr
     return file;
 }
 
+extern "C" BOOL DeleteFileW(LPCWSTR path) {
+    if (!path || !*path) {
+        fail_with(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (::unlink(native_path(path).c_str()) != 0) {
+        fail_with(error_from_errno(errno));
+        return FALSE;
+    }
+    return TRUE;
+}
+
 extern "C" BOOL ReadFile(HANDLE handle, void* buffer, DWORD bytes, DWORD* bytes_read, void*) {
     if (bytes_read) *bytes_read = 0;
     FileObject* file = as_file(handle);

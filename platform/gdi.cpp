@@ -89,6 +89,25 @@ bool view_of(HDC dc, PixelView& view) {
     return true;
 }
 
+/* The windows a block transfer writes or reads, locked together (one lock
+ * when both are the same window). */
+class WindowLocks {
+public:
+    WindowLocks(HWND a, HWND b) {
+        if (a && b && a != b) {
+            first_ = std::unique_lock<std::mutex>(a->present_mutex, std::defer_lock);
+            second_ = std::unique_lock<std::mutex>(b->present_mutex, std::defer_lock);
+            std::lock(first_, second_);
+        } else if (a || b) {
+            first_ = std::unique_lock<std::mutex>((a ? a : b)->present_mutex);
+        }
+    }
+
+private:
+    std::unique_lock<std::mutex> first_;
+    std::unique_lock<std::mutex> second_;
+};
+
 inline void rgb565_to_bgr(uint16_t p, uint8_t* out) {
     const kesra::Rgb888 c = kesra::widen565(p);
     out[0] = c.b;
@@ -243,6 +262,7 @@ extern "C" BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, i
     if (rop != SRCCOPY || !is_live(dest) || !is_live(src)) return FALSE;
     PixelView d, s;
     if (!view_of(dest, d) || !view_of(src, s)) return FALSE;
+    const WindowLocks locks(d.window, s.window);
     /* Clip the block to both surfaces; the two corners move together. */
     int64_t left = std::max<int64_t>({0, -static_cast<int64_t>(x), -static_cast<int64_t>(sx)});
     int64_t top = std::max<int64_t>({0, -static_cast<int64_t>(y), -static_cast<int64_t>(sy)});

@@ -397,6 +397,8 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, RECT* rect, UINT format) {
 
     Target target;
     if (!target_of(dc, target)) return 0;
+    std::unique_lock<std::mutex> shown;  // a window is drawn and presented whole
+    if (target.window) shown = std::unique_lock<std::mutex>(target.window->present_mutex);
     const Box surface{0, 0, target.width, target.height};
     const Box clip = (format & DT_NOCLIP)
                          ? surface

@@ -24,6 +24,10 @@ struct HWND__ {
     int height = 0;
     std::vector<uint16_t> pixels;  // what the window shows
     std::atomic<unsigned> present_count{0};
+    /* Held while a block is copied to or from the window and, for a copy to
+     * it, while the frame is presented: the present handler sees each frame
+     * whole, as presented, whichever threads present. */
+    std::mutex present_mutex;
     void* backend_data = nullptr;  // owned by the back end that opened the window
 };
 

@@ -272,6 +272,7 @@ LONG CCEGraphics::BeginDraw() {
     if (!m_pBits) return fail(*this, CEG_ERR_BEGIN_NO_BUFFER);
     m_bDrawing = 1;
     m_Overlay.drawing = 1;
+    keep_overlay_rounds_away();  // no round reads the instance buffer while it is drawn
     return 1;
 }
 

@@ -1,7 +1,8 @@
 /* overlay.cpp - the overlay thread and the overlays drawn by Flip: cursor and
- * sandglass frames, and the dimming of the whole back buffer. The thread takes
- * no lock on the buffers; it keeps away while a surface draws (the drawing
- * flag) or while bPause is set. */
+ * sandglass frames from strips of the resource pack, and the dimming of the
+ * whole back buffer. The thread takes no lock on the buffers; it keeps away
+ * while a surface draws (the drawing flag) or while bPause is set. The strip
+ * bitmaps are loaded and unloaded only between two of its rounds. */
 #include <chrono>
 
 #include "cegraphics.h"
@@ -28,24 +29,30 @@ void sleep_one_period() {
                             [] { return m_bGXInit.load() == 0; });
 }
 
-/* The surface to present is read in each round: the first created surface.
- * Once that surface is destroyed nothing is presented and the thread ends. */
+/* One round, under the round lock: the flags are read under it, so once a
+ * surface has raised the drawing or pause flag and passed the lock (see
+ * keep_overlay_rounds_away), no round runs until the flag is cleared. The
+ * surface to present is read in each round: the first created surface. Once
+ * that surface is destroyed nothing is presented and the thread ends; false
+ * says so. */
+bool run_round() {
+    std::lock_guard<std::mutex> round(m_Overlay.round_mutex);
+    const uint32_t flags = m_Overlay.flags;
+    if (!flags || m_Overlay.drawing || m_Overlay.bPause) return true;
+    if (flags & OVERLAY_CURSOR) advance(m_Overlay.cursor_frame, overlay_field(m_Overlay.cursor.nFrames));
+    if (flags & OVERLAY_SANDGLASS) advance(m_Overlay.sandglass_frame, overlay_field(m_Overlay.sandglass.nFrames));
+    if (!m_bGXInit) return false;
+    CCEGraphics* surface = m_Overlay.surface;
+    if (!surface) return false;
+    surface->FlipBackBuffer(0, 0);
+    if (!m_bGXInit) return false;
+    surface->Flip(5, 0, 0);
+    return m_bGXInit != 0;
+}
+
 DWORD OverlayThreadProc(LPVOID) {
     while (m_bGXInit) {
-        const uint32_t flags = m_Overlay.flags;
-        if (flags && !m_Overlay.drawing && !m_Overlay.bPause) {
-            if (flags & OVERLAY_CURSOR) advance(m_Overlay.cursor_frame, overlay_field(m_Overlay.cursor.nFrames));
-            if (flags & OVERLAY_SANDGLASS)
-                advance(m_Overlay.sandglass_frame, overlay_field(m_Overlay.sandglass.nFrames));
-            if (!m_bGXInit) break;
-            std::lock_guard<std::mutex> round(m_Overlay.round_mutex);
-            CCEGraphics* surface = m_Overlay.surface;
-            if (!surface) break;
-            surface->FlipBackBuffer(0, 0);
-            if (!m_bGXInit) break;
-            surface->Flip(5, 0, 0);
-            if (!m_bGXInit) break;
-        }
+        if (!run_round()) break;
         sleep_one_period();
     }
     return 1;
@@ -73,6 +80,8 @@ void stop_overlay_thread() {
 }
 
 void reset_overlay_state() {
+    m_Overlay.cursor_bitmap.UnloadBitmap();
+    m_Overlay.sandglass_bitmap.UnloadBitmap();
     m_Overlay.thread = nullptr;
     m_Overlay.surface = nullptr;
     m_Overlay.flags = 0;
@@ -84,7 +93,44 @@ void reset_overlay_state() {
     m_Overlay.sandglass = tagSANDGLASS_STRUCT{0, 0, 0, 0};
 }
 
-void set_overlay_pause(bool paused) { m_Overlay.bPause = paused ? 1 : 0; }
+void keep_overlay_rounds_away() { std::lock_guard<std::mutex> round(m_Overlay.round_mutex); }
+
+void set_overlay_pause(bool paused) {
+    m_Overlay.bPause = paused ? 1 : 0;
+    if (paused) keep_overlay_rounds_away();
+}
+
+/* Frame k of a strip of `frames` frames. A counter left beyond a count that
+ * was just lowered wraps, so a frame always lies within the strip. */
+StripFrame strip_frame(int32_t strip_width, int32_t frames, int32_t k) {
+    if (frames < 1 || strip_width < 1) return StripFrame{0, 0};
+    const int32_t width = strip_width / frames;
+    const int32_t frame = k >= 0 ? k % frames : 0;
+    return StripFrame{frame * width, width};
+}
+
+namespace {
+
+/* Shows an overlay: its strip is loaded (a failed load leaves it empty) and
+ * it starts on frame 0; it appears at the next presentation. */
+void show_overlay(uint32_t flag, CCEBitmap& strip, std::atomic<int>& frame, LONG res_id) {
+    if (m_Overlay.flags & flag) return;
+    std::lock_guard<std::mutex> round(m_Overlay.round_mutex);
+    strip.LoadBitmapW(static_cast<unsigned int>(res_id));
+    frame = 0;
+    m_Overlay.flags |= flag;
+}
+
+/* Hides an overlay; says whether it was shown, so that the caller refreshes. */
+bool hide_overlay(uint32_t flag, CCEBitmap& strip) {
+    if (!(m_Overlay.flags & flag)) return false;
+    std::lock_guard<std::mutex> round(m_Overlay.round_mutex);
+    m_Overlay.flags &= ~flag;
+    strip.UnloadBitmap();
+    return true;
+}
+
+}  // namespace
 
 }  // namespace kesra
 
@@ -112,8 +158,49 @@ int CCEGraphics::SetBlackSrceenLevel(LONG level) {
     return 1;
 }
 
-/* The cursor and sandglass frames are drawn once bitmaps can be loaded. */
-void CCEGraphics::DrawAnimation() {}
+void CCEGraphics::ShowCursor(int bShow) {
+    if (bShow) {
+        show_overlay(OVERLAY_CURSOR, m_Overlay.cursor_bitmap, m_Overlay.cursor_frame,
+                     overlay_field(m_Overlay.cursor.nResID));
+    } else if (hide_overlay(OVERLAY_CURSOR, m_Overlay.cursor_bitmap)) {
+        FlipBackBuffer(0, 0);  // the cursor goes at once
+        Flip(3, 0, 0);
+    }
+}
+
+void CCEGraphics::ShowSandglass(int bShow) {
+    if (bShow) {
+        show_overlay(OVERLAY_SANDGLASS, m_Overlay.sandglass_bitmap, m_Overlay.sandglass_frame,
+                     overlay_field(m_Overlay.sandglass.nResID));
+    } else if (hide_overlay(OVERLAY_SANDGLASS, m_Overlay.sandglass_bitmap)) {
+        FlipBackBuffer(0, 0);
+        Flip(3, 0, 0);
+    }
+}
+
+/* The cursor's frame has its top-left corner at the pointer; the sandglass's
+ * frame is centred on its position (halvings truncate toward zero). A strip
+ * shown before its frame count was set has no frames and draws nothing. */
+void CCEGraphics::DrawAnimation() {
+    const uint32_t flags = m_Overlay.flags;
+    if (flags & OVERLAY_CURSOR) {
+        CCEBitmap& strip = m_Overlay.cursor_bitmap;
+        const StripFrame f =
+            strip_frame(strip.m_nWidth, overlay_field(m_Overlay.cursor.nFrames), m_Overlay.cursor_frame);
+        POINT pos{0, 0};
+        GetCursorPos(&pos);
+        if (f.width > 0) BitBackBuffer(pos.x, pos.y, f.width, strip.m_nHeight, &strip, f.x, 0);
+    }
+    if (flags & OVERLAY_SANDGLASS) {
+        CCEBitmap& strip = m_Overlay.sandglass_bitmap;
+        const StripFrame f =
+            strip_frame(strip.m_nWidth, overlay_field(m_Overlay.sandglass.nFrames), m_Overlay.sandglass_frame);
+        const LONG h = strip.m_nHeight;
+        if (f.width > 0)
+            BitBackBuffer(overlay_field(m_Overlay.sandglass.x) - f.width / 2,
+                          overlay_field(m_Overlay.sandglass.y) - h / 2, f.width, h, &strip, f.x, 0);
+    }
+}
 
 void CCEGraphics::DrawBlackScreen() {
     const LONG level = __atomic_load_n(&m_uBlackScreen, __ATOMIC_RELAXED);

@@ -4,6 +4,8 @@
 #ifndef KESRA_SURFACE_OVERLAY_H
 #define KESRA_SURFACE_OVERLAY_H
 
+#include <cstdint>
+
 class CCEGraphics;
 
 namespace kesra {
@@ -13,8 +15,22 @@ void start_overlay_thread(CCEGraphics* first_surface);
 void stop_overlay_thread();
 void reset_overlay_state();
 
-/* Transitions and animations keep the thread away while they present. */
+/* Waits for a round in progress to end. Called after raising the drawing or
+ * pause flag: once it returns, no round runs until the flag is cleared. */
+void keep_overlay_rounds_away();
+
+/* Transitions and animations keep the thread away while they present; when
+ * pausing returns, no round is running. */
 void set_overlay_pause(bool paused);
+
+/* The columns of one frame of a strip of frames laid side by side: the
+ * frame width is the strip's width divided by the frame count (truncated);
+ * no frames (or no strip) gives width 0. */
+struct StripFrame {
+    int32_t x;
+    int32_t width;
+};
+StripFrame strip_frame(int32_t strip_width, int32_t frames, int32_t k);
 
 /* How long the thread sleeps between rounds, in milliseconds. */
 constexpr int OVERLAY_PERIOD_MS = 100;

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "cebitmap.h"
 #include "cegraphics.h"
 #include "core/canvas.h"
 
@@ -21,13 +22,15 @@ struct OverlayState {
     std::atomic<uint32_t> flags{0};
     std::atomic<int> drawing{0};  // 1 while any surface is between BeginDraw and EndDraw
     std::atomic<int> bPause{0};   // 1 while a transition or an animation plays
+    CCEBitmap cursor_bitmap;  // the cursor's frames side by side
     std::atomic<int> cursor_frame{0};
     tagCURSOR_STRUCT cursor{0, 0};  // fields read and written whole: see overlay_field
+    CCEBitmap sandglass_bitmap;  // the sandglass's frames side by side
     std::atomic<int> sandglass_frame{0};
     tagSANDGLASS_STRUCT sandglass{0, 0, 0, 0};
 
     /* The surface the thread presents. The thread holds round_mutex for each
-     * presentation; that surface's instance buffer (and the overlay bitmaps)
+     * presentation; that surface's instance buffer and the overlay bitmaps
      * change only under it, so a round never reads a buffer being freed. */
     CCEGraphics* surface = nullptr;
     std::mutex round_mutex;

@@ -3,9 +3,11 @@
  * and the backslash rule of file names. */
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "test_helpers.h"
 
@@ -124,6 +126,52 @@ TEST(WindowDC, BitBltPresentsAndClipsToTheWindow) {
     EXPECT_EQ(ReleaseDC(window, window_dc), 1);
     HostDestroyWindow(window);
     EXPECT_EQ(HostWindowPixels(window), nullptr);
+}
+
+namespace {
+/* Frames the handler saw, and those that were not one colour throughout. */
+std::atomic<unsigned> g_frames{0};
+std::atomic<unsigned> g_mixed_frames{0};
+void check_frame_is_whole(HWND, const uint16_t* pixels, int width, int height) {
+    g_frames.fetch_add(1);
+    for (int i = 1; i < width * height; ++i)
+        if (pixels[i] != pixels[0]) {
+            g_mixed_frames.fetch_add(1);
+            return;
+        }
+}
+}  // namespace
+
+/* Two threads present whole frames of their own colour to one window: the
+ * counter and the handler see every frame, and each frame as presented. */
+TEST(WindowDC, EveryPresentationIsCountedAndSeenWhole) {
+    constexpr int kSide = 256, kFrames = 100;
+    HWND window = HostCreateWindow(kSide, kSide);
+    const unsigned before = HostPresentCount(window);
+    g_frames = 0;
+    g_mixed_frames = 0;
+    HostSetPresentHandler(check_frame_is_whole);
+    auto presenter = [&](uint16_t colour) {
+        HDC window_dc = GetDC(window);
+        HDC mem = CreateCompatibleDC(window_dc);
+        void* bits = nullptr;
+        HBITMAP dib = make_dib16(mem, kSide, kSide, &bits);
+        HGDIOBJ old = SelectObject(mem, dib);
+        for (int i = 0; i < kSide * kSide; ++i) static_cast<uint16_t*>(bits)[i] = colour;
+        for (int i = 0; i < kFrames; ++i) BitBlt(window_dc, 0, 0, kSide, kSide, mem, 0, 0, SRCCOPY);
+        SelectObject(mem, old);
+        DeleteObject(dib);
+        DeleteDC(mem);
+        ReleaseDC(window, window_dc);
+    };
+    std::thread a(presenter, 0xF800), b(presenter, 0x001F);
+    a.join();
+    b.join();
+    HostSetPresentHandler(nullptr);
+    EXPECT_EQ(HostPresentCount(window), before + 2 * kFrames);
+    EXPECT_EQ(g_frames.load(), 2u * kFrames);
+    EXPECT_EQ(g_mixed_frames.load(), 0u);
+    HostDestroyWindow(window);
 }
 
 TEST(Host, FirstWindowIsTheForegroundWindow) {

@@ -1,0 +1,131 @@
+/* dump.cpp - DumpBuffer: the display is read through the platform's display DC
+ * into a bottom-up 24-bit DIB section, whose rows are already laid out as the
+ * BMP stores them, and written after the two headers. A dump that could not
+ * capture the display is not left behind as a broken file. */
+#include "surface/dump.h"
+
+#include <cstdio>
+
+#include "cegraphics.h"
+#include "winapi.h"
+
+namespace kesra {
+namespace {
+
+void put16(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+void put32(uint8_t* p, uint32_t v) {
+    put16(p, v);
+    put16(p + 2, v >> 16);
+}
+
+/* The display DC, a memory DC and the bottom-up 24-bit section selected into it. */
+struct DisplayCapture {
+    HDC display = nullptr;
+    HDC memory = nullptr;
+    HBITMAP section = nullptr;
+    HGDIOBJ old_bitmap = nullptr;
+    const uint8_t* bits = nullptr;
+    int32_t width = 0;
+    int32_t height = 0;
+
+    DisplayCapture() {
+        display = CreateDCW(u"DISPLAY", nullptr, nullptr, nullptr);
+        width = GetDeviceCaps(display, HORZRES);
+        height = GetDeviceCaps(display, VERTRES);
+        memory = CreateCompatibleDC(display);
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 24;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* pixels = nullptr;
+        section = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+        bits = static_cast<const uint8_t*>(pixels);
+        old_bitmap = SelectObject(memory, section);
+        BitBlt(memory, 0, 0, width, height, display, 0, 0, SRCCOPY);
+    }
+    ~DisplayCapture() {
+        SelectObject(memory, old_bitmap);
+        DeleteObject(section);
+        DeleteDC(memory);
+        DeleteDC(display);
+    }
+    DisplayCapture(const DisplayCapture&) = delete;
+    DisplayCapture& operator=(const DisplayCapture&) = delete;
+
+    bool captured() const { return bits && width > 0 && height > 0; }
+};
+
+void append_two_digits(std::u16string& s, unsigned v) {
+    s += static_cast<char16_t>(u'0' + v / 10 % 10);
+    s += static_cast<char16_t>(u'0' + v % 10);
+}
+
+bool write_dump(FILE* file, const DisplayCapture& capture) {
+    const auto headers = bmp24_headers(capture.width, capture.height);
+    const size_t pixel_bytes = size_t{bmp24_row_bytes(capture.width)} * static_cast<size_t>(capture.height);
+    return std::fwrite(headers.data(), 1, headers.size(), file) == headers.size() &&
+           std::fwrite(capture.bits, 1, pixel_bytes, file) == pixel_bytes;
+}
+
+}  // namespace
+
+uint32_t bmp24_row_bytes(int32_t width) { return (3u * static_cast<uint32_t>(width) + 3u) & ~3u; }
+
+std::array<uint8_t, BMP_HEADERS_BYTES> bmp24_headers(int32_t width, int32_t height) {
+    std::array<uint8_t, BMP_HEADERS_BYTES> h{};
+    const uint32_t pixel_bytes = bmp24_row_bytes(width) * static_cast<uint32_t>(height);
+    h[0] = 'B';
+    h[1] = 'M';
+    put32(&h[2], BMP_HEADERS_BYTES + pixel_bytes);
+    put32(&h[10], BMP_HEADERS_BYTES);
+    put32(&h[14], 40);
+    put32(&h[18], static_cast<uint32_t>(width));
+    put32(&h[22], static_cast<uint32_t>(height));
+    put16(&h[26], 1);
+    put16(&h[28], 24);
+    return h;  // compression, image size, resolutions and colour counts stay 0
+}
+
+std::u16string dump_file_name(const std::u16string& app_directory, const SYSTEMTIME& time) {
+    std::u16string name = app_directory + u"\\bmp\\";
+    for (unsigned v : {time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond}) append_two_digits(name, v);
+    return name + u".bmp";
+}
+
+std::u16string executable_directory() {
+    WCHAR path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::u16string dir(path, path + n);
+    const size_t cut = dir.rfind(u'\\');
+    return cut == std::u16string::npos ? std::u16string() : dir.substr(0, cut);
+}
+
+}  // namespace kesra
+
+using namespace kesra;
+
+/* Only a file that cannot be opened is reported by the device; here a display
+ * that cannot be read, or a write that fails, also gives 0 and removes the
+ * file rather than leaving a broken picture that claims success. */
+int CCEGraphics::DumpBuffer() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    const std::u16string name = dump_file_name(executable_directory(), now);
+    FILE* file = _wfopen(name.c_str(), u"wb");
+    if (!file) return 0;
+    bool written = false;
+    {
+        const DisplayCapture capture;
+        written = capture.captured() && write_dump(file, capture);
+    }
+    if (std::fclose(file) != 0) written = false;
+    if (!written) DeleteFileW(name.c_str());
+    return written ? 1 : 0;
+}
