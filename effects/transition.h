@@ -47,6 +47,13 @@ constexpr int kShadowRamp[7] = {20, 17, 14, 11, 8, 5, 3};
  * param.Image. Returns 1. */
 int compose_frame(const Canvas& dst, const Canvas& src, const tagCOMPOSE_PARAM& param);
 
+/* The bitmap alpha blend over n pixels (level 0 keeps d, 31 and above store
+ * the source): of s into d at one level, of one colour into d, and of s into d
+ * at each pixel's own level. Equal to blend565 pixel by pixel. */
+void blend_span(uint16_t* d, const uint16_t* s, size_t n, int level);
+void blend_span_color(uint16_t* d, size_t n, uint16_t color, int level);
+void blend_span_alpha(uint16_t* d, const uint16_t* s, const uint8_t* alpha, size_t n);
+
 struct TransitionFrames {
     Canvas old_frame;  // the saved copy of what the screen showed
     Canvas new_frame;  // the frame to show; the zoom frame darkens it

@@ -44,11 +44,25 @@ void copy_row(const Canvas& dst, const Canvas& src, const Area& a, int64_t y, in
     copy_span(dst, src, a.left, a.top + y, a.left, a.top + sy, a.w);
 }
 
+/* The columns x0 <= x < x1 (screen) of the area, cut to the screen. */
+struct Columns {
+    int64_t x0, x1;
+    size_t n() const { return static_cast<size_t>(x1 - x0); }
+};
+
+Columns columns_of(const Canvas& c, const Area& a) {
+    return Columns{std::max<int64_t>(a.left, 0), std::max<int64_t>(std::min<int64_t>(a.left + a.w, c.width), 0)};
+}
+
+uint16_t* screen_row(const Canvas& c, int64_t x, int64_t y) {
+    return c.at(static_cast<int32_t>(x), static_cast<int32_t>(y));
+}
+
 void darken_row(const Canvas& dst, const Area& a, int64_t y, int level) {
-    const int64_t x0 = std::max<int64_t>(a.left, 0), x1 = std::min<int64_t>(a.left + a.w, dst.width);
+    const Columns cols = columns_of(dst, a);
     const int64_t row = a.top + y;
-    if (row < 0 || row >= dst.height) return;
-    for (int64_t x = x0; x < x1; ++x) blend_at(dst, x, row, 0, level);
+    if (row < 0 || row >= dst.height || cols.x1 <= cols.x0) return;
+    blend_span_color(screen_row(dst, cols.x0, row), cols.n(), 0, level);
 }
 
 void darken_column(const Canvas& dst, const Area& a, int64_t x, int level) {
@@ -71,30 +85,32 @@ void checker_image(const tagEFFECTIMAGE& image) {
     }
 }
 
+/* White edges three pixels wide around an inside tinted toward white. */
 void frame(const Canvas& dst, const Area& a) {
-    for (int64_t y = 0; y < a.h; ++y) {
-        const bool edge_row = y < 3 || y >= a.h - 3;
-        for (int64_t x = 0; x < a.w; ++x) {
-            const bool edge = edge_row || x < 3 || x >= a.w - 3;
-            blend_at(dst, a.left + x, a.top + y, 0xFFFF, edge ? 32 : 10);
+    const Columns cols = columns_of(dst, a);
+    if (cols.x1 <= cols.x0) return;
+    const int64_t inner0 = std::clamp(a.left + 3, cols.x0, cols.x1);
+    const int64_t inner1 = std::clamp(a.left + a.w - 3, inner0, cols.x1);
+    const int64_t y0 = std::max<int64_t>(a.top, 0), y1 = std::min<int64_t>(a.top + a.h, dst.height);
+    for (int64_t row = y0; row < y1; ++row) {
+        const int64_t y = row - a.top;
+        uint16_t* p = screen_row(dst, 0, row);
+        if (y < 3 || y >= a.h - 3) {
+            fill565(p + cols.x0, cols.x1 - cols.x0, 0xFFFF);
+            continue;
         }
+        fill565(p + cols.x0, inner0 - cols.x0, 0xFFFF);
+        blend_span_color(p + inner0, static_cast<size_t>(inner1 - inner0), 0xFFFF, 10);
+        fill565(p + inner1, cols.x1 - inner1, 0xFFFF);
     }
 }
 
 void blend(const Canvas& dst, const Canvas& src, const Area& a, int level) {
-    const int64_t x0 = std::max<int64_t>(a.left, 0), x1 = std::min<int64_t>(a.left + a.w, dst.width);
+    const Columns cols = columns_of(dst, a);
     const int64_t y0 = std::max<int64_t>(a.top, 0), y1 = std::min<int64_t>(a.top + a.h, dst.height);
-    if (x1 <= x0) return;
-    if (level >= 31) {
-        for (int64_t y = y0; y < y1; ++y) copy_span(dst, src, x0, y, x0, y, x1 - x0);
-        return;
-    }
-    const int32_t l = std::max(level, 0);
-    for (int64_t y = y0; y < y1; ++y) {
-        uint16_t* d = dst.at(static_cast<int32_t>(x0), static_cast<int32_t>(y));
-        const uint16_t* s = src.at(static_cast<int32_t>(x0), static_cast<int32_t>(y));
-        for (int64_t i = 0, n = x1 - x0; i < n; ++i) d[i] = blend565(d[i], s[i], l);
-    }
+    if (cols.x1 <= cols.x0) return;
+    for (int64_t y = y0; y < y1; ++y)
+        blend_span(screen_row(dst, cols.x0, y), screen_row(src, cols.x0, y), cols.n(), level);
 }
 
 void split_vertical(const Canvas& dst, const Canvas& src, const Area& a, int64_t o) {
@@ -151,19 +167,17 @@ void slide_right(const Canvas& dst, const Canvas& src, const Area& a, int64_t o)
 }
 
 /* The image into the area, its rows nWidth apart; only the part that both
- * the image and the area cover is drawn. */
+ * the image and the area cover, on the screen, is drawn. */
 void image(const Canvas& dst, const Area& a, const tagEFFECTIMAGE& img) {
     if (!img.pPixels || img.nWidth < 1 || img.nHeight < 1) return;
+    Block b;
     const int64_t w = std::min<int64_t>(a.w, img.nWidth), h = std::min<int64_t>(a.h, img.nHeight);
-    for (int64_t y = 0; y < h; ++y) {
-        const size_t row = static_cast<size_t>(y) * static_cast<size_t>(img.nWidth);
-        if (!img.pAlpha) {
-            Canvas one{reinterpret_cast<uint8_t*>(img.pPixels + row), 0, img.nWidth, 1};
-            copy_span(dst, one, a.left, a.top + y, 0, 0, w);
-            continue;
-        }
-        for (int64_t x = 0; x < w; ++x)
-            blend_at(dst, a.left + x, a.top + y, img.pPixels[row + x], img.pAlpha[row + x]);
+    if (!clip_block(a.left, a.top, 0, 0, w, h, img.nWidth, img.nHeight, dst.width, dst.height, &b)) return;
+    for (int32_t j = 0; j < b.h; ++j) {
+        const size_t at = static_cast<size_t>(b.sy + j) * static_cast<size_t>(img.nWidth) + static_cast<size_t>(b.sx);
+        uint16_t* d = dst.at(b.dx, b.dy + j);
+        if (img.pAlpha) blend_span_alpha(d, img.pPixels + at, img.pAlpha + at, static_cast<size_t>(b.w));
+        else std::memcpy(d, img.pPixels + at, static_cast<size_t>(b.w) * 2);
     }
 }
 

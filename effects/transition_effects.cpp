@@ -94,6 +94,20 @@ void moving(const TransitionFrames& f, const Geometry& g, bool out, DWORD mode, 
     }
 }
 
+/* The image at (x, y), every pixel blended at one level: the image mode
+ * after a uniform alpha on an image without an alpha plane, whose levels
+ * would all be level, without making the plane. */
+void draw_at_level(const Canvas& out, const tagEFFECTIMAGE& image, int64_t x, int64_t y, int level) {
+    Block b;
+    if (!image.pPixels ||
+        !clip_block(x, y, 0, 0, image.nWidth, image.nHeight, image.nWidth, image.nHeight, out.width, out.height, &b))
+        return;
+    for (int32_t j = 0; j < b.h; ++j) {
+        const uint16_t* row = image.pPixels + static_cast<size_t>(b.sy + j) * static_cast<size_t>(image.nWidth);
+        blend_span(out.at(b.dx, b.dy + j), row + b.sx, static_cast<size_t>(b.w), level);
+    }
+}
+
 /* The new content grows out of the centre and fades in over the dimmed old frame. */
 void zoom(const TransitionFrames& f, const Geometry& g, int steps, const PresentSink& present) {
     darken_checker(f.old_frame);
@@ -111,11 +125,8 @@ void zoom(const TransitionFrames& f, const Geometry& g, int steps, const Present
         scaled.nWidth = static_cast<LONG>(2 * w);
         scaled.nHeight = static_cast<LONG>(2 * h);
         effect_scale(&scaled, capture);
-        effect_set_alpha(&scaled, level);
         copy_whole(f.out, f.old_frame, f.bytes);
-        tagCOMPOSE_PARAM p = param_of(COMPOSE_IMAGE, rect_of(g.cx - w, g.cy - h, g.cx + w, g.cy + h));
-        p.Image = scaled;
-        compose_frame(f.out, Canvas{}, p);
+        draw_at_level(f.out, scaled, g.cx - w, g.cy - h, level);
         present();
         effect_free(&scaled);
     }

@@ -4,6 +4,7 @@
  * present counter and handler, and the map zoom, fade and shadow. */
 #include <algorithm>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "core/pixel.h"
@@ -45,6 +46,32 @@ tagCOMPOSE_PARAM param(DWORD mode, RECT rc, LONG offset = 0, LONG level = 0) {
 }
 
 }  // namespace
+
+TEST(Compositor, SpanBlendsEqualThePixelBlendAtEveryLevel) {
+    std::mt19937 random(12);
+    std::vector<uint16_t> d(1003), s(1003), colour_out, alpha_out;
+    std::vector<uint8_t> alpha(1003);
+    for (size_t i = 0; i < d.size(); ++i) {
+        d[i] = uint16_t(random());
+        s[i] = uint16_t(random());
+        alpha[i] = uint8_t(random() % 40);
+    }
+    auto bitmap_blend = [](uint16_t p, uint16_t c, int level) {
+        return level >= 31 ? c : level <= 0 ? p : kesra::blend565(p, c, level);
+    };
+    for (int level = -1; level <= 33; ++level) {
+        std::vector<uint16_t> spans = d, colour = d;
+        kesra::blend_span(spans.data(), s.data(), spans.size(), level);
+        kesra::blend_span_color(colour.data() + 1, colour.size() - 1, 0x8410, level);  // unaligned start
+        for (size_t i = 0; i < d.size(); ++i) {
+            ASSERT_EQ(spans[i], bitmap_blend(d[i], s[i], level)) << level << " " << i;
+            ASSERT_EQ(colour[i], i ? bitmap_blend(d[i], 0x8410, level) : d[0]) << level << " " << i;
+        }
+    }
+    std::vector<uint16_t> alpha_blended = d;
+    kesra::blend_span_alpha(alpha_blended.data(), s.data(), alpha.data(), d.size());
+    for (size_t i = 0; i < d.size(); ++i) ASSERT_EQ(alpha_blended[i], bitmap_blend(d[i], s[i], alpha[i])) << i;
+}
 
 TEST(Compositor, CheckerBlackensEvenPixelsOfTheWholeScreenOrDimsAnImage) {
     Frame d(3, 2, 0xFFFF);
