@@ -412,3 +412,61 @@ TEST(FadeAndShadow, ShadowBackgroundDarkensTheWholeBufferWhateverTheRectangle) {
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 5; ++x) EXPECT_EQ(screen.at(x, y), (x + y) % 2 ? 0xFFFF : 0) << x << "," << y;
 }
+
+TEST(Transitions, ZoomStepsMatchTheScaledImageAtTheirLevel) {
+    // 40 x 20, S = 2: hw 20, hh 10, k = 5; steps j = 1 (w 15, h 7, level 26)
+    // then j = 0 (w 20, h 10, level 29).
+    Recorded run(40, 20);
+    const Frame old_frame = run.old_frame, new_frame = run.new_frame;
+    ASSERT_EQ(run.go(RF_OUT | RF_ZOOM, 200), 3u);
+    struct Step {
+        RECT rc;
+        int level;
+    };
+    const Step steps[2] = {{{5, 3, 35, 17}, 26}, {{0, 0, 40, 20}, 29}};
+    for (int i = 0; i < 2; ++i) {
+        Frame expected = old_frame;
+        kesra::compose_frame(expected.canvas(), Canvas{}, param(kesra::COMPOSE_CHECKER, RECT{}));
+        Frame source = new_frame;
+        tagEFFECTIMAGE capture{}, scaled{};
+        ASSERT_EQ(kesra::effect_capture(&capture, source.canvas(), RECT{0, 0, 40, 20}), 1);
+        scaled.nWidth = steps[i].rc.right - steps[i].rc.left;
+        scaled.nHeight = steps[i].rc.bottom - steps[i].rc.top;
+        ASSERT_EQ(kesra::effect_scale(&scaled, capture), 1);
+        kesra::effect_set_alpha(&scaled, steps[i].level);
+        tagCOMPOSE_PARAM p = param(kesra::COMPOSE_IMAGE, steps[i].rc);
+        p.Image = scaled;
+        kesra::compose_frame(expected.canvas(), Canvas{}, p);
+        EXPECT_EQ(run.shown[size_t(i)], expected.pixels) << i;
+        kesra::effect_free(&scaled);
+        kesra::effect_free(&capture);
+    }
+}
+
+TEST(Transitions, TurnAndSwingDrawTheirKeyframeRectangles) {
+    Recorded run(480, 272);
+    ASSERT_EQ(run.go(RF_OUT | RF_TURN, 0), 9u);
+    auto at = [&](size_t frame, int x, int y) { return run.shown[frame][size_t(y) * 480 + x]; };
+    // Frame 0: the old frame in x 45 ... 468 on black, undarkened; frame 7
+    // (level 0): the new frame in x 9 ... 433.
+    EXPECT_EQ(at(0, 44, 136), 0);
+    EXPECT_EQ(at(0, 46, 136) & 0xC000, 0x8000);
+    EXPECT_EQ(at(0, 468, 136) & 0xC000, 0x8000);
+    EXPECT_EQ(at(0, 469, 136), 0);
+    EXPECT_EQ(at(0, 46, 2), 0);  // outside the trapezoid: its short edge is on the left
+    EXPECT_EQ(at(7, 8, 136), 0);
+    EXPECT_EQ(at(7, 10, 136) & 0xC000, 0x4000);
+    EXPECT_EQ(at(7, 434, 136), 0);
+
+    ASSERT_EQ(run.go(RF_IN | RF_TURN, 0), 9u);
+    EXPECT_EQ(at(0, 10, 136) & 0xC000, 0x8000);  // keyframe 7 over the old frame
+    EXPECT_EQ(at(0, 434, 136), 0);
+
+    // Swing frame 3: a = (int)(120 * 0.9) = 108, b = 317 * 0.9; the rectangle
+    // (132, -6, 348, 278) reaches past the area and is held to the screen.
+    ASSERT_EQ(run.go(RF_OUT | RF_SWING, 0), 5u);
+    EXPECT_EQ(at(3, 131, 136), run.old_frame.at(131, 136));  // odd x + y: kept by the checker
+    EXPECT_EQ(at(3, 130, 136), 0);
+    EXPECT_EQ(at(3, 240, 136) & 0xC000, 0x4000);
+    EXPECT_EQ(at(3, 348, 137), run.old_frame.at(348, 137));
+}
