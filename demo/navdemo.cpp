@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
     }
     std::printf("navdemo: wrote %s (%u frame%s presented)\n", path.c_str(), HostPresentCount(window),
                 HostPresentCount(window) == 1 ? "" : "s");
+    if (!record_transitions(dc, out_dir)) return 1;
 
     /* On a desktop window the frame stays until the window is closed; --seconds
      * bounds that, and keeps a frame buffer showing for as long. */

@@ -26,6 +26,9 @@ void draw_tilted_view(CCEDraw& dc);                       // scene_roads.cpp
 void draw_icons(CCEDraw& dc, const Assets& assets);       // scene_icons.cpp
 void draw_panels(CCEDraw& dc);                            // scene_base.cpp
 
+/* Transitions from the map to a menu, each step written to out_dir. */
+bool record_transitions(CCEDraw& map, const std::string& out_dir);  // scene_transitions.cpp
+
 }  // namespace navdemo
 
 #endif
