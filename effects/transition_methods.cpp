@@ -2,6 +2,7 @@
  * effect methods: each checks its state and hands plain buffers to the
  * routines of transition_effects.cpp and transition_map.cpp. */
 #include <cstring>
+#include <mutex>
 
 #include "cedraw.h"
 #include "effects/transition.h"
@@ -16,9 +17,16 @@ void present_step(void* surface) { static_cast<CCEDraw*>(surface)->Flip(3, 0, 0)
 
 }  // namespace
 
+/* The pause keeps the overlay thread from starting a round; holding its
+ * round lock as well waits out a round that began before the pause, so no
+ * round writes the back buffer between two steps. */
 LONG CCEDraw::RenderFlip(tagRENDERFLIP_STRUCT rf) {
     set_overlay_pause(true);
-    const int result = RenderFlip_Effect(rf);
+    int result;
+    {
+        std::lock_guard<std::mutex> no_round(m_Overlay.round_mutex);
+        result = RenderFlip_Effect(rf);
+    }
     set_overlay_pause(false);
     return result;
 }
