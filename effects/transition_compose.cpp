@@ -65,10 +65,6 @@ void darken_row(const Canvas& dst, const Area& a, int64_t y, int level) {
     blend_span_color(screen_row(dst, cols.x0, row), cols.n(), 0, level);
 }
 
-void darken_column(const Canvas& dst, const Area& a, int64_t x, int level) {
-    for (int64_t y = 0; y < a.h; ++y) blend_at(dst, a.left + x, a.top + y, 0, level);
-}
-
 void checker_screen(const Canvas& dst) {
     for (int32_t y = 0; y < dst.height; ++y) {
         uint16_t* row = dst.at(0, y);
@@ -127,15 +123,19 @@ void split_vertical(const Canvas& dst, const Canvas& src, const Area& a, int64_t
     }
 }
 
+/* Shadow column x (relative) of the area's row y, darkened at ramp[n]. */
+void shade(const Canvas& dst, const Area& a, int64_t x, int64_t y, int n) {
+    blend_at(dst, a.left + x, a.top + y, 0, kShadowRamp[n]);
+}
+
 void split_horizontal(const Canvas& dst, const Canvas& src, const Area& a, int64_t o) {
     const int64_t hw = a.w / 2;
     for (int64_t y = 0; y < a.h; ++y) {
         copy_span(dst, src, a.left, a.top + y, a.left + o, a.top + y, hw - o);
         copy_span(dst, src, a.left + hw + o, a.top + y, a.left + hw, a.top + y, a.w - hw - o);
-    }
-    for (int n = 0; n < 7 && hw - o + n < hw; ++n) darken_column(dst, a, hw - o + n, kShadowRamp[n]);
-    for (int n = 0; n < 7 && hw + o - n >= hw; ++n) {
-        if (hw + o - n < a.w) darken_column(dst, a, hw + o - n, kShadowRamp[n]);
+        for (int n = 0; n < 7 && hw - o + n < hw; ++n) shade(dst, a, hw - o + n, y, n);
+        for (int n = 0; n < 7 && hw + o - n >= hw; ++n)
+            if (hw + o - n < a.w) shade(dst, a, hw + o - n, y, n);
     }
 }
 
@@ -155,14 +155,17 @@ void slide_down(const Canvas& dst, const Canvas& src, const Area& a, int64_t o) 
 }
 
 void slide_left(const Canvas& dst, const Canvas& src, const Area& a, int64_t o) {
-    for (int64_t y = 0; y < a.h; ++y) copy_span(dst, src, a.left, a.top + y, a.left + o, a.top + y, a.w - o);
-    for (int n = 0; n < 7 && a.w - o + n < a.w; ++n) darken_column(dst, a, a.w - o + n, kShadowRamp[n]);
+    for (int64_t y = 0; y < a.h; ++y) {
+        copy_span(dst, src, a.left, a.top + y, a.left + o, a.top + y, a.w - o);
+        for (int n = 0; n < 7 && a.w - o + n < a.w; ++n) shade(dst, a, a.w - o + n, y, n);
+    }
 }
 
 void slide_right(const Canvas& dst, const Canvas& src, const Area& a, int64_t o) {
-    for (int64_t y = 0; y < a.h; ++y) copy_span(dst, src, a.left + o, a.top + y, a.left, a.top + y, a.w - o);
-    for (int n = 0; n < 7 && o - n >= 1; ++n) {
-        if (o - n < a.w) darken_column(dst, a, o - n, kShadowRamp[n]);
+    for (int64_t y = 0; y < a.h; ++y) {
+        copy_span(dst, src, a.left + o, a.top + y, a.left, a.top + y, a.w - o);
+        for (int n = 0; n < 7 && o - n >= 1; ++n)
+            if (o - n < a.w) shade(dst, a, o - n, y, n);
     }
 }
 

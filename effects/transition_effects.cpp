@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cedraw.h"
+#include "effects/scale_internal.h"
 #include "effects/transition.h"
 
 namespace kesra {
@@ -94,17 +95,27 @@ void moving(const TransitionFrames& f, const Geometry& g, bool out, DWORD mode, 
     }
 }
 
-/* The image at (x, y), every pixel blended at one level: the image mode
- * after a uniform alpha on an image without an alpha plane, whose levels
- * would all be level, without making the plane. */
-void draw_at_level(const Canvas& out, const tagEFFECTIMAGE& image, int64_t x, int64_t y, int level) {
+/* The capture scaled to width x height (nearest neighbour, as effect_scale
+ * makes it) and drawn at (x, y) with every pixel blended at one level: the
+ * image mode after a uniform alpha on an image without an alpha plane, whose
+ * levels would all be level. Row by row, without making the scaled planes. */
+void draw_scaled_at_level(const Canvas& out, const tagEFFECTIMAGE& capture, LONG width, LONG height, int64_t x,
+                          int64_t y, int level) {
     Block b;
-    if (!image.pPixels ||
-        !clip_block(x, y, 0, 0, image.nWidth, image.nHeight, image.nWidth, image.nHeight, out.width, out.height, &b))
+    if (!capture.pPixels || capture.nWidth < 1 || capture.nHeight < 1 || width < 1 || height < 1 ||
+        !clip_block(x, y, 0, 0, width, height, width, height, out.width, out.height, &b))
         return;
+    const double fx = 1.0 / (static_cast<double>(width) / capture.nWidth);
+    const double fy = 1.0 / (static_cast<double>(height) / capture.nHeight);
+    std::vector<LONG> columns(static_cast<size_t>(b.w));
+    for (int32_t i = 0; i < b.w; ++i)
+        columns[static_cast<size_t>(i)] = std::min<LONG>(nearest_index((b.sx + i) * fx), capture.nWidth - 1);
+    std::vector<uint16_t> row(static_cast<size_t>(b.w));
     for (int32_t j = 0; j < b.h; ++j) {
-        const uint16_t* row = image.pPixels + static_cast<size_t>(b.sy + j) * static_cast<size_t>(image.nWidth);
-        blend_span(out.at(b.dx, b.dy + j), row + b.sx, static_cast<size_t>(b.w), level);
+        const LONG source_row = std::min<LONG>(nearest_index((b.sy + j) * fy), capture.nHeight - 1);
+        const uint16_t* in = capture.pPixels + static_cast<size_t>(source_row) * static_cast<size_t>(capture.nWidth);
+        for (int32_t i = 0; i < b.w; ++i) row[static_cast<size_t>(i)] = in[columns[static_cast<size_t>(i)]];
+        blend_span(out.at(b.dx, b.dy + j), row.data(), row.size(), level);
     }
 }
 
@@ -121,14 +132,10 @@ void zoom(const TransitionFrames& f, const Geometry& g, int steps, const Present
         if (w <= 0 || level < 0) continue;
         const int64_t h = (w * hh) / hw;
         if (h <= 0) continue;
-        tagEFFECTIMAGE scaled{};
-        scaled.nWidth = static_cast<LONG>(2 * w);
-        scaled.nHeight = static_cast<LONG>(2 * h);
-        effect_scale(&scaled, capture);
         copy_whole(f.out, f.old_frame, f.bytes);
-        draw_at_level(f.out, scaled, g.cx - w, g.cy - h, level);
+        draw_scaled_at_level(f.out, capture, static_cast<LONG>(2 * w), static_cast<LONG>(2 * h), g.cx - w, g.cy - h,
+                             level);
         present();
-        effect_free(&scaled);
     }
     effect_free(&capture);
 }
