@@ -20,7 +20,7 @@ PACKAGES = cmake ninja-build g++ pkg-config clang-format git \
 	libgtest-dev libbenchmark-dev libsdl2-dev \
 	fonts-dejavu-core fonts-droid-fallback fonts-wqy-microhei
 
-.PHONY: demo test test-sanitize bench deps configure build clean format-check
+.PHONY: demo test test-sanitize fuzz bench deps configure build clean format-check
 
 # $(call install-missing,PACKAGES,COMMAND): installs the packages that are
 # missing when running as root; otherwise prints the apt-get line and runs COMMAND.
@@ -63,6 +63,29 @@ test-sanitize: deps
 	cmake --build $(BUILD)-sanitize -j $(JOBS)
 	cd $(BUILD)-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest -j $(JOBS) --output-on-failure -E consumer_program
+
+# Every fuzz harness in turn under libFuzzer (clang), FUZZ_SECONDS each, with
+# a memory limit and a time limit per input, so that an input that exhausts
+# memory or time is reported like a crash. Corpora grow in $(BUILD)-fuzz/corpus.
+FUZZ_SECONDS ?= 60
+FUZZ_FLAGS = -rss_limit_mb=512 -timeout=10 -max_total_time=$(FUZZ_SECONDS)
+FUZZERS = fuzz_pack fuzz_pack_files fuzz_image_png fuzz_image_jpeg fuzz_image_bmp \
+	fuzz_ql_decompress fuzz_bitmap_files
+# Seeds every corpus starts from: the images the seed tests use and the demo's pack.
+FUZZ_SEEDS = $(wildcard /usr/share/gitweb/static/git-logo.png /usr/share/doc/python3/_static/file.png \
+	/usr/share/doc/nodejs/thin-white-stripe.jpg /usr/share/doc/fp-compiler/3.2.2/palmos/pilrc.bmp \
+	$(BUILD)/demo/assets/icons.pack)
+
+fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DKESRA_FUZZ=ON -DKESRA_BUILD_TESTS=OFF \
+	  -DKESRA_BUILD_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD)-fuzz -j $(JOBS) --target $(FUZZERS)
+	@for f in $(FUZZERS); do \
+	  mkdir -p $(BUILD)-fuzz/corpus/$$f; \
+	  for seed in $(FUZZ_SEEDS); do cp -n $$seed $(BUILD)-fuzz/corpus/$$f/; done; \
+	  echo "== $$f"; \
+	  $(BUILD)-fuzz/fuzz/$$f $(FUZZ_FLAGS) $(BUILD)-fuzz/corpus/$$f || exit 1; \
+	done
 
 # bench also installs the peers it is compared with (pixman, cairo: bench_peers);
 # they are left out of PACKAGES so that test and demo do not pull them in.

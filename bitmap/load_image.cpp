@@ -3,12 +3,14 @@
  * from images in memory (a BMP with a colour key, a 256-colour palette with
  * indices). Module pixels are bytes A, R, G, B; alpha levels become A / 8.
  * Files read whole go through the shared image pool and must fit in it. */
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "bitmap_internal.h"
 #include "effects/transforms.h"
+#include "image/limits.h"
 #include "image/ql_module.h"
 #include "image_pool.h"
 #include "pack_format.h"
@@ -21,8 +23,6 @@ using namespace kesra;
 using namespace kesra::bitmap;
 
 namespace {
-
-constexpr int kMaxSide = 32768;
 
 /* The last n characters of path equal suffix, ignoring ASCII case. */
 bool ends_with(const std::u16string& path, const char* suffix) {
@@ -162,7 +162,16 @@ bool decode_bmp(const uint8_t* data, size_t size, const BmpInfo& info, uint16_t*
     return true;
 }
 
-bool sides_ok(int64_t w, int64_t h) { return w >= 1 && h >= 1 && w <= kMaxSide && h <= kMaxSide && w * h <= (1 << 26); }
+bool sides_ok(int64_t w, int64_t h) { return limits::image_size_ok(w, h); }
+
+/* The stored rows of a BMP of this header fit in size bytes behind the 54
+ * header bytes; depths that are not decoded count one bit per pixel, so
+ * that no header alone claims a large image. */
+bool rows_fit(const BmpInfo& info, size_t size) {
+    const uint64_t bits = info.bit_count ? static_cast<uint64_t>(info.bit_count) : 1;
+    const uint64_t stride = (static_cast<uint64_t>(info.width) * bits + 31) / 32 * 4;
+    return size >= 54 && stride * static_cast<uint64_t>(info.height) <= size - 54;
+}
 
 }  // namespace
 
@@ -223,7 +232,10 @@ int CCEBitmap::LoadBitmapW(const WCHAR* path, int w, int h) {
         return 0;
     }
     UnloadBitmap();
-    if (!sides_ok(w, h)) return 0;  // no plane can be made for this size
+    if (!sides_ok(w, h)) {  // no plane can be made for this size
+        if (w >= 1 && h >= 1) message_box(u"内存空间不够");
+        return 0;
+    }
     const bool loaded = QLLoad(path, type) != 0;
     m_nBitCount = 16;
     m_pImageData = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(w) * h * 2, 1));
@@ -290,6 +302,9 @@ int CCEBitmap::LoadBitmap3D(const WCHAR* path, LONG index, tagRECT rect) {
     const int64_t width = int64_t{rect.right} - rect.left + 1, height = int64_t{rect.bottom} - rect.top + 1;
     const uint8_t* argb = QLGetPixelData();
     if (!argb || !sides_ok(width, height) || QLGetWidth() == 0 || QLGetHeight() == 0) {
+        if (argb && width >= 1 && height >= 1)
+            DebugLogW(u"错误：申请空间失败！m_pImageData，size ＝ %d\n",
+                      static_cast<int>(std::min<int64_t>(width * height * 2, INT32_MAX)));
         QLReleaseLastImage();
         return 0;
     }
@@ -307,16 +322,22 @@ int CCEBitmap::LoadBitmap3D(const WCHAR* path, LONG index, tagRECT rect) {
     return 1;
 }
 
-/* A size that can hold the headers bounds every read of data: the palette,
- * the masks and the rows must all lie within it. Callers may leave the size
- * out (0), as it was never required; the data is then trusted to hold what
- * its headers describe. */
+/* A positive size bounds every read of data: the headers, the palette, the
+ * masks and the rows must all lie within it, and a size below the 54 header
+ * bytes is refused before anything is read. Callers may leave the size out
+ * (0 or negative), as it was never required; the data is then trusted to
+ * hold what its headers describe, up to the image limits. An image without
+ * pixels (a width or height of 0 or less) is refused. */
 int CCEBitmap::LoadBitmapW(unsigned char* data, int size, unsigned short key, int w, int h) {
     if (!data) {
         DebugLogW(u"错误：pData = %d\n", 0);
         return 0;
     }
-    const size_t bytes = size >= 54 ? static_cast<size_t>(size) : SIZE_MAX;
+    if (size > 0 && size < 54) {
+        DebugLogW(u"错误：BMP数据不完整，size = %d\n", size);
+        return 0;
+    }
+    const size_t bytes = size > 0 ? static_cast<size_t>(size) : SIZE_MAX;
     BmpInfo info{};
     info.width = static_cast<int32_t>(le32(data + 18));
     const int32_t stored_height = static_cast<int32_t>(le32(data + 22));
@@ -325,16 +346,11 @@ int CCEBitmap::LoadBitmapW(unsigned char* data, int size, unsigned short key, in
     info.bit_count = pack::read_le16(data + 28);
     info.compression = le32(data + 30);
     info.colors_used = le32(data + 46);
-    release_planes(*this);
-    m_nPixelBytes = 2;
-    if (info.width <= 0 || info.height == 0) {
-        m_nWidth = info.width;
-        m_nHeight = info.height;
-        m_nPitch = info.width * 2;
-        m_nPixelSize = m_nAlphaSize = 0;
-        return 1;  // an empty image: nothing to decode
+    if (!sides_ok(info.width, info.height) || (bytes != SIZE_MAX && !rows_fit(info, bytes))) {
+        DebugLogW(u"错误：BMP图片大小错误，w = %d, h = %d\n", static_cast<int>(info.width), static_cast<int>(stored_height));
+        return 0;
     }
-    if (!sides_ok(info.width, info.height)) return 0;
+    release_planes(*this);
     const size_t count = static_cast<size_t>(info.width) * info.height;
     m_pImageData = allocate_pixel_plane(count * 2);
     m_pAlpha = m_pImageData ? allocate_alpha_plane(count) : nullptr;

@@ -1,12 +1,17 @@
 /* load_pack.cpp - the bitmap object and its loaders that read the resource
  * pack (blocks kept as stored, expanded, or placed in the shared pool as
  * temporary bitmaps) and the compressed frame pack (zlib blocks). A failed
- * load leaves the bitmap empty; a 0 result means it must not be drawn. */
+ * load leaves the bitmap empty; a 0 result means it must not be drawn. Planes
+ * whose size comes from a record (expanded, inflated, resampled) are checked
+ * against the image limits and against what the stored block can give before
+ * they are allocated. */
 #include <cstdlib>
 #include <cstring>
 
 #include "bitmap_internal.h"
 #include "effects/transforms.h"
+#include "image/limits.h"
+#include "image/ql_module.h"
 #include "image_pool.h"
 #include "pack_reader.h"
 #include "ql.h"
@@ -30,6 +35,15 @@ uint8_t* allocate_alpha_plane(size_t bytes) {
     return plane;
 }
 
+/* A plane of w x h pixels beyond the image limits is refused as an
+ * allocation failure, with the same message (the size saturated to int). */
+bool plane_allowed(int64_t w, int64_t h) {
+    if (limits::image_size_ok(w, h)) return true;
+    const int64_t bytes = w > 0 && h > 0 && w <= INT32_MAX && h <= INT32_MAX ? w * h * 2 : INT32_MAX;
+    DebugLogW(u"错误：申请空间失败！m_pImageData，size ＝ %d\n", static_cast<int>(bytes < INT32_MAX ? bytes : INT32_MAX));
+    return false;
+}
+
 void release_planes(CCEBitmap& b) {
     if (!b.m_bShared) {
         std::free(b.m_pImageData);
@@ -51,6 +65,7 @@ void set_raw_geometry(CCEBitmap& b, int width, int height) {
 
 /* Resamples both raw planes to w x h with the image scaler. */
 bool resample_planes(CCEBitmap& b, int w, int h) {
+    if (w >= 1 && h >= 1 && !plane_allowed(w, h)) return false;
     tagEFFECTIMAGE source{};
     source.pPixels = reinterpret_cast<uint16_t*>(b.m_pImageData);
     source.pAlpha = b.m_pAlpha;
@@ -61,6 +76,8 @@ bool resample_planes(CCEBitmap& b, int w, int h) {
     target.nHeight = h;
     if (!source.pPixels || !effect_scale(&target, source)) {
         effect_free(&target);
+        if (source.pPixels && w >= 1 && h >= 1)
+            DebugLogW(u"错误：申请空间失败！m_pImageData，size ＝ %d\n", w * h * 2);
         return false;
     }
     release_planes(b);
@@ -120,11 +137,24 @@ bool read_pack_image(CCEBitmap& b, unsigned int id) {
            read_block(&b.m_pAlpha, record.alpha_bytes, true, id);
 }
 
+/* Whether a run-length block of bytes bytes can cover count pixels at all:
+ * each whole pair covers at most max_run of them. */
+bool runs_can_cover(size_t bytes, size_t pair_bytes, uint64_t max_run, uint64_t count) {
+    return uint64_t{bytes / pair_bytes} * max_run >= count;
+}
+
 /* Replaces a run-length plane by its raw form; runs that stop short leave the
- * rest 0 (black pixels, transparent alpha). */
-bool expand_pixels(CCEBitmap& b) {
+ * rest 0 (black pixels, transparent alpha). A block whose pairs could not
+ * cover the image even at their longest is damaged and refused before the
+ * plane is allocated. */
+bool expand_pixels(CCEBitmap& b, unsigned int id) {
     const size_t raw = pack::raw_pixel_bytes(b.m_nWidth, b.m_nHeight);
     if (!b.m_pImageData || static_cast<size_t>(b.m_nPixelSize) == raw) return true;
+    if (!runs_can_cover(static_cast<size_t>(b.m_nPixelSize), pack::PIXEL_PAIR_BYTES, 0xFFFF, raw / 2)) {
+        report_damaged(id);
+        return false;
+    }
+    if (!plane_allowed(b.m_nWidth, b.m_nHeight)) return false;
     uint8_t* plane = allocate_pixel_plane(raw);
     if (!plane) return false;
     decode_pixel_runs(b.m_pImageData, static_cast<size_t>(b.m_nPixelSize), reinterpret_cast<uint16_t*>(plane),
@@ -135,9 +165,14 @@ bool expand_pixels(CCEBitmap& b) {
     return true;
 }
 
-bool expand_alpha(CCEBitmap& b) {
+bool expand_alpha(CCEBitmap& b, unsigned int id) {
     const size_t raw = pack::raw_alpha_bytes(b.m_nWidth, b.m_nHeight);
     if (!b.m_pAlpha || static_cast<size_t>(b.m_nAlphaSize) == raw) return true;
+    if (!runs_can_cover(static_cast<size_t>(b.m_nAlphaSize), pack::ALPHA_PAIR_BYTES, 0xFF, raw)) {
+        report_damaged(id);
+        return false;
+    }
+    if (!plane_allowed(b.m_nWidth, b.m_nHeight)) return false;
     uint8_t* plane = allocate_alpha_plane(raw);
     if (!plane) return false;
     decode_alpha_runs(b.m_pAlpha, static_cast<size_t>(b.m_nAlphaSize), plane, raw);
@@ -147,18 +182,23 @@ bool expand_alpha(CCEBitmap& b) {
     return true;
 }
 
-/* Inflates one zlib block that must give exactly raw bytes. */
+/* Inflates one zlib block that must give exactly raw bytes, into a plane of
+ * that size: inflating stops at the plane's end. A block too small to give
+ * raw bytes at deflate's best ratio is refused before anything is allocated. */
 uint8_t* inflate_block(std::FILE* stream, uint32_t stored, size_t raw, bool alpha, LONG id) {
+    if (raw > uint64_t{stored} * limits::kMaxDeflateRatio) {
+        DebugLogW(u"错误：解压失败，nID = %d\n", static_cast<int>(id));
+        return nullptr;
+    }
     uint8_t* packed = alpha ? allocate_alpha_plane(stored) : allocate_pixel_plane(stored);
     if (!packed) return nullptr;
-    BYTE* out = nullptr;
-    DWORD out_len = 0;
     const bool read = pack::read_exact(stream, packed, stored);
-    const LONG result = read ? QLDecompress(&out, &out_len, packed, stored) : -3;
+    uint8_t* out = read ? (alpha ? allocate_alpha_plane(raw) : allocate_pixel_plane(raw)) : nullptr;
+    const bool inflated = out && ql::inflate_exact(packed, stored, out, raw);
     std::free(packed);
-    if (result != 0 || out_len != raw) {
+    if (!inflated) {
+        if (!read || out) DebugLogW(u"错误：解压失败，nID = %d\n", static_cast<int>(id));  // else already logged
         std::free(out);
-        DebugLogW(u"错误：解压失败，nID = %d\n", static_cast<int>(id));
         return nullptr;
     }
     return out;
@@ -197,7 +237,8 @@ int CCEBitmap::GetLastTempBitmapID() { return m_LastTempBitmapID; }
 int CCEBitmap::LoadBitmapW(unsigned int nID) {
     if (!pack_ready(nID)) return 0;
     m_bResource = 1;
-    if (m_nID == static_cast<int>(nID)) return 1;
+    // Only an ID a load recorded counts: the -1 of a new bitmap is no image.
+    if (m_nID >= static_cast<int>(pack::FIRST_ID) && m_nID == static_cast<int>(nID)) return 1;
     UnloadBitmap();
     m_bResource = 1;
     if (!read_pack_image(*this, nID)) {
@@ -217,7 +258,7 @@ int CCEBitmap::LoadBitmapW(unsigned int nID, int w, int h) {
         return 0;
     }
     m_nID = static_cast<int>(nID);
-    if (!expand_pixels(*this) || !expand_alpha(*this) || (w != 0 && h != 0 && !resample_planes(*this, w, h))) {
+    if (!expand_pixels(*this, nID) || !expand_alpha(*this, nID) || (w != 0 && h != 0 && !resample_planes(*this, w, h))) {
         UnloadBitmap();
         return 0;
     }
@@ -297,6 +338,7 @@ int CCEBitmap::LoadBitmapGIF(const WCHAR* path, LONG nID) {
     }
     pack::Record record;
     bool ok = pack::seek_image(stream, static_cast<uint32_t>(nID), &record);
+    if (ok && (record.pixel_bytes || record.alpha_bytes)) ok = plane_allowed(record.width, record.height);
     if (ok) {
         release_planes(*this);
         m_nWidth = record.width;

@@ -34,7 +34,7 @@ void write_scene_entry(uint8_t* p, const SceneEntry& entry) {
 }
 
 bool record_is_sane(const Record& record, uint64_t bytes_after_record) {
-    if (record.width < 0 || record.height < 0) return false;
+    if (record.width < 1 || record.height < 1) return false;
     if (uint64_t{static_cast<uint32_t>(record.width)} * static_cast<uint32_t>(record.height) * 2 > INT32_MAX)
         return false;
     if (record.pixel_bytes > INT32_MAX || record.alpha_bytes > INT32_MAX) return false;

@@ -111,8 +111,10 @@ inline uint64_t raw_alpha_bytes(int64_t width, int64_t height) {
     return width > 0 && height > 0 ? static_cast<uint64_t>(width * height) : 0;
 }
 
-/* Sides are non-negative and a raw pixel plane's size fits a signed 32-bit
- * size field; the blocks fit in the bytes the file holds after the record. */
+/* Sides are at least 1 (an image of no pixels is no image) and a raw pixel
+ * plane's size fits a signed 32-bit size field, so that neither size nor
+ * pitch (width x 2) wraps; the blocks fit in the bytes the file holds after
+ * the record. */
 bool record_is_sane(const Record& record, uint64_t bytes_after_record);
 
 }  // namespace kesra::pack

@@ -4,6 +4,7 @@
 #include "pack_reader.h"
 
 #include "cebitmap.h"
+#include "image_pool.h"
 #include "text/debug_log.h"
 #include "winapi.h"
 
@@ -84,8 +85,11 @@ bool seek_image(std::FILE* stream, uint32_t id, Record* record) {
 
 using namespace kesra;
 
+/* Temporary bitmaps are found by ID, and IDs name images of one pack: a new
+ * pack starts with an empty table. */
 int CCEBitmap::OpenResource(const WCHAR* path) {
     CloseResource();
+    pool::clear_table();
     if (!path) return 0;
     m_fpResource = _wfopen(path, u"rb");
     return m_fpResource ? 1 : 0;

@@ -29,6 +29,14 @@ constexpr uint16_t blend565(uint16_t d, uint16_t s, int32_t level) {
     return unspread565(r);
 }
 
+/* The 16-level blend of glyph coverage: P + ((K - P) * level >> 4) in the
+ * spread form, wrapping signed 32-bit arithmetic; level 0 keeps p, 16 gives k. */
+constexpr uint16_t blend565_16(uint16_t p, uint16_t k, int32_t level) {
+    const uint32_t sp = spread565(p);
+    const int32_t scaled = static_cast<int32_t>((spread565(k) - sp) * static_cast<uint32_t>(level)) >> 4;
+    return unspread565((sp + static_cast<uint32_t>(scaled)) & kSpreadMask);
+}
+
 /* Each channel times (32 - level) / 32, truncated: the screen dimming. */
 constexpr uint16_t dim565(uint16_t p, uint32_t level) {
     const uint32_t r = ((spread565(p) * (32 - level)) >> 5) & kSpreadMask;
@@ -89,6 +97,7 @@ inline void fill565(uint16_t* q, int64_t count, uint16_t color) {
 
 static_assert(blend565(0x0000, 0xFFFF, 16) == 0x7BEF, "half of white over black");
 static_assert(blend565(0xFFFF, 0x0000, 16) == 0x7BEF, "half of black over white");
+static_assert(blend565_16(0x0000, 0xFFFF, 8) == 0x7BEF, "half of white over black, 16 levels");
 
 }  // namespace kesra
 

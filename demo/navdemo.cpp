@@ -40,8 +40,10 @@ int main(int argc, char** argv) {
     draw_areas(dc);
     draw_roads(dc);
     draw_tilted_view(dc);
+    draw_street_names(dc);
     draw_icons(dc, assets);
     draw_panels(dc);
+    draw_panel_texts(dc);
     dc.EndDraw();
     dc.FlipBackBuffer(0, 0);
     dc.Flip(3, 0, 0);

@@ -10,12 +10,11 @@
 namespace navdemo {
 
 namespace {
-
 const RECT kFrame{0, 0, kWidth - 1, kHeight - 1};
+}  // namespace
 
 /* The street grid of the area layer: turned by 0.21 radians about the screen
  * centre, blocks 58 x 46.4 pixels apart with 12-pixel streets between them. */
-constexpr double kGridAngle = 0.21;
 constexpr double kPitchX = 58, kPitchY = 58 * 0.8, kStreet = 12;
 
 POINT street_point(double gx, double gy) {
@@ -39,6 +38,8 @@ std::vector<POINT> street_row(int j) {
     for (int i = -3; i <= 18; i += 3) pts.push_back(street_point(i * kPitchX - kStreet / 2, gy));
     return pts;
 }
+
+namespace {
 
 void draw_polyline(CCEDraw& dc, std::vector<POINT>& pts, unsigned short fill, unsigned short side, int radius) {
     dc.DrawAntiPolylineSide(pts.data(), static_cast<int>(pts.size()), fill, side, radius, kFrame);

@@ -3,6 +3,7 @@
 #define KESRA_DEMO_SCENES_H
 
 #include <string>
+#include <vector>
 
 #include "core/pixel.h"
 #include "kesra.h"
@@ -25,6 +26,15 @@ void draw_roads(CCEDraw& dc);                             // scene_roads.cpp
 void draw_tilted_view(CCEDraw& dc);                       // scene_roads.cpp
 void draw_icons(CCEDraw& dc, const Assets& assets);       // scene_icons.cpp
 void draw_panels(CCEDraw& dc);                            // scene_base.cpp
+void draw_street_names(CCEDraw& dc);                      // scene_labels.cpp
+void draw_panel_texts(CCEDraw& dc);                       // scene_labels.cpp
+
+/* The map's street grid (scene_roads.cpp): grid point (gx, gy) on the screen,
+ * and the centre lines of street column i and street row j. */
+POINT street_point(double gx, double gy);
+std::vector<POINT> street_column(int i);
+std::vector<POINT> street_row(int j);
+constexpr double kGridAngle = 0.21;  // radians, clockwise on the screen
 
 /* Transitions from the map to a menu, each step written to out_dir. */
 bool record_transitions(CCEDraw& map, const std::string& out_dir);  // scene_transitions.cpp

@@ -3,6 +3,7 @@
  * (integer part, plus 1 when the fraction is at least 0.5), then held inside
  * the source; a mirrored target is written right to left. */
 #include <cstdlib>
+#include <new>
 #include <vector>
 
 #include "effects/scale_internal.h"
@@ -33,8 +34,14 @@ int effect_scale(tagEFFECTIMAGE* target, const tagEFFECTIMAGE& source) {
     const double fx = 1.0 / (static_cast<double>(width) / source.nWidth);
     const double fy = 1.0 / (static_cast<double>(height) / source.nHeight);
 
-    // The source column of every target column, once per call.
-    std::vector<LONG> columns(static_cast<size_t>(width));
+    // The source column of every target column, once per call. A failed
+    // allocation is a failed scale: nothing throws out of the library.
+    std::vector<LONG> columns;
+    try {
+        columns.resize(static_cast<size_t>(width));
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
     for (LONG x = 0; x < width; ++x) {
         const LONG col = nearest_index(x * fx);
         const LONG held = col < source.nWidth - 1 ? col : source.nWidth - 1;

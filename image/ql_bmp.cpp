@@ -145,6 +145,24 @@ bool decode_rows(std::FILE* file, const char* where, const BmpHeader& header, Im
     return true;
 }
 
+uint64_t file_bytes(std::FILE* file) {
+    const long here = std::ftell(file);
+    if (here < 0 || std::fseek(file, 0, SEEK_END) != 0) return 0;
+    const long size = std::ftell(file);
+    std::fseek(file, here, SEEK_SET);
+    return size > 0 ? static_cast<uint64_t>(size) : 0;
+}
+
+/* The rows the header describes fit in the file behind the headers. Bit
+ * counts the module does not decode (the image stays white) count as one
+ * bit per pixel, so that no header alone can claim a large image. */
+bool file_backs_rows(std::FILE* file, const BmpHeader& header, int64_t height) {
+    const uint64_t bits = header.bit_count ? header.bit_count : 1;
+    const uint64_t row_bytes = ((bits * static_cast<uint64_t>(header.width) + 31) >> 5) << 2;
+    const uint64_t size = file_bytes(file);
+    return size >= kHeaderBytes && row_bytes * static_cast<uint64_t>(height) <= size - kHeaderBytes;
+}
+
 }  // namespace
 
 bool bmp_decode_file(std::FILE* file, const char* where, Image& out) {
@@ -159,6 +177,11 @@ bool bmp_decode_file(std::FILE* file, const char* where, Image& out) {
         return false;
     }
     const int64_t height = header.height < 0 ? -header.height : header.height;
+    if (header.width >= 1 && height >= 1 && header.width <= kMaxSide && height <= kMaxSide &&
+        !file_backs_rows(file, header, height)) {
+        report(where, "the BMP file is too short for the rows its header describes");
+        return false;
+    }
     Image image;
     if (header.width < 1 || height < 1 ||
         !allocate_pixels(image, static_cast<uint32_t>(header.width), static_cast<uint32_t>(height), 0xFF)) {

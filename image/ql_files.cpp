@@ -14,7 +14,8 @@
 namespace kesra::ql {
 namespace {
 
-/* The longest span QLLoadResource walks looking for an image's end. */
+/* The longest span QLLoadResource walks looking for an image's end: more
+ * than the largest image the module decodes can take, stored uncompressed. */
 constexpr size_t kMaxResourceBytes = size_t{1} << 28;
 
 struct File {
@@ -89,11 +90,20 @@ int QLLoad(const WCHAR* path, int type) {
     return decoded && push_image(image) ? 1 : 0;
 }
 
+/* No length comes with the data, so the image's end is found by walking its
+ * chunks (PNG, up to IEND) or segments (JPEG, up to EOI), and the decoder gets
+ * exactly that span. What the walk trusts: data inside a file view the
+ * library mapped ends with the view; anywhere else the caller must hand over
+ * a whole image, and the walk reads at most kMaxResourceBytes, stopping at
+ * the first malformed chunk or segment. Callers that know the length use
+ * kesra::ql::load_resource, which never reads past it. */
 int QLLoadResource(const BYTE* data, int type) {
     if (!data) return 0;
+    const size_t in_view = kesra::platform::view_bytes_from(data);
+    const size_t limit = in_view && in_view < kMaxResourceBytes ? in_view : kMaxResourceBytes;
     size_t size = 0;
-    if (type == QL_TYPE_JPEG) size = jpeg_extent(data, kMaxResourceBytes);
-    else if (type == QL_TYPE_PNG) size = png_extent(data, kMaxResourceBytes);
+    if (type == QL_TYPE_JPEG) size = jpeg_extent(data, limit);
+    else if (type == QL_TYPE_PNG) size = png_extent(data, limit);
     else return 0;
     if (size == 0) {
         report(nullptr, type == QL_TYPE_PNG ? "no IEND chunk ends the PNG data"

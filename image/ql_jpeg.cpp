@@ -4,6 +4,8 @@
  * here, where the decompressor, the file and the pixels are released; data
  * that ends before the image does is only a warning, so the part that arrived
  * is kept and the rest decodes as libjpeg fills it. */
+#include <sys/stat.h>
+
 #include <cstdio>
 // jpeglib.h needs size_t and FILE declared first.
 #include <jerror.h>
@@ -137,8 +139,11 @@ void convert_row(const JSAMPLE* in, uint8_t* out, JDIMENSION width, J_COLOR_SPAC
 }
 
 /* After the source is set: header, decode, finish. Only fields reached
- * through the pointers change after setjmp. */
-bool decode(jpeg_decompress_struct* cinfo, JpegError* error, Image* out) {
+ * through the pointers change after setjmp. Every 8 x 8 block of the image
+ * costs at least one bit of coded data (a DC difference), so data of
+ * `available` bytes cannot describe more than 8 x available blocks: larger
+ * claims are refused before the decoder allocates for them. */
+bool decode(jpeg_decompress_struct* cinfo, JpegError* error, uint64_t available, Image* out) {
     if (setjmp(error->jump)) {
         free_image(*out);
         return false;
@@ -150,6 +155,8 @@ bool decode(jpeg_decompress_struct* cinfo, JpegError* error, Image* out) {
     if (!image_bytes(cinfo->image_width, cinfo->image_height, &bytes)) {
         refuse(error, "image size refused");
     }
+    const uint64_t blocks = (uint64_t{cinfo->image_width} + 7) / 8 * ((uint64_t{cinfo->image_height} + 7) / 8);
+    if (blocks > available * 8) refuse(error, "the data is too short for the image size");
     jpeg_start_decompress(cinfo);
     if (!allocate_pixels(*out, cinfo->output_width, cinfo->output_height, 0)) {
         refuse(error, "image size refused or out of memory");
@@ -186,8 +193,10 @@ bool jpeg_decode_file(std::FILE* file, const char* where, Image& out) {
     cinfo.err = &error.manager;
     jpeg_create_decompress(&cinfo);
     jpeg_stdio_src(&cinfo, file);
+    struct stat st{};
+    const uint64_t available = fstat(fileno(file), &st) == 0 && st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
     Image image;
-    const bool ok = decode(&cinfo, &error, &image);
+    const bool ok = decode(&cinfo, &error, available, &image);
     jpeg_destroy_decompress(&cinfo);
     if (ok) out = image;
     return ok;
@@ -203,7 +212,7 @@ bool jpeg_decode_memory(const uint8_t* data, size_t size, Image& out) {
     MemorySource source;
     set_memory_source(&cinfo, source, data, size);
     Image image;
-    const bool ok = decode(&cinfo, &error, &image);
+    const bool ok = decode(&cinfo, &error, size, &image);
     jpeg_destroy_decompress(&cinfo);
     if (ok) out = image;
     return ok;

@@ -9,13 +9,14 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "image/limits.h"
 #include "ql.h"
 
 namespace kesra::ql {
 
-/* Sane limits for a decoded image: each side and the whole pixel count. */
-constexpr uint32_t kMaxSide = 32768;
-constexpr uint64_t kMaxPixels = uint64_t{1} << 26;
+/* Limits of a decoded image: each side and the whole pixel count. */
+constexpr uint32_t kMaxSide = limits::kMaxImageSide;
+constexpr uint64_t kMaxPixels = limits::kMaxImagePixels;
 
 /* A decoded image; pixels is malloc'ed and owned by whoever holds the image. */
 struct Image {
@@ -33,7 +34,8 @@ void free_image(Image& image);
 bool image_bytes(uint64_t width, uint64_t height, size_t* bytes);
 
 /* Allocates the ARGB plane of image (filled with fill); false when the size is
- * refused or memory is short. */
+ * refused, when the table would then hold more than limits::kMaxModuleBytes,
+ * or when memory is short. */
 bool allocate_pixels(Image& image, uint32_t width, uint32_t height, uint8_t fill);
 
 /* A decoding problem, with where it happened: one line on standard error,
@@ -55,12 +57,17 @@ bool jpeg_encode_file(const Image& image, std::FILE* file, const char* where);
  * 0 when no EOI lies within limit bytes. */
 size_t jpeg_extent(const uint8_t* data, size_t limit);
 
-/* The file routines expect the 8 signature bytes already read and checked. */
+/* The file routines expect the 8 signature bytes already read and checked.
+ * An image whose rows need more than kMaxDeflateRatio times the bytes of its
+ * data (or file) cannot be backed by them and is refused before allocating. */
 bool png_decode_file(std::FILE* file, const char* where, Image& out);
 bool png_decode_memory(const uint8_t* data, size_t size, Image& out);
 bool png_read_size(std::FILE* file, const char* where, uint32_t* width, uint32_t* height);
 bool png_encode_file(const Image& image, std::FILE* file, const char* where);
-/* Bytes up to and including the IEND chunk; 0 when none lies within limit. */
+/* Bytes up to and including the IEND chunk; 0 when none lies within limit or
+ * a chunk on the way is malformed (IHDR not first, a type that is not four
+ * letters): the walk stops at the first damage instead of following a length
+ * it cannot trust. */
 size_t png_extent(const uint8_t* data, size_t limit);
 
 /* The table: pushes a decoded image as the new current image (taking its
@@ -73,6 +80,10 @@ const Image* current_image();
  * Returns 1 when an image was pushed. Loaders that read a file into a buffer
  * use this one. */
 int load_resource(const uint8_t* data, size_t size, int type);
+
+/* Inflates one zlib block into exactly out_bytes bytes: false when the block
+ * is damaged, gives fewer bytes, or would give more (inflating stops there). */
+bool inflate_exact(const uint8_t* in, size_t in_bytes, uint8_t* out, size_t out_bytes);
 
 }  // namespace kesra::ql
 

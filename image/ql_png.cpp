@@ -4,6 +4,7 @@
  * no conversion can read beyond a row; libpng errors longjmp back here, where
  * the structures and the pixels are freed. */
 #include <png.h>
+#include <sys/stat.h>
 
 #include <csetjmp>
 #include <cstdlib>
@@ -68,7 +69,8 @@ void set_argb_transforms(png_structp png, png_infop info) {
 /* Decodes after the stream is set up; false (everything freed) on any error.
  * Only fields of *out and *rows are changed after setjmp, through pointers,
  * so they hold their last values when libpng jumps back. */
-bool decode(png_structp png, png_infop info, bool from_memory, Image* out, png_bytep** rows) {
+bool decode(png_structp png, png_infop info, bool from_memory, uint64_t available, Image* out,
+            png_bytep** rows) {
     if (setjmp(png_jmpbuf(png))) {
         std::free(*rows);
         *rows = nullptr;
@@ -84,6 +86,9 @@ bool decode(png_structp png, png_infop info, bool from_memory, Image* out, png_b
     out->pixel_depth = bit_depth * png_get_channels(png, info);
     // Files report an alpha channel; from memory only a tRNS chunk counts.
     out->alpha_flag = from_memory ? trns : (alpha_channel || trns);
+    // The filtered rows (a filter byte each) deflate at best kMaxDeflateRatio : 1.
+    const uint64_t filtered = uint64_t{height} * (uint64_t{png_get_rowbytes(png, info)} + 1);
+    if (filtered > available * limits::kMaxDeflateRatio) png_error(png, "the data is too short for the image size");
 
     set_argb_transforms(png, info);
     if (png_get_rowbytes(png, info) != static_cast<size_t>(width) * 4) {
@@ -100,7 +105,7 @@ bool decode(png_structp png, png_infop info, bool from_memory, Image* out, png_b
     return true;
 }
 
-bool decode_stream(png_structp png, bool from_memory, Image& out) {
+bool decode_stream(png_structp png, bool from_memory, uint64_t available, Image& out) {
     png_infop info = png_create_info_struct(png);
     if (!info) {
         png_destroy_read_struct(&png, nullptr, nullptr);
@@ -108,7 +113,7 @@ bool decode_stream(png_structp png, bool from_memory, Image& out) {
     }
     png_bytep* rows = nullptr;
     Image image;
-    const bool ok = decode(png, info, from_memory, &image, &rows);
+    const bool ok = decode(png, info, from_memory, available, &image, &rows);
     png_destroy_read_struct(&png, &info, nullptr);
     if (ok) out = image;
     return ok;
@@ -122,7 +127,9 @@ bool png_decode_file(std::FILE* file, const char* where, Image& out) {
     if (!png) return false;
     png_init_io(png, file);
     png_set_sig_bytes(png, 8);
-    return decode_stream(png, false, out);
+    struct stat st{};
+    const uint64_t available = fstat(fileno(file), &st) == 0 && st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
+    return decode_stream(png, false, available, out);
 }
 
 bool png_decode_memory(const uint8_t* data, size_t size, Image& out) {
@@ -132,7 +139,7 @@ bool png_decode_memory(const uint8_t* data, size_t size, Image& out) {
     if (!png) return false;
     MemoryReader reader{data, size, 0};
     png_set_read_fn(png, &reader, png_read_memory);
-    return decode_stream(png, true, out);
+    return decode_stream(png, true, size, out);
 }
 
 namespace {
@@ -204,14 +211,26 @@ bool png_encode_file(const Image& image, std::FILE* file, const char* where) {
     return ok;
 }
 
+namespace {
+
+bool is_chunk_type(const uint8_t* type) {
+    for (int i = 0; i < 4; ++i)
+        if (!((type[i] >= 'A' && type[i] <= 'Z') || (type[i] >= 'a' && type[i] <= 'z'))) return false;
+    return true;
+}
+
+}  // namespace
+
 size_t png_extent(const uint8_t* data, size_t limit) {
     if (!data || limit < 8) return 0;
     size_t at = 8;
     while (limit - at >= 12) {
         const uint32_t length = png_get_uint_32(data + at);
-        if (length > PNG_UINT_31_MAX || limit - at - 12 < length) return 0;
+        const uint8_t* type = data + at + 4;
+        if (length > PNG_UINT_31_MAX || !is_chunk_type(type) || limit - at - 12 < length) return 0;
+        if (at == 8 && (std::memcmp(type, "IHDR", 4) != 0 || length != 13)) return 0;
         const size_t end = at + 12 + length;
-        if (std::memcmp(data + at + 4, "IEND", 4) == 0) return end;
+        if (std::memcmp(type, "IEND", 4) == 0) return end;
         at = end;
     }
     return 0;

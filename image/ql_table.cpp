@@ -49,9 +49,21 @@ bool image_bytes(uint64_t width, uint64_t height, size_t* bytes) {
     return true;
 }
 
+/* Bytes of pixels the table holds now, over every record that has some. */
+static uint64_t held_bytes() {
+    uint64_t held = 0;
+    for (const Record& r : state().records)
+        if (r.image.pixels) held += uint64_t{r.image.width} * r.image.height * 4;
+    return held;
+}
+
 bool allocate_pixels(Image& image, uint32_t width, uint32_t height, uint8_t fill) {
     size_t bytes = 0;
     if (!image_bytes(width, height, &bytes)) return false;
+    if (held_bytes() + bytes > limits::kMaxModuleBytes) {
+        report(nullptr, "the image module would hold more than its limit of 256 MB");
+        return false;
+    }
     image.pixels = static_cast<uint8_t*>(std::malloc(bytes));
     if (!image.pixels) return false;
     std::memset(image.pixels, fill, bytes);

@@ -1,9 +1,12 @@
 /* ql_zlib.cpp - zlib blocks of the compressed frame pack and the animation
  * frames: compress2 into a buffer of the worst-case size, and inflate into an
- * output grown 1,363,149 bytes at a time. Outputs are malloc'ed; on failure
- * the caller gets a null buffer, a length of 0 and zlib's error code. */
+ * output grown 1,363,149 bytes at a time up to limits::kMaxInflatedBytes.
+ * Outputs are malloc'ed; on failure the caller gets a null buffer, a length
+ * of 0 and zlib's error code. Loaders that know the size to expect inflate
+ * into their own plane with inflate_exact and stop at its end. */
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "image/ql_module.h"
@@ -70,15 +73,15 @@ extern "C" LONG QLDecompress(BYTE** out, DWORD* outLen, const BYTE* in, DWORD in
         if (result == Z_STREAM_END) break;  // bytes after the stream are ignored
         if (result == Z_NEED_DICT) result = Z_DATA_ERROR;
         if (result == Z_OK && stream.avail_out == 0) {
-            // Output space ran out: grow it, as long as the length fits 32 bits.
-            if (capacity + kInflatePiece > 0xFFFFFFFFu) {
+            // Output space ran out: grow it, up to the documented limit.
+            if (capacity >= kesra::limits::kMaxInflatedBytes) {
                 result = Z_MEM_ERROR;
             } else {
-                auto* larger = static_cast<BYTE*>(
-                    std::realloc(buffer, static_cast<size_t>(capacity + kInflatePiece)));
+                const uint64_t grown = std::min(capacity + kInflatePiece, kesra::limits::kMaxInflatedBytes);
+                auto* larger = static_cast<BYTE*>(std::realloc(buffer, static_cast<size_t>(grown)));
                 if (larger) {
                     buffer = larger;
-                    capacity += kInflatePiece;
+                    capacity = grown;
                     continue;
                 }
                 result = Z_MEM_ERROR;
@@ -96,3 +99,28 @@ extern "C" LONG QLDecompress(BYTE** out, DWORD* outLen, const BYTE* in, DWORD in
     *outLen = static_cast<DWORD>(produced);
     return Z_OK;
 }
+
+namespace kesra::ql {
+
+bool inflate_exact(const uint8_t* in, size_t in_bytes, uint8_t* out, size_t out_bytes) {
+    if (!in || !out || in_bytes > UINT32_MAX || out_bytes > UINT32_MAX) return false;
+    z_stream stream{};
+    stream.next_in = const_cast<Bytef*>(in);
+    stream.avail_in = static_cast<uInt>(in_bytes);
+    if (inflateInit(&stream) != Z_OK) return false;
+    stream.next_out = out;
+    stream.avail_out = static_cast<uInt>(out_bytes);
+    int result = inflate(&stream, Z_FINISH);
+    if ((result == Z_OK || result == Z_BUF_ERROR) && stream.avail_out == 0) {
+        // The plane is full: the block is sound only if nothing is left to come.
+        uint8_t probe;
+        stream.next_out = &probe;
+        stream.avail_out = 1;
+        result = inflate(&stream, Z_FINISH);
+        if (stream.avail_out == 0) result = Z_DATA_ERROR;  // it would give more
+    }
+    inflateEnd(&stream);
+    return result == Z_STREAM_END && stream.total_out == out_bytes;
+}
+
+}  // namespace kesra::ql

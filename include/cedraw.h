@@ -7,6 +7,7 @@
 #define KESRA_CEDRAW_H
 
 #include "cegraphics.h"
+#include "cefont.h"
 #include "ceobject.h"
 
 KESRA_API_BEGIN
@@ -117,6 +118,14 @@ public:
     unsigned short SetTextColor(unsigned short color);
     unsigned short SetTextOutColor(unsigned short color);
     void GetFontSize(tagSIZE& size);  // the current font's width and height, 0 x 0 without one
+
+    /* Text: the system font (UseSysFont), else the loaded font's engine. */
+    int DrawTextW(const WCHAR* text, int count, tagRECT rect, unsigned int format);
+    void DM_DrawText(const WCHAR* text, int count, tagRECT rect, DMX_tag_StringStruct* params, unsigned int format);
+    void DM_DrawAlphaPixel2(LONG x, LONG y, unsigned short color, int level);  // level 0..16
+    void BlendPixel16(unsigned char* p, LONG x, LONG y, unsigned short color, int level);
+    void UseSysFont(int use);
+    int GetSysFont();
 
     /* Instance fields after those of CCEGraphics, in this order. */
     CCEPen* m_pPen;

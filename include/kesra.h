@@ -8,6 +8,7 @@
 #include "host.h"
 #include "cegraphics.h"
 #include "ceobject.h"
+#include "cefont.h"
 #include "cedraw.h"
 #include "cebitmap.h"
 #include "ql.h"

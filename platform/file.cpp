@@ -271,6 +271,21 @@ extern "C" void* MapViewOfFile(HANDLE handle, DWORD access, DWORD offset_high, D
     return view;
 }
 
+namespace kesra::platform {
+
+size_t view_bytes_from(const void* p) {
+    const auto at = reinterpret_cast<uintptr_t>(p);
+    Kernel& k = kernel();
+    std::lock_guard<std::mutex> lock(k.mutex);
+    for (const auto& [view, length] : k.views) {
+        const auto start = reinterpret_cast<uintptr_t>(view);
+        if (at >= start && at - start < length) return length - (at - start);
+    }
+    return 0;
+}
+
+}  // namespace kesra::platform
+
 extern "C" BOOL UnmapViewOfFile(const void* view) {
     size_t length = 0;
     {

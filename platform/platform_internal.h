@@ -85,6 +85,10 @@ void set_cursor_pos(int x, int y);
 /* The host's sound handler, null when none was set. */
 void (*sound_handler())(const uint8_t*, size_t);
 
+/* Bytes from p to the end of the file view (MapViewOfFile) that holds it; 0
+ * when p lies in no view. Lets readers of data in a view stop at its end. */
+size_t view_bytes_from(const void* p);
+
 /* UTF-16 <-> UTF-8 and the path rule: every backslash becomes a slash. */
 std::string utf16_to_utf8(const WCHAR* text);
 std::u16string utf8_to_utf16(const std::string& text);

@@ -251,6 +251,38 @@ TEST(Loaders, BmpKeyFromTheTopLeftPixel) {
     EXPECT_EQ(b.LoadBitmapW(data.data(), static_cast<int>(data.size()) - 1, 0xFFFF, 0, 0), 0);  // rows cut short
 }
 
+TEST(Loaders, BmpInMemoryRefusesShortDataAndImagesWithoutPixels) {
+    const std::array<uint8_t, 3> grey{128, 128, 128};
+    const auto good = bmp24(1, 1, {grey});
+    // 53 bytes on the heap: neither the header nor the row may be read.
+    std::vector<uint8_t> short_data(good.begin(), good.begin() + 53);
+    CCEBitmap b;
+    clear_log();
+    EXPECT_EQ(b.LoadBitmapW(short_data.data(), 53, 0xFFFF, 0, 0), 0);
+    EXPECT_EQ(b.GetImageData(), nullptr);
+    EXPECT_EQ(log_text().rfind(GBK_ERROR, 0), 0u);
+    for (int32_t width : {0, -1, -5, INT32_MIN}) {
+        auto data = good;
+        pack::write_le32(&data[18], static_cast<uint32_t>(width));
+        for (int size : {static_cast<int>(data.size()), 0}) {
+            CCEBitmap empty;
+            EXPECT_EQ(empty.LoadBitmapW(data.data(), size, 0xFFFF, 0, 0), 0) << width << ", size " << size;
+            EXPECT_EQ(empty.GetImageData(), nullptr);
+        }
+    }
+    auto no_rows = good;
+    pack::write_le32(&no_rows[22], 0);
+    EXPECT_EQ(b.LoadBitmapW(no_rows.data(), static_cast<int>(no_rows.size()), 0xFFFF, 0, 0), 0);
+    // A header claiming 4096 x 4096 in 57 bytes is refused before the planes exist.
+    auto claims = good;
+    pack::write_le32(&claims[18], 4096);
+    pack::write_le32(&claims[22], 4096);
+    EXPECT_EQ(b.LoadBitmapW(claims.data(), static_cast<int>(claims.size()), 0xFFFF, 0, 0), 0);
+    // Sound data keeps loading, sized or not.
+    ASSERT_EQ(b.LoadBitmapW(const_cast<uint8_t*>(good.data()), static_cast<int>(good.size()), 0xFFFF, 0, 0), 1);
+    EXPECT_EQ(pixels_of(b), (std::vector<uint16_t>{0x8410}));
+}
+
 TEST(Loaders, PngFilesByExtension) {
     devutil::RgbaImage image;
     image.width = 2;

@@ -14,6 +14,8 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <vector>
 
 #include "image/ql_module.h"
@@ -550,6 +552,141 @@ TEST_F(ImageModule, CorruptedAndTruncatedBlocksFail) {
     ASSERT_EQ(QLDecompress(&out, &length, trailing.data(), static_cast<DWORD>(trailing.size())), 0);
     EXPECT_EQ(length, 50000u);
     std::free(out);
+}
+
+/* ---- Hostile data: reads past a view's end, sizes nothing backs ---- */
+
+/* Maps a one-page file through the platform so that the page after the view
+ * cannot be read: the view is steered into the first page of a two-page
+ * reservation whose second page stays inaccessible. Views that land in some
+ * other gap are kept, so every try fills one more gap above the reservation. */
+const uint8_t* map_before_guard_page(const std::u16string& file, size_t page) {
+    for (int attempt = 0; attempt < 256; ++attempt) {
+        void* reserved = mmap(nullptr, 2 * page, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (reserved == MAP_FAILED) return nullptr;
+        munmap(reserved, page);
+        HANDLE f = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE m = CreateFileMappingW(f, nullptr, PAGE_READONLY, 0, 0, nullptr);
+        void* view = m ? MapViewOfFile(m, FILE_MAP_READ, 0, 0, 0) : nullptr;
+        if (m) CloseHandle(m);
+        CloseHandle(f);
+        if (view && view == reserved) return static_cast<const uint8_t*>(view);
+        munmap(static_cast<uint8_t*>(reserved) + page, page);
+        if (!view) return nullptr;
+    }
+    return nullptr;
+}
+
+TEST_F(ImageModule, ResourcesInAFileViewStopAtTheViewsEnd) {
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    PngLayout layout;
+    layout.rows = {1, 2, 3, 4};
+    const Bytes png = make_png(layout);
+    // A PNG whose last chunk claims to end 8 bytes into the page after the file.
+    Bytes damaged_png(png.begin(), png.end() - 12);  // IEND dropped
+    const size_t at = damaged_png.size();
+    damaged_png.resize(at + 8);
+    put_be32(damaged_png, at, static_cast<uint32_t>(page - at - 4));
+    std::memcpy(&damaged_png[at + 4], "tEXt", 4);
+    damaged_png.resize(page, 'a');
+    // A JPEG cut before its EOI marker, its coded data running on to the end.
+    push_rgba_image(three_by_two(), 3, 2);
+    ASSERT_EQ(save(path("view.jpg"), QL_TYPE_JPEG), 1);
+    QLReleaseLastImage();
+    Bytes damaged_jpeg = read_file(path("view.jpg"));
+    damaged_jpeg.resize(damaged_jpeg.size() - 2);
+    damaged_jpeg.resize(page, 0x00);
+    Bytes sound_png = png;
+    sound_png.resize(page, 0);
+
+    for (auto [name, bytes, type, loads] : {std::tuple{"view_png.bin", damaged_png, QL_TYPE_PNG, 0},
+                                            std::tuple{"view_jpeg.bin", damaged_jpeg, QL_TYPE_JPEG, 0},
+                                            std::tuple{"view_sound.bin", sound_png, QL_TYPE_PNG, 1}}) {
+        write_file(path(name), bytes);
+        const uint8_t* view = map_before_guard_page(wide(path(name)), page);
+        ASSERT_NE(view, nullptr) << "no view could be placed before an inaccessible page";
+        EXPECT_EQ(QLLoadResource(view, type), loads) << name;
+        if (loads) QLReleaseLastImage();
+    }
+    EXPECT_EQ(QLGetPixelData(), nullptr);
+}
+
+TEST_F(ImageModule, HeadersAloneCannotClaimLargeImages) {
+    const std::string bmp = path("claims.bmp");
+    // 54 bytes claiming 8192 x 8192 at a depth that is not decoded (left white).
+    write_file(bmp, make_bmp(8192, 8192, 4, {}, {}));
+    EXPECT_EQ(load(bmp, QL_TYPE_BMP), 0);
+    write_file(bmp, make_bmp(8192, 8192, 0, {}, {}));
+    EXPECT_EQ(load(bmp, QL_TYPE_BMP), 0);
+    // With its rows present the same depth still gives a white image.
+    write_file(bmp, make_bmp(2, 2, 4, {}, {0, 0, 0, 0, 0, 0, 0, 0}));
+    ASSERT_EQ(load(bmp, QL_TYPE_BMP), 1);
+    EXPECT_EQ(current_pixels(), Bytes(16, 0xFF));
+    QLReleaseLastImage();
+
+    // A PNG whose IHDR claims 4096 x 4096 RGBA over a few bytes of data.
+    PngLayout layout;
+    layout.rows = {1, 2, 3, 4};
+    Bytes png = make_png(layout);
+    put_be32(png, 16, 4096);
+    put_be32(png, 20, 4096);
+    put_be32(png, 29, static_cast<uint32_t>(crc32(0, png.data() + 12, 17)));
+    EXPECT_EQ(from_memory(png, QL_TYPE_PNG), 0);
+
+    // A JPEG whose frame header claims 4000 x 4000: 250,000 blocks from a few
+    // hundred bytes would decode as the grey of data that ended early.
+    push_rgba_image(three_by_two(), 3, 2);
+    ASSERT_EQ(save(path("claims.jpg"), QL_TYPE_JPEG), 1);
+    QLReleaseLastImage();
+    Bytes jpeg = read_file(path("claims.jpg"));
+    for (size_t i = 2; i + 9 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+            jpeg[i + 5] = 0x0F, jpeg[i + 6] = 0xA0, jpeg[i + 7] = 0x0F, jpeg[i + 8] = 0xA0;
+            break;
+        }
+    }
+    EXPECT_EQ(from_memory(jpeg, QL_TYPE_JPEG), 0);
+    write_file(path("claims.jpg"), jpeg);
+    EXPECT_EQ(load(path("claims.jpg"), QL_TYPE_JPEG), 0);
+    EXPECT_EQ(QLGetPixelData(), nullptr);
+}
+
+TEST_F(ImageModule, TheTableHoldsAtMost256MegabytesOfPixels) {
+    auto push = [](uint32_t side) {
+        kesra::ql::Image image;
+        return kesra::ql::allocate_pixels(image, side, side, 0) && kesra::ql::push_image(image);
+    };
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(push(4096)) << i;  // 64 MB each
+    EXPECT_FALSE(push(1));
+    QLReleaseLastImage();
+    EXPECT_TRUE(push(4096));
+    EXPECT_FALSE(push(4097));  // beyond the size of one image as well
+}
+
+TEST_F(ImageModule, InflatingStopsAtTheLimitOrThePlanesEnd) {
+    const Bytes zeros((64u << 20) + 1, 0);
+    BYTE* packed = nullptr;
+    DWORD packed_length = 0;
+    ASSERT_EQ(QLCompress(&packed, &packed_length, zeros.data(), static_cast<DWORD>(zeros.size()), 1), 0);
+    BYTE* out = reinterpret_cast<BYTE*>(1);
+    DWORD length = 7;
+    EXPECT_EQ(QLDecompress(&out, &length, packed, packed_length), -4);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(length, 0u);
+
+    // Into a plane of a given size: exactly that many bytes, no more, no fewer.
+    Bytes plane(1000, 0xAA);
+    EXPECT_FALSE(kesra::ql::inflate_exact(packed, packed_length, plane.data(), plane.size()));
+    std::free(packed);
+    const Bytes thousand(1000, 7);
+    ASSERT_EQ(QLCompress(&packed, &packed_length, thousand.data(), 1000, 6), 0);
+    EXPECT_TRUE(kesra::ql::inflate_exact(packed, packed_length, plane.data(), 1000));
+    EXPECT_EQ(plane, thousand);
+    EXPECT_FALSE(kesra::ql::inflate_exact(packed, packed_length, plane.data(), 999));
+    Bytes larger(1001);
+    EXPECT_FALSE(kesra::ql::inflate_exact(packed, packed_length, larger.data(), larger.size()));
+    std::free(packed);
 }
 
 }  // namespace

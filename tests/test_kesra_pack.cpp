@@ -189,4 +189,15 @@ TEST(KesraPack, ListExtractAndErrors) {
     EXPECT_NE(out.find("junk.pack"), std::string::npos) << out;
     EXPECT_EQ(run_tool("", &out), 2);
     EXPECT_NE(out.find("usage"), std::string::npos);
+
+    // Numbers beyond 32 bits are refused, not cut down to name another image.
+    for (const char* id : {"4294967596", "4294967296", "-4294966996", "99999999999999999999999"}) {
+        EXPECT_EQ(run_tool("extract " + pack + " " + id + " " + back, &out), 1) << id;
+        EXPECT_NE(out.find("out of range"), std::string::npos) << id << ": " << out;
+    }
+    const std::string scene = scratch_dir() + "/cli.scene";
+    ASSERT_EQ(run_tool("build --format scene " + scene + " " + pngs[0], &out), 0) << out;
+    EXPECT_EQ(run_tool("extract --format scene " + scene + " 4294967297 " + back, &out), 1);
+    EXPECT_NE(out.find("out of range"), std::string::npos) << out;
+    EXPECT_EQ(run_tool("extract --format scene " + scene + " 1 " + back, &out), 0) << out;
 }

@@ -3,6 +3,7 @@
  * damaged packs, compressed frame packs and real-scene files. */
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -357,4 +358,125 @@ TEST_F(ResourcePack, AnEmptyPixelBlockGivesNoPlaneToDraw) {
         kesra::draw_bitmap(canvas, *b, 0, 0, 0, 0, 0, 0, true);
     }
     EXPECT_EQ(screen[0], 0x1234);
+}
+
+/* ---- Hostile packs: sizes the file cannot back, records without pixels ---- */
+
+namespace {
+
+/* n pixel pairs of one colour, each covering the longest run a pair holds. */
+std::vector<uint8_t> longest_runs(size_t n, uint16_t color) {
+    return pixel_pairs(std::vector<std::pair<uint16_t, uint16_t>>(n, {color, 0xFFFF}));
+}
+
+bool logged(const char* text) { return log_text().find(text) != std::string::npos; }
+
+}  // namespace
+
+TEST_F(ResourcePack, RunsThatCannotCoverTheImageAreRefusedBeforeExpanding) {
+    PackFile pack(make_pack({
+        {32768, 32767, pixel_pairs({{0x1234, 0}}), {}},  // 102 bytes claiming 3 GB once expanded
+        {3000, 3000, pixel_pairs({{0x1234, 0xFFFF}}), {}},
+        {100, 100, le16_bytes(std::vector<uint16_t>(10000, 0x4321)), alpha_pairs({{31, 255}})},
+        {5000, 5000, longest_runs(382, 0x0F0F), {}},  // covers the image, beyond the size limit
+        {3, 2, pixel_pairs({{0x7777, 4}}), alpha_pairs({{9, 1}})},  // short runs stay sound
+    }));
+    ASSERT_EQ(CCEBitmap::OpenResource(pack.wpath().c_str()), 1);
+    const std::string damaged = std::string(GBK_ERROR) + "\xD7\xCA\xD4\xB4";  // "资源..." (the damaged-pack message)
+    for (unsigned id : {300u, 301u, 302u}) {
+        clear_log();
+        CCEBitmap b;
+        EXPECT_EQ(b.LoadBitmapW(id, 0, 0), 0) << id;
+        EXPECT_EQ(b.GetImageData(), nullptr);
+        EXPECT_EQ(log_text().rfind(damaged, 0), 0u) << id;
+    }
+    clear_log();
+    CCEBitmap huge;
+    EXPECT_EQ(huge.LoadBitmapW(303u, 0, 0), 0);
+    EXPECT_TRUE(logged("m_pImageData")) << log_text();
+    CCEBitmap sound;
+    ASSERT_EQ(sound.LoadBitmapW(304u, 0, 0), 1);
+    EXPECT_EQ(pixels_of(sound), (std::vector<uint16_t>{0x7777, 0x7777, 0x7777, 0x7777, 0, 0}));
+    EXPECT_EQ(std::vector<uint8_t>(sound.GetAlphaData(), sound.GetAlphaData() + 6),
+              (std::vector<uint8_t>{9, 0, 0, 0, 0, 0}));
+    // Kept as stored, the same blocks cost only their own bytes.
+    CCEBitmap stored;
+    EXPECT_EQ(stored.LoadBitmapW(300u), 1);
+    EXPECT_EQ(stored.GetPixelSize(), 4);
+}
+
+TEST_F(ResourcePack, ResamplingBeyondTheLimitsFailsWithTheAllocationMessage) {
+    PackFile pack(make_pack({{2, 2, le16_bytes({1, 2, 3, 4}), {}}}));
+    ASSERT_EQ(CCEBitmap::OpenResource(pack.wpath().c_str()), 1);
+    for (auto [w, h] : {std::pair{INT_MAX, 1}, std::pair{5000, 5000}}) {
+        clear_log();
+        CCEBitmap b;
+        int result = -1;
+        EXPECT_NO_THROW(result = b.LoadBitmapW(300u, w, h)) << w << " x " << h;
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(b.GetImageData(), nullptr);
+        EXPECT_TRUE(logged("m_pImageData")) << w << " x " << h;
+    }
+    CCEBitmap fine;
+    ASSERT_EQ(fine.LoadBitmapW(300u, 4, 1), 1);
+    EXPECT_EQ(pixels_of(fine), (std::vector<uint16_t>{1, 2, 2, 2}));
+}
+
+TEST_F(ResourcePack, RecordsWithoutPixelsOrWithWrappingPitchAreRefused) {
+    PackFile pack(make_pack({{INT32_MAX, 0, {}, {}}, {0, 5, {}, {}}, {-4, -4, {}, {}}, {1, 1, le16_bytes({9}), {}}}));
+    ASSERT_EQ(CCEBitmap::OpenResource(pack.wpath().c_str()), 1);
+    for (unsigned id : {300u, 301u, 302u}) {
+        CCEBitmap stored, expanded, temp;
+        EXPECT_EQ(stored.LoadBitmapW(id), 0) << id;
+        EXPECT_EQ(expanded.LoadBitmapW(id, 0, 0), 0) << id;
+        EXPECT_EQ(temp.LoadBitmapTemp(id), 0) << id;
+        EXPECT_EQ(stored.GetWidth(), 0);
+    }
+    CCEBitmap one;
+    EXPECT_EQ(one.LoadBitmapW(303u), 1);
+}
+
+TEST_F(ResourcePack, TheUnsetIdOfANewBitmapIsNoImage) {
+    PackFile pack(small_pack());
+    ASSERT_EQ(CCEBitmap::OpenResource(pack.wpath().c_str()), 1);
+    clear_log();
+    CCEBitmap fresh;
+    EXPECT_EQ(fresh.LoadBitmapW(0xFFFFFFFFu), 0);
+    EXPECT_EQ(fresh.GetImageData(), nullptr);
+    EXPECT_NE(log_text().find("st.iNum = 2"), std::string::npos) << log_text();
+    // A loaded ID is still found without reading the pack again.
+    ASSERT_EQ(fresh.LoadBitmapW(300u), 1);
+    const unsigned char* plane = fresh.GetImageData();
+    EXPECT_EQ(fresh.LoadBitmapW(300u), 1);
+    EXPECT_EQ(fresh.GetImageData(), plane);
+}
+
+TEST_F(ResourcePack, OpeningAnotherPackForgetsTheTemporaryBitmaps) {
+    PackFile red(make_pack({{1, 1, le16_bytes({0xF800}), {}}}), "red.pack");
+    PackFile blue(make_pack({{1, 1, le16_bytes({0x001F}), {}}}), "blue.pack");
+    ASSERT_EQ(CCEBitmap::OpenResource(red.wpath().c_str()), 1);
+    CCEBitmap first;
+    ASSERT_EQ(first.LoadBitmapTemp(300u), 1);
+    EXPECT_EQ(pixels_of(first)[0], 0xF800);
+    ASSERT_EQ(CCEBitmap::OpenResource(blue.wpath().c_str()), 1);
+    CCEBitmap second;
+    ASSERT_EQ(second.LoadBitmapTemp(300u), 1);
+    EXPECT_EQ(pixels_of(second)[0], 0x001F);
+    CCEBitmap again;  // the new pack's image is now the one cached
+    ASSERT_EQ(again.LoadBitmapTemp(300u), 1);
+    EXPECT_EQ(again.GetImageData(), second.GetImageData());
+}
+
+TEST_F(ResourcePack, FrameRecordsBeyondTheLimitsAreNotInflated) {
+    const std::vector<uint8_t> zeros(size_t{5000} * 5000 * 2, 0);  // a sound block of a too large image
+    PackFile frames(make_pack({{5000, 5000, zlib(zeros), {}}, {2000, 2000, std::vector<uint8_t>(20, 0x78), {}}}),
+                    "frames_large.bin");
+    clear_log();
+    CCEBitmap b;
+    EXPECT_EQ(b.LoadBitmapGIF(frames.wpath().c_str(), 300), 0);
+    EXPECT_EQ(b.GetImageData(), nullptr);
+    EXPECT_TRUE(logged("m_pImageData")) << log_text();
+    clear_log();
+    EXPECT_EQ(b.LoadBitmapGIF(frames.wpath().c_str(), 301), 0);  // 20 bytes cannot give 8 MB
+    EXPECT_EQ(log_text().rfind(GBK_ERROR, 0), 0u);
 }

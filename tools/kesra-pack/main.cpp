@@ -1,6 +1,8 @@
 /* kesra-pack - builds the library's image containers from PNG files and
  * shows what is in them: the resource pack (raw or run-length blocks), the
  * compressed frame pack (zlib blocks) and the real-scene file (PNG payloads). */
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +38,29 @@ bool parse_format(const char* text, Format* format) {
     else if (!std::strcmp(text, "frames")) *format = Format::Frames;
     else if (!std::strcmp(text, "scene")) *format = Format::Scene;
     else return false;
+    return true;
+}
+
+/* Image IDs are unsigned 32-bit numbers from 300 on; scene indices run from
+ * 1 to the largest signed 32-bit count. A number outside is refused rather
+ * than cut to 32 bits, which would name another image. */
+bool parse_id(const std::string& text, Format format, long* id, std::string* error) {
+    const bool scene = format == Format::Scene;
+    const long long low = scene ? 1 : 300, high = scene ? INT32_MAX : UINT32_MAX;
+    const char* what = scene ? "scene index" : "image ID";
+    char* end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end) {
+        *error = "'" + text + "' is not an " + std::string(scene ? "index" : "image ID");
+        return false;
+    }
+    if (errno == ERANGE || value < low || value > high) {
+        *error = "'" + text + "' is out of range: a " + what + " runs from " + std::to_string(low) + " to " +
+                 std::to_string(high);
+        return false;
+    }
+    *id = static_cast<long>(value);
     return true;
 }
 
@@ -99,9 +124,8 @@ int main(int argc, char** argv) {
         Format format = options.format;
         if (!format_given && !detect_format(data, &format, &error)) return error_exit(args[0] + ": " + error);
         if (command == "list") return list(args[0], data, format, &error) ? 0 : error_exit(error);
-        char* end = nullptr;
-        const long id = std::strtol(args[1].c_str(), &end, 10);
-        if (args[1].empty() || *end) return error_exit("'" + args[1] + "' is not an image ID");
+        long id = 0;
+        if (!parse_id(args[1], format, &id, &error)) return error_exit(error);
         return extract(args[0], data, format, id, args[2], &error) ? 0 : error_exit(error);
     }
     std::fprintf(stderr, "kesra-pack: unknown command '%s'\n", command.c_str());

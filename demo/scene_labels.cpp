@@ -1,0 +1,107 @@
+/* scene_labels.cpp - street names on the map and the panels' texts. Latin
+ * names come from DejaVu Sans, Chinese ones from Droid Sans Fallback (both
+ * TrueType: ".ttf" in the name picks FreeType); one font is loaded at a time.
+ * Names along sloped roads are set a character at a time, each turned to the
+ * road's direction. The panels use the system font. */
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "scenes.h"
+
+namespace navdemo {
+namespace {
+
+const char* const kLatinFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+const char* const kChineseFont = "/usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf";
+const RECT kMap{301, 57, kWidth - 1, kHeight - 1};  // right of the tilted view, below the top panel
+
+bool load_font(const char* path) {
+    std::u16string wide(path, path + std::char_traits<char>::length(path));
+    if (LoadFont(wide.data())) return true;
+    std::fprintf(stderr, "navdemo: cannot load %s; its labels are left out\n", path);
+    return false;
+}
+
+RGBQUAD quad(unsigned short c) {
+    return RGBQUAD{static_cast<BYTE>((c & 0x1F) << 3), static_cast<BYTE>((c >> 5 & 0x3F) << 2),
+                   static_cast<BYTE>((c >> 11) << 3), 0};
+}
+
+/* A name along the line from a to b, centred on its middle: one character at
+ * a time, advance pixels apart, each turned to the line (angles count
+ * anticlockwise on the screen), with a white edge. */
+void name_along(CCEDraw& dc, const std::u16string& name, POINT a, POINT b, double advance,
+                unsigned short color) {
+    const double dx = b.x - a.x, dy = b.y - a.y, length = std::hypot(dx, dy);
+    const double ux = dx / length, uy = dy / length;
+    int angle = static_cast<int>(std::lround(std::atan2(-dy, dx) * 180 / M_PI));
+    if (angle < 0) angle += 360;
+    DMX_tag_StringStruct params{0, 1, 0, angle, quad(color), quad(rgb565(255, 255, 255))};
+    const double start = length / 2 - advance * (name.size() - 1) / 2;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const double t = start + advance * i;
+        const LONG x = static_cast<LONG>(std::lround(a.x + ux * t)),
+                   y = static_cast<LONG>(std::lround(a.y + uy * t));
+        const char16_t one[2] = {name[i], 0};
+        // The pen starts at the rectangle's left edge; its top is the centre line.
+        dc.DM_DrawText(one, 1, RECT{x, y, kMap.right, kMap.bottom}, &params, 0);
+    }
+}
+
+/* An upright name in a box centred on (cx, cy). */
+void name_at(CCEDraw& dc, const std::u16string& name, LONG cx, LONG cy, unsigned short color) {
+    dc.SetTextColor(color);
+    dc.DrawTextW(name.c_str(), -1, RECT{cx - 120, cy - 12, cx + 120, cy + 12}, DT_CENTER | DT_VCENTER);
+}
+
+}  // namespace
+
+void draw_street_names(CCEDraw& dc) {
+    CCEFont font(14, 14, 2, 400);
+    CKESRAObject* previous = dc.SetGDIObject(&font);
+    const unsigned short ink = rgb565(50, 50, 60);
+    if (load_font(kLatinFont)) {
+        const std::vector<POINT> avenue = street_row(5), lower = street_row(9);
+        name_along(dc, u"Harbour Avenue", avenue[4], avenue[5], 9, ink);
+        name_along(dc, u"Mill Lane", lower[4], lower[5], 9, ink);
+        // The highway climbs to the right: the label turns with it.
+        name_along(dc, u"Ring Expressway", POINT{330, 330}, POINT{420, 250}, 9, rgb565(120, 50, 10));
+        name_at(dc, u"Lake Park", 640, 372, rgb565(30, 90, 40));
+        ReleaseFont();
+    }
+    if (load_font(kChineseFont)) {
+        const std::vector<POINT> row = street_row(3), column = street_column(9);
+        name_along(dc, u"中山路", row[4], row[5], 16, ink);
+        // A north-south road: the characters stand upright, one under another.
+        const POINT top = column[1], bottom = column[2];
+        const std::u16string name = u"解放大道";
+        DMX_tag_StringStruct params{0, 1, 0, 0, quad(ink), quad(rgb565(255, 255, 255))};
+        for (size_t i = 0; i < name.size(); ++i) {
+            const double t = 0.25 + 0.15 * static_cast<double>(i);
+            const LONG x = static_cast<LONG>(std::lround(top.x + (bottom.x - top.x) * t)) + 14;
+            const LONG y = static_cast<LONG>(std::lround(top.y + (bottom.y - top.y) * t));
+            const char16_t one[2] = {name[i], 0};
+            dc.DM_DrawText(one, 1, RECT{x, y, kMap.right, kMap.bottom}, &params, 0);
+        }
+        name_at(dc, u"人民公园", 660, 420, rgb565(30, 90, 40));
+        ReleaseFont();
+    }
+    dc.SetGDIObject(previous);
+}
+
+void draw_panel_texts(CCEDraw& dc) {
+    dc.UseSysFont(1);
+    CCEFont large(30, 30, 2, 700), small(18, 18, 2, 400);
+    CKESRAObject* previous = dc.SetGDIObject(&large);
+    dc.SetTextColor(rgb565(255, 255, 255));
+    dc.DrawTextW(u"14:25", -1, RECT{kWidth - 160, 0, kWidth - 12, 55}, DT_RIGHT | DT_VCENTER);
+    dc.DrawTextW(u"350 m", -1, RECT{90, 396, 284, 432}, DT_LEFT | DT_VCENTER);
+    dc.SetGDIObject(&small);
+    dc.DrawTextW(u"Harbour Avenue", -1, RECT{90, 432, 284, 464}, DT_LEFT | DT_VCENTER);
+    dc.DrawTextW(u"ETA 14:41  12.4 km", -1, RECT{12, 0, 400, 55}, DT_LEFT | DT_VCENTER);
+    dc.SetGDIObject(previous);
+    dc.UseSysFont(0);
+}
+
+}  // namespace navdemo

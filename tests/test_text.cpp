@@ -1,0 +1,666 @@
+/* Text through FreeType: the glyph cache, font loading and the engine choice,
+ * the glyph painter against its per-pixel reference, and DrawTextW and
+ * DM_DrawText compared with FreeType's own bitmaps of the same glyphs. */
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_GLYPH_H
+#include FT_MODULE_H
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "draw/context.h"
+#include "core/pixel.h"
+#include "surface/shared_state.h"
+#include "test_helpers.h"
+#include "text/font_dispatch.h"
+#include "text/ft_paint.h"
+
+using namespace kesra;
+using kesra::test::Screen;
+
+namespace {
+
+const char* const kLatinFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+std::u16string wide(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
+int load(const std::string& path) {
+    std::u16string w = wide(path);
+    return LoadFont(w.data());
+}
+
+std::vector<char> read_all(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<char>(std::istreambuf_iterator<char>(in), {});
+}
+
+/* A scratch directory of the test's own, removed with its files. */
+struct TempDir {
+    TempDir() {
+        char name[] = "/tmp/kesra_text_XXXXXX";
+        path = mkdtemp(name);
+    }
+    ~TempDir() { std::system(("rm -rf " + path).c_str()); }
+    std::string write(const std::string& name, const std::vector<char>& bytes) const {
+        const std::string file = path + "/" + name;
+        std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return file;
+    }
+    std::string path;
+};
+
+/* Every test starts and ends without a loaded font, on the built-in engine. */
+class Text : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        ASSERT_FALSE(read_all(kLatinFont).empty()) << kLatinFont << " (fonts-dejavu-core) is missing";
+        reset();
+    }
+    void TearDown() override { reset(); }
+    static void reset() {
+        font_state().freetype.Release();
+        font_state().builtin.Release();
+        font_state().UseBuiltinEngine = 1;
+    }
+    static std::vector<uint16_t> pixels(const Screen& s) {
+        const auto* p = reinterpret_cast<const uint16_t*>(s.dc->GetBuffer());
+        return std::vector<uint16_t>(p, p + static_cast<size_t>(s.w) * s.h);
+    }
+    static long count_of(const Screen& s, uint16_t value) {
+        long n = 0;
+        for (int y = 0; y < s.h; ++y)
+            for (int x = 0; x < s.w; ++x) n += s.at(x, y) == value;
+        return n;
+    }
+};
+
+FT_Bitmap grey_bitmap(std::vector<uint8_t>& storage, int width, int rows, int pitch) {
+    FT_Bitmap b{};
+    b.rows = static_cast<unsigned>(rows);
+    b.width = static_cast<unsigned>(width);
+    b.pitch = pitch;
+    b.buffer = storage.data();
+    b.num_grays = 256;
+    b.pixel_mode = FT_PIXEL_MODE_GRAY;
+    return b;
+}
+
+}  // namespace
+
+/* ---- the glyph cache -------------------------------------------------- */
+
+namespace {
+FT_Bitmap dummy_bitmap() { return FT_Bitmap{}; }
+std::vector<uint32_t> indices(const std::vector<std::pair<GlyphKey, int>>& entries) {
+    std::vector<uint32_t> out;
+    for (const auto& e : entries) out.push_back(e.first.index);
+    return out;
+}
+}  // namespace
+
+TEST(GlyphCache, HitsOrderTheActiveListAndTheLatestHitLeadsItsEquals) {
+    GlyphCache cache;
+    for (uint32_t i = 1; i <= 4; ++i) cache.Add(dummy_bitmap(), nullptr, GlyphKey{i, 16, 16}, 0, 0);
+    EXPECT_EQ(indices(cache.active_entries()), (std::vector<uint32_t>{4, 3, 2, 1}));  // newest first
+    ASSERT_NE(cache.Lookup(GlyphKey{1, 16, 16}), nullptr);
+    ASSERT_NE(cache.Lookup(GlyphKey{2, 16, 16}), nullptr);
+    EXPECT_EQ(indices(cache.active_entries()), (std::vector<uint32_t>{2, 1, 4, 3}));
+    cache.Lookup(GlyphKey{1, 16, 16});
+    EXPECT_EQ(indices(cache.active_entries()), (std::vector<uint32_t>{1, 2, 4, 3}));
+    EXPECT_EQ(cache.active_entries()[0].second, 3);
+    // The size is part of the key.
+    EXPECT_EQ(cache.Lookup(GlyphKey{1, 16, 17}), nullptr);
+    cache.Clear();
+    EXPECT_EQ(cache.active_count(), 0);
+    EXPECT_EQ(cache.Lookup(GlyphKey{1, 16, 16}), nullptr);
+    cache.Clear();  // clearing an empty cache does nothing
+}
+
+TEST(GlyphCache, EvictionFillsTheOverflowListUpToItsCap) {
+    GlyphCache cache;
+    for (uint32_t i = 0; i < 100; ++i) cache.Add(dummy_bitmap(), nullptr, GlyphKey{i, 12, 12}, int32_t(i), 0);
+    cache.Lookup(GlyphKey{0, 12, 12});  // 0 now has two hits: 1 is the oldest count-1 entry
+    cache.Add(dummy_bitmap(), nullptr, GlyphKey{100, 12, 12}, 100, 0);
+    EXPECT_EQ(cache.active_count(), 100);
+    EXPECT_EQ(indices(cache.overflow_entries()), (std::vector<uint32_t>{1}));
+
+    // An overflow hit is returned where it is, its count unchanged.
+    const CachedGlyph* hit = cache.Lookup(GlyphKey{1, 12, 12});
+    ASSERT_NE(hit, nullptr);
+    EXPECT_EQ(hit->top, 1);
+    EXPECT_EQ(cache.overflow_entries()[0].second, 1);
+    EXPECT_EQ(cache.active_count(), 100);
+
+    for (uint32_t i = 101; i < 1000; ++i) cache.Add(dummy_bitmap(), nullptr, GlyphKey{i, 12, 12}, 0, 0);
+    EXPECT_EQ(cache.overflow_count(), 300);
+    // The first 300 evicted stay (pushed on the head: the oldest is at the tail).
+    const auto overflow = indices(cache.overflow_entries());
+    EXPECT_EQ(overflow.back(), 1u);
+    EXPECT_EQ(overflow.front(), 300u);
+    EXPECT_EQ(cache.Lookup(GlyphKey{301, 12, 12}), nullptr);  // dropped
+    EXPECT_NE(cache.Lookup(GlyphKey{0, 12, 12}), nullptr);    // the twice-hit entry never left
+}
+
+/* The cache against the lists walked as they are described: random adds of
+ * new keys and lookups of old and unknown ones, seeded; the order, the counts
+ * and each lookup's answer must agree at every step. */
+TEST(GlyphCache, MatchesTheWalkedListsOverARandomRun) {
+    struct Model {
+        std::vector<std::pair<uint32_t, int>> active, overflow;  // head first
+        void insert(std::pair<uint32_t, int> e) {
+            auto at = active.begin();
+            while (at != active.end() && at->second > e.second) ++at;
+            active.insert(at, e);
+        }
+        int lookup(uint32_t k) {
+            for (size_t i = 0; i < active.size(); ++i)
+                if (active[i].first == k) {
+                    auto e = active[i];
+                    ++e.second;
+                    active.erase(active.begin() + long(i));
+                    insert(e);
+                    return 1;
+                }
+            for (auto& e : overflow)
+                if (e.first == k) return 2;
+            return 0;
+        }
+        void add(uint32_t k) {
+            if (active.size() >= 100) {
+                overflow.insert(overflow.begin(), active.back());
+                active.pop_back();
+                if (overflow.size() > 300) overflow.erase(overflow.begin());
+            }
+            insert({k, 1});
+        }
+    } model;
+    GlyphCache cache;
+    std::mt19937 rng(4303);
+    uint32_t next = 0;
+    for (int step = 0; step < 20000; ++step) {
+        const uint32_t k = std::uniform_int_distribution<uint32_t>(0, next + 20)(rng);
+        const int expected = model.lookup(k);
+        const CachedGlyph* hit = cache.Lookup(GlyphKey{k, 10, 10});
+        ASSERT_EQ(hit != nullptr, expected != 0) << "step " << step;
+        if (hit) {
+            ASSERT_EQ(uint32_t(hit->top), k);
+        }
+        if (!hit && k >= next) {
+            const uint32_t fresh = next++;
+            if (model.lookup(fresh) == 0) {
+                model.add(fresh);
+                cache.Add(dummy_bitmap(), nullptr, GlyphKey{fresh, 10, 10}, int32_t(fresh), 0);
+            }
+        }
+        if (step % 97 == 0) {
+            std::vector<std::pair<uint32_t, int>> active, overflow;
+            for (const auto& e : cache.active_entries()) active.emplace_back(e.first.index, e.second);
+            for (const auto& e : cache.overflow_entries()) overflow.emplace_back(e.first.index, e.second);
+            ASSERT_EQ(active, model.active) << "step " << step;
+            ASSERT_EQ(overflow, model.overflow) << "step " << step;
+        }
+    }
+    EXPECT_EQ(cache.overflow_count(), 300);
+}
+
+namespace {
+/* FreeType's allocations through a counter of live blocks. */
+long g_live_blocks = 0;
+void* counted_alloc(FT_Memory, long size) {
+    ++g_live_blocks;
+    return std::malloc(static_cast<size_t>(size));
+}
+void counted_free(FT_Memory, void* block) {
+    --g_live_blocks;
+    std::free(block);
+}
+void* counted_realloc(FT_Memory, long, long size, void* block) {
+    return std::realloc(block, static_cast<size_t>(size));
+}
+}  // namespace
+
+TEST(GlyphCache, DroppedAndClearedEntriesReleaseTheirGlyphs) {
+    FT_MemoryRec_ memory{nullptr, counted_alloc, counted_free, counted_realloc};
+    FT_Library library;
+    ASSERT_EQ(FT_New_Library(&memory, &library), 0);
+    FT_Add_Default_Modules(library);
+    FT_Face face;
+    ASSERT_EQ(FT_New_Face(library, kLatinFont, 0, &face), 0) << kLatinFont;
+    FT_Set_Pixel_Sizes(face, 0, 12);
+    // FreeType's own lazy state first; the slot always ends holding the same glyph.
+    for (int i = 0; i < 41; ++i) FT_Load_Glyph(face, 36 + i % 40, FT_LOAD_RENDER);
+    const long baseline = g_live_blocks;
+    {
+        GlyphCache cache;
+        for (uint32_t i = 0; i < 450; ++i) {  // 50 of them dropped from the full overflow list
+            ASSERT_EQ(FT_Load_Glyph(face, 36 + i % 40, FT_LOAD_RENDER), 0);
+            FT_Glyph glyph;
+            ASSERT_EQ(FT_Get_Glyph(face->glyph, &glyph), 0);
+            const FT_Bitmap& bitmap = reinterpret_cast<FT_BitmapGlyph>(glyph)->bitmap;
+            ASSERT_NE(cache.Add(bitmap, glyph, GlyphKey{i, 12, 12}, 0, 0), nullptr);
+        }
+        EXPECT_EQ(cache.overflow_count(), 300);
+        EXPECT_GT(g_live_blocks, baseline + 400);
+        cache.Clear();
+        FT_Load_Glyph(face, 36, FT_LOAD_RENDER);
+        EXPECT_EQ(g_live_blocks, baseline);
+    }
+    FT_Done_Face(face);
+    FT_Done_Library(library);
+}
+
+/* ---- loading and the engine choice ------------------------------------ */
+
+TEST_F(Text, TheEngineFollowsTheSpellingOfTtfAnywhereInThePath) {
+    TempDir dir;
+    const std::vector<char> font = read_all(kLatinFont);
+    EXPECT_EQ(load(dir.write("UPPER.TTF", font)), 1);
+    EXPECT_EQ(font_state().UseBuiltinEngine, 0);
+    ASSERT_EQ(mkdir((dir.path + "/fonts.ttf.d").c_str(), 0700), 0);
+    EXPECT_EQ(load(dir.write("fonts.ttf.d/face.bin", font)), 1);
+    EXPECT_EQ(font_state().UseBuiltinEngine, 0);
+    // Mixed case is not the marker: the built-in engine gets it (and cannot parse it yet).
+    EXPECT_EQ(load(dir.write("Mixed.Ttf", font)), 0);
+    EXPECT_EQ(font_state().UseBuiltinEngine, 1);
+    EXPECT_NE(font_state().builtin.image(), nullptr);  // read whole into memory before the parse
+    EXPECT_NE(LoadedFtRecord(), nullptr);              // the FreeType font was not released
+}
+
+TEST_F(Text, BadFontFilesFailAndLeaveThePreviousFontDrawing) {
+    Screen s(160, 40);
+    ASSERT_EQ(load(kLatinFont), 1);
+    FtFontRecord* record = LoadedFtRecord();
+    EXPECT_EQ(record->outline_color, 0xFFFF);
+    EXPECT_EQ(record->width, 0);  // scalable: sized when text is drawn
+    s.dc->SetTextColor(0xFFFF);
+    s.fill(0);
+    ASSERT_EQ(s.dc->DrawTextW(u"Road 12", -1, RECT{0, 0, 159, 39}, 0), 1);
+    const std::vector<uint16_t> before = pixels(s);
+    ASSERT_NE(std::count(before.begin(), before.end(), 0xFFFF), 0);
+
+    TempDir dir;
+    const std::vector<char> font = read_all(kLatinFont);
+    std::vector<std::string> bad = {dir.path + "/missing.ttf", dir.write("empty.ttf", {}),
+                                    dir.write("text.ttf", std::vector<char>(300, 'x'))};
+    for (size_t cut : {size_t{4}, size_t{12}, size_t{100}, font.size() / 3})
+        bad.push_back(dir.write("cut" + std::to_string(cut) + ".ttf",
+                                std::vector<char>(font.begin(), font.begin() + static_cast<long>(cut))));
+    for (const std::string& path : bad) {
+        EXPECT_EQ(load(path), 0) << path;
+        EXPECT_EQ(LoadedFtRecord(), record) << path;
+        s.fill(0);
+        EXPECT_EQ(s.dc->DrawTextW(u"Road 12", -1, RECT{0, 0, 159, 39}, 0), 1);
+        EXPECT_EQ(pixels(s), before) << path;
+    }
+
+    // A failed load of another engine's file switches the engine all the same:
+    // FreeType text is no longer drawn until a .ttf file is loaded again.
+    EXPECT_EQ(load(dir.path + "/missing.fnt"), 0);
+    s.fill(0);
+    EXPECT_EQ(s.dc->DrawTextW(u"Road 12", -1, RECT{0, 0, 159, 39}, 0), 1);
+    EXPECT_EQ(count_of(s, 0), s.w * s.h);
+    ASSERT_EQ(load(kLatinFont), 1);
+    s.fill(0);
+    s.dc->DrawTextW(u"Road 12", -1, RECT{0, 0, 159, 39}, 0);
+    EXPECT_EQ(pixels(s), before);
+}
+
+TEST_F(Text, ReleaseAndAnotherFaceEmptyTheCache) {
+    Screen s(160, 40);
+    ASSERT_EQ(load(kLatinFont), 1);
+    s.dc->DrawTextW(u"abc", -1, RECT{0, 0, 159, 39}, 0);
+    EXPECT_EQ(font_state().freetype.cache().active_count(), 3);
+    Reset_Fontcache();
+    EXPECT_EQ(font_state().freetype.cache().active_count(), 0);
+    s.dc->DrawTextW(u"abcd", -1, RECT{0, 0, 159, 39}, 0);
+    EXPECT_EQ(font_state().freetype.cache().active_count(), 4);
+    // Glyph indices of one face mean nothing in another.
+    ASSERT_EQ(load("/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf"), 1);
+    EXPECT_EQ(font_state().freetype.cache().active_count(), 0);
+    ReleaseFont();
+    EXPECT_EQ(LoadedFtRecord(), nullptr);
+    EXPECT_FALSE(font_state().freetype.library_ready());
+    EXPECT_EQ(s.dc->DrawTextW(u"abc", -1, RECT{0, 0, 159, 39}, 0), 0);
+}
+
+/* ---- painting --------------------------------------------------------- */
+
+TEST_F(Text, GreyCoverageBlendsAtAnEighthOfItsValue) {
+    Screen s(8, 4);
+    std::vector<uint8_t> cells = {128, 255, 1, 8, 0, 254};
+    const FT_Bitmap b = grey_bitmap(cells, 6, 1, 6);
+    s.fill(0x0000);
+    paint_ft_glyph(canvas_of(*s.dc), b, 1, 1, TextClip{0, 0, 7, 3}, GlyphInk{0xFFFF, false, 0, true});
+    EXPECT_EQ(s.at(1, 1), 0x7BEF);  // 128: level 16 of 32
+    EXPECT_EQ(s.at(2, 1), 0xFFFF);
+    EXPECT_EQ(s.at(3, 1), 0x0000);  // 1: level 0
+    EXPECT_EQ(s.at(4, 1), blend565(0, 0xFFFF, 1));
+    EXPECT_EQ(s.at(5, 1), 0x0000);
+    EXPECT_EQ(s.at(6, 1), blend565(0, 0xFFFF, 31));
+}
+
+/* Random bitmaps, grey and one-bit, with and without the edge, over random
+ * positions and clip boxes reaching past the screen: the fast painter leaves
+ * the same pixels as one pixel operation per glyph pixel. */
+TEST_F(Text, FastGlyphPainterMatchesThePerPixelReference) {
+    Screen fast(64, 48), plain(64, 48);
+    std::mt19937 rng(20261206);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int round = 0; round < 3000; ++round) {
+        const bool mono = round % 3 == 2;
+        const int width = pick(1, 40), rows = pick(1, 40);
+        const int pitch = (mono ? (width + 7) / 8 : width) + pick(0, 3);
+        std::vector<uint8_t> cells(static_cast<size_t>(pitch) * rows);
+        for (uint8_t& c : cells)
+            c = pick(0, 3) == 0 ? 0 : pick(0, 2) == 0 ? 255 : static_cast<uint8_t>(pick(0, 255));
+        FT_Bitmap b = grey_bitmap(cells, width, rows, pitch);
+        if (mono) b.pixel_mode = FT_PIXEL_MODE_MONO;
+        const int x0 = pick(-30, 70), y0 = pick(-30, 60);
+        const TextClip clip{pick(-5, 40), pick(-5, 30), pick(20, 70), pick(10, 55)};
+        const GlyphInk ink{static_cast<uint16_t>(pick(0, 0xFFFF)), pick(0, 1) == 1,
+                           static_cast<uint16_t>(pick(0, 0xFFFF)), true};
+        const uint16_t ground = static_cast<uint16_t>(pick(0, 0xFFFF));
+        fast.fill(ground);
+        plain.fill(ground);
+        paint_ft_glyph(canvas_of(*fast.dc), b, x0, y0, clip, ink);
+        paint_ft_glyph_reference(*plain.dc, b, x0, y0, clip, ink);
+        ASSERT_EQ(pixels(fast), pixels(plain)) << "round " << round;
+    }
+}
+
+/* ---- strings ---------------------------------------------------------- */
+
+namespace {
+
+/* DrawTextW's FreeType layout worked out with FreeType directly: each glyph
+ * rendered at the font's size, placed at pen + left, y + 2 + ascender +
+ * descender - top, grey v painted as the level v / 8 blend of the colour. */
+std::vector<uint16_t> expected_label(const char* font_path, const std::string& text, int size, int x, int y,
+                                     int width, int height, uint16_t color) {
+    std::vector<uint16_t> out(static_cast<size_t>(width) * height, 0);
+    FT_Library library;
+    FT_Face face;
+    EXPECT_EQ(FT_Init_FreeType(&library), 0);
+    EXPECT_EQ(FT_New_Face(library, font_path, 0, &face), 0);
+    FT_Set_Char_Size(face, size * 64, size * 64, 0, 0);
+    const int line = y + 2 + static_cast<int>(face->size->metrics.ascender >> 6) +
+                     static_cast<int>(face->size->metrics.descender >> 6);
+    int pen = x;
+    for (char c : text) {
+        FT_Load_Char(face, static_cast<unsigned char>(c), FT_LOAD_RENDER);
+        const FT_GlyphSlot g = face->glyph;
+        for (unsigned j = 0; j < g->bitmap.rows; ++j)
+            for (unsigned i = 0; i < g->bitmap.width; ++i) {
+                const int px = pen + g->bitmap_left + int(i), py = line - g->bitmap_top + int(j);
+                const uint8_t v = g->bitmap.buffer[j * g->bitmap.pitch + i];
+                if (px < 0 || py < 0 || px >= width || py >= height || v == 0) continue;
+                uint16_t& d = out[static_cast<size_t>(py) * width + px];
+                d = v == 255 ? color : blend565(d, color, v >> 3);
+            }
+        int w = int(g->bitmap.width);
+        if (w == 0) w = size / 2;
+        if (w < size) w += 1;
+        pen += w + g->bitmap_left;
+    }
+    FT_Done_Face(face);
+    FT_Done_FreeType(library);
+    return out;
+}
+
+/* The box of pixels that differ from 0: left, top, right, bottom. */
+RECT ink_box(const std::vector<uint16_t>& p, int width) {
+    RECT box{1 << 30, 1 << 30, -1, -1};
+    for (size_t k = 0; k < p.size(); ++k)
+        if (p[k]) {
+            const LONG x = LONG(k % width), y = LONG(k / width);
+            box = RECT{std::min(box.left, x), std::min(box.top, y), std::max(box.right, x),
+                       std::max(box.bottom, y)};
+        }
+    return box;
+}
+
+}  // namespace
+
+TEST_F(Text, DrawnLabelEqualsFreeTypesOwnBitmaps) {
+    Screen s(200, 40);
+    ASSERT_EQ(load(kLatinFont), 1);
+    CCEFont font(18, 18, 2, 400);
+    s.dc->SetGDIObject(&font);
+    s.dc->SetTextColor(0xFFE0);
+    s.fill(0);
+    EXPECT_EQ(s.dc->DrawTextW(u"Hg Wall-Str.", -1, RECT{3, 4, 199, 39}, 0), 1);
+    EXPECT_EQ(pixels(s), expected_label(kLatinFont, "Hg Wall-Str.", 18, 3, 4, 200, 40, 0xFFE0));
+    // Drawn again from the cache: the same pixels.
+    EXPECT_GT(font_state().freetype.cache().active_count(), 0);
+    s.fill(0);
+    s.dc->DrawTextW(u"Hg Wall-Str.", -1, RECT{3, 4, 199, 39}, 0);
+    EXPECT_EQ(pixels(s), expected_label(kLatinFont, "Hg Wall-Str.", 18, 3, 4, 200, 40, 0xFFE0));
+    s.dc->SetToDefaultFont();
+}
+
+TEST_F(Text, AlignmentMovesTheWholeLineAndClippingIsInclusive) {
+    Screen s(200, 60);
+    ASSERT_EQ(load(kLatinFont), 1);
+    s.dc->SetTextColor(0xFFFF);
+    const RECT rect{10, 5, 180, 50};
+    s.fill(0);
+    s.dc->DrawTextW(u"Elm", -1, rect, 0);
+    const std::vector<uint16_t> plain = pixels(s);
+    const RECT base = ink_box(plain, s.w);
+    const int32_t w = MeasureText(u"Elm", 3, *s.dc->m_pFont);
+    ASSERT_GT(w, 0);
+    struct Case {
+        UINT format;
+        int dx, dy;
+    };
+    const Case cases[] = {{DT_RIGHT, (180 - w) - 10, 0},
+                          {DT_CENTER | DT_RIGHT, ((180 - w) - 10) >> 1, 0},  // centring wins
+                          {DT_VCENTER | DT_BOTTOM, 0, (45 - 16) >> 1},
+                          {DT_BOTTOM, 0, 50 - 16 - 5}};
+    for (const Case& c : cases) {
+        s.fill(0);
+        s.dc->DrawTextW(u"Elm", -1, rect, c.format);
+        const RECT box = ink_box(pixels(s), s.w);
+        EXPECT_EQ(box.left - base.left, c.dx) << c.format;
+        EXPECT_EQ(box.top - base.top, c.dy) << c.format;
+    }
+    // A rectangle cutting through the glyphs keeps exactly the pixels on and inside its edges.
+    const RECT cut{base.left + 3, base.top + 2, base.right - 4, base.bottom - 3};
+    s.fill(0);
+    s.dc->DrawTextW(u"Elm", -1, RECT{10, 5, cut.right, cut.bottom}, 0);
+    for (int y = 0; y < s.h; ++y)
+        for (int x = 0; x < s.w; ++x) {
+            const bool inside = x <= cut.right && y <= cut.bottom;
+            ASSERT_EQ(s.at(x, y), inside ? plain[size_t(y) * s.w + x] : 0) << x << "," << y;
+        }
+}
+
+TEST_F(Text, RefusalsAndStringsThatEndEarly) {
+    Screen s(120, 30);
+    ASSERT_EQ(load(kLatinFont), 1);
+    s.fill(0);
+    s.dc->SetTextColor(0xFFFF);
+    EXPECT_EQ(s.dc->DrawTextW(nullptr, 3, RECT{0, 0, 119, 29}, 0), 0);
+    EXPECT_EQ(s.dc->DrawTextW(u"", -1, RECT{0, 0, 119, 29}, 0), 1);
+    EXPECT_EQ(s.dc->DrawTextW(u"A", -1, RECT{0, 0, 0, 29}, 0), 0);      // right < 1
+    EXPECT_EQ(s.dc->DrawTextW(u"A", -1, RECT{120, 0, 200, 29}, 0), 0);  // left at the screen width
+    EXPECT_EQ(s.dc->DrawTextW(u"A", -1, RECT{0, 30, 119, 40}, 0), 0);
+    CCEFont wide_font(41, 16, 2, 400);
+    s.dc->SetGDIObject(&wide_font);
+    EXPECT_EQ(s.dc->DrawTextW(u"A", -1, RECT{0, 0, 119, 29}, 0), 0);
+    s.dc->SetGDIObject(nullptr);
+    s.dc->m_pFont = nullptr;
+    EXPECT_EQ(s.dc->DrawTextW(u"A", -1, RECT{0, 0, 119, 29}, 0), 0);  // no font object
+    s.dc->SetToDefaultFont();
+    EXPECT_EQ(count_of(s, 0), s.w * s.h);
+
+    // An unpaired surrogate becomes the default character; the rest is drawn.
+    const char16_t lone[] = {u'A', 0xD800, u'B', 0};
+    EXPECT_EQ(s.dc->DrawTextW(lone, -1, RECT{0, 0, 119, 29}, 0), 1);
+    const std::vector<uint16_t> with_lone = pixels(s);
+    s.fill(0);
+    s.dc->DrawTextW(u"A?B", -1, RECT{0, 0, 119, 29}, 0);
+    EXPECT_EQ(pixels(s), with_lone);
+    // A count past the converted text stops at its end.
+    s.fill(0);
+    s.dc->DrawTextW(u"A?B", 3, RECT{0, 0, 119, 29}, 0);
+    EXPECT_EQ(pixels(s), with_lone);
+    // A character outside the font draws the face's missing glyph; the text goes on.
+    const char16_t outside[] = {u'A', 0xE000, u'B', 0};
+    EXPECT_EQ(s.dc->DrawTextW(outside, -1, RECT{0, 0, 119, 29}, 0), 1);
+}
+
+TEST_F(Text, RotatedLabelsBypassTheCacheAndLeaveNoTransform) {
+    Screen s(200, 80);
+    ASSERT_EQ(load(kLatinFont), 1);
+    s.dc->SetTextColor(0xFFFF);
+    s.fill(0);
+    s.dc->DrawTextW(u"Oak", -1, RECT{0, 0, 199, 79}, 0);
+    const std::vector<uint16_t> upright = pixels(s);
+
+    // The rectangle's top is the label's centre line; its height below the
+    // line bounds the label above it too.
+    DMX_tag_StringStruct params{};
+    params.crText = RGBQUAD{0xFF, 0xFF, 0xFF, 0};
+    s.fill(0);
+    s.dc->DM_DrawText(u"l", -1, RECT{60, 40, 199, 79}, &params, 0);
+    const RECT standing = ink_box(pixels(s), s.w);
+    EXPECT_GT(standing.bottom - standing.top, 3 * (standing.right - standing.left));
+    EXPECT_LT(standing.top, 40);
+
+    Reset_Fontcache();
+    params.lAngle = 90;
+    s.fill(0);
+    s.dc->DM_DrawText(u"l", -1, RECT{60, 40, 199, 79}, &params, 0);
+    EXPECT_EQ(font_state().freetype.cache().active_count(), 0);
+    const RECT lying = ink_box(pixels(s), s.w);
+    EXPECT_GT(lying.right - lying.left, 3 * (lying.bottom - lying.top));  // turned a quarter
+    // An angle past the tables' three turns is folded, not read out of bounds.
+    params.lAngle = 1170;
+    s.fill(0);
+    s.dc->DM_DrawText(u"l", -1, RECT{60, 40, 199, 79}, &params, 0);
+    const RECT folded = ink_box(pixels(s), s.w);
+    EXPECT_EQ(folded.bottom - folded.top, lying.bottom - lying.top);
+    EXPECT_GT(folded.right - folded.left, 3 * (folded.bottom - folded.top));
+    // Turned a little clockwise, the glyph starts left of the pen and is kept whole.
+    params.lAngle = 348;
+    s.fill(0);
+    s.dc->DM_DrawText(u"l", -1, RECT{60, 40, 199, 79}, &params, 0);
+    EXPECT_LT(ink_box(pixels(s), s.w).left, 60);
+
+    s.fill(0);
+    s.dc->DrawTextW(u"Oak", -1, RECT{0, 0, 199, 79}, 0);
+    EXPECT_EQ(pixels(s), upright);
+}
+
+TEST_F(Text, LabelSettingsLastOneCallButTheEdgeColourStays) {
+    Screen s(200, 60);
+    ASSERT_EQ(load(kLatinFont), 1);
+    DMX_tag_StringStruct params{1, 1, 1, 0, RGBQUAD{0, 0, 0xFF, 0}, RGBQUAD{0xFF, 0, 0, 0}};
+    s.fill(0);
+    s.dc->DM_DrawText(u"Pine", -1, RECT{10, 30, 199, 59}, &params, 0);
+    const std::vector<uint16_t> p = pixels(s);
+    EXPECT_GT(std::count(p.begin(), p.end(), 0xF800), 0);  // red text
+    EXPECT_GT(std::count(p.begin(), p.end(), 0x001F), 0);  // blue edge
+    const FtFontRecord* record = LoadedFtRecord();
+    EXPECT_EQ(record->bold, 0);
+    EXPECT_EQ(record->italic, 0);
+    EXPECT_EQ(record->outline, 0);
+    EXPECT_EQ(record->outline_color, 0x001F);
+    EXPECT_EQ(record->antialias, 1);
+}
+
+/* Chinese through code page 936: each character's two bytes decode back to
+ * its code point, and the label equals FreeType's own bitmaps of it. */
+TEST_F(Text, ChineseLabelEqualsFreeTypesOwnBitmaps) {
+    const char* droid = "/usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf";
+    ASSERT_FALSE(read_all(droid).empty()) << droid << " (fonts-droid-fallback) is missing";
+    Screen s(200, 40);
+    ASSERT_EQ(load(droid), 1);
+    s.dc->SetTextColor(0x07FF);
+    s.fill(0);
+    EXPECT_EQ(s.dc->DrawTextW(u"中山路A", -1, RECT{2, 3, 199, 39}, 0), 1);
+    // The expected picture: the same layout worked out over the code points.
+    std::vector<uint16_t> expected(size_t(s.w) * s.h, 0);
+    FT_Library library;
+    FT_Face face;
+    ASSERT_EQ(FT_Init_FreeType(&library), 0);
+    ASSERT_EQ(FT_New_Face(library, droid, 0, &face), 0);
+    FT_Set_Char_Size(face, 16 * 64, 16 * 64, 0, 0);
+    const int line = 3 + 2 + int(face->size->metrics.ascender >> 6) + int(face->size->metrics.descender >> 6);
+    int pen = 2;
+    for (char32_t c : {U'中', U'山', U'路', U'A'}) {
+        ASSERT_EQ(FT_Load_Char(face, c, FT_LOAD_RENDER), 0);
+        const FT_GlyphSlot g = face->glyph;
+        for (unsigned j = 0; j < g->bitmap.rows; ++j)
+            for (unsigned i = 0; i < g->bitmap.width; ++i) {
+                const int px = pen + g->bitmap_left + int(i), py = line - g->bitmap_top + int(j);
+                const uint8_t v = g->bitmap.buffer[j * g->bitmap.pitch + i];
+                if (v == 0 || px >= s.w || py >= s.h) continue;
+                uint16_t& d = expected[size_t(py) * s.w + px];
+                d = v == 255 ? 0x07FF : blend565(d, 0x07FF, v >> 3);
+            }
+        int w = int(g->bitmap.width);
+        if (w < 16) w += 1;
+        pen += w + g->bitmap_left;
+    }
+    FT_Done_Face(face);
+    FT_Done_FreeType(library);
+    EXPECT_EQ(pixels(s), expected);
+}
+
+/* The system font goes through the platform's GDI into the context's own
+ * section, whatever font is loaded, and leaves the DC as it found it. */
+TEST_F(Text, SystemFontRouteDrawsThroughTheContextsDc) {
+    Screen s(160, 40);
+    s.fill(0);
+    s.dc->SetTextColor(0xFFFF);
+    s.dc->UseSysFont(1);
+    EXPECT_EQ(s.dc->DrawTextW(u"12:30", -1, RECT{0, 0, 159, 39}, DT_CENTER | DT_VCENTER), 1);
+    s.dc->UseSysFont(0);
+    EXPECT_GT(count_of(s, 0xFFFF), 10);
+    const RECT box = ink_box(pixels(s), s.w);
+    EXPECT_GT(box.left, 20);  // centred
+    EXPECT_LT(box.right, 140);
+    HDC dc = s.dc->GetMyDC();
+    EXPECT_EQ(SetBkMode(dc, OPAQUE), OPAQUE);  // the mode it had before is back
+    EXPECT_EQ(::SetTextColor(dc, 0), COLORREF{0});
+}
+
+TEST(TextPixels, SixteenLevelBlendAndAccessors) {
+    Screen s(4, 4);
+    s.fill(0x0000);
+    s.dc->DM_DrawAlphaPixel2(1, 1, 0xFFFF, 8);
+    EXPECT_EQ(s.at(1, 1), 0x7BEF);
+    s.dc->DM_DrawAlphaPixel2(2, 1, 0xF81F, 16);
+    EXPECT_EQ(s.at(2, 1), 0xF81F);
+    s.dc->DM_DrawAlphaPixel2(-1, 1, 0xFFFF, 16);
+    s.dc->DM_DrawAlphaPixel2(4, 1, 0xFFFF, 16);
+    s.dc->BlendPixel16(reinterpret_cast<unsigned char*>(&s.at(3, 3)), 3, 3, 0x07E0, 4);
+    EXPECT_EQ(s.at(3, 3), blend565_16(0, 0x07E0, 4));
+    for (uint32_t p = 0; p < 0x10000; p += 97)
+        for (uint32_t k = 0; k < 0x10000; k += 1013) {
+            ASSERT_EQ(blend565_16(uint16_t(p), uint16_t(k), 0), p);
+            ASSERT_EQ(blend565_16(uint16_t(p), uint16_t(k), 16), k);
+        }
+    EXPECT_EQ(blend565_16(0xFFFF, 0x0000, 4), 0xBDF7);  // each channel three quarters
+
+    EXPECT_EQ(s.dc->GetSysFont(), 0);
+    s.dc->UseSysFont(1);
+    EXPECT_EQ(CCEDraw::m_bSysFont, 1);
+    s.dc->UseSysFont(0);
+    s.dc->SetTextColor(0x1111);
+    EXPECT_EQ(s.dc->SetTextColor(0x2222), 0x1111);
+    s.dc->SetTextOutColor(0x3333);
+    EXPECT_EQ(s.dc->SetTextOutColor(0x4444), 0x3333);
+}

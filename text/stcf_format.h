@@ -1,0 +1,31 @@
+/* stcf_format.h - the format code of the built-in engine: a parsed font
+ * record over a file image that begins with "STCF", character widths and
+ * glyph coverage. The tables of a record point into the image it was parsed
+ * from, which stays allocated while the record lives. */
+#ifndef KESRA_TEXT_STCF_FORMAT_H
+#define KESRA_TEXT_STCF_FORMAT_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "ceobject.h"
+
+namespace kesra {
+
+struct StcfFontRecord;
+
+/* The record of a well-formed image, or null. */
+StcfFontRecord* ParseStcfImage(const uint8_t* image, size_t size);
+void FreeStcfRecord(StcfFontRecord* record);
+
+/* Advance width of one character; width and height start as the font's size. */
+int32_t StcfCharWidth(StcfFontRecord& record, WCHAR ch, int width, int height, const CCEFont& font);
+
+/* One character's coverage (1..levels, 17 and 19 edge markers) into coverage,
+ * rows *width bytes apart; *width and *height become the glyph's. */
+void StcfRenderGlyph(StcfFontRecord& record, int* width, int* height, WCHAR ch, uint8_t* coverage,
+                     const CCEFont& font);
+
+}  // namespace kesra
+
+#endif
