@@ -39,6 +39,8 @@ constexpr double kGridAngle = 0.21;  // radians, clockwise on the screen
 /* The shown map dimmed, and a loading screen under the turning busy
  * indicator, written as PNG files into out_dir; false when one is missing. */
 bool record_overlays(HWND window, CCEDraw& dc, const Assets& assets, const std::string& out_dir);  // scene_overlays.cpp
+/* Transitions from the map to a menu, each step written to out_dir. */
+bool record_transitions(CCEDraw& map, const std::string& out_dir);  // scene_transitions.cpp
 
 }  // namespace navdemo
 

@@ -38,11 +38,10 @@ int effect_capture(tagEFFECTIMAGE* image, const Canvas& screen, const RECT& rect
     const int64_t x1 = std::min<int64_t>(rect.right, screen.width);
     const int64_t y0 = std::max<int64_t>(rect.top, 0);
     const int64_t y1 = std::min<int64_t>(rect.bottom, screen.height);
-    for (int64_t y = y0; y < y1; ++y) {
+    for (int64_t y = y0; x0 < x1 && y < y1; ++y) {
         uint16_t* out = pixels + (y - rect.top) * width + (x0 - rect.left);
-        for (int64_t x = x0; x < x1; ++x) {
-            std::memcpy(out++, screen.at(static_cast<int32_t>(x), static_cast<int32_t>(y)), 2);
-        }
+        std::memcpy(out, screen.at(static_cast<int32_t>(x0), static_cast<int32_t>(y)),
+                    static_cast<size_t>(x1 - x0) * 2);
     }
     image->nWidth = static_cast<LONG>(width);
     image->nHeight = static_cast<LONG>(height);

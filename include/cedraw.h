@@ -14,6 +14,30 @@ KESRA_API_BEGIN
 
 class CCEBitmap;
 
+/* A transition: a direction bit and an effect bit, the animated area and a
+ * speed (steps = nTime / 100, held per effect). */
+struct tagRENDERFLIP_STRUCT {
+    DWORD dwEffect;
+    tagRECT rcArea;
+    LONG nTime;
+};
+
+enum : DWORD {
+    RF_OUT = 0x1,  // the old frame moves away
+    RF_IN = 0x2,   // the new frame comes in
+    RF_SPLIT_V = 0x100,
+    RF_SPLIT_H = 0x200,
+    RF_FADE = 0x400,
+    RF_ZOOMFRAME = 0x800,
+    RF_ZOOM = 0x1000,
+    RF_SWING = 0x2000,
+    RF_SLIDE_UP = 0x4000,
+    RF_SLIDE_DOWN = 0x8000,
+    RF_SLIDE_LEFT = 0x10000,
+    RF_SLIDE_RIGHT = 0x20000,
+    RF_TURN = 0x40000,
+};
+
 class CCEDraw : public CCEGraphics {
 public:
     CCEDraw();
@@ -78,6 +102,12 @@ public:
     /* Bitmaps. */
     void DrawBitmap(CCEBitmap* bmp, int a1, int a2, int a3, int a4, int a5, int a6);
 
+    /* Transitions, map zoom, fade and shadow. */
+    LONG RenderFlip(tagRENDERFLIP_STRUCT rf);
+    int ZoomMap(CCEDraw* src, tagRECT rc, double zoom, unsigned short);
+    void FadeOut(DWORD step);
+    void ShadowBackground(tagRECT rc);
+
     /* The drawing-object slot: a pen or a font, chosen by the object's tag. */
     CKESRAObject* SetGDIObject(CKESRAObject* obj);
     CKESRAObject* GetGDIObject(DWORD type);
@@ -111,6 +141,7 @@ public:
 
 private:
     CCEDraw(const CCEDraw&) = delete;
+    int RenderFlip_Effect(tagRENDERFLIP_STRUCT rf);
 };
 
 KESRA_API_END

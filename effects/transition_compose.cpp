@@ -1,0 +1,222 @@
+/* transition_compose.cpp - the frame compositor: one mode per call over a
+ * rectangle of a display-shaped buffer. Rows and columns are counted from the
+ * rectangle's top-left corner; the moving modes copy whole row spans and
+ * darken only the seven-pixel shadow strip beside a moving edge. Pixels that
+ * fall outside the screen are neither read nor written. */
+#include <algorithm>
+#include <cstring>
+
+#include "bitmap/blit.h"
+#include "core/pixel.h"
+#include "effects/transition.h"
+
+namespace kesra {
+namespace {
+
+struct Area {
+    int64_t left, top, w, h;
+};
+
+Area area_of(const RECT& rc) {
+    return Area{rc.left, rc.top, int64_t{rc.right} - rc.left, int64_t{rc.bottom} - rc.top};
+}
+
+bool on_screen(const Canvas& c, int64_t x, int64_t y) {
+    return x >= 0 && y >= 0 && x < c.width && y < c.height;
+}
+
+/* The bitmap alpha blend of a pixel given in screen coordinates. */
+void blend_at(const Canvas& c, int64_t x, int64_t y, uint16_t color, int level) {
+    if (!on_screen(c, x, y)) return;
+    blend_bitmap_pixel(c.at(static_cast<int32_t>(x), static_cast<int32_t>(y)), color,
+                       static_cast<uint32_t>(std::max(level, 0)));
+}
+
+/* n pixels of src row sy from column sx to dst row dy from column dx. */
+void copy_span(const Canvas& dst, const Canvas& src, int64_t dx, int64_t dy, int64_t sx, int64_t sy, int64_t n) {
+    Block b;
+    if (!clip_block(dx, dy, sx, sy, n, 1, src.width, src.height, dst.width, dst.height, &b)) return;
+    std::memcpy(dst.at(b.dx, b.dy), src.at(b.sx, b.sy), static_cast<size_t>(b.w) * 2);
+}
+
+/* Row y of the area (relative) becomes row sy of the source, whole width. */
+void copy_row(const Canvas& dst, const Canvas& src, const Area& a, int64_t y, int64_t sy) {
+    copy_span(dst, src, a.left, a.top + y, a.left, a.top + sy, a.w);
+}
+
+/* The columns x0 <= x < x1 (screen) of the area, cut to the screen. */
+struct Columns {
+    int64_t x0, x1;
+    size_t n() const { return static_cast<size_t>(x1 - x0); }
+};
+
+Columns columns_of(const Canvas& c, const Area& a) {
+    return Columns{std::max<int64_t>(a.left, 0), std::max<int64_t>(std::min<int64_t>(a.left + a.w, c.width), 0)};
+}
+
+uint16_t* screen_row(const Canvas& c, int64_t x, int64_t y) {
+    return c.at(static_cast<int32_t>(x), static_cast<int32_t>(y));
+}
+
+void darken_row(const Canvas& dst, const Area& a, int64_t y, int level) {
+    const Columns cols = columns_of(dst, a);
+    const int64_t row = a.top + y;
+    if (row < 0 || row >= dst.height || cols.x1 <= cols.x0) return;
+    blend_span_color(screen_row(dst, cols.x0, row), cols.n(), 0, level);
+}
+
+void checker_screen(const Canvas& dst) {
+    for (int32_t y = 0; y < dst.height; ++y) {
+        uint16_t* row = dst.at(0, y);
+        for (int32_t x = y & 1; x < dst.width; x += 2) row[x] = 0;
+    }
+}
+
+/* On an image: even pixels black, the others blended toward black at 8. */
+void checker_image(const tagEFFECTIMAGE& image) {
+    if (!image.pPixels) return;
+    for (LONG y = 0; y < image.nHeight; ++y) {
+        uint16_t* row = image.pPixels + static_cast<size_t>(y) * static_cast<size_t>(image.nWidth);
+        for (LONG x = 0; x < image.nWidth; ++x) row[x] = ((x + y) & 1) ? blend565(row[x], 0, 8) : 0;
+    }
+}
+
+/* White edges three pixels wide around an inside tinted toward white. */
+void frame(const Canvas& dst, const Area& a) {
+    const Columns cols = columns_of(dst, a);
+    if (cols.x1 <= cols.x0) return;
+    const int64_t inner0 = std::clamp(a.left + 3, cols.x0, cols.x1);
+    const int64_t inner1 = std::clamp(a.left + a.w - 3, inner0, cols.x1);
+    const int64_t y0 = std::max<int64_t>(a.top, 0), y1 = std::min<int64_t>(a.top + a.h, dst.height);
+    for (int64_t row = y0; row < y1; ++row) {
+        const int64_t y = row - a.top;
+        uint16_t* p = screen_row(dst, 0, row);
+        if (y < 3 || y >= a.h - 3) {
+            fill565(p + cols.x0, cols.x1 - cols.x0, 0xFFFF);
+            continue;
+        }
+        fill565(p + cols.x0, inner0 - cols.x0, 0xFFFF);
+        blend_span_color(p + inner0, static_cast<size_t>(inner1 - inner0), 0xFFFF, 10);
+        fill565(p + inner1, cols.x1 - inner1, 0xFFFF);
+    }
+}
+
+void blend(const Canvas& dst, const Canvas& src, const Area& a, int level) {
+    const Columns cols = columns_of(dst, a);
+    const int64_t y0 = std::max<int64_t>(a.top, 0), y1 = std::min<int64_t>(a.top + a.h, dst.height);
+    if (cols.x1 <= cols.x0) return;
+    for (int64_t y = y0; y < y1; ++y)
+        blend_span(screen_row(dst, cols.x0, y), screen_row(src, cols.x0, y), cols.n(), level);
+}
+
+void split_vertical(const Canvas& dst, const Canvas& src, const Area& a, int64_t o) {
+    const int64_t hh = a.h / 2;
+    for (int64_t y = 0; y < hh; ++y) {
+        const int64_t past = y - (hh - o);
+        if (past <= 0) copy_row(dst, src, a, y, y + o);
+        else if (past <= 6) darken_row(dst, a, y, kShadowRamp[past]);
+    }
+    for (int64_t y = hh; y < a.h; ++y) {
+        const int64_t before = (hh + o) - y;
+        if (before <= 0) copy_row(dst, src, a, y, y - o);
+        else if (before <= 6) darken_row(dst, a, y, kShadowRamp[before]);
+    }
+}
+
+/* Shadow column x (relative) of the area's row y, darkened at ramp[n]. */
+void shade(const Canvas& dst, const Area& a, int64_t x, int64_t y, int n) {
+    blend_at(dst, a.left + x, a.top + y, 0, kShadowRamp[n]);
+}
+
+void split_horizontal(const Canvas& dst, const Canvas& src, const Area& a, int64_t o) {
+    const int64_t hw = a.w / 2;
+    for (int64_t y = 0; y < a.h; ++y) {
+        copy_span(dst, src, a.left, a.top + y, a.left + o, a.top + y, hw - o);
+        copy_span(dst, src, a.left + hw + o, a.top + y, a.left + hw, a.top + y, a.w - hw - o);
+        for (int n = 0; n < 7 && hw - o + n < hw; ++n) shade(dst, a, hw - o + n, y, n);
+        for (int n = 0; n < 7 && hw + o - n >= hw; ++n)
+            if (hw + o - n < a.w) shade(dst, a, hw + o - n, y, n);
+    }
+}
+
+void slide_up(const Canvas& dst, const Canvas& src, const Area& a, int64_t o) {
+    for (int64_t y = 0; y < a.h; ++y) {
+        const int64_t past = y - (a.h - o);
+        if (past < 0) copy_row(dst, src, a, y, y + o);
+        else if (past >= 1 && past <= 6) darken_row(dst, a, y, kShadowRamp[past]);
+    }
+}
+
+void slide_down(const Canvas& dst, const Canvas& src, const Area& a, int64_t o) {
+    for (int64_t y = 0; y < a.h; ++y) {
+        if (y >= o) copy_row(dst, src, a, y, y - o);
+        else if (o - y <= 6) darken_row(dst, a, y, kShadowRamp[o - y]);
+    }
+}
+
+void slide_left(const Canvas& dst, const Canvas& src, const Area& a, int64_t o) {
+    for (int64_t y = 0; y < a.h; ++y) {
+        copy_span(dst, src, a.left, a.top + y, a.left + o, a.top + y, a.w - o);
+        for (int n = 0; n < 7 && a.w - o + n < a.w; ++n) shade(dst, a, a.w - o + n, y, n);
+    }
+}
+
+void slide_right(const Canvas& dst, const Canvas& src, const Area& a, int64_t o) {
+    for (int64_t y = 0; y < a.h; ++y) {
+        copy_span(dst, src, a.left + o, a.top + y, a.left, a.top + y, a.w - o);
+        for (int n = 0; n < 7 && o - n >= 1; ++n)
+            if (o - n < a.w) shade(dst, a, o - n, y, n);
+    }
+}
+
+/* The image into the area, its rows nWidth apart; only the part that both
+ * the image and the area cover, on the screen, is drawn. */
+void image(const Canvas& dst, const Area& a, const tagEFFECTIMAGE& img) {
+    if (!img.pPixels || img.nWidth < 1 || img.nHeight < 1) return;
+    Block b;
+    const int64_t w = std::min<int64_t>(a.w, img.nWidth), h = std::min<int64_t>(a.h, img.nHeight);
+    if (!clip_block(a.left, a.top, 0, 0, w, h, img.nWidth, img.nHeight, dst.width, dst.height, &b)) return;
+    for (int32_t j = 0; j < b.h; ++j) {
+        const size_t at = static_cast<size_t>(b.sy + j) * static_cast<size_t>(img.nWidth) + static_cast<size_t>(b.sx);
+        uint16_t* d = dst.at(b.dx, b.dy + j);
+        if (img.pAlpha) blend_span_alpha(d, img.pPixels + at, img.pAlpha + at, static_cast<size_t>(b.w));
+        else std::memcpy(d, img.pPixels + at, static_cast<size_t>(b.w) * 2);
+    }
+}
+
+}  // namespace
+
+int compose_frame(const Canvas& dst, const Canvas& src, const tagCOMPOSE_PARAM& param) {
+    const DWORD mode = param.dwMode & (0u - param.dwMode);  // the lowest bit set
+    const Area a = area_of(param.rcArea);
+    if (mode == COMPOSE_CHECKER) {
+        if (dst.origin) checker_screen(dst);
+        else checker_image(param.Image);
+        return 1;
+    }
+    if (a.h < 1 || a.w < 1 || !dst.origin) return 1;
+    const bool needs_source = mode == COMPOSE_BLEND || mode == COMPOSE_SPLIT_V || mode == COMPOSE_SPLIT_H ||
+                              (mode >= COMPOSE_SLIDE_UP && mode <= COMPOSE_SLIDE_RIGHT);
+    if (needs_source && !src.origin) return 1;
+    const int64_t o = param.nOffset;
+    switch (mode) {
+        case COMPOSE_FRAME: frame(dst, a); break;
+        case COMPOSE_BLEND: blend(dst, src, a, param.nLevel); break;
+        case COMPOSE_SPLIT_V: split_vertical(dst, src, a, o); break;
+        case COMPOSE_SPLIT_H: split_horizontal(dst, src, a, o); break;
+        case COMPOSE_IMAGE:
+        case COMPOSE_IMAGE_PIXELS: image(dst, a, param.Image); break;
+        case COMPOSE_SLIDE_UP: slide_up(dst, src, a, o); break;
+        case COMPOSE_SLIDE_DOWN: slide_down(dst, src, a, o); break;
+        case COMPOSE_SLIDE_LEFT: slide_left(dst, src, a, o); break;
+        case COMPOSE_SLIDE_RIGHT: slide_right(dst, src, a, o); break;
+        case COMPOSE_DARK_IMAGE:
+            image(dst, a, param.Image);
+            for (int64_t y = 0; y < a.h; ++y) darken_row(dst, a, y, param.nLevel);
+            break;
+        default: break;
+    }
+    return 1;
+}
+
+}  // namespace kesra
