@@ -2,7 +2,6 @@
  * effect methods: each checks its state and hands plain buffers to the
  * routines of transition_effects.cpp and transition_map.cpp. */
 #include <cstring>
-#include <mutex>
 
 #include "cedraw.h"
 #include "effects/transition.h"
@@ -17,16 +16,11 @@ void present_step(void* surface) { static_cast<CCEDraw*>(surface)->Flip(3, 0, 0)
 
 }  // namespace
 
-/* The pause keeps the overlay thread from starting a round; holding its
- * round lock as well waits out a round that began before the pause, so no
- * round writes the back buffer between two steps. */
+/* Raising the pause waits out a round already under way and keeps new ones
+ * from starting, so no round writes the back buffer between two steps. */
 LONG CCEDraw::RenderFlip(tagRENDERFLIP_STRUCT rf) {
     set_overlay_pause(true);
-    int result;
-    {
-        std::lock_guard<std::mutex> no_round(m_Overlay.round_mutex);
-        result = RenderFlip_Effect(rf);
-    }
+    const int result = RenderFlip_Effect(rf);
     set_overlay_pause(false);
     return result;
 }
