@@ -5,7 +5,12 @@
 #include "text/ft_paint.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "core/pixel.h"
 
@@ -66,19 +71,15 @@ struct GreyBox {
     int32_t rows, columns;
 };
 
-/* On x86-64 the blend is built for AVX-512 and AVX2 beside the baseline, the
- * machine picking one at load time; elsewhere (ARM: NEON) as it stands. */
+/* On x86-64 the eight-pixel blend is built for AVX2 beside the baseline, the
+ * machine picking one at load time (machines with AVX-512 take the sixteen-pixel
+ * blend below instead); elsewhere (ARM: NEON) as it stands. */
 #if defined(__x86_64__)
-#define KESRA_PIXEL_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
+#define KESRA_PIXEL_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define KESRA_PIXEL_CLONES
 #endif
 
-/* Every pixel goes through the packed blend at level v / 8, with 255 taken to
- * level 32 (which gives the colour exactly) and 0..7 to level 0 (which gives
- * the pixel back), so eight pixels at a time need no branch; equal, pixel for
- * pixel, to the three-way rule. A row's last pixels are blended as eight with
- * the coverage past the row cut to 0, where both buffers reach that far. */
 KESRA_PIXEL_CLONES void blend_grey_box(const GreyBox& box, uint16_t color) {
     typedef uint32_t U32x8 __attribute__((vector_size(32)));
     typedef int32_t I32x8 __attribute__((vector_size(32)));
@@ -107,7 +108,10 @@ KESRA_PIXEL_CLONES void blend_grey_box(const GreyBox& box, uint16_t color) {
         uint64_t cells;
         for (; i + 8 <= box.columns; i += 8) {
             std::memcpy(&cells, v + i, sizeof cells);
-            if (cells != 0) blend8(d + i, d + i, cells);  // all zero: nothing to blend
+            if (cells == ~uint64_t{0})
+                std::fill_n(d + i, 8, color);
+            else if (cells != 0)
+                blend8(d + i, d + i, cells);
         }
         if (i == box.columns) continue;
         constexpr bool little_endian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
@@ -125,6 +129,62 @@ KESRA_PIXEL_CLONES void blend_grey_box(const GreyBox& box, uint16_t color) {
         for (; i < box.columns; ++i)
             if (v[i]) d[i] = blend565(d[i], color, (v[i] >> 3) + (v[i] == 255));
     }
+}
+
+#if defined(__x86_64__)
+/* The same blend sixteen pixels a step with AVX-512. Masked loads read only
+ * the row's own cells and pixels, and only pixels with ink are stored, so no
+ * pixel past the row (nor under a 0 cell) is touched; a step whose cells are
+ * all 0 or 255 stores the colour without blending. */
+__attribute__((target("avx512f,avx512bw,avx512vl"))) void blend_grey_box_16(const GreyBox& box,
+                                                                            uint16_t color) {
+    const __m512i source = _mm512_set1_epi32(static_cast<int>(spread565(color)));
+    const __m512i spread = _mm512_set1_epi32(static_cast<int>(kSpreadMask));
+    const __m512i keep = _mm512_set1_epi32(static_cast<int>(0xFFE0F81Fu));  // red's copy in bits 31-27
+    const __m512i one = _mm512_set1_epi32(1);
+    const __m256i solid = _mm256_set1_epi16(static_cast<short>(color));
+    const __m128i full = _mm_set1_epi8(-1);
+    for (int32_t j = 0; j < box.rows; ++j) {
+        uint16_t* d = box.d + j * box.d_stride;
+        const uint8_t* v = box.v + j * box.v_stride;
+        for (int32_t i = 0; i < box.columns; i += 16) {
+            const int32_t n = std::min(box.columns - i, 16);
+            const __mmask16 row = static_cast<__mmask16>(0xFFFFu >> (16 - n));
+            const __m128i cover = _mm_maskz_loadu_epi8(row, v + i);
+            const __mmask16 ink = _mm_test_epi8_mask(cover, cover);
+            if (!ink) continue;
+            const __mmask16 opaque = _mm_cmpeq_epi8_mask(cover, full);
+            if (opaque == ink) {
+                _mm256_mask_storeu_epi16(d + i, ink, solid);
+                continue;
+            }
+            const __m512i eighth = _mm512_srli_epi32(_mm512_cvtepu8_epi32(cover), 3);
+            const __m512i level = _mm512_mask_add_epi32(eighth, opaque, eighth, one);  // 255 -> 32
+            const __m512i p = _mm512_cvtepu16_epi32(_mm256_maskz_loadu_epi16(ink, d + i));
+            const __m512i wide = _mm512_or_si512(p, _mm512_slli_epi32(p, 16));
+            const __m512i diff = _mm512_sub_epi32(source, _mm512_and_si512(wide, spread));
+            const __m512i scaled = _mm512_srai_epi32(_mm512_mullo_epi32(diff, level), 5);
+            const __m512i r = _mm512_and_si512(_mm512_add_epi32(_mm512_and_si512(wide, keep), scaled), spread);
+            _mm256_mask_storeu_epi16(d + i, ink, _mm512_cvtepi32_epi16(_mm512_or_si512(r, _mm512_srli_epi32(r, 16))));
+        }
+    }
+}
+
+bool machine_has_avx512() {
+    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                            __builtin_cpu_supports("avx512vl");
+    return has;
+}
+#endif
+
+std::atomic<bool> wide_blend_allowed{true};
+
+void blend_grey(const GreyBox& box, uint16_t color) {
+#if defined(__x86_64__)
+    if (machine_has_avx512() && wide_blend_allowed.load(std::memory_order_relaxed))
+        return blend_grey_box_16(box, color);
+#endif
+    blend_grey_box(box, color);
 }
 
 bool on_screen(const Canvas& c, int64_t x, int64_t y) {
@@ -157,7 +217,7 @@ void paint_ft_glyph(const Canvas& c, const FT_Bitmap& bitmap, int32_t x0, int32_
                           cov.buffer + static_cast<intptr_t>(cov.rows) * cov.pitch,
                           j1 - j0 + 1,
                           i1 - i0 + 1};
-        blend_grey_box(box, color);
+        blend_grey(box, color);
     } else {
         for (int32_t j = j0; j <= j1; ++j) {
             uint16_t* d = c.at(static_cast<int32_t>(left), y0 + j);
@@ -177,6 +237,15 @@ void paint_ft_glyph(const Canvas& c, const FT_Bitmap& bitmap, int32_t x0, int32_
             if (on_screen(c, x, y))
                 *c.at(static_cast<int32_t>(x), static_cast<int32_t>(y)) = ink.outline_color;
         });
+}
+
+bool allow_wide_glyph_blend(bool allowed) {
+    wide_blend_allowed.store(allowed, std::memory_order_relaxed);
+#if defined(__x86_64__)
+    return allowed && machine_has_avx512();
+#else
+    return false;
+#endif
 }
 
 void paint_ft_glyph_reference(CCEDraw& dc, const FT_Bitmap& bitmap, int32_t x0, int32_t y0,
