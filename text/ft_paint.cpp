@@ -138,34 +138,40 @@ KESRA_PIXEL_CLONES void blend_grey_box(const GreyBox& box, uint16_t color) {
  * all 0 or 255 stores the colour without blending. */
 __attribute__((target("avx512f,avx512bw,avx512vl"))) void blend_grey_box_16(const GreyBox& box,
                                                                             uint16_t color) {
-    const __m512i source = _mm512_set1_epi32(static_cast<int>(spread565(color)));
-    const __m512i spread = _mm512_set1_epi32(static_cast<int>(kSpreadMask));
-    const __m512i keep = _mm512_set1_epi32(static_cast<int>(0xFFE0F81Fu));  // red's copy in bits 31-27
-    const __m512i one = _mm512_set1_epi32(1);
+    // The arithmetic in vector types (GCC's AVX-512 shift and widening
+    // intrinsics set off -Wmaybe-uninitialized); intrinsics for the masks.
+    typedef uint32_t U32x16 __attribute__((vector_size(64)));
+    typedef int32_t I32x16 __attribute__((vector_size(64)));
+    typedef uint16_t U16x16 __attribute__((vector_size(32)));
+    typedef uint8_t U8x16 __attribute__((vector_size(16)));
+    const U32x16 source = U32x16{} + spread565(color);
     const __m256i solid = _mm256_set1_epi16(static_cast<short>(color));
     const __m128i full = _mm_set1_epi8(-1);
-    for (int32_t j = 0; j < box.rows; ++j) {
-        uint16_t* d = box.d + j * box.d_stride;
-        const uint8_t* v = box.v + j * box.v_stride;
-        for (int32_t i = 0; i < box.columns; i += 16) {
-            const int32_t n = std::min(box.columns - i, 16);
+    // The box is copied: the stores below could otherwise alias it for the compiler.
+    const int32_t rows = box.rows, columns = box.columns;
+    const intptr_t d_stride = box.d_stride, v_stride = box.v_stride;
+    uint16_t* d = box.d;
+    const uint8_t* v = box.v;
+    for (int32_t j = 0; j < rows; ++j, d += d_stride, v += v_stride) {
+        for (int32_t i = 0; i < columns; i += 16) {
+            const int32_t n = std::min(columns - i, 16);
             const __mmask16 row = static_cast<__mmask16>(0xFFFFu >> (16 - n));
             const __m128i cover = _mm_maskz_loadu_epi8(row, v + i);
             const __mmask16 ink = _mm_test_epi8_mask(cover, cover);
             if (!ink) continue;
-            const __mmask16 opaque = _mm_cmpeq_epi8_mask(cover, full);
-            if (opaque == ink) {
+            if (_mm_cmpeq_epi8_mask(cover, full) == ink) {
                 _mm256_mask_storeu_epi16(d + i, ink, solid);
                 continue;
             }
-            const __m512i eighth = _mm512_srli_epi32(_mm512_cvtepu8_epi32(cover), 3);
-            const __m512i level = _mm512_mask_add_epi32(eighth, opaque, eighth, one);  // 255 -> 32
-            const __m512i p = _mm512_cvtepu16_epi32(_mm256_maskz_loadu_epi16(ink, d + i));
-            const __m512i wide = _mm512_or_si512(p, _mm512_slli_epi32(p, 16));
-            const __m512i diff = _mm512_sub_epi32(source, _mm512_and_si512(wide, spread));
-            const __m512i scaled = _mm512_srai_epi32(_mm512_mullo_epi32(diff, level), 5);
-            const __m512i r = _mm512_and_si512(_mm512_add_epi32(_mm512_and_si512(wide, keep), scaled), spread);
-            _mm256_mask_storeu_epi16(d + i, ink, _mm512_cvtepi32_epi16(_mm512_or_si512(r, _mm512_srli_epi32(r, 16))));
+            const U32x16 c = __builtin_convertvector((U8x16)cover, U32x16);
+            const U32x16 level = (c >> 3) - (U32x16)(c == 255);  // 255 -> 32
+            const U32x16 p = __builtin_convertvector((U16x16)_mm256_maskz_loadu_epi16(ink, d + i), U32x16);
+            const U32x16 wide = p | p << 16;
+            const U32x16 diff = source - (wide & kSpreadMask);
+            const I32x16 scaled = (I32x16)(diff * level) >> 5;
+            const U32x16 r = ((wide & 0xFFE0F81Fu) + (U32x16)scaled) & kSpreadMask;
+            const U16x16 out = __builtin_convertvector(r | r >> 16, U16x16);
+            _mm256_mask_storeu_epi16(d + i, ink, (__m256i)out);
         }
     }
 }
