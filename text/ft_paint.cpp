@@ -138,12 +138,10 @@ KESRA_PIXEL_CLONES void blend_grey_box(const GreyBox& box, uint16_t color) {
  * all 0 or 255 stores the colour without blending. */
 __attribute__((target("avx512f,avx512bw,avx512vl"))) void blend_grey_box_16(const GreyBox& box,
                                                                             uint16_t color) {
-    // The arithmetic in vector types (GCC's AVX-512 shift and widening
-    // intrinsics set off -Wmaybe-uninitialized); intrinsics for the masks.
+    // The arithmetic in vector types, the loads, widenings and stores as masked
+    // intrinsics (GCC's unmasked AVX-512 ones set off -Wmaybe-uninitialized).
     typedef uint32_t U32x16 __attribute__((vector_size(64)));
     typedef int32_t I32x16 __attribute__((vector_size(64)));
-    typedef uint16_t U16x16 __attribute__((vector_size(32)));
-    typedef uint8_t U8x16 __attribute__((vector_size(16)));
     const U32x16 source = U32x16{} + spread565(color);
     const __m256i solid = _mm256_set1_epi16(static_cast<short>(color));
     const __m128i full = _mm_set1_epi8(-1);
@@ -163,15 +161,14 @@ __attribute__((target("avx512f,avx512bw,avx512vl"))) void blend_grey_box_16(cons
                 _mm256_mask_storeu_epi16(d + i, ink, solid);
                 continue;
             }
-            const U32x16 c = __builtin_convertvector((U8x16)cover, U32x16);
+            const U32x16 c = (U32x16)_mm512_maskz_cvtepu8_epi32(ink, cover);
             const U32x16 level = (c >> 3) - (U32x16)(c == 255);  // 255 -> 32
-            const U32x16 p = __builtin_convertvector((U16x16)_mm256_maskz_loadu_epi16(ink, d + i), U32x16);
+            const U32x16 p = (U32x16)_mm512_maskz_cvtepu16_epi32(ink, _mm256_maskz_loadu_epi16(ink, d + i));
             const U32x16 wide = p | p << 16;
             const U32x16 diff = source - (wide & kSpreadMask);
             const I32x16 scaled = (I32x16)(diff * level) >> 5;
             const U32x16 r = ((wide & 0xFFE0F81Fu) + (U32x16)scaled) & kSpreadMask;
-            const U16x16 out = __builtin_convertvector(r | r >> 16, U16x16);
-            _mm256_mask_storeu_epi16(d + i, ink, (__m256i)out);
+            _mm512_mask_cvtepi32_storeu_epi16(d + i, ink, (__m512i)(r | r >> 16));
         }
     }
 }
