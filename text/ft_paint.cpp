@@ -132,43 +132,79 @@ KESRA_PIXEL_CLONES void blend_grey_box(const GreyBox& box, uint16_t color) {
 }
 
 #if defined(__x86_64__)
-/* The same blend sixteen pixels a step with AVX-512. Masked loads read only
- * the row's own cells and pixels, and only pixels with ink are stored, so no
- * pixel past the row (nor under a 0 cell) is touched; a step whose cells are
- * all 0 or 255 stores the colour without blending. */
-__attribute__((target("avx512f,avx512bw,avx512vl"))) void blend_grey_box_16(const GreyBox& box,
-                                                                            uint16_t color) {
-    // The arithmetic in vector types, the loads, widenings and stores as masked
-    // intrinsics (GCC's unmasked AVX-512 ones set off -Wmaybe-uninitialized).
+/* Sixteen cells over sixteen pixels: masked loads read only the lanes in
+ * reach and only lanes with ink are stored; a step whose cells are all 0 or
+ * 255 stores the colour without blending. The pixels come in by load and go
+ * out by store, each taking the lane mask and a pointer per half (one row or
+ * two rows of at most eight). */
+struct WideInk {
     typedef uint32_t U32x16 __attribute__((vector_size(64)));
     typedef int32_t I32x16 __attribute__((vector_size(64)));
-    const U32x16 source = U32x16{} + spread565(color);
-    const __m256i solid = _mm256_set1_epi16(static_cast<short>(color));
-    const __m128i full = _mm_set1_epi8(-1);
+    U32x16 source;
+    __m256i solid;
+
+    __attribute__((target("avx512f,avx512bw,avx512vl"))) __m256i blend(__m128i cover, __mmask16 ink,
+                                                                       __m256i pixels) const {
+        // The arithmetic in vector types, the widenings as masked intrinsics
+        // (GCC's unmasked AVX-512 ones set off -Wmaybe-uninitialized).
+        const U32x16 c = (U32x16)_mm512_maskz_cvtepu8_epi32(ink, cover);
+        const U32x16 level = (c >> 3) - (U32x16)(c == 255);  // 255 -> 32
+        const U32x16 p = (U32x16)_mm512_maskz_cvtepu16_epi32(ink, pixels);
+        const U32x16 wide = p | p << 16;
+        const U32x16 diff = source - (wide & kSpreadMask);
+        const I32x16 scaled = (I32x16)(diff * level) >> 5;
+        const U32x16 r = ((wide & 0xFFE0F81Fu) + (U32x16)scaled) & kSpreadMask;
+        return _mm512_maskz_cvtepi32_epi16(ink, (__m512i)(r | r >> 16));
+    }
+    /* The cells' lanes with ink and whether they are all 255. */
+    __attribute__((target("avx512f,avx512bw,avx512vl"))) static __mmask16 inked(__m128i cover,
+                                                                                bool& opaque) {
+        const __mmask16 ink = _mm_test_epi8_mask(cover, cover);
+        opaque = _mm_cmpeq_epi8_mask(cover, _mm_set1_epi8(-1)) == ink;
+        return ink;
+    }
+};
+
+__attribute__((target("avx512f,avx512bw,avx512vl"))) void blend_grey_box_16(const GreyBox& box,
+                                                                            uint16_t color) {
+    const WideInk wide{WideInk::U32x16{} + spread565(color), _mm256_set1_epi16(static_cast<short>(color))};
     // The box is copied: the stores below could otherwise alias it for the compiler.
     const int32_t rows = box.rows, columns = box.columns;
     const intptr_t d_stride = box.d_stride, v_stride = box.v_stride;
     uint16_t* d = box.d;
     const uint8_t* v = box.v;
-    for (int32_t j = 0; j < rows; ++j, d += d_stride, v += v_stride) {
+    int32_t j = 0;
+    if (columns <= 8) {
+        // Narrow glyphs: two rows a step, the first in the low eight lanes.
+        const __mmask16 row = static_cast<__mmask16>(0xFFu >> (8 - columns));
+        for (; j + 2 <= rows; j += 2, d += 2 * d_stride, v += 2 * v_stride) {
+            const __m128i cover =
+                _mm_unpacklo_epi64(_mm_maskz_loadu_epi8(row, v), _mm_maskz_loadu_epi8(row, v + v_stride));
+            bool opaque;
+            const __mmask16 ink = WideInk::inked(cover, opaque);
+            if (!ink) continue;
+            const __mmask8 low = static_cast<__mmask8>(ink), high = static_cast<__mmask8>(ink >> 8);
+            __m256i out = wide.solid;
+            if (!opaque) {
+                const __m256i pixels =
+                    _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_maskz_loadu_epi16(low, d)),
+                                            _mm_maskz_loadu_epi16(high, d + d_stride), 1);
+                out = wide.blend(cover, ink, pixels);
+            }
+            _mm_mask_storeu_epi16(d, low, _mm256_castsi256_si128(out));
+            _mm_mask_storeu_epi16(d + d_stride, high, _mm256_extracti128_si256(out, 1));
+        }
+    }
+    for (; j < rows; ++j, d += d_stride, v += v_stride) {
         for (int32_t i = 0; i < columns; i += 16) {
             const int32_t n = std::min(columns - i, 16);
             const __mmask16 row = static_cast<__mmask16>(0xFFFFu >> (16 - n));
             const __m128i cover = _mm_maskz_loadu_epi8(row, v + i);
-            const __mmask16 ink = _mm_test_epi8_mask(cover, cover);
+            bool opaque;
+            const __mmask16 ink = WideInk::inked(cover, opaque);
             if (!ink) continue;
-            if (_mm_cmpeq_epi8_mask(cover, full) == ink) {
-                _mm256_mask_storeu_epi16(d + i, ink, solid);
-                continue;
-            }
-            const U32x16 c = (U32x16)_mm512_maskz_cvtepu8_epi32(ink, cover);
-            const U32x16 level = (c >> 3) - (U32x16)(c == 255);  // 255 -> 32
-            const U32x16 p = (U32x16)_mm512_maskz_cvtepu16_epi32(ink, _mm256_maskz_loadu_epi16(ink, d + i));
-            const U32x16 wide = p | p << 16;
-            const U32x16 diff = source - (wide & kSpreadMask);
-            const I32x16 scaled = (I32x16)(diff * level) >> 5;
-            const U32x16 r = ((wide & 0xFFE0F81Fu) + (U32x16)scaled) & kSpreadMask;
-            _mm512_mask_cvtepi32_storeu_epi16(d + i, ink, (__m512i)(r | r >> 16));
+            const __m256i out = opaque ? wide.solid : wide.blend(cover, ink, _mm256_maskz_loadu_epi16(ink, d + i));
+            _mm256_mask_storeu_epi16(d + i, ink, out);
         }
     }
 }
