@@ -5,7 +5,12 @@
 #include "text/ft_paint.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "core/pixel.h"
 
@@ -66,19 +71,15 @@ struct GreyBox {
     int32_t rows, columns;
 };
 
-/* On x86-64 the blend is built for AVX-512 and AVX2 beside the baseline, the
- * machine picking one at load time; elsewhere (ARM: NEON) as it stands. */
+/* On x86-64 the eight-pixel blend is built for AVX2 beside the baseline, the
+ * machine picking one at load time (machines with AVX-512 take the sixteen-pixel
+ * blend below instead); elsewhere (ARM: NEON) as it stands. */
 #if defined(__x86_64__)
-#define KESRA_PIXEL_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
+#define KESRA_PIXEL_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define KESRA_PIXEL_CLONES
 #endif
 
-/* Every pixel goes through the packed blend at level v / 8, with 255 taken to
- * level 32 (which gives the colour exactly) and 0..7 to level 0 (which gives
- * the pixel back), so eight pixels at a time need no branch; equal, pixel for
- * pixel, to the three-way rule. A row's last pixels are blended as eight with
- * the coverage past the row cut to 0, where both buffers reach that far. */
 KESRA_PIXEL_CLONES void blend_grey_box(const GreyBox& box, uint16_t color) {
     typedef uint32_t U32x8 __attribute__((vector_size(32)));
     typedef int32_t I32x8 __attribute__((vector_size(32)));
@@ -107,7 +108,10 @@ KESRA_PIXEL_CLONES void blend_grey_box(const GreyBox& box, uint16_t color) {
         uint64_t cells;
         for (; i + 8 <= box.columns; i += 8) {
             std::memcpy(&cells, v + i, sizeof cells);
-            if (cells != 0) blend8(d + i, d + i, cells);  // all zero: nothing to blend
+            if (cells == ~uint64_t{0})
+                std::fill_n(d + i, 8, color);
+            else if (cells != 0)
+                blend8(d + i, d + i, cells);
         }
         if (i == box.columns) continue;
         constexpr bool little_endian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
@@ -125,6 +129,101 @@ KESRA_PIXEL_CLONES void blend_grey_box(const GreyBox& box, uint16_t color) {
         for (; i < box.columns; ++i)
             if (v[i]) d[i] = blend565(d[i], color, (v[i] >> 3) + (v[i] == 255));
     }
+}
+
+#if defined(__x86_64__)
+/* Sixteen cells over sixteen pixels: masked loads read only the lanes in
+ * reach and only lanes with ink are stored; a step whose cells are all 0 or
+ * 255 stores the colour without blending. The pixels come in by load and go
+ * out by store, each taking the lane mask and a pointer per half (one row or
+ * two rows of at most eight). */
+struct WideInk {
+    typedef uint32_t U32x16 __attribute__((vector_size(64)));
+    typedef int32_t I32x16 __attribute__((vector_size(64)));
+    U32x16 source;
+    __m256i solid;
+
+    __attribute__((target("avx512f,avx512bw,avx512vl"))) __m256i blend(__m128i cover, __mmask16 ink,
+                                                                       __m256i pixels) const {
+        // The arithmetic in vector types, the widenings as masked intrinsics
+        // (GCC's unmasked AVX-512 ones set off -Wmaybe-uninitialized).
+        const U32x16 c = (U32x16)_mm512_maskz_cvtepu8_epi32(ink, cover);
+        const U32x16 level = (c >> 3) - (U32x16)(c == 255);  // 255 -> 32
+        const U32x16 p = (U32x16)_mm512_maskz_cvtepu16_epi32(ink, pixels);
+        const U32x16 wide = p | p << 16;
+        const U32x16 diff = source - (wide & kSpreadMask);
+        const I32x16 scaled = (I32x16)(diff * level) >> 5;
+        const U32x16 r = ((wide & 0xFFE0F81Fu) + (U32x16)scaled) & kSpreadMask;
+        return _mm512_maskz_cvtepi32_epi16(ink, (__m512i)(r | r >> 16));
+    }
+    /* The cells' lanes with ink and whether they are all 255. */
+    __attribute__((target("avx512f,avx512bw,avx512vl"))) static __mmask16 inked(__m128i cover,
+                                                                                bool& opaque) {
+        const __mmask16 ink = _mm_test_epi8_mask(cover, cover);
+        opaque = _mm_cmpeq_epi8_mask(cover, _mm_set1_epi8(-1)) == ink;
+        return ink;
+    }
+};
+
+__attribute__((target("avx512f,avx512bw,avx512vl"))) void blend_grey_box_16(const GreyBox& box,
+                                                                            uint16_t color) {
+    const WideInk wide{WideInk::U32x16{} + spread565(color), _mm256_set1_epi16(static_cast<short>(color))};
+    // The box is copied: the stores below could otherwise alias it for the compiler.
+    const int32_t rows = box.rows, columns = box.columns;
+    const intptr_t d_stride = box.d_stride, v_stride = box.v_stride;
+    uint16_t* d = box.d;
+    const uint8_t* v = box.v;
+    int32_t j = 0;
+    if (columns <= 8) {
+        // Narrow glyphs: two rows a step, the first in the low eight lanes.
+        const __mmask16 row = static_cast<__mmask16>(0xFFu >> (8 - columns));
+        for (; j + 2 <= rows; j += 2, d += 2 * d_stride, v += 2 * v_stride) {
+            const __m128i cover =
+                _mm_unpacklo_epi64(_mm_maskz_loadu_epi8(row, v), _mm_maskz_loadu_epi8(row, v + v_stride));
+            bool opaque;
+            const __mmask16 ink = WideInk::inked(cover, opaque);
+            if (!ink) continue;
+            const __mmask8 low = static_cast<__mmask8>(ink), high = static_cast<__mmask8>(ink >> 8);
+            __m256i out = wide.solid;
+            if (!opaque) {
+                const __m256i pixels =
+                    _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_maskz_loadu_epi16(low, d)),
+                                            _mm_maskz_loadu_epi16(high, d + d_stride), 1);
+                out = wide.blend(cover, ink, pixels);
+            }
+            _mm_mask_storeu_epi16(d, low, _mm256_castsi256_si128(out));
+            _mm_mask_storeu_epi16(d + d_stride, high, _mm256_extracti128_si256(out, 1));
+        }
+    }
+    for (; j < rows; ++j, d += d_stride, v += v_stride) {
+        for (int32_t i = 0; i < columns; i += 16) {
+            const int32_t n = std::min(columns - i, 16);
+            const __mmask16 row = static_cast<__mmask16>(0xFFFFu >> (16 - n));
+            const __m128i cover = _mm_maskz_loadu_epi8(row, v + i);
+            bool opaque;
+            const __mmask16 ink = WideInk::inked(cover, opaque);
+            if (!ink) continue;
+            const __m256i out = opaque ? wide.solid : wide.blend(cover, ink, _mm256_maskz_loadu_epi16(ink, d + i));
+            _mm256_mask_storeu_epi16(d + i, ink, out);
+        }
+    }
+}
+
+bool machine_has_avx512() {
+    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                            __builtin_cpu_supports("avx512vl");
+    return has;
+}
+#endif
+
+std::atomic<bool> wide_blend_allowed{true};
+
+void blend_grey(const GreyBox& box, uint16_t color) {
+#if defined(__x86_64__)
+    if (machine_has_avx512() && wide_blend_allowed.load(std::memory_order_relaxed))
+        return blend_grey_box_16(box, color);
+#endif
+    blend_grey_box(box, color);
 }
 
 bool on_screen(const Canvas& c, int64_t x, int64_t y) {
@@ -157,7 +256,7 @@ void paint_ft_glyph(const Canvas& c, const FT_Bitmap& bitmap, int32_t x0, int32_
                           cov.buffer + static_cast<intptr_t>(cov.rows) * cov.pitch,
                           j1 - j0 + 1,
                           i1 - i0 + 1};
-        blend_grey_box(box, color);
+        blend_grey(box, color);
     } else {
         for (int32_t j = j0; j <= j1; ++j) {
             uint16_t* d = c.at(static_cast<int32_t>(left), y0 + j);
@@ -177,6 +276,15 @@ void paint_ft_glyph(const Canvas& c, const FT_Bitmap& bitmap, int32_t x0, int32_
             if (on_screen(c, x, y))
                 *c.at(static_cast<int32_t>(x), static_cast<int32_t>(y)) = ink.outline_color;
         });
+}
+
+bool allow_wide_glyph_blend(bool allowed) {
+    wide_blend_allowed.store(allowed, std::memory_order_relaxed);
+#if defined(__x86_64__)
+    return allowed && machine_has_avx512();
+#else
+    return false;
+#endif
 }
 
 void paint_ft_glyph_reference(CCEDraw& dc, const FT_Bitmap& bitmap, int32_t x0, int32_t y0,

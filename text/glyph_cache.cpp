@@ -85,8 +85,9 @@ const CachedGlyph* GlyphCache::Lookup(const GlyphKey& key) {
         // (in front of the first entry whose count is not above its own) is
         // found walking back from where it stands.
         ++e->hits;
-        Entry* at = e->next;
         Entry* before = e->prev;
+        if (!before || before->hits > e->hits) return &e->glyph;  // its place is where it stands
+        Entry* at = e->next;
         active_.unlink(e);
         while (before && before->hits <= e->hits) {
             at = before;
