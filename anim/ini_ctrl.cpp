@@ -23,7 +23,7 @@ struct IniState {
     Page current_page{};
     std::array<uint8_t, MAX_BUTTONS * BUTTON_BYTES> buttons{};
     std::array<int32_t, MAX_PAGES> text_sizes{};  // button count of each page, filled at open
-    WCHAR path[PATH_CHARS] = {};                    // the last file opened and checked
+    WCHAR path[PATH_CHARS] = {};                  // the last file opened and checked
 };
 
 IniState& state() {
@@ -83,14 +83,15 @@ bool load_page_buttons(int page) {
     if (!read_page_record(page, &record)) return false;
     s.current_page = record;
     if (record.button_count < 1 || !page_is_usable(record, &why)) return false;
-    return read_at(s.file, record.button_offset, s.buttons.data(), static_cast<size_t>(record.button_count) * BUTTON_BYTES);
+    return read_at(s.file, record.button_offset, s.buttons.data(),
+                   static_cast<size_t>(record.button_count) * BUTTON_BYTES);
 }
 
 bool index_in_page(int index) { return index >= 0 && index < state().current_page.button_count; }
 
 /* Opens the main file for one call and puts the previous file back after it. */
 class MainFileSwitch {
-public:
+   public:
     MainFileSwitch() {
         if (!state().file) return;
         const std::u16string current = current_path();
@@ -114,7 +115,7 @@ public:
     MainFileSwitch& operator=(const MainFileSwitch&) = delete;
     bool ready() const { return ready_; }
 
-private:
+   private:
     bool ready_ = false;
     bool switched_ = false;
     std::u16string saved_;
@@ -144,7 +145,7 @@ using namespace kesra::ini;
 int CIniCtrl::OpenFile(const WCHAR* path) {
     if (!path) return 0;
     const size_t length = std::char_traits<WCHAR>::length(path);
-    if (length >= PATH_CHARS) return 0;  // refused: the open file stays as it is
+    if (length >= PATH_CHARS) return 0;         // refused: the open file stays as it is
     const std::u16string wanted(path, length);  // path may be the library's own buffer
     CloseFile();
     std::FILE* file = _wfopen(wanted.c_str(), u"rb+");
@@ -188,7 +189,9 @@ int CIniCtrl::GetBackgroundNum(int page) {
     return read_page_record(page, &record) ? record.background_count : 0;
 }
 
-int CIniCtrl::ReadButton(int page, int index, tagINIBUTTON* out) { return copy_button(page, index, out) ? 1 : 0; }
+int CIniCtrl::ReadButton(int page, int index, tagINIBUTTON* out) {
+    return copy_button(page, index, out) ? 1 : 0;
+}
 
 int CIniCtrl::ReadNaviConfig(int page, int index, tagINIBUTTON* out) {
     MainFileSwitch main_file;
@@ -208,10 +211,12 @@ int CIniCtrl::ReadButtonText(int page, int button, int text, void* buf, int size
     if (size <= 0) return 1;
     if (!buf) return 0;
     uint64_t buttons_before = 0;
-    for (int p = 0; p < page; ++p) buttons_before += static_cast<uint64_t>(s.text_sizes[static_cast<size_t>(p)]);
+    for (int p = 0; p < page; ++p)
+        buttons_before += static_cast<uint64_t>(s.text_sizes[static_cast<size_t>(p)]);
     const size_t count = std::min(static_cast<size_t>(size), TEXT_BYTES);
     uint8_t bytes[TEXT_BYTES];
-    if (!read_at(s.file, text_offset(s.header.text_offset, buttons_before, button, text), bytes, count)) return 0;
+    if (!read_at(s.file, text_offset(s.header.text_offset, buttons_before, button, text), bytes, count))
+        return 0;
     unscramble_text(bytes, count);
     std::memcpy(buf, bytes, count);
     return 1;

@@ -24,11 +24,13 @@ const uint8_t TEXT_KEY[TEXT_BYTES] = {
 };
 
 void scramble_text(uint8_t* bytes, size_t count) {
-    for (size_t i = 0; i < count && i < TEXT_BYTES; ++i) bytes[i] = static_cast<uint8_t>(bytes[i] + TEXT_KEY[i]);
+    for (size_t i = 0; i < count && i < TEXT_BYTES; ++i)
+        bytes[i] = static_cast<uint8_t>(bytes[i] + TEXT_KEY[i]);
 }
 
 void unscramble_text(uint8_t* bytes, size_t count) {
-    for (size_t i = 0; i < count && i < TEXT_BYTES; ++i) bytes[i] = static_cast<uint8_t>(bytes[i] - TEXT_KEY[i]);
+    for (size_t i = 0; i < count && i < TEXT_BYTES; ++i)
+        bytes[i] = static_cast<uint8_t>(bytes[i] - TEXT_KEY[i]);
 }
 
 Header read_header(const uint8_t* bytes) {
@@ -73,7 +75,8 @@ bool header_is_usable(const Header& h, std::string* why) {
         return false;
     }
     if (h.page_offset != HEADER_BYTES) {
-        *why = "the page table is at " + std::to_string(h.page_offset) + ", not straight after the header (44)";
+        *why =
+            "the page table is at " + std::to_string(h.page_offset) + ", not straight after the header (44)";
         return false;
     }
     return true;
@@ -102,6 +105,8 @@ bool main_file_path(const std::u16string& current, std::u16string* main) {
     return true;
 }
 
-bool names_main_file(const std::u16string& path) { return path.find(u"Orvantis.ini") != std::u16string::npos; }
+bool names_main_file(const std::u16string& path) {
+    return path.find(u"Orvantis.ini") != std::u16string::npos;
+}
 
 }  // namespace kesra::ini

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "bitmap/run_length.h"
 #include "bench_screen.h"
+#include "bitmap/run_length.h"
 
 namespace {
 
@@ -28,9 +28,12 @@ struct Bench : BenchScreen {
     /* Planes held by the caller, with size fields saying raw or coded. */
     void wrap(CCEBitmap& b, bool coded_px, bool with_alpha, bool coded_alpha_plane) {
         b.LoadBitmapTemp(coded_px ? coded_pixels.data() : reinterpret_cast<unsigned char*>(pixels.data()),
-                         with_alpha ? (coded_alpha_plane ? coded_alpha.data() : alpha.data()) : nullptr, kSide, kSide);
+                         with_alpha ? (coded_alpha_plane ? coded_alpha.data() : alpha.data()) : nullptr,
+                         kSide, kSide);
         b.m_nPixelSize = coded_px ? static_cast<int>(coded_pixels.size()) : kSide * kSide * 2;
-        b.m_nAlphaSize = !with_alpha ? 0 : coded_alpha_plane ? static_cast<int>(coded_alpha.size()) : kSide * kSide;
+        b.m_nAlphaSize = !with_alpha         ? 0
+                         : coded_alpha_plane ? static_cast<int>(coded_alpha.size())
+                                             : kSide * kSide;
     }
     std::vector<uint16_t> pixels;
     std::vector<uint8_t> alpha, coded_pixels, coded_alpha;

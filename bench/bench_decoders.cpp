@@ -5,10 +5,10 @@
  * libjpeg; the end of the run prints each peer's time over ours. */
 #include <benchmark/benchmark.h>
 // jpeglib.h wants FILE and size_t first.
-#include <cstdio>
-#include <jpeglib.h>
 #include <gif_lib.h>
+#include <jpeglib.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -92,7 +92,9 @@ const Bytes& input(bool jpeg, int width) {
     return cache[key] = jpeg ? make_jpeg(width, height) : make_gif(width, height);
 }
 
-uint16_t rgb565(int r, int g, int b) { return static_cast<uint16_t>((r >> 3) << 11 | (g & 0xFC) << 3 | b >> 3); }
+uint16_t rgb565(int r, int g, int b) {
+    return static_cast<uint16_t>((r >> 3) << 11 | (g & 0xFC) << 3 | b >> 3);
+}
 
 void ours_jpeg(benchmark::State& state) {
     const Bytes& file = input(true, state.range(0));
@@ -129,7 +131,8 @@ void libjpeg_turbo(benchmark::State& state) {
         jpeg_start_decompress(&cinfo);
         out.resize(size_t(cinfo.output_width) * cinfo.output_height);
         while (cinfo.output_scanline < cinfo.output_height) {
-            JSAMPROW row = reinterpret_cast<JSAMPROW>(out.data() + size_t(cinfo.output_scanline) * cinfo.output_width);
+            JSAMPROW row =
+                reinterpret_cast<JSAMPROW>(out.data() + size_t(cinfo.output_scanline) * cinfo.output_width);
             jpeg_read_scanlines(&cinfo, &row, 1);
         }
         jpeg_finish_decompress(&cinfo);
@@ -158,7 +161,8 @@ void ours_gif(benchmark::State& state) {
         gif.open_memory(file.data(), file.size());
         const uint8_t* palette = gif.decode();
         uint16_t colours[256];
-        for (int i = 0; i < 256; ++i) colours[i] = rgb565(palette[i * 4 + 2], palette[i * 4 + 1], palette[i * 4]);
+        for (int i = 0; i < 256; ++i)
+            colours[i] = rgb565(palette[i * 4 + 2], palette[i * 4 + 1], palette[i * 4]);
         const int w = gif.width(), h = gif.height();
         out.resize(size_t(w) * h);
         for (int y = 0; y < h; ++y) {
@@ -207,7 +211,7 @@ BENCHMARK(stb_gif)->Arg(800)->Arg(1920)->Unit(benchmark::kMillisecond);
 
 /* Keeps each run's time per iteration, for the ratios at the end. */
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
+   public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) times[run.benchmark_name()] = run.GetAdjustedCPUTime();
         ConsoleReporter::ReportRuns(runs);
@@ -221,15 +225,18 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    // CPU time, as the cores are shared. Above 1: the peer takes longer than ours. Targets: JPEG above 1 against
-    // stb_image and above 0.5 against libjpeg-turbo; GIF above 1 against giflib.
+    // CPU time, as the cores are shared. Above 1: the peer takes longer than ours. Targets: JPEG above 1
+    // against stb_image and above 0.5 against libjpeg-turbo; GIF above 1 against giflib.
     for (const char* size : {"800", "1920"}) {
         const struct {
             const char *ours, *peer;
-        } pairs[] = {{"ours_jpeg", "libjpeg_turbo"}, {"ours_jpeg", "stb_jpeg"}, {"ours_gif", "giflib"},
+        } pairs[] = {{"ours_jpeg", "libjpeg_turbo"},
+                     {"ours_jpeg", "stb_jpeg"},
+                     {"ours_gif", "giflib"},
                      {"ours_gif", "stb_gif"}};
         for (const auto& pair : pairs) {
-            const std::string ours = std::string(pair.ours) + "/" + size, peer = std::string(pair.peer) + "/" + size;
+            const std::string ours = std::string(pair.ours) + "/" + size,
+                              peer = std::string(pair.peer) + "/" + size;
             if (reporter.times.count(ours) && reporter.times.count(peer))
                 std::printf("%-20s / %-16s %5.2f\n", peer.c_str(), ours.c_str(),
                             reporter.times[peer] / reporter.times[ours]);

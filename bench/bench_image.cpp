@@ -74,7 +74,8 @@ std::vector<uint8_t> screen_png() {
     for (uint32_t y = 0; y < 480; ++y)
         for (uint32_t x = 0; x < 800; ++x) {
             uint8_t* p = image.pixels + (y * 800 + x) * 4;
-            p[1] = static_cast<uint8_t>(x), p[2] = static_cast<uint8_t>(y), p[3] = static_cast<uint8_t>(x ^ y);
+            p[1] = static_cast<uint8_t>(x), p[2] = static_cast<uint8_t>(y),
+            p[3] = static_cast<uint8_t>(x ^ y);
         }
     QLConstructor();
     kesra::ql::push_image(image);
@@ -86,7 +87,8 @@ std::vector<uint8_t> screen_png() {
     if (FILE* f = std::fopen(path.c_str(), "rb")) {
         uint8_t buffer[65536];
         size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+            bytes.insert(bytes.end(), buffer, buffer + n);
         std::fclose(f);
     }
     std::remove(path.c_str());
@@ -96,7 +98,8 @@ std::vector<uint8_t> screen_png() {
 void BM_PngLoadFromMemory(benchmark::State& state) {
     const std::vector<uint8_t> png = screen_png();
     for (auto _ : state) {
-        if (!kesra::ql::load_resource(png.data(), png.size(), QL_TYPE_PNG)) state.SkipWithError("decode failed");
+        if (!kesra::ql::load_resource(png.data(), png.size(), QL_TYPE_PNG))
+            state.SkipWithError("decode failed");
         QLReleaseLastImage();
     }
     state.SetItemsProcessed(state.iterations() * 800 * 480);

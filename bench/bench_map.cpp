@@ -36,8 +36,8 @@ void draw_roads(CCEDraw& dc, const std::vector<std::vector<POINT>>& roads) {
     int k = 0;
     for (const auto& road : roads) {
         const int radius = 2 + (k++ % 11);
-        dc.DrawAntiPolylineSide(const_cast<POINT*>(road.data()), static_cast<int>(road.size()), 0xFFFF, 0x8410,
-                                radius, kScreen);
+        dc.DrawAntiPolylineSide(const_cast<POINT*>(road.data()), static_cast<int>(road.size()), 0xFFFF,
+                                0x8410, radius, kScreen);
     }
 }
 

@@ -63,7 +63,8 @@ struct Icon {
         for (size_t i = 0; i < pixels.size(); ++i) {
             const uint32_t ref = kesra::Color16ToColorRef(pixels[i]);
             const uint32_t a = alpha[i] * 255u / 31u;
-            const uint32_t r = (ref & 0xFF) * a / 255, g = (ref >> 8 & 0xFF) * a / 255, b = (ref >> 16 & 0xFF) * a / 255;
+            const uint32_t r = (ref & 0xFF) * a / 255, g = (ref >> 8 & 0xFF) * a / 255,
+                           b = (ref >> 16 & 0xFF) * a / 255;
             out.push_back(a << 24 | r << 16 | g << 8 | b);
         }
         return out;
@@ -82,7 +83,8 @@ struct PixmanScreen {
 
 struct CairoScreen {
     CairoScreen()
-        : surface(cairo_image_surface_create(CAIRO_FORMAT_RGB16_565, kWidth, kHeight)), cr(cairo_create(surface)) {}
+        : surface(cairo_image_surface_create(CAIRO_FORMAT_RGB16_565, kWidth, kHeight)),
+          cr(cairo_create(surface)) {}
     ~CairoScreen() {
         cairo_destroy(cr);
         cairo_surface_destroy(surface);
@@ -101,7 +103,8 @@ pixman_color_t pixman_color_of(uint16_t c, double alpha) {
 
 void set_cairo_color(cairo_t* cr, uint16_t c, double alpha) {
     const uint32_t ref = kesra::Color16ToColorRef(c);
-    cairo_set_source_rgba(cr, (ref & 0xFF) / 255.0, (ref >> 8 & 0xFF) / 255.0, (ref >> 16 & 0xFF) / 255.0, alpha);
+    cairo_set_source_rgba(cr, (ref & 0xFF) / 255.0, (ref >> 8 & 0xFF) / 255.0, (ref >> 16 & 0xFF) / 255.0,
+                          alpha);
 }
 
 /* ---- 1. solid rectangle, 600 x 360 at (100, 60) ----------------------- */
@@ -230,8 +233,8 @@ std::vector<pixman_trapezoid_t> trapezoids_of(const std::vector<POINT>& pts) {
                                        {pixman_int_to_fixed(lower.x), pixman_int_to_fixed(lower.y)}};
         };
         for (size_t k = 0; k + 1 < crossing.size(); k += 2)
-            traps.push_back({pixman_double_to_fixed(top), pixman_double_to_fixed(bottom), line(crossing[k].second),
-                             line(crossing[k + 1].second)});
+            traps.push_back({pixman_double_to_fixed(top), pixman_double_to_fixed(bottom),
+                             line(crossing[k].second), line(crossing[k + 1].second)});
     }
     return traps;
 }

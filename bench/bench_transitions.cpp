@@ -67,7 +67,8 @@ BENCHMARK(BM_Memcpy);
 void BM_TransitionStep(benchmark::State& state) {
     const DWORD effect = static_cast<DWORD>(state.range(0));
     Screens s;
-    const kesra::TransitionFrames frames{s.canvas(s.old_frame), s.canvas(s.new_frame), s.canvas(s.out), kBytes};
+    const kesra::TransitionFrames frames{s.canvas(s.old_frame), s.canvas(s.new_frame), s.canvas(s.out),
+                                         kBytes};
     size_t steps = 0;
     double per_step = 1e9;  // the fastest run, as for the memcpy
     const kesra::PresentSink count{[](void* n) { ++*static_cast<size_t*>(n); }, &steps};

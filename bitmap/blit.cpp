@@ -27,9 +27,11 @@ inline uint16_t* row_at(const Canvas& dst, int32_t x, int32_t y) { return dst.at
  * run-length plane only moves forward; a seek backwards starts it again. */
 template <typename T>
 class PlaneCursor {
-public:
+   public:
     PlaneCursor(const PlaneSource& plane, int32_t width, size_t row_bytes)
-        : plane_(plane), width_(static_cast<uint64_t>(std::max(width, 0))), row_bytes_(row_bytes),
+        : plane_(plane),
+          width_(static_cast<uint64_t>(std::max(width, 0))),
+          row_bytes_(row_bytes),
           runs_(plane.data, plane.coded ? plane.bytes : 0) {}
 
     void seek(int32_t r, int32_t c) {
@@ -74,7 +76,7 @@ public:
         return v;
     }
 
-private:
+   private:
     PlaneSource plane_;
     uint64_t width_;
     size_t row_bytes_;
@@ -100,8 +102,10 @@ bool make_window(int64_t dx, int64_t dy, int64_t sx, int64_t sy, int64_t w, int6
 }
 
 void blit_window(const Canvas& dst, const BitmapSource& src, const BlitWindow& win) {
-    if (src.alpha.data) blit_alpha(dst, src, win);
-    else blit_opaque(dst, src, win);
+    if (src.alpha.data)
+        blit_alpha(dst, src, win);
+    else
+        blit_opaque(dst, src, win);
 }
 
 }  // namespace
@@ -114,7 +118,9 @@ BitmapSource bitmap_source(const CCEBitmap& b, bool honour_coding) {
     const uint64_t raw_pixels = pack::raw_pixel_bytes(s.width, s.height);
     const uint64_t raw_alpha = pack::raw_alpha_bytes(s.width, s.height);
     const uint64_t pixel_extent =
-        raw_pixels ? static_cast<uint64_t>(s.height - 1) * static_cast<uint64_t>(s.pitch) + uint64_t{2} * s.width : 0;
+        raw_pixels
+            ? static_cast<uint64_t>(s.height - 1) * static_cast<uint64_t>(s.pitch) + uint64_t{2} * s.width
+            : 0;
 
     s.pixels.data = b.m_pImageData;
     if (b.m_pImageData) {
@@ -163,8 +169,8 @@ void blit_keyed(const Canvas& dst, const BitmapSource& src, const BlitWindow& wi
     for (int32_t j = 0; j < win.h; ++j) {
         const int32_t r = win.sy + j;
         const int32_t w = src.pixels.coded ? win.w
-                                           : raw_pixels_left(src.pixels, static_cast<size_t>(src.pitch), r, win.sx,
-                                                             win.w, 2);
+                                           : raw_pixels_left(src.pixels, static_cast<size_t>(src.pitch), r,
+                                                             win.sx, win.w, 2);
         cursor.seek(r, win.sx);
         uint16_t* out = row_at(dst, win.dx, win.dy + j);
         for (int32_t i = 0; i < w;) {
@@ -184,8 +190,10 @@ void blit_alpha(const Canvas& dst, const BitmapSource& src, const BlitWindow& wi
             const int32_t r = win.sy + j;
             const int32_t n = std::min(raw_pixels_left(src.pixels, pitch, r, win.sx, win.w, 2),
                                        raw_pixels_left(src.alpha, alpha_pitch, r, win.sx, win.w, 1));
-            const uint8_t* colors = src.pixels.data + static_cast<size_t>(r) * pitch + static_cast<size_t>(win.sx) * 2;
-            const uint8_t* alpha = src.alpha.data + static_cast<size_t>(r) * alpha_pitch + static_cast<size_t>(win.sx);
+            const uint8_t* colors =
+                src.pixels.data + static_cast<size_t>(r) * pitch + static_cast<size_t>(win.sx) * 2;
+            const uint8_t* alpha =
+                src.alpha.data + static_cast<size_t>(r) * alpha_pitch + static_cast<size_t>(win.sx);
             uint16_t* out = row_at(dst, win.dx, win.dy + j);
             for (int32_t i = 0; i < n; ++i) {
                 const uint32_t a = alpha[i];
@@ -202,13 +210,15 @@ void blit_alpha(const Canvas& dst, const BitmapSource& src, const BlitWindow& wi
         for (int32_t j = 0; j < win.h; ++j) {
             const int32_t r = win.sy + j;
             const int32_t w = raw_pixels_left(src.pixels, pitch, r, win.sx, win.w, 2);
-            const uint8_t* colors = src.pixels.data + static_cast<size_t>(r) * pitch + static_cast<size_t>(win.sx) * 2;
+            const uint8_t* colors =
+                src.pixels.data + static_cast<size_t>(r) * pitch + static_cast<size_t>(win.sx) * 2;
             uint16_t* out = row_at(dst, win.dx, win.dy + j);
             alpha.seek(r, win.sx);
             for (int32_t i = 0; i < w;) {
                 uint8_t a;
                 const uint32_t n = std::min(alpha.run(&a), static_cast<uint32_t>(w - i));
-                if (a >= 31) std::memcpy(out + i, colors + 2 * static_cast<size_t>(i), n * 2u);
+                if (a >= 31)
+                    std::memcpy(out + i, colors + 2 * static_cast<size_t>(i), n * 2u);
                 else if (a != 0)
                     for (uint32_t k = 0; k < n; ++k)
                         out[i + k] = blend565(out[i + k], load16(colors + 2 * static_cast<size_t>(i + k)), a);
@@ -225,9 +235,10 @@ void blit_alpha(const Canvas& dst, const BitmapSource& src, const BlitWindow& wi
         for (int32_t i = 0; i < win.w;) {
             uint16_t v;
             uint8_t a;
-            const uint32_t n = std::min({pixels.run(&v), static_cast<uint32_t>(alpha.run(&a)),
-                                         static_cast<uint32_t>(win.w - i)});
-            if (a >= 31) std::fill(out + i, out + i + n, v);
+            const uint32_t n = std::min(
+                {pixels.run(&v), static_cast<uint32_t>(alpha.run(&a)), static_cast<uint32_t>(win.w - i)});
+            if (a >= 31)
+                std::fill(out + i, out + i + n, v);
             else if (a != 0)
                 for (uint32_t k = 0; k < n; ++k) out[i + k] = blend565(out[i + k], v, a);
             pixels.consume(n);
@@ -242,8 +253,8 @@ void blit_alpha(const Canvas& dst, const BitmapSource& src, const BlitWindow& wi
  * into the bitmap. Planes read raw (coded false) must start inside the
  * bitmap. A coded plane without alpha is walked from its first pixel, so a
  * negative sx or sy only shortens the window. */
-void draw_bitmap(const Canvas& dst, const CCEBitmap& b, int64_t x, int64_t y, int64_t w, int64_t h, int64_t sx,
-                 int64_t sy, bool coded) {
+void draw_bitmap(const Canvas& dst, const CCEBitmap& b, int64_t x, int64_t y, int64_t w, int64_t h,
+                 int64_t sx, int64_t sy, bool coded) {
     if (!b.m_pImageData || !dst.origin) return;
     const int64_t width = b.m_nWidth, height = b.m_nHeight;
     if (w == 0) w = width;
@@ -299,11 +310,12 @@ void trans_blt(const Canvas& dst, const CCEBitmap& b, int64_t x, int64_t y, int6
 /* Nearest-neighbour scaling in single precision: destination (x + i, y + j)
  * takes source ((int)((sx + i) * fx), (int)((sy + j) * fy)). Source positions
  * past the bitmap are not drawn. */
-void stretch_blt(const Canvas& dst, const CCEBitmap& b, int64_t x, int64_t y, int64_t w, int64_t h, int64_t sx,
-                 int64_t sy) {
+void stretch_blt(const Canvas& dst, const CCEBitmap& b, int64_t x, int64_t y, int64_t w, int64_t h,
+                 int64_t sx, int64_t sy) {
     const int32_t width = b.m_nWidth, height = b.m_nHeight;
     if (!b.m_pImageData || !dst.origin) return;
-    if (sx < 0 || sx >= width || sy < 0 || sy >= height || x < 0 || x >= dst.width || y < 0 || y >= dst.height)
+    if (sx < 0 || sx >= width || sy < 0 || sy >= height || x < 0 || x >= dst.width || y < 0 ||
+        y >= dst.height)
         return;
     if (w == 0) w = width;
     if (h == 0) h = height;

@@ -54,15 +54,15 @@ void blit_alpha(const Canvas& dst, const BitmapSource& src, const BlitWindow& wi
  * are those of CCEBitmap::Draw, TransBlt and StretchBlt. */
 void draw_bitmap(const Canvas& dst, const CCEBitmap& bitmap, int64_t x, int64_t y, int64_t w, int64_t h,
                  int64_t sx, int64_t sy, bool coded);
-void trans_blt(const Canvas& dst, const CCEBitmap& bitmap, int64_t x, int64_t y, int64_t w, int64_t h, int64_t sx,
-               int64_t sy, uint16_t key);
+void trans_blt(const Canvas& dst, const CCEBitmap& bitmap, int64_t x, int64_t y, int64_t w, int64_t h,
+               int64_t sx, int64_t sy, uint16_t key);
 void stretch_blt(const Canvas& dst, const CCEBitmap& bitmap, int64_t x, int64_t y, int64_t w, int64_t h,
                  int64_t sx, int64_t sy);
 
 /* The w x h window at (sx, sy) of the bitmap onto a canvas at (x, y), every
  * plane decoded as its size field says: BitBackBuffer's rule. */
-void blit_bitmap_window(const Canvas& dst, const CCEBitmap& bitmap, int64_t x, int64_t y, int64_t w, int64_t h,
-                        int64_t sx, int64_t sy);
+void blit_bitmap_window(const Canvas& dst, const CCEBitmap& bitmap, int64_t x, int64_t y, int64_t w,
+                        int64_t h, int64_t sx, int64_t sy);
 
 }  // namespace kesra
 

@@ -85,7 +85,7 @@ std::string ansi_path(const WCHAR* path) {
  * negative. Every read is checked against the data's size. */
 struct BmpInfo {
     int32_t width;
-    int32_t height;      // always positive here
+    int32_t height;  // always positive here
     bool top_down;
     int bit_count;
     uint32_t compression;
@@ -142,20 +142,27 @@ bool decode_bmp(const uint8_t* data, size_t size, const BmpInfo& info, uint16_t*
         uint16_t* dst = out + static_cast<size_t>(y) * info.width;
         for (int32_t x = 0; x < info.width; ++x) {
             switch (info.bit_count) {
-            case 32: case 24: {
-                const uint8_t* p = row + static_cast<size_t>(x) * (info.bit_count / 8);
-                dst[x] = color_from_rgb(p[2], p[1], p[0]);
-                break;
-            }
-            case 16: {
-                const uint32_t v = pack::read_le16(row + 2 * static_cast<size_t>(x));
-                dst[x] = color_from_rgb(mask_component(v, masks[0]), mask_component(v, masks[1]),
-                                        mask_component(v, masks[2]));
-                break;
-            }
-            case 8: dst[x] = palette[row[x]]; break;
-            case 4: dst[x] = palette[(row[x / 2] >> (x % 2 ? 0 : 4)) & 0x0F]; break;
-            default: dst[x] = palette[(row[x / 8] >> (7 - x % 8)) & 1]; break;
+                case 32:
+                case 24: {
+                    const uint8_t* p = row + static_cast<size_t>(x) * (info.bit_count / 8);
+                    dst[x] = color_from_rgb(p[2], p[1], p[0]);
+                    break;
+                }
+                case 16: {
+                    const uint32_t v = pack::read_le16(row + 2 * static_cast<size_t>(x));
+                    dst[x] = color_from_rgb(mask_component(v, masks[0]), mask_component(v, masks[1]),
+                                            mask_component(v, masks[2]));
+                    break;
+                }
+                case 8:
+                    dst[x] = palette[row[x]];
+                    break;
+                case 4:
+                    dst[x] = palette[(row[x / 2] >> (x % 2 ? 0 : 4)) & 0x0F];
+                    break;
+                default:
+                    dst[x] = palette[(row[x / 8] >> (7 - x % 8)) & 1];
+                    break;
             }
         }
     }
@@ -224,9 +231,12 @@ int CCEBitmap::LoadBitmapW(const WCHAR* path, int w, int h) {
         return 0;
     }
     int type;
-    if (ends_with(name, ".png")) type = QL_TYPE_PNG;
-    else if (ends_with(name, ".bmp")) type = QL_TYPE_BMP;
-    else if (ends_with(name, ".jpg") || ends_with(name, ".jpeg")) type = QL_TYPE_JPEG;
+    if (ends_with(name, ".png"))
+        type = QL_TYPE_PNG;
+    else if (ends_with(name, ".bmp"))
+        type = QL_TYPE_BMP;
+    else if (ends_with(name, ".jpg") || ends_with(name, ".jpeg"))
+        type = QL_TYPE_JPEG;
     else {
         message_box(u"不支持该图片格式！");
         return 0;
@@ -252,7 +262,8 @@ int CCEBitmap::LoadBitmapW(const WCHAR* path, int w, int h) {
         if (loaded) QLReleaseLastImage();
         return 0;
     }
-    resample_module_image(reinterpret_cast<uint16_t*>(m_pImageData), w, h, argb, QLGetWidth(), QLGetHeight(), true);
+    resample_module_image(reinterpret_cast<uint16_t*>(m_pImageData), w, h, argb, QLGetWidth(), QLGetHeight(),
+                          true);
     QLReleaseLastImage();
     return 1;
 }
@@ -279,7 +290,8 @@ int CCEBitmap::LoadBitmap3D(const WCHAR* path, LONG index, tagRECT rect) {
     }
     const int32_t count = static_cast<int32_t>(pack::read_le32(word));
     if (index > count) {
-        DebugLogW(u"错误：加载3D实景图时索引号错误%d，总数为%d!\n", static_cast<int>(index), static_cast<int>(count));
+        DebugLogW(u"错误：加载3D实景图时索引号错误%d，总数为%d!\n", static_cast<int>(index),
+                  static_cast<int>(count));
         std::fclose(stream);
         return 0;
     }
@@ -347,7 +359,8 @@ int CCEBitmap::LoadBitmapW(unsigned char* data, int size, unsigned short key, in
     info.compression = le32(data + 30);
     info.colors_used = le32(data + 46);
     if (!sides_ok(info.width, info.height) || (bytes != SIZE_MAX && !rows_fit(info, bytes))) {
-        DebugLogW(u"错误：BMP图片大小错误，w = %d, h = %d\n", static_cast<int>(info.width), static_cast<int>(stored_height));
+        DebugLogW(u"错误：BMP图片大小错误，w = %d, h = %d\n", static_cast<int>(info.width),
+                  static_cast<int>(stored_height));
         return 0;
     }
     release_planes(*this);

@@ -40,7 +40,8 @@ uint8_t* allocate_alpha_plane(size_t bytes) {
 bool plane_allowed(int64_t w, int64_t h) {
     if (limits::image_size_ok(w, h)) return true;
     const int64_t bytes = w > 0 && h > 0 && w <= INT32_MAX && h <= INT32_MAX ? w * h * 2 : INT32_MAX;
-    DebugLogW(u"错误：申请空间失败！m_pImageData，size ＝ %d\n", static_cast<int>(bytes < INT32_MAX ? bytes : INT32_MAX));
+    DebugLogW(u"错误：申请空间失败！m_pImageData，size ＝ %d\n",
+              static_cast<int>(bytes < INT32_MAX ? bytes : INT32_MAX));
     return false;
 }
 
@@ -197,7 +198,8 @@ uint8_t* inflate_block(std::FILE* stream, uint32_t stored, size_t raw, bool alph
     const bool inflated = out && ql::inflate_exact(packed, stored, out, raw);
     std::free(packed);
     if (!inflated) {
-        if (!read || out) DebugLogW(u"错误：解压失败，nID = %d\n", static_cast<int>(id));  // else already logged
+        if (!read || out)
+            DebugLogW(u"错误：解压失败，nID = %d\n", static_cast<int>(id));  // else already logged
         std::free(out);
         return nullptr;
     }
@@ -207,8 +209,19 @@ uint8_t* inflate_block(std::FILE* stream, uint32_t stored, size_t raw, bool alph
 }  // namespace
 
 CCEBitmap::CCEBitmap()
-    : m_nUser(0), m_nID(-1), m_nPixelBytes(0), m_nPitch(0), m_bShared(0), m_bResource(0), m_nWidth(0),
-      m_nHeight(0), m_nBitCount(0), m_nPixelSize(0), m_nAlphaSize(0), m_pImageData(nullptr), m_pAlpha(nullptr) {}
+    : m_nUser(0),
+      m_nID(-1),
+      m_nPixelBytes(0),
+      m_nPitch(0),
+      m_bShared(0),
+      m_bResource(0),
+      m_nWidth(0),
+      m_nHeight(0),
+      m_nBitCount(0),
+      m_nPixelSize(0),
+      m_nAlphaSize(0),
+      m_pImageData(nullptr),
+      m_pAlpha(nullptr) {}
 
 /* m_nID starts at -1 so that the load cannot mistake stale memory for a hit. */
 CCEBitmap::CCEBitmap(unsigned int nID) : CCEBitmap() { LoadBitmapW(nID); }
@@ -258,7 +271,8 @@ int CCEBitmap::LoadBitmapW(unsigned int nID, int w, int h) {
         return 0;
     }
     m_nID = static_cast<int>(nID);
-    if (!expand_pixels(*this, nID) || !expand_alpha(*this, nID) || (w != 0 && h != 0 && !resample_planes(*this, w, h))) {
+    if (!expand_pixels(*this, nID) || !expand_alpha(*this, nID) ||
+        (w != 0 && h != 0 && !resample_planes(*this, w, h))) {
         UnloadBitmap();
         return 0;
     }
@@ -290,8 +304,9 @@ int CCEBitmap::LoadBitmapTemp(unsigned int nID) {
     }
     size_t at = 0;
     if (pool::place(record.pixel_bytes, record.alpha_bytes, &at) == pool::Placement::TooLarge) {
-        DebugLogW(u"错误：图片大小错误size = %d, ID = %d, w = %d, h = %d\n", static_cast<int>(record.pixel_bytes),
-                  static_cast<int>(nID - pack::FIRST_ID), record.width, record.height);
+        DebugLogW(u"错误：图片大小错误size = %d, ID = %d, w = %d, h = %d\n",
+                  static_cast<int>(record.pixel_bytes), static_cast<int>(nID - pack::FIRST_ID), record.width,
+                  record.height);
         UnloadBitmap();
         return 0;
     }
@@ -344,13 +359,13 @@ int CCEBitmap::LoadBitmapGIF(const WCHAR* path, LONG nID) {
         m_nWidth = record.width;
         m_nHeight = record.height;
         if (record.pixel_bytes) {
-            m_pImageData = inflate_block(stream, record.pixel_bytes, pack::raw_pixel_bytes(record.width, record.height),
-                                         false, nID);
+            m_pImageData = inflate_block(stream, record.pixel_bytes,
+                                         pack::raw_pixel_bytes(record.width, record.height), false, nID);
             ok = m_pImageData != nullptr;
         }
         if (ok && record.alpha_bytes) {
-            m_pAlpha = inflate_block(stream, record.alpha_bytes, pack::raw_alpha_bytes(record.width, record.height),
-                                     true, nID);
+            m_pAlpha = inflate_block(stream, record.alpha_bytes,
+                                     pack::raw_alpha_bytes(record.width, record.height), true, nID);
             ok = m_pAlpha != nullptr;
         }
         if (ok) {

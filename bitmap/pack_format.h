@@ -80,8 +80,8 @@ inline Header parse_header(const uint8_t* p) {
 inline uint32_t parse_index_entry(const uint8_t* p) { return read_le32(p + INDEX_RECORD_AT); }
 inline Record parse_record(const uint8_t* p) {
     return Record{static_cast<int32_t>(read_le32(p + RECORD_WIDTH_AT)),
-                  static_cast<int32_t>(read_le32(p + RECORD_HEIGHT_AT)),
-                  read_le32(p + RECORD_PIXEL_BYTES_AT), read_le32(p + RECORD_ALPHA_BYTES_AT)};
+                  static_cast<int32_t>(read_le32(p + RECORD_HEIGHT_AT)), read_le32(p + RECORD_PIXEL_BYTES_AT),
+                  read_le32(p + RECORD_ALPHA_BYTES_AT)};
 }
 inline SceneEntry parse_scene_entry(const uint8_t* p) {
     return SceneEntry{read_le32(p + SCENE_OFFSET_AT), read_le32(p + SCENE_LENGTH_AT)};

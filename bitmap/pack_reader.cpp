@@ -105,8 +105,8 @@ void CCEBitmap::CloseResource() {
  * never unmapped, so a pointer taken from it stays good for the process. */
 int CCEBitmap::OpenResMapView(const WCHAR* path) {
     CloseResMapView();
-    m_hRes = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    m_hRes = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
     if (m_hRes == INVALID_HANDLE_VALUE) return 0;
     m_hMap = CreateFileMappingW(m_hRes, nullptr, PAGE_READONLY, 0, 0, nullptr);
     if (!m_hMap) return 0;

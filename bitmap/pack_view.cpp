@@ -29,7 +29,8 @@ bool PackView::open(const uint8_t* data, size_t size, std::string* error) {
 }
 
 bool PackView::image(uint32_t index, ImageBlocks* out, std::string* error) const {
-    const std::string where = "image " + std::to_string(index) + " (ID " + std::to_string(FIRST_ID + uint64_t{index}) + ")";
+    const std::string where =
+        "image " + std::to_string(index) + " (ID " + std::to_string(FIRST_ID + uint64_t{index}) + ")";
     if (index >= header_.count)
         return fail(error, where + ": beyond the pack's " + std::to_string(header_.count) + " images");
     const uint64_t record_at = parse_index_entry(data_ + index_entry_offset(header_, index));
@@ -37,8 +38,9 @@ bool PackView::image(uint32_t index, ImageBlocks* out, std::string* error) const
         return fail(error, where + ": record at offset " + std::to_string(record_at) + " runs past the end");
     const Record record = parse_record(data_ + record_at);
     if (!record_is_sane(record, size_ - record_at - RECORD_BYTES))
-        return fail(error, where + ": " + std::to_string(record.width) + " x " + std::to_string(record.height) +
-                               " with blocks of " + std::to_string(record.pixel_bytes) + " and " +
+        return fail(error, where + ": " + std::to_string(record.width) + " x " +
+                               std::to_string(record.height) + " with blocks of " +
+                               std::to_string(record.pixel_bytes) + " and " +
                                std::to_string(record.alpha_bytes) + " bytes does not fit in the file");
     out->record_offset = record_at;
     out->record = record;
@@ -61,8 +63,7 @@ bool SceneView::open(const uint8_t* data, size_t size, std::string* error) {
 
 bool SceneView::image(int32_t index, ScenePayload* out, std::string* error) const {
     const std::string where = "image " + std::to_string(index);
-    if (index < 1 || index > count_)
-        return fail(error, where + ": outside 1 ... " + std::to_string(count_));
+    if (index < 1 || index > count_) return fail(error, where + ": outside 1 ... " + std::to_string(count_));
     const uint8_t* entry = data_ + scene_entry_offset(static_cast<uint32_t>(index));
     out->entry = parse_scene_entry(entry);
     out->name = entry;

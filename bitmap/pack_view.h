@@ -24,7 +24,7 @@ struct ImageBlocks {
 };
 
 class PackView {
-public:
+   public:
     /* Checks the header and that the index table lies within the data. */
     bool open(const uint8_t* data, size_t size, std::string* error);
     uint32_t count() const { return header_.count; }
@@ -32,7 +32,7 @@ public:
      * blocks lie outside the data or its sizes are impossible. */
     bool image(uint32_t index, ImageBlocks* out, std::string* error) const;
 
-private:
+   private:
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
     Header header_{};
@@ -45,13 +45,13 @@ struct ScenePayload {
 };
 
 class SceneView {
-public:
+   public:
     bool open(const uint8_t* data, size_t size, std::string* error);
     int32_t count() const { return count_; }
     /* Image index, 1 ... count; index 0 is never valid. */
     bool image(int32_t index, ScenePayload* out, std::string* error) const;
 
-private:
+   private:
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
     int32_t count_ = 0;

@@ -14,10 +14,11 @@ namespace kesra {
 
 template <typename T>
 class RunReader {
-public:
+   public:
     static constexpr size_t PAIR_BYTES = 2 * sizeof(T);
 
-    RunReader(const uint8_t* block, size_t bytes) : next_(block), end_(block + bytes / PAIR_BYTES * PAIR_BYTES) {}
+    RunReader(const uint8_t* block, size_t bytes)
+        : next_(block), end_(block + bytes / PAIR_BYTES * PAIR_BYTES) {}
 
     /* The value of the current pixel and how many pixels from here share it
      * (at least 1; past the end of the block, a very large count of zeros). */
@@ -48,7 +49,7 @@ public:
 
     bool exhausted() const { return next_ >= end_ && left_ == 0; }
 
-private:
+   private:
     void load() {
         if (next_ < end_) {
             if constexpr (sizeof(T) == 2) {

@@ -19,7 +19,7 @@ struct Color {
 
 /* A straight-alpha RGBA canvas; shapes are composited over it in order. */
 class Painter {
-public:
+   public:
     Painter(int w, int h) : w_(w), h_(h), rgba_(static_cast<size_t>(w) * h * 4, 0.0f) {}
 
     using Shape = std::function<bool(float, float)>;
@@ -41,14 +41,15 @@ public:
         image.height = h_;
         image.rgba.resize(rgba_.size());
         for (size_t i = 0; i < rgba_.size(); ++i)
-            image.rgba[i] = static_cast<uint8_t>(std::lround(std::fmin(std::fmax(rgba_[i], 0.0f), 1.0f) * 255));
+            image.rgba[i] =
+                static_cast<uint8_t>(std::lround(std::fmin(std::fmax(rgba_[i], 0.0f), 1.0f) * 255));
         std::string error;
         if (kesra::devutil::write_png_rgba(path, image, &error)) return true;
         std::fprintf(stderr, "navdemo-icons: %s\n", error.c_str());
         return false;
     }
 
-private:
+   private:
     void over(int x, int y, Color c, float a) {
         float* p = &rgba_[(static_cast<size_t>(y) * w_ + x) * 4];
         const float out_a = a + p[3] * (1 - a);
@@ -149,9 +150,12 @@ bool poi_parking(const std::string& path) {
     p.fill(stroke(11, 8, 11, 21, 1.6f), kWhite);
     p.fill(stroke(11, 8, 15, 8, 1.6f), kWhite);
     p.fill(stroke(11, 15, 15, 15, 1.6f), kWhite);
-    p.fill([](float x, float y) { return x >= 15 && (x - 15) * (x - 15) + (y - 11.5f) * (y - 11.5f) <= 5.1f * 5.1f &&
-                                         (x - 15) * (x - 15) + (y - 11.5f) * (y - 11.5f) >= 1.9f * 1.9f; },
-           kWhite);
+    p.fill(
+        [](float x, float y) {
+            return x >= 15 && (x - 15) * (x - 15) + (y - 11.5f) * (y - 11.5f) <= 5.1f * 5.1f &&
+                   (x - 15) * (x - 15) + (y - 11.5f) * (y - 11.5f) >= 1.9f * 1.9f;
+        },
+        kWhite);
     return p.save(path);
 }
 
@@ -189,8 +193,9 @@ bool sandglass(const std::string& path) {
 
 int main(int argc, char** argv) {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: navdemo-icons OUT_DIR\n  writes arrow.png, compass.png, poi_fuel.png, "
-                             "poi_parking.png, poi_food.png and sandglass.png into OUT_DIR\n");
+        std::fprintf(stderr,
+                     "usage: navdemo-icons OUT_DIR\n  writes arrow.png, compass.png, poi_fuel.png, "
+                     "poi_parking.png, poi_food.png and sandglass.png into OUT_DIR\n");
         return 2;
     }
     const std::string dir = argv[1];

@@ -19,8 +19,10 @@ int main(int argc, char** argv) {
     std::string out_dir = "out";
     double seconds = -1;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) seconds = std::atof(argv[++i]);
-        else out_dir = argv[i];
+        if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc)
+            seconds = std::atof(argv[++i]);
+        else
+            out_dir = argv[i];
     }
 
     HWND window = HostCreateWindow(kWidth, kHeight);
@@ -71,7 +73,8 @@ int main(int argc, char** argv) {
     if (desktop || seconds > 0) {
         const auto start = std::chrono::steady_clock::now();
         while (HostPumpEvents()) {
-            const double shown = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            const double shown =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             if (seconds >= 0 && shown > seconds) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(16));
         }

@@ -79,7 +79,8 @@ bool record_overlays(HWND window, CCEDraw& dc, const Assets& assets, const std::
     CCEBitmap::CloseResource();
 
     bool ok = g_recorded_count.load() == kRecordedFrames;
-    if (!ok) std::fprintf(stderr, "navdemo: the overlay thread presented %d frames\n", g_recorded_count.load());
+    if (!ok)
+        std::fprintf(stderr, "navdemo: the overlay thread presented %d frames\n", g_recorded_count.load());
     for (int i = 0; ok && i < kRecordedFrames; ++i) {
         char name[64];
         std::snprintf(name, sizeof name, "/loading_%02d.png", i);

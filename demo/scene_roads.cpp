@@ -41,7 +41,8 @@ std::vector<POINT> street_row(int j) {
 
 namespace {
 
-void draw_polyline(CCEDraw& dc, std::vector<POINT>& pts, unsigned short fill, unsigned short side, int radius) {
+void draw_polyline(CCEDraw& dc, std::vector<POINT>& pts, unsigned short fill, unsigned short side,
+                   int radius) {
     dc.DrawAntiPolylineSide(pts.data(), static_cast<int>(pts.size()), fill, side, radius, kFrame);
 }
 
@@ -93,7 +94,8 @@ void draw_roads(CCEDraw& dc) {
     dc.DrawRailway(rail.data(), static_cast<LONG>(rail.size()), kFrame, 10, 2, 0, rgb565(90, 90, 100),
                    rgb565(255, 255, 255), 0, 0);
     std::vector<POINT> ferry = {{490, 300}, {560, 340}, {650, 320}, {735, 360}};
-    dc.DrawDashLine(ferry.data(), static_cast<LONG>(ferry.size()), kFrame, 7, 1, 0, 0, rgb565(40, 90, 200), 0, 0);
+    dc.DrawDashLine(ferry.data(), static_cast<LONG>(ferry.size()), kFrame, 7, 1, 0, 0, rgb565(40, 90, 200), 0,
+                    0);
 }
 
 void draw_tilted_view(CCEDraw& dc) {
@@ -104,16 +106,17 @@ void draw_tilted_view(CCEDraw& dc) {
     const RECT view{0, 0, kTiltRight, kHeight - 1};
 
     std::vector<std::vector<POINT>> roads;
-    roads.push_back(ground_line(0, 0, 0, 900, 12));           // the road ahead
-    for (const double z : {40.0, 130.0, 320.0}) {              // cross streets
+    roads.push_back(ground_line(0, 0, 0, 900, 12));  // the road ahead
+    for (const double z : {40.0, 130.0, 320.0}) {    // cross streets
         // The fill and the sides keep only to the screen: end them inside the view.
         const double reach = (kTiltRight / 2 - 12) * (z + kNear) / kNear;
         roads.push_back(ground_line(-reach, z, reach, z, 16));
     }
-    roads.push_back(ground_line(-60, 0, -700, 260, 10));      // a road leaving to the left
-    roads.push_back(ground_line(120, 40, 120, 900, 12));      // a side street on the right
+    roads.push_back(ground_line(-60, 0, -700, 260, 10));  // a road leaving to the left
+    roads.push_back(ground_line(120, 40, 120, 900, 12));  // a side street on the right
     for (auto& road : roads)
-        dc.DrawAntiPolylineBorder3D(road.data(), static_cast<LONG>(road.size()), rgb565(110, 110, 110), 11, view);
+        dc.DrawAntiPolylineBorder3D(road.data(), static_cast<LONG>(road.size()), rgb565(110, 110, 110), 11,
+                                    view);
     for (auto& road : roads)
         dc.DrawAntiPolyline3D(road.data(), static_cast<LONG>(road.size()), rgb565(250, 250, 250), 11, view);
 

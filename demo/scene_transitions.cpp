@@ -65,15 +65,24 @@ struct Effect {
 };
 
 constexpr Effect kEffects[] = {
-    {"out zoom frame", RF_OUT | RF_ZOOMFRAME}, {"out fade", RF_OUT | RF_FADE},
-    {"out split v", RF_OUT | RF_SPLIT_V},       {"out split h", RF_OUT | RF_SPLIT_H},
-    {"out zoom", RF_OUT | RF_ZOOM},             {"out swing", RF_OUT | RF_SWING},
-    {"out turn", RF_OUT | RF_TURN},             {"out slide up", RF_OUT | RF_SLIDE_UP},
-    {"out slide down", RF_OUT | RF_SLIDE_DOWN}, {"out slide left", RF_OUT | RF_SLIDE_LEFT},
-    {"out slide right", RF_OUT | RF_SLIDE_RIGHT}, {"in fade", RF_IN | RF_FADE},
-    {"in split v", RF_IN | RF_SPLIT_V},         {"in split h", RF_IN | RF_SPLIT_H},
-    {"in turn", RF_IN | RF_TURN},               {"in slide up", RF_IN | RF_SLIDE_UP},
-    {"in slide down", RF_IN | RF_SLIDE_DOWN},   {"in slide left", RF_IN | RF_SLIDE_LEFT},
+    {"out zoom frame", RF_OUT | RF_ZOOMFRAME},
+    {"out fade", RF_OUT | RF_FADE},
+    {"out split v", RF_OUT | RF_SPLIT_V},
+    {"out split h", RF_OUT | RF_SPLIT_H},
+    {"out zoom", RF_OUT | RF_ZOOM},
+    {"out swing", RF_OUT | RF_SWING},
+    {"out turn", RF_OUT | RF_TURN},
+    {"out slide up", RF_OUT | RF_SLIDE_UP},
+    {"out slide down", RF_OUT | RF_SLIDE_DOWN},
+    {"out slide left", RF_OUT | RF_SLIDE_LEFT},
+    {"out slide right", RF_OUT | RF_SLIDE_RIGHT},
+    {"in fade", RF_IN | RF_FADE},
+    {"in split v", RF_IN | RF_SPLIT_V},
+    {"in split h", RF_IN | RF_SPLIT_H},
+    {"in turn", RF_IN | RF_TURN},
+    {"in slide up", RF_IN | RF_SLIDE_UP},
+    {"in slide down", RF_IN | RF_SLIDE_DOWN},
+    {"in slide left", RF_IN | RF_SLIDE_LEFT},
     {"in slide right", RF_IN | RF_SLIDE_RIGHT},
 };
 
@@ -101,11 +110,12 @@ bool write_contact_sheet(const std::string& path, CCEDraw& map, CCEDraw& menu) {
         const auto steps = record(map, menu, kEffects[row].bits, 800);
         std::printf("navdemo: contact sheet row %d: %s, %zu steps\n", row, kEffects[row].name, steps.size());
         for (size_t col = 0; col < steps.size() && col < kColumns; ++col) {
-            const int x0 = kGap + static_cast<int>(col) * (kThumbW + kGap), y0 = kGap + row * (kThumbH + kGap);
+            const int x0 = kGap + static_cast<int>(col) * (kThumbW + kGap),
+                      y0 = kGap + row * (kThumbH + kGap);
             for (int y = 0; y < kThumbH; ++y)
                 for (int x = 0; x < kThumbW; ++x)
-                    sheet[static_cast<size_t>(y0 + y) * sheet_w + x0 + x] =
-                        average_2x2(steps[col].data() + static_cast<size_t>(y * kScale) * kWidth + x * kScale);
+                    sheet[static_cast<size_t>(y0 + y) * sheet_w + x0 + x] = average_2x2(
+                        steps[col].data() + static_cast<size_t>(y * kScale) * kWidth + x * kScale);
         }
     }
     return write(path, sheet.data(), sheet_w, sheet_h);
@@ -115,18 +125,23 @@ bool write_contact_sheet(const std::string& path, CCEDraw& map, CCEDraw& menu) {
 
 bool record_transitions(CCEDraw& map, const std::string& out_dir) {
     CCEDraw menu, zoomed;
-    if (!menu.Create(kWidth, kHeight, 0, 0, nullptr, 0) || !zoomed.Create(kWidth, kHeight, 0, 0, nullptr, 0)) return false;
+    if (!menu.Create(kWidth, kHeight, 0, 0, nullptr, 0) || !zoomed.Create(kWidth, kHeight, 0, 0, nullptr, 0))
+        return false;
     bool ok = write_steps(out_dir, "slide", record(map, menu, RF_IN | RF_SLIDE_LEFT, 1000)) &&
               write_steps(out_dir, "turn", record(map, menu, RF_OUT | RF_TURN, 0)) &&
               write_contact_sheet(out_dir + "/transitions_sheet.png", map, menu);
 
     // The map zoomed in twice over, and reduced to half size over the menu.
     ok = ok && zoomed.ZoomMap(&map, tagRECT{0, 0, kWidth, kHeight}, 2.0, 0) == 0 &&
-         write(out_dir + "/map_zoom_in.png", reinterpret_cast<const uint16_t*>(zoomed.GetBuffer()), kWidth, kHeight);
+         write(out_dir + "/map_zoom_in.png", reinterpret_cast<const uint16_t*>(zoomed.GetBuffer()), kWidth,
+               kHeight);
     draw_menu(zoomed);
     ok = ok && zoomed.ZoomMap(&map, tagRECT{0, 0, kWidth, kHeight}, 0.5, 0) == 0 &&
-         write(out_dir + "/map_zoom_out.png", reinterpret_cast<const uint16_t*>(zoomed.GetBuffer()), kWidth, kHeight);
-    if (ok) std::printf("navdemo: wrote the transition steps, %s/transitions_sheet.png and the map zooms\n", out_dir.c_str());
+         write(out_dir + "/map_zoom_out.png", reinterpret_cast<const uint16_t*>(zoomed.GetBuffer()), kWidth,
+               kHeight);
+    if (ok)
+        std::printf("navdemo: wrote the transition steps, %s/transitions_sheet.png and the map zooms\n",
+                    out_dir.c_str());
     map.FlipBackBuffer(0, 0);
     map.Flip(3, 0, 0);
     zoomed.Release();

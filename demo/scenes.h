@@ -20,14 +20,14 @@ struct Assets {
     std::string dir;
 };
 
-void draw_background(CCEDraw& dc);                        // scene_base.cpp
-void draw_areas(CCEDraw& dc);                             // scene_areas.cpp
-void draw_roads(CCEDraw& dc);                             // scene_roads.cpp
-void draw_tilted_view(CCEDraw& dc);                       // scene_roads.cpp
-void draw_icons(CCEDraw& dc, const Assets& assets);       // scene_icons.cpp
-void draw_panels(CCEDraw& dc);                            // scene_base.cpp
-void draw_street_names(CCEDraw& dc);                      // scene_labels.cpp
-void draw_panel_texts(CCEDraw& dc);                       // scene_labels.cpp
+void draw_background(CCEDraw& dc);                   // scene_base.cpp
+void draw_areas(CCEDraw& dc);                        // scene_areas.cpp
+void draw_roads(CCEDraw& dc);                        // scene_roads.cpp
+void draw_tilted_view(CCEDraw& dc);                  // scene_roads.cpp
+void draw_icons(CCEDraw& dc, const Assets& assets);  // scene_icons.cpp
+void draw_panels(CCEDraw& dc);                       // scene_base.cpp
+void draw_street_names(CCEDraw& dc);                 // scene_labels.cpp
+void draw_panel_texts(CCEDraw& dc);                  // scene_labels.cpp
 
 /* The map's street grid (scene_roads.cpp): grid point (gx, gy) on the screen,
  * and the centre lines of street column i and street row j. */
@@ -38,7 +38,8 @@ constexpr double kGridAngle = 0.21;  // radians, clockwise on the screen
 
 /* The shown map dimmed, and a loading screen under the turning busy
  * indicator, written as PNG files into out_dir; false when one is missing. */
-bool record_overlays(HWND window, CCEDraw& dc, const Assets& assets, const std::string& out_dir);  // scene_overlays.cpp
+bool record_overlays(HWND window, CCEDraw& dc, const Assets& assets,
+                     const std::string& out_dir);  // scene_overlays.cpp
 /* Transitions from the map to a menu, each step written to out_dir. */
 bool record_transitions(CCEDraw& map, const std::string& out_dir);  // scene_transitions.cpp
 

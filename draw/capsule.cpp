@@ -11,8 +11,8 @@
 #include <cmath>
 #include <utility>
 
-#include "draw/lines.h"
 #include "core/pixel.h"
+#include "draw/lines.h"
 #include "draw/trig_tables.h"
 #include "draw/walk.h"
 
@@ -83,8 +83,8 @@ void outline_octant(const CapsuleRenderer::Target& t, const CapsuleRenderer::Edg
     constexpr int sy = (Octant == 1 || Octant == 3 || Octant == 6 || Octant == 7) ? -1 : 1;
     const int64_t major = x_major ? edge.adx : edge.ady;
     const int64_t minor = x_major ? edge.ady : edge.adx;
-    const int64_t lo = x_major ? int64_t{std::max(t.clip.left, 0)} - t.offX
-                               : int64_t{std::max(t.clip.top, 0)} - t.offY;
+    const int64_t lo =
+        x_major ? int64_t{std::max(t.clip.left, 0)} - t.offX : int64_t{std::max(t.clip.top, 0)} - t.offY;
     const int64_t hi = x_major ? int64_t{std::min(t.clip.right, t.canvas.width - 1)} - t.offX
                                : int64_t{std::min(t.clip.bottom, t.canvas.height - 1)} - t.offY;
     int64_t k, k_last;
@@ -137,8 +137,10 @@ CapsulePolygon capsule_polygon(POINT a, POINT b, int radius) {
     POINT p[12];
     for (int k = 0; k < 6; ++k) {
         const int i = theta + 36 * k, j = theta + 180 + 36 * k;
-        p[k] = POINT{truncate_coordinate(table_cos(i) * w + a.x), truncate_coordinate(table_sin(i) * w + a.y)};
-        p[6 + k] = POINT{truncate_coordinate(table_cos(j) * w + b.x), truncate_coordinate(table_sin(j) * w + b.y)};
+        p[k] =
+            POINT{truncate_coordinate(table_cos(i) * w + a.x), truncate_coordinate(table_sin(i) * w + a.y)};
+        p[6 + k] =
+            POINT{truncate_coordinate(table_cos(j) * w + b.x), truncate_coordinate(table_sin(j) * w + b.y)};
     }
     int start = 0;
     for (int k = 1; k < 6; ++k)
@@ -240,8 +242,8 @@ void CapsuleRenderer::fill_window(const CapsulePolygon& poly, int32_t window_sta
         const int64_t cut_top = std::max<int64_t>(top, t.clip.top);
         const int64_t cut_bottom = std::min<int64_t>(bottom, t.clip.bottom);
         if (cut_top <= cut_bottom)
-            vspan(t.canvas, static_cast<int32_t>(x), static_cast<int32_t>(cut_top), static_cast<int32_t>(cut_bottom),
-                  color);
+            vspan(t.canvas, static_cast<int32_t>(x), static_cast<int32_t>(cut_top),
+                  static_cast<int32_t>(cut_bottom), color);
     }
 }
 

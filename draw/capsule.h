@@ -48,7 +48,7 @@ constexpr int kCapsuleColumns = 2000;
 int edge_octant(int32_t sdx, int32_t sdy);
 
 class CapsuleRenderer {
-public:
+   public:
     CapsuleRenderer(const Canvas& canvas, const ClipBox& clip, int32_t offX, int32_t offY,
                     uint16_t edgeColor);
 
@@ -81,11 +81,10 @@ public:
     };
     using OctantRoutine = void (*)(const Target& target, const Edge& edge);
 
-private:
+   private:
     bool set_up_edge(POINT from, POINT to);
     void walk_fill_edge(int chain, int32_t window_start);
-    void fill_window(const CapsulePolygon& poly, int32_t window_start, int32_t window_end,
-                     uint16_t color);
+    void fill_window(const CapsulePolygon& poly, int32_t window_start, int32_t window_end, uint16_t color);
 
     Target target_;
     Edge edge_;

@@ -1,9 +1,10 @@
 /* cedraw.cpp - construction of drawing contexts, the pen and font slot and
  * the text colour accessors. The first context of the process sets up the
  * default pen (style 1, width 1, black) and font (16 x 16). */
+#include "cedraw.h"
+
 #include <cstring>
 
-#include "cedraw.h"
 #include "text/app_directory.h"
 
 /* Built before any ordinary static object, so that a context the application
@@ -15,7 +16,10 @@ int CCEDraw::m_bInited = 0;
 int CCEDraw::m_bSysFont = 0;
 
 CCEDraw::CCEDraw()
-    : m_pPen(nullptr), m_pFont(nullptr), m_wTextColor(0), m_wTextOutColor(0),
+    : m_pPen(nullptr),
+      m_pFont(nullptr),
+      m_wTextColor(0),
+      m_wTextOutColor(0),
       m_nReserved{280, 480, 640, 200} {
     if (!m_bInited) {
         kesra::store_app_directory();
@@ -41,7 +45,8 @@ CCEDraw& CCEDraw::operator=(const CCEDraw& other) {
 
 CKESRAObject* CCEDraw::SetGDIObject(CKESRAObject* obj) {
     if (!obj) {
-        __atomic_store_n(&m_dwLastError, DWORD{CEG_ERR_NULL_OBJECT}, __ATOMIC_RELAXED);  // the overlay thread may set it too
+        __atomic_store_n(&m_dwLastError, DWORD{CEG_ERR_NULL_OBJECT},
+                         __ATOMIC_RELAXED);  // the overlay thread may set it too
         return nullptr;
     }
     CKESRAObject* previous = nullptr;
@@ -78,6 +83,8 @@ unsigned short CCEDraw::SetTextOutColor(unsigned short color) {
 }
 
 void CCEDraw::GetFontSize(tagSIZE& size) {
-    if (!m_pFont) size = tagSIZE{0, 0};
-    else size = tagSIZE{m_pFont->m_nWidth, m_pFont->m_nHeight};
+    if (!m_pFont)
+        size = tagSIZE{0, 0};
+    else
+        size = tagSIZE{m_pFont->m_nWidth, m_pFont->m_nHeight};
 }

@@ -12,7 +12,9 @@ namespace kesra {
 
 namespace {
 
-int64_t hold_to_capsule_limit(int64_t v) { return std::clamp<int64_t>(v, -kCapsuleCoordLimit, kCapsuleCoordLimit); }
+int64_t hold_to_capsule_limit(int64_t v) {
+    return std::clamp<int64_t>(v, -kCapsuleCoordLimit, kCapsuleCoordLimit);
+}
 
 }  // namespace
 
@@ -22,9 +24,13 @@ DashView DashView::everything() {
 }
 
 DashView DashView::of(const Canvas& c, const ClipBox& clip, int radius, int32_t offX, int32_t offY) {
-    return DashView{std::max<int64_t>(clip.left, 0), std::min<int64_t>(clip.right, int64_t{c.width} - 1),
-                    std::max<int64_t>(clip.top, 0),  std::min<int64_t>(clip.bottom, int64_t{c.height} - 1),
-                    int64_t{std::max(radius, 0)} + 1, offX, offY};
+    return DashView{std::max<int64_t>(clip.left, 0),
+                    std::min<int64_t>(clip.right, int64_t{c.width} - 1),
+                    std::max<int64_t>(clip.top, 0),
+                    std::min<int64_t>(clip.bottom, int64_t{c.height} - 1),
+                    int64_t{std::max(radius, 0)} + 1,
+                    offX,
+                    offY};
 }
 
 int64_t DashView::first_pixel(int64_t u, int64_t v, int64_t off) const {
@@ -39,7 +45,7 @@ DashSegment DashSegment::of(POINT from, POINT to) {
     const int64_t dx = int64_t{to.x} - from.x, dy = int64_t{to.y} - from.y;
     const int64_t adx = std::llabs(dx), ady = std::llabs(dy);
     const bool x_major = adx >= ady;
-    return DashSegment{from.x, from.y, x_major ? adx : ady, x_major ? ady : adx, dx > 0 ? 1 : -1,
+    return DashSegment{from.x,           from.y, x_major ? adx : ady, x_major ? ady : adx, dx > 0 ? 1 : -1,
                        dy >= 0 ? 1 : -1, x_major};
 }
 
@@ -57,8 +63,9 @@ POINT DashSegment::at(int64_t k) const {
 void draw_dash_polyline(const Canvas& c, const POINT* pts, int64_t n, int dashLen, const MapLineStyle& dash) {
     if (!c.origin) return;
     CapsuleRenderer renderer(c, dash.clip, dash.offX, dash.offY, dash.edgeColor);
-    walk_dashes(pts, n, dashLen, DashView::of(c, dash.clip, dash.radius, dash.offX, dash.offY),
-                [&](POINT first, POINT last) { renderer.draw_segment(first, last, dash.radius, dash.fillColor); });
+    walk_dashes(
+        pts, n, dashLen, DashView::of(c, dash.clip, dash.radius, dash.offX, dash.offY),
+        [&](POINT first, POINT last) { renderer.draw_segment(first, last, dash.radius, dash.fillColor); });
 }
 
 }  // namespace kesra

@@ -63,8 +63,10 @@ void walk_dashes(const POINT* pts, int64_t n, int dashLen, const DashView& view,
     WalkSteps steps;
     const int64_t len = dashLen;
     auto may_show = [&](POINT f, POINT l) {
-        return view.last_pixel(f.x, l.x, view.offX) >= view.x_lo && view.first_pixel(f.x, l.x, view.offX) <= view.x_hi &&
-               view.last_pixel(f.y, l.y, view.offY) >= view.y_lo && view.first_pixel(f.y, l.y, view.offY) <= view.y_hi;
+        return view.last_pixel(f.x, l.x, view.offX) >= view.x_lo &&
+               view.first_pixel(f.x, l.x, view.offX) <= view.x_hi &&
+               view.last_pixel(f.y, l.y, view.offY) >= view.y_lo &&
+               view.first_pixel(f.y, l.y, view.offY) <= view.y_hi;
     };
     /* Positions are numbered from `phase`, the count so far modulo 2 dashLen,
      * so run r covers numbers r dashLen ... (r + 1) dashLen - 1 and is a dash
@@ -93,10 +95,30 @@ void walk_dashes(const POINT* pts, int64_t n, int dashLen, const DashView& view,
         int64_t r = (phase + len - 1) / len, r_last = end / len - 1;
         const auto first_of = [&](int64_t run) { return seg.at(run * len - phase); };
         const auto last_of = [&](int64_t run) { return seg.at((run + 1) * len - 1 - phase); };
-        if (narrow_steps(r, r_last, [&](int64_t k) { return view.last_pixel(first_of(k).x, last_of(k).x, view.offX) >= view.x_lo; }, steps) &&
-            narrow_steps(r, r_last, [&](int64_t k) { return view.first_pixel(first_of(k).x, last_of(k).x, view.offX) <= view.x_hi; }, steps) &&
-            narrow_steps(r, r_last, [&](int64_t k) { return view.last_pixel(first_of(k).y, last_of(k).y, view.offY) >= view.y_lo; }, steps) &&
-            narrow_steps(r, r_last, [&](int64_t k) { return view.first_pixel(first_of(k).y, last_of(k).y, view.offY) <= view.y_hi; }, steps)) {
+        if (narrow_steps(
+                r, r_last,
+                [&](int64_t k) {
+                    return view.last_pixel(first_of(k).x, last_of(k).x, view.offX) >= view.x_lo;
+                },
+                steps) &&
+            narrow_steps(
+                r, r_last,
+                [&](int64_t k) {
+                    return view.first_pixel(first_of(k).x, last_of(k).x, view.offX) <= view.x_hi;
+                },
+                steps) &&
+            narrow_steps(
+                r, r_last,
+                [&](int64_t k) {
+                    return view.last_pixel(first_of(k).y, last_of(k).y, view.offY) >= view.y_lo;
+                },
+                steps) &&
+            narrow_steps(
+                r, r_last,
+                [&](int64_t k) {
+                    return view.first_pixel(first_of(k).y, last_of(k).y, view.offY) <= view.y_hi;
+                },
+                steps)) {
             for (r += r % 2; r <= r_last; r += 2) {
                 steps.add();
                 const POINT f = first_of(r), l = last_of(r);

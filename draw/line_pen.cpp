@@ -107,19 +107,26 @@ void pen_line(const Canvas& c, int32_t x1, int32_t y1, int32_t x2, int32_t y2, c
     const int64_t dx = x2 > x1 ? int64_t{x2} - x1 : int64_t{x1} - x2;
     const int64_t dy = y2 > y1 ? int64_t{y2} - y1 : int64_t{y1} - y2;
     const bool x_major = dx >= dy;
-    const MidpointWalk walk{x_major ? int64_t{x1} : int64_t{y1}, x_major ? int64_t{y1} : int64_t{x1},
-                       x_major ? dx : dy, x_major ? dy : dx,
-                       (x_major ? x1 > x2 : y1 > y2) ? -1 : 1, (x_major ? y1 > y2 : x1 > x2) ? -1 : 1};
+    const MidpointWalk walk{x_major ? int64_t{x1} : int64_t{y1},
+                            x_major ? int64_t{y1} : int64_t{x1},
+                            x_major ? dx : dy,
+                            x_major ? dy : dx,
+                            (x_major ? x1 > x2 : y1 > y2) ? -1 : 1,
+                            (x_major ? y1 > y2 : x1 > x2) ? -1 : 1};
 
     /* A stamp reaches the screen only from points within its arms of it. */
     WalkSteps steps;
     const int64_t major_limit = x_major ? c.width : c.height, minor_limit = x_major ? c.height : c.width;
     const Arms& arms = stamp.arms;
     int64_t i = 0, last = walk.major;
-    if (!narrow_steps(i, last, [&](int64_t k) { return walk.major_at(k) >= -arms.after; }, steps) ||
-        !narrow_steps(i, last, [&](int64_t k) { return walk.major_at(k) <= major_limit - 1 + arms.before; }, steps) ||
-        !narrow_steps(i, last, [&](int64_t k) { return walk.minor_at(k) >= -arms.after; }, steps) ||
-        !narrow_steps(i, last, [&](int64_t k) { return walk.minor_at(k) <= minor_limit - 1 + arms.before; }, steps))
+    if (!narrow_steps(
+            i, last, [&](int64_t k) { return walk.major_at(k) >= -arms.after; }, steps) ||
+        !narrow_steps(
+            i, last, [&](int64_t k) { return walk.major_at(k) <= major_limit - 1 + arms.before; }, steps) ||
+        !narrow_steps(
+            i, last, [&](int64_t k) { return walk.minor_at(k) >= -arms.after; }, steps) ||
+        !narrow_steps(
+            i, last, [&](int64_t k) { return walk.minor_at(k) <= minor_limit - 1 + arms.before; }, steps))
         return;
 
     const int64_t step_major = walk.s_major * (x_major ? c.xpitch : c.ypitch);

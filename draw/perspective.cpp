@@ -8,8 +8,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "draw/context.h"
 #include "core/pixel.h"
+#include "draw/context.h"
 #include "draw/polygon.h"
 #include "draw/walk.h"
 
@@ -61,8 +61,8 @@ int perspective_width(int32_t y, int base, int64_t clipHeight) {
     row = std::min<int64_t>(row, clipHeight - 20);
     const int64_t half = clipHeight / 2;
     // A clip box less than two rows high has no middle: the width stays as it is.
-    const double scale = half == 0 ? 1.0
-                                   : 9.0 * row * row / (8.0 * half * half) - 3.0 * row / (4.0 * clipHeight) + 0.25;
+    const double scale =
+        half == 0 ? 1.0 : 9.0 * row * row / (8.0 * half * half) - 3.0 * row / (4.0 * clipHeight) + 0.25;
     const double scaled = scale * base;
     int w = scaled >= kMaxPerspectiveWidth ? kMaxPerspectiveWidth : static_cast<int>(scaled);
     if (w % 2 == 0) ++w;
@@ -141,7 +141,8 @@ void perspective_disc(const Canvas& c, const ClipBox& clip, int32_t cx, int32_t 
         const int64_t bottom = std::min<int64_t>(int64_t{cy} + h, clip.bottom);
         // Both ends lie within the clip box's rows here; vspan keeps to the screen.
         if (top <= bottom)
-            vspan(c, static_cast<int32_t>(col), static_cast<int32_t>(top), static_cast<int32_t>(bottom), color);
+            vspan(c, static_cast<int32_t>(col), static_cast<int32_t>(top), static_cast<int32_t>(bottom),
+                  color);
     }
 }
 
@@ -205,7 +206,8 @@ void draw_anti_polyline_border_3d(const Canvas& c, const POINT* pts, int64_t n, 
         CornerPair lower = segment_corners(seg, seg.lower, seg.lowerWidth);
         CornerPair upper = segment_corners(seg, seg.upper, seg.upperWidth);
         // One pixel further out, along x for a steep segment, else along y.
-        const bool steep = std::llabs(int64_t{seg.upper.x} - seg.lower.x) < std::llabs(int64_t{seg.lower.y} - seg.upper.y);
+        const bool steep =
+            std::llabs(int64_t{seg.upper.x} - seg.lower.x) < std::llabs(int64_t{seg.lower.y} - seg.upper.y);
         for (CornerPair* pair : {&lower, &upper}) {
             if (steep) {
                 pair->first.x = saturate(int64_t{pair->first.x} - 1);

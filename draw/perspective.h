@@ -9,8 +9,8 @@
 
 #include <cstdint>
 
-#include "core/canvas.h"
 #include "capsule.h"
+#include "core/canvas.h"
 #include "wintypes.h"
 
 namespace kesra {

@@ -8,10 +8,10 @@
 #include <memory>
 #include <new>
 
+#include "core/pixel.h"
 #include "draw/aa_line.h"
 #include "draw/context.h"
 #include "draw/perspective.h"
-#include "core/pixel.h"
 #include "draw/polygon.h"
 
 namespace kesra {
@@ -29,7 +29,8 @@ uint16_t route_band_color(uint16_t innerColor, uint16_t outerColor, int m, int j
     const int step = m > 1 ? 255 / (m - 1) : 0;
     uint32_t ref = 0;
     for (int shift = 0; shift <= 16; shift += 8) {
-        const int in = static_cast<int>((inner >> shift) & 0xFF), out = static_cast<int>((outer >> shift) & 0xFF);
+        const int in = static_cast<int>((inner >> shift) & 0xFF),
+                  out = static_cast<int>((outer >> shift) & 0xFF);
         const int channel = m == 1 ? (in + out) / 2 : out + ((in - out) * step * j) / 256;
         ref |= static_cast<uint32_t>(channel) << shift;
     }
@@ -67,15 +68,18 @@ void trim_corner_to_box(POINT& corner, POINT other, int64_t boxWidth, int64_t bo
     }
     if (x > boxWidth) {
         const int64_t at = y_at(boxWidth);
-        if (at > 0 && at < boxHeight) return void(corner = POINT{static_cast<LONG>(boxWidth), static_cast<LONG>(at)});
+        if (at > 0 && at < boxHeight)
+            return void(corner = POINT{static_cast<LONG>(boxWidth), static_cast<LONG>(at)});
     }
     if (y > boxHeight) {
         const int64_t at = x_at(boxHeight);
-        if (at > 0 && at < boxWidth) return void(corner = POINT{static_cast<LONG>(at), static_cast<LONG>(boxHeight)});
+        if (at > 0 && at < boxWidth)
+            return void(corner = POINT{static_cast<LONG>(at), static_cast<LONG>(boxHeight)});
     }
 }
 
-void draw_table_disc(const Canvas& c, const ClipBox& clip, int32_t cx, int32_t cy, int diameter, uint16_t color) {
+void draw_table_disc(const Canvas& c, const ClipBox& clip, int32_t cx, int32_t cy, int diameter,
+                     uint16_t color) {
     if (diameter < 0) return;
     if (diameter % 2 == 0) ++diameter;  // a band 0 pixels wide at its upper end ends in one pixel
     diameter = std::min(diameter, 2 * kDiscTableRows - 1);
@@ -85,10 +89,12 @@ void draw_table_disc(const Canvas& c, const ClipBox& clip, int32_t cx, int32_t c
         const int64_t row = int64_t{cy} - r + i;
         if (row < clip.top || row > clip.bottom) continue;
         const int64_t left = std::max<int64_t>(int64_t{cx} - r + (diameter - widths[i]) / 2, clip.left);
-        const int64_t right = std::min<int64_t>(int64_t{cx} - r + (diameter - widths[i]) / 2 + widths[i] - 1, clip.right);
+        const int64_t right =
+            std::min<int64_t>(int64_t{cx} - r + (diameter - widths[i]) / 2 + widths[i] - 1, clip.right);
         // Both ends lie within the clip box's columns here; hspan keeps to the screen.
         if (left <= right)
-            hspan(c, static_cast<int32_t>(left), static_cast<int32_t>(right), static_cast<int32_t>(row), color);
+            hspan(c, static_cast<int32_t>(left), static_cast<int32_t>(right), static_cast<int32_t>(row),
+                  color);
     }
 }
 
@@ -103,7 +109,8 @@ struct RouteColors {
     uint16_t inner, outer;
 };
 
-void draw_band(const Canvas& c, const ClipBox& clip, const RouteSegment& s, int j, const RouteColors& colors) {
+void draw_band(const Canvas& c, const ClipBox& clip, const RouteSegment& s, int j,
+               const RouteColors& colors) {
     const PerspectiveSegment& g = s.geometry;
     const int lowerWidth = route_band_width(g.lowerWidth, s.bands, j);
     if (lowerWidth == 0) return;
@@ -131,8 +138,8 @@ void draw_band(const Canvas& c, const ClipBox& clip, const RouteSegment& s, int 
 
 }  // namespace
 
-void draw_route_line_3d(const Canvas& c, const POINT* pts, int64_t n, uint16_t innerColor, uint16_t outerColor,
-                        int width, const ClipBox& clip) {
+void draw_route_line_3d(const Canvas& c, const POINT* pts, int64_t n, uint16_t innerColor,
+                        uint16_t outerColor, int width, const ClipBox& clip) {
     if (!pts || n < 2 || !c.origin) return;
     const int64_t count = n - 1;
     std::unique_ptr<RouteSegment[]> segments(new (std::nothrow) RouteSegment[static_cast<size_t>(count)]());

@@ -8,14 +8,14 @@
 
 #include <cstdint>
 
-#include "core/canvas.h"
 #include "capsule.h"
+#include "core/canvas.h"
 #include "wintypes.h"
 
 namespace kesra {
 
-constexpr int kDiscTableRows = 75;      // radii 0 ... 74
-constexpr int kDiscTableRowBytes = 150; // widths of the 2r + 1 rows, then zeros
+constexpr int kDiscTableRows = 75;       // radii 0 ... 74
+constexpr int kDiscTableRowBytes = 150;  // widths of the 2r + 1 rows, then zeros
 constexpr int kRouteSlots = 38;
 constexpr int kMaxRouteWidth = 148;
 
@@ -47,12 +47,13 @@ void trim_corner_to_box(POINT& corner, POINT other, int64_t boxWidth, int64_t bo
 
 /* A disc of diameter D (even diameters, 0 too, gain 1; at most 149) from the table,
  * centred on (cx, cy), kept inside the clip box. */
-void draw_table_disc(const Canvas& c, const ClipBox& clip, int32_t cx, int32_t cy, int diameter, uint16_t color);
+void draw_table_disc(const Canvas& c, const ClipBox& clip, int32_t cx, int32_t cy, int diameter,
+                     uint16_t color);
 
 /* The whole route; nothing for n < 2, null pts or when the working arrays
  * (one entry per segment) cannot be had. */
-void draw_route_line_3d(const Canvas& c, const POINT* pts, int64_t n, uint16_t innerColor, uint16_t outerColor,
-                        int width, const ClipBox& clip);
+void draw_route_line_3d(const Canvas& c, const POINT* pts, int64_t n, uint16_t innerColor,
+                        uint16_t outerColor, int width, const ClipBox& clip);
 
 }  // namespace kesra
 

@@ -23,8 +23,8 @@ constexpr int64_t isqrt(int64_t v) {
 
 /* (r, |dy|) rows two pixels narrower than the rule. */
 constexpr int kNarrowRows[20][2] = {
-    {1, 1},   {4, 2},   {4, 4},   {8, 6},   {9, 3},   {9, 9},   {16, 4},  {16, 16}, {17, 9},  {17, 15},
-    {25, 5},  {25, 11}, {25, 17}, {25, 19}, {25, 23}, {25, 25}, {36, 6},  {36, 36}, {49, 7},  {49, 49},
+    {1, 1},  {4, 2},   {4, 4},   {8, 6},   {9, 3},   {9, 9},   {16, 4}, {16, 16}, {17, 9}, {17, 15},
+    {25, 5}, {25, 11}, {25, 17}, {25, 19}, {25, 23}, {25, 25}, {36, 6}, {36, 36}, {49, 7}, {49, 49},
 };
 
 constexpr bool is_narrow_row(int r, int dy) {
@@ -60,7 +60,8 @@ constexpr uint8_t kRow1[] = {1, 3, 1};
 constexpr uint8_t kRow2[] = {3, 5, 5, 5, 3};
 constexpr uint8_t kRow3[] = {3, 5, 7, 7, 7, 5, 3};
 constexpr uint8_t kRow5[] = {5, 7, 9, 11, 11, 11, 11, 11, 9, 7, 5};
-constexpr uint8_t kRow10[] = {7, 11, 13, 15, 17, 19, 19, 21, 21, 21, 21, 21, 21, 21, 19, 19, 17, 15, 13, 11, 7};
+constexpr uint8_t kRow10[] = {7,  11, 13, 15, 17, 19, 19, 21, 21, 21, 21,
+                              21, 21, 21, 19, 19, 17, 15, 13, 11, 7};
 static_assert(row_is(0, kRow0) && row_is(1, kRow1) && row_is(2, kRow2) && row_is(3, kRow3), "small discs");
 static_assert(row_is(5, kRow5) && row_is(10, kRow10), "discs of radius 5 and 10");
 static_assert(kDiscTable.rows[74][74] == 149 && kDiscTable.rows[74][149] == 0, "largest disc");

@@ -16,7 +16,7 @@ inline thread_local uint64_t t_walk_steps = 0;
 
 /* Counts a walk's steps locally and adds them to t_walk_steps when done. */
 class WalkSteps {
-public:
+   public:
     WalkSteps() = default;
     WalkSteps(const WalkSteps&) = delete;
     WalkSteps& operator=(const WalkSteps&) = delete;
@@ -24,7 +24,7 @@ public:
 
     void add(uint64_t n = 1) { count_ += n; }
 
-private:
+   private:
     uint64_t count_ = 0;
 };
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "effects/transforms.h"
 #include "core/canvas.h"
+#include "effects/transforms.h"
 
 namespace kesra {
 

@@ -42,8 +42,7 @@ int walk_line(tagLINEWALKER* walker) {
     if (!points) return 0;
 
     const bool x_major = dx > dy;
-    const bool backward = x_major ? walker->ptStart.x > walker->ptEnd.x
-                                  : walker->ptStart.y > walker->ptEnd.y;
+    const bool backward = x_major ? walker->ptStart.x > walker->ptEnd.x : walker->ptStart.y > walker->ptEnd.y;
     if (backward) {
         std::swap(walker->ptStart, walker->ptEnd);
         walker->bSwapped = 1;

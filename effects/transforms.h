@@ -19,10 +19,10 @@ struct tagEFFECTIMAGE {
     uint8_t* pAlpha;    // one level 0-32 per pixel; null means opaque
     LONG nWidth;
     LONG nHeight;
-    LONG nWarpMode;     // warp target: the short edge (8 bottom, 4 top, 2 right, 1 left)
-    LONG bMirror;       // scale and warp targets: mirror left to right
-    LONG nEdgeFrom;     // warp target: the short edge's first coordinate
-    LONG nEdgeTo;       // warp target: its second coordinate
+    LONG nWarpMode;  // warp target: the short edge (8 bottom, 4 top, 2 right, 1 left)
+    LONG bMirror;    // scale and warp targets: mirror left to right
+    LONG nEdgeFrom;  // warp target: the short edge's first coordinate
+    LONG nEdgeTo;    // warp target: its second coordinate
 };
 
 /* The line walker: the points of a line from ptStart to ptEnd, in that order. */

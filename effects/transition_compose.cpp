@@ -33,7 +33,8 @@ void blend_at(const Canvas& c, int64_t x, int64_t y, uint16_t color, int level) 
 }
 
 /* n pixels of src row sy from column sx to dst row dy from column dx. */
-void copy_span(const Canvas& dst, const Canvas& src, int64_t dx, int64_t dy, int64_t sx, int64_t sy, int64_t n) {
+void copy_span(const Canvas& dst, const Canvas& src, int64_t dx, int64_t dy, int64_t sx, int64_t sy,
+               int64_t n) {
     Block b;
     if (!clip_block(dx, dy, sx, sy, n, 1, src.width, src.height, dst.width, dst.height, &b)) return;
     std::memcpy(dst.at(b.dx, b.dy), src.at(b.sx, b.sy), static_cast<size_t>(b.w) * 2);
@@ -51,7 +52,8 @@ struct Columns {
 };
 
 Columns columns_of(const Canvas& c, const Area& a) {
-    return Columns{std::max<int64_t>(a.left, 0), std::max<int64_t>(std::min<int64_t>(a.left + a.w, c.width), 0)};
+    return Columns{std::max<int64_t>(a.left, 0),
+                   std::max<int64_t>(std::min<int64_t>(a.left + a.w, c.width), 0)};
 }
 
 uint16_t* screen_row(const Canvas& c, int64_t x, int64_t y) {
@@ -113,13 +115,17 @@ void split_vertical(const Canvas& dst, const Canvas& src, const Area& a, int64_t
     const int64_t hh = a.h / 2;
     for (int64_t y = 0; y < hh; ++y) {
         const int64_t past = y - (hh - o);
-        if (past <= 0) copy_row(dst, src, a, y, y + o);
-        else if (past <= 6) darken_row(dst, a, y, kShadowRamp[past]);
+        if (past <= 0)
+            copy_row(dst, src, a, y, y + o);
+        else if (past <= 6)
+            darken_row(dst, a, y, kShadowRamp[past]);
     }
     for (int64_t y = hh; y < a.h; ++y) {
         const int64_t before = (hh + o) - y;
-        if (before <= 0) copy_row(dst, src, a, y, y - o);
-        else if (before <= 6) darken_row(dst, a, y, kShadowRamp[before]);
+        if (before <= 0)
+            copy_row(dst, src, a, y, y - o);
+        else if (before <= 6)
+            darken_row(dst, a, y, kShadowRamp[before]);
     }
 }
 
@@ -142,15 +148,19 @@ void split_horizontal(const Canvas& dst, const Canvas& src, const Area& a, int64
 void slide_up(const Canvas& dst, const Canvas& src, const Area& a, int64_t o) {
     for (int64_t y = 0; y < a.h; ++y) {
         const int64_t past = y - (a.h - o);
-        if (past < 0) copy_row(dst, src, a, y, y + o);
-        else if (past >= 1 && past <= 6) darken_row(dst, a, y, kShadowRamp[past]);
+        if (past < 0)
+            copy_row(dst, src, a, y, y + o);
+        else if (past >= 1 && past <= 6)
+            darken_row(dst, a, y, kShadowRamp[past]);
     }
 }
 
 void slide_down(const Canvas& dst, const Canvas& src, const Area& a, int64_t o) {
     for (int64_t y = 0; y < a.h; ++y) {
-        if (y >= o) copy_row(dst, src, a, y, y - o);
-        else if (o - y <= 6) darken_row(dst, a, y, kShadowRamp[o - y]);
+        if (y >= o)
+            copy_row(dst, src, a, y, y - o);
+        else if (o - y <= 6)
+            darken_row(dst, a, y, kShadowRamp[o - y]);
     }
 }
 
@@ -177,10 +187,13 @@ void image(const Canvas& dst, const Area& a, const tagEFFECTIMAGE& img) {
     const int64_t w = std::min<int64_t>(a.w, img.nWidth), h = std::min<int64_t>(a.h, img.nHeight);
     if (!clip_block(a.left, a.top, 0, 0, w, h, img.nWidth, img.nHeight, dst.width, dst.height, &b)) return;
     for (int32_t j = 0; j < b.h; ++j) {
-        const size_t at = static_cast<size_t>(b.sy + j) * static_cast<size_t>(img.nWidth) + static_cast<size_t>(b.sx);
+        const size_t at =
+            static_cast<size_t>(b.sy + j) * static_cast<size_t>(img.nWidth) + static_cast<size_t>(b.sx);
         uint16_t* d = dst.at(b.dx, b.dy + j);
-        if (img.pAlpha) blend_span_alpha(d, img.pPixels + at, img.pAlpha + at, static_cast<size_t>(b.w));
-        else std::memcpy(d, img.pPixels + at, static_cast<size_t>(b.w) * 2);
+        if (img.pAlpha)
+            blend_span_alpha(d, img.pPixels + at, img.pAlpha + at, static_cast<size_t>(b.w));
+        else
+            std::memcpy(d, img.pPixels + at, static_cast<size_t>(b.w) * 2);
     }
 }
 
@@ -190,8 +203,10 @@ int compose_frame(const Canvas& dst, const Canvas& src, const tagCOMPOSE_PARAM& 
     const DWORD mode = param.dwMode & (0u - param.dwMode);  // the lowest bit set
     const Area a = area_of(param.rcArea);
     if (mode == COMPOSE_CHECKER) {
-        if (dst.origin) checker_screen(dst);
-        else checker_image(param.Image);
+        if (dst.origin)
+            checker_screen(dst);
+        else
+            checker_image(param.Image);
         return 1;
     }
     if (a.h < 1 || a.w < 1 || !dst.origin) return 1;
@@ -200,21 +215,40 @@ int compose_frame(const Canvas& dst, const Canvas& src, const tagCOMPOSE_PARAM& 
     if (needs_source && !src.origin) return 1;
     const int64_t o = param.nOffset;
     switch (mode) {
-        case COMPOSE_FRAME: frame(dst, a); break;
-        case COMPOSE_BLEND: blend(dst, src, a, param.nLevel); break;
-        case COMPOSE_SPLIT_V: split_vertical(dst, src, a, o); break;
-        case COMPOSE_SPLIT_H: split_horizontal(dst, src, a, o); break;
+        case COMPOSE_FRAME:
+            frame(dst, a);
+            break;
+        case COMPOSE_BLEND:
+            blend(dst, src, a, param.nLevel);
+            break;
+        case COMPOSE_SPLIT_V:
+            split_vertical(dst, src, a, o);
+            break;
+        case COMPOSE_SPLIT_H:
+            split_horizontal(dst, src, a, o);
+            break;
         case COMPOSE_IMAGE:
-        case COMPOSE_IMAGE_PIXELS: image(dst, a, param.Image); break;
-        case COMPOSE_SLIDE_UP: slide_up(dst, src, a, o); break;
-        case COMPOSE_SLIDE_DOWN: slide_down(dst, src, a, o); break;
-        case COMPOSE_SLIDE_LEFT: slide_left(dst, src, a, o); break;
-        case COMPOSE_SLIDE_RIGHT: slide_right(dst, src, a, o); break;
+        case COMPOSE_IMAGE_PIXELS:
+            image(dst, a, param.Image);
+            break;
+        case COMPOSE_SLIDE_UP:
+            slide_up(dst, src, a, o);
+            break;
+        case COMPOSE_SLIDE_DOWN:
+            slide_down(dst, src, a, o);
+            break;
+        case COMPOSE_SLIDE_LEFT:
+            slide_left(dst, src, a, o);
+            break;
+        case COMPOSE_SLIDE_RIGHT:
+            slide_right(dst, src, a, o);
+            break;
         case COMPOSE_DARK_IMAGE:
             image(dst, a, param.Image);
             for (int64_t y = 0; y < a.h; ++y) darken_row(dst, a, y, param.nLevel);
             break;
-        default: break;
+        default:
+            break;
     }
     return 1;
 }

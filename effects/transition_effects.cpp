@@ -28,7 +28,9 @@ RECT rect_of(int64_t l, int64_t t, int64_t r, int64_t b) {
     return RECT{c(l), c(t), c(r), c(b)};
 }
 
-void copy_whole(const Canvas& dst, const Canvas& src, size_t bytes) { std::memcpy(dst.origin, src.origin, bytes); }
+void copy_whole(const Canvas& dst, const Canvas& src, size_t bytes) {
+    std::memcpy(dst.origin, src.origin, bytes);
+}
 
 tagCOMPOSE_PARAM param_of(DWORD mode, const RECT& rc) {
     tagCOMPOSE_PARAM p{};
@@ -99,8 +101,8 @@ void moving(const TransitionFrames& f, const Geometry& g, bool out, DWORD mode, 
  * makes it) and drawn at (x, y) with every pixel blended at one level: the
  * image mode after a uniform alpha on an image without an alpha plane, whose
  * levels would all be level. Row by row, without making the scaled planes. */
-void draw_scaled_at_level(const Canvas& out, const tagEFFECTIMAGE& capture, LONG width, LONG height, int64_t x,
-                          int64_t y, int level) {
+void draw_scaled_at_level(const Canvas& out, const tagEFFECTIMAGE& capture, LONG width, LONG height,
+                          int64_t x, int64_t y, int level) {
     Block b;
     if (!capture.pPixels || capture.nWidth < 1 || capture.nHeight < 1 || width < 1 || height < 1 ||
         !clip_block(x, y, 0, 0, width, height, width, height, out.width, out.height, &b))
@@ -113,7 +115,8 @@ void draw_scaled_at_level(const Canvas& out, const tagEFFECTIMAGE& capture, LONG
     std::vector<uint16_t> row(static_cast<size_t>(b.w));
     for (int32_t j = 0; j < b.h; ++j) {
         const LONG source_row = std::min<LONG>(nearest_index((b.sy + j) * fy), capture.nHeight - 1);
-        const uint16_t* in = capture.pPixels + static_cast<size_t>(source_row) * static_cast<size_t>(capture.nWidth);
+        const uint16_t* in =
+            capture.pPixels + static_cast<size_t>(source_row) * static_cast<size_t>(capture.nWidth);
         for (int32_t i = 0; i < b.w; ++i) row[static_cast<size_t>(i)] = in[columns[static_cast<size_t>(i)]];
         blend_span(out.at(b.dx, b.dy + j), row.data(), row.size(), level);
     }
@@ -133,8 +136,8 @@ void zoom(const TransitionFrames& f, const Geometry& g, int steps, const Present
         const int64_t h = (w * hh) / hw;
         if (h <= 0) continue;
         copy_whole(f.out, f.old_frame, f.bytes);
-        draw_scaled_at_level(f.out, capture, static_cast<LONG>(2 * w), static_cast<LONG>(2 * h), g.cx - w, g.cy - h,
-                             level);
+        draw_scaled_at_level(f.out, capture, static_cast<LONG>(2 * w), static_cast<LONG>(2 * h), g.cx - w,
+                             g.cy - h, level);
         present();
     }
     effect_free(&capture);
@@ -182,7 +185,7 @@ struct TurnKey {
     int left, right, top, bottom, level;
 };
 constexpr TurnKey kTurnKeys[8] = {
-    {45, 469, 23, 249, 0}, {88, 450, 39, 233, 5},  {135, 405, 48, 224, 10}, {187, 330, 64, 208, 16},
+    {45, 469, 23, 249, 0},   {88, 450, 39, 233, 5}, {135, 405, 48, 224, 10}, {187, 330, 64, 208, 16},
     {149, 292, 56, 216, 10}, {76, 343, 50, 222, 5}, {31, 387, 37, 235, 0},   {9, 434, 21, 251, 0},
 };
 
@@ -216,11 +219,14 @@ void turn(const TransitionFrames& f, const Geometry& g, bool out, const PresentS
     effect_free(&capture);
 }
 
-void run_out_effect(const TransitionFrames& f, const Geometry& g, DWORD e, LONG time, const PresentSink& present) {
+void run_out_effect(const TransitionFrames& f, const Geometry& g, DWORD e, LONG time,
+                    const PresentSink& present) {
     if (e & RF_ZOOMFRAME) return zoom_frame(f, g, transition_steps(time, 100), present);
     if (e & RF_FADE) return cross_fade(f, g, transition_steps(time, 32), present);
-    if (e & RF_SPLIT_V) return moving(f, g, true, COMPOSE_SPLIT_V, g.h / 2, transition_steps(time, 15), present);
-    if (e & RF_SPLIT_H) return moving(f, g, true, COMPOSE_SPLIT_H, g.w / 2, transition_steps(time, 20), present);
+    if (e & RF_SPLIT_V)
+        return moving(f, g, true, COMPOSE_SPLIT_V, g.h / 2, transition_steps(time, 15), present);
+    if (e & RF_SPLIT_H)
+        return moving(f, g, true, COMPOSE_SPLIT_H, g.w / 2, transition_steps(time, 20), present);
     if (e & RF_ZOOM) return zoom(f, g, transition_steps(time, 20), present);
     if (e & RF_SWING) return swing(f, g, present);
     if (e & RF_TURN) return turn(f, g, true, present);
@@ -231,10 +237,13 @@ void run_out_effect(const TransitionFrames& f, const Geometry& g, DWORD e, LONG 
     if (e & RF_SLIDE_RIGHT) return moving(f, g, true, COMPOSE_SLIDE_RIGHT, g.w, slide, present);
 }
 
-void run_in_effect(const TransitionFrames& f, const Geometry& g, DWORD e, LONG time, const PresentSink& present) {
+void run_in_effect(const TransitionFrames& f, const Geometry& g, DWORD e, LONG time,
+                   const PresentSink& present) {
     if (e & (RF_FADE | RF_ZOOM | RF_SWING)) return cross_fade(f, g, transition_steps(time, 32), present);
-    if (e & RF_SPLIT_V) return moving(f, g, false, COMPOSE_SPLIT_V, g.h / 2, transition_steps(time, 15), present);
-    if (e & RF_SPLIT_H) return moving(f, g, false, COMPOSE_SPLIT_H, g.w / 2, transition_steps(time, 20), present);
+    if (e & RF_SPLIT_V)
+        return moving(f, g, false, COMPOSE_SPLIT_V, g.h / 2, transition_steps(time, 15), present);
+    if (e & RF_SPLIT_H)
+        return moving(f, g, false, COMPOSE_SPLIT_H, g.w / 2, transition_steps(time, 20), present);
     if (e & RF_TURN) return turn(f, g, false, present);
     const int slide = transition_steps(time, 30);
     if (e & RF_SLIDE_UP) return moving(f, g, false, COMPOSE_SLIDE_UP, g.h, slide, present);
@@ -250,8 +259,10 @@ int transition_steps(LONG nTime, int max) { return std::clamp(nTime / 100, 1, ma
 void run_transition(const TransitionFrames& frames, DWORD dwEffect, const RECT& area, LONG nTime,
                     const PresentSink& present) {
     const Geometry g = geometry_of(area);
-    if (dwEffect & RF_OUT) run_out_effect(frames, g, dwEffect, nTime, present);
-    else if (dwEffect & RF_IN) run_in_effect(frames, g, dwEffect, nTime, present);
+    if (dwEffect & RF_OUT)
+        run_out_effect(frames, g, dwEffect, nTime, present);
+    else if (dwEffect & RF_IN)
+        run_in_effect(frames, g, dwEffect, nTime, present);
     copy_whole(frames.out, frames.new_frame, frames.bytes);
     present();
 }

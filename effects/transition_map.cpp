@@ -62,8 +62,10 @@ int zoom_map(const Canvas& dst, const uint16_t* src, double zoom) {
     if (!dst.origin || !src || dst.width < 1 || dst.height < 1) return 0;
     const Canvas source{reinterpret_cast<uint8_t*>(const_cast<uint16_t*>(src)), dst.width * 2, dst.width,
                         dst.height};
-    if (zoom >= 1.0) zoom_in(dst, source, zoom);
-    else zoom_out(dst, src, zoom);
+    if (zoom >= 1.0)
+        zoom_in(dst, source, zoom);
+    else
+        zoom_out(dst, src, zoom);
     return 0;
 }
 

@@ -109,8 +109,8 @@ int effect_warp(tagEFFECTIMAGE* target, const tagEFFECTIMAGE& source) {
     for (LONG i = 0; i < lines; ++i) {
         const size_t start = rows ? static_cast<size_t>(i) * static_cast<size_t>(W) : static_cast<size_t>(i);
         const size_t step = rows ? 1 : static_cast<size_t>(W);
-        squeeze_line(target->pPixels + start, target->pAlpha + start, step, length,
-                     edge_at(edges.a, i, rows), edge_at(edges.b, i, rows), line_pixels, line_alpha);
+        squeeze_line(target->pPixels + start, target->pAlpha + start, step, length, edge_at(edges.a, i, rows),
+                     edge_at(edges.b, i, rows), line_pixels, line_alpha);
     }
     return 1;
 }

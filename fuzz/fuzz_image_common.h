@@ -20,7 +20,7 @@ inline void setup_module() {
     static bool ready = [] {
         QLConstructor();
         HostSetMessageHandler([](const WCHAR*) {});  // "not a PNG" for most inputs
-        ql::set_reports(false);                       // a line per refused input otherwise
+        ql::set_reports(false);                      // a line per refused input otherwise
         return true;
     }();
     (void)ready;

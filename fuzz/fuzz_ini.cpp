@@ -2,13 +2,14 @@
  * written both as a skin file inside an "Orvantis" folder and as the main
  * file beside it, so that the lookups, the texts, the main-file reads and the
  * button write-back all run; every result buffer is fenced and checked. */
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "ceini.h"
 

@@ -32,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             kesra::pack::ImageBlocks image;
             std::vector<uint16_t> pixels;
             std::vector<uint8_t> alpha;
-            if (view.image(i, &image, &error) && uint64_t{static_cast<uint32_t>(image.record.width)} * image.record.height < (1u << 22))
+            if (view.image(i, &image, &error) &&
+                uint64_t{static_cast<uint32_t>(image.record.width)} * image.record.height < (1u << 22))
                 kesra::pack::decode_image(image, &pixels, &alpha, &error);
         }
     }
@@ -42,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CCEBitmap::m_fpResource = stream;
     for (unsigned id = 299; id < 304; ++id) {
         CCEBitmap stored, temp;
-        if (stored.LoadBitmapW(id) && static_cast<uint64_t>(stored.m_nWidth) * static_cast<uint64_t>(stored.m_nHeight) < (1u << 22)) {
+        if (stored.LoadBitmapW(id) &&
+            static_cast<uint64_t>(stored.m_nWidth) * static_cast<uint64_t>(stored.m_nHeight) < (1u << 22)) {
             draw_everywhere(stored);
             CCEBitmap expanded;
             if (expanded.LoadBitmapW(id, 0, 0)) draw_everywhere(expanded);

@@ -1,9 +1,10 @@
 /* fuzz_pack_files.cpp - the compressed frame pack and the real-scene file on
  * arbitrary bytes, read from a file as the loaders do. */
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 #include "bitmap/pack_view.h"
 #include "cebitmap.h"

@@ -30,7 +30,7 @@ void put_le16(uint8_t* p, uint16_t v) {
 /* Where decoded indices go: rows in file order or in the four interlace
  * passes; writes past the last row are dropped. */
 class RowPlacer {
-public:
+   public:
     RowPlacer(uint8_t* rows, int width, int height, int row_size, bool interlaced)
         : rows_(rows), width_(width), height_(height), row_size_(row_size), interlaced_(interlaced) {
         row_ = 0;
@@ -45,7 +45,7 @@ public:
         }
     }
 
-private:
+   private:
     void advance_row() {
         if (!interlaced_) {
             row_ = row_ + 1 < height_ ? row_ + 1 : -1;

@@ -29,7 +29,7 @@ constexpr uint32_t gif_row_size(uint32_t width) { return ((width - 1) | 3) + 1; 
 int gif_interlaced_row(int n, int height);
 
 class GifDecoder {
-public:
+   public:
     GifDecoder() = default;
     ~GifDecoder() { release(); }
     GifDecoder(const GifDecoder&) = delete;
@@ -52,7 +52,9 @@ public:
     /* The decoded image (valid after a successful decode). */
     const uint8_t* buffer() const { return output_.empty() ? nullptr : output_.data(); }
     size_t buffer_size() const { return output_.size(); }
-    const uint8_t* palette() const { return output_.empty() ? nullptr : output_.data() + kGifInfoHeaderBytes; }
+    const uint8_t* palette() const {
+        return output_.empty() ? nullptr : output_.data() + kGifInfoHeaderBytes;
+    }
     const uint8_t* indices() const { return output_.empty() ? nullptr : output_.data() + kGifRowsOffset; }
     int width() const { return image_width_; }
     int height() const { return image_height_; }
@@ -71,7 +73,7 @@ public:
     uint32_t transparent_colour() const { return transparent_colour_; }
     int delay() const { return delay_; }
 
-private:
+   private:
     bool parse_header(const uint8_t* data, size_t size);
     bool skip_sub_blocks();
     void read_graphic_control();

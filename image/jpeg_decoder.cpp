@@ -16,10 +16,10 @@ namespace kesra::pic {
 namespace {
 
 /* Zig-zag position k to natural (row-major) position. */
-constexpr uint8_t kNaturalOrder[64] = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
-    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
-    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+constexpr uint8_t kNaturalOrder[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+                                       12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+                                       35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+                                       58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
 
 constexpr int kFastBits = 9;
 
@@ -30,7 +30,7 @@ uint8_t clamp_sample(int64_t v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 25
 /* Entropy-coded data of one scan: bits most significant first, 0xFF 0x00 as
  * one 0xFF, zero bits once a marker or the end is reached. */
 class BitReader {
-public:
+   public:
     BitReader(const uint8_t* data, size_t size, size_t pos) : data_(data), size_(size), pos_(pos) {}
 
     size_t position() const { return pos_; }
@@ -71,7 +71,7 @@ public:
         return true;
     }
 
-private:
+   private:
     uint8_t next_byte() {
         if (at_marker_) return 0;
         if (pos_ >= size_) {
@@ -119,7 +119,9 @@ int decode_symbol(BitReader& bits, const JpegDecoder::Huffman& table) {
 }
 
 /* Frame types other than baseline (progressive, lossless, arithmetic). */
-bool other_frame_type(int marker) { return marker >= 0xC1 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC; }
+bool other_frame_type(int marker) {
+    return marker >= 0xC1 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
 
 /* The status of a segment that cannot be read. */
 int segment_status(int marker) {
@@ -132,7 +134,9 @@ int segment_status(int marker) {
 }
 
 /* A received value of size bits as a signed coefficient. */
-int extend(int value, int size) { return size && value < (1 << (size - 1)) ? value - (1 << size) + 1 : value; }
+int extend(int value, int size) {
+    return size && value < (1 << (size - 1)) ? value - (1 << size) + 1 : value;
+}
 
 /* Decodes one block's coefficients, dequantised, in natural order. */
 bool decode_block(BitReader& bits, JpegDecoder::Component& c, const JpegDecoder::Huffman& dc,
@@ -254,8 +258,10 @@ void jpeg_idct_integer(const int32_t* in, uint8_t* out, int stride) {
     bool flat = true;
     for (int i = 1; i < 64 && flat; ++i) flat = in[i] == 0;
     if (flat) {
-        const int64_t dc = ((int64_t{in[0]} * (1 << kPass1Bits) + (1 << (kPass1Bits + 2))) >> (kPass1Bits + 3)) + 128;
-        for (int row = 0; row < 8; ++row) std::memset(out + static_cast<size_t>(row) * stride, clamp_sample(dc), 8);
+        const int64_t dc =
+            ((int64_t{in[0]} * (1 << kPass1Bits) + (1 << (kPass1Bits + 2))) >> (kPass1Bits + 3)) + 128;
+        for (int row = 0; row < 8; ++row)
+            std::memset(out + static_cast<size_t>(row) * stride, clamp_sample(dc), 8);
         return;
     }
     // Inputs are at most 2^15 * 255 in size, so the columns' results fit 32 bits.
@@ -326,7 +332,8 @@ void jpeg_idct_float(const int32_t* in, uint8_t* out, int stride) {
         float samples[8];
         pass(work + row * 8, 1, samples, 1);
         for (int i = 0; i < 8; ++i)
-            out[row * stride + i] = clamp_sample(static_cast<int64_t>(std::floor(samples[i] / 8.0f + 128.5f)));
+            out[row * stride + i] =
+                clamp_sample(static_cast<int64_t>(std::floor(samples[i] / 8.0f + 128.5f)));
     }
 }
 
@@ -378,7 +385,8 @@ bool JpegDecoder::decode_file(const char* path, int idct) {
     std::vector<uint8_t> bytes;
     uint8_t chunk[65536];
     size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + got);
     std::fclose(file);
     return decode_memory(bytes.data(), bytes.size(), idct);
 }
@@ -422,47 +430,47 @@ bool JpegDecoder::run(const uint8_t* data, size_t size, int idct) {
         const uint8_t* body = data + pos + 2;
         const size_t body_length = length - 2;
         switch (marker) {
-        case 0xC0:
-            if (!read_frame(body, body_length)) {
-                status_ = kJpegFrameError;
-                return false;
+            case 0xC0:
+                if (!read_frame(body, body_length)) {
+                    status_ = kJpegFrameError;
+                    return false;
+                }
+                break;
+            case 0xC4:
+                if (!read_huffman(body, body_length)) {
+                    status_ = kJpegHuffmanError;
+                    return false;
+                }
+                break;
+            case 0xDB:
+                if (!read_quant(body, body_length)) {
+                    status_ = kJpegQuantError;
+                    return false;
+                }
+                break;
+            case 0xDD:
+                if (body_length != 2) {
+                    status_ = kJpegRestartError;
+                    return false;
+                }
+                restart_interval_ = read_be16(body);
+                break;
+            case 0xDA: {
+                size_t after = pos;
+                if (!read_scan(data, size, &after, length)) {
+                    if (status_ == kJpegOk) status_ = kJpegScanError;
+                    return false;
+                }
+                pos = after;
+                continue;
             }
-            break;
-        case 0xC4:
-            if (!read_huffman(body, body_length)) {
-                status_ = kJpegHuffmanError;
-                return false;
-            }
-            break;
-        case 0xDB:
-            if (!read_quant(body, body_length)) {
-                status_ = kJpegQuantError;
-                return false;
-            }
-            break;
-        case 0xDD:
-            if (body_length != 2) {
-                status_ = kJpegRestartError;
-                return false;
-            }
-            restart_interval_ = read_be16(body);
-            break;
-        case 0xDA: {
-            size_t after = pos;
-            if (!read_scan(data, size, &after, length)) {
-                if (status_ == kJpegOk) status_ = kJpegScanError;
-                return false;
-            }
-            pos = after;
-            continue;
-        }
-        default:
-            // Every other frame type (progressive, lossless, arithmetic) is refused.
-            if (other_frame_type(marker)) {
-                status_ = kJpegFrameError;
-                return false;
-            }
-            break;
+            default:
+                // Every other frame type (progressive, lossless, arithmetic) is refused.
+                if (other_frame_type(marker)) {
+                    status_ = kJpegFrameError;
+                    return false;
+                }
+                break;
         }
         pos += length;
     }

@@ -18,12 +18,12 @@ enum JpegIdct : int { kJpegIdctFloat = 0, kJpegIdctInteger = 1, kJpegIdctNone = 
 /* Status after a decode: 0 while decoding and after success. */
 enum JpegStatus : int {
     kJpegOk = 0,
-    kJpegRestartError = 1,   // a DRI segment of the wrong length
-    kJpegFrameError = 2,     // SOF refused: another SOF type, bad fields, absurd size
-    kJpegQuantError = 3,     // a DQT segment refused
-    kJpegNoEoi = 4,          // the data ended or a non-marker stood where a marker belongs
-    kJpegHuffmanError = 5,   // a DHT segment refused
-    kJpegScanError = 6,      // an SOS header refused or its data undecodable
+    kJpegRestartError = 1,  // a DRI segment of the wrong length
+    kJpegFrameError = 2,    // SOF refused: another SOF type, bad fields, absurd size
+    kJpegQuantError = 3,    // a DQT segment refused
+    kJpegNoEoi = 4,         // the data ended or a non-marker stood where a marker belongs
+    kJpegHuffmanError = 5,  // a DHT segment refused
+    kJpegScanError = 6,     // an SOS header refused or its data undecodable
 };
 
 /* Frames whose planes together hold more samples than this are refused. */
@@ -31,7 +31,7 @@ constexpr uint64_t kJpegMaxPlaneSamples = uint64_t{1} << 26;
 constexpr int kJpegMaxComponents = 4;
 
 class JpegDecoder {
-public:
+   public:
     JpegDecoder() = default;
     JpegDecoder(const JpegDecoder&) = delete;
     JpegDecoder& operator=(const JpegDecoder&) = delete;
@@ -52,9 +52,7 @@ public:
     int plane_height() const { return plane_height_; }
     int components() const { return static_cast<int>(planes_.size()); }
     /* Plane i in frame order (R, G, B after a 3-component decode); null past the last. */
-    const uint8_t* plane(int i) const {
-        return i >= 0 && i < components() ? planes_[i].data() : nullptr;
-    }
+    const uint8_t* plane(int i) const { return i >= 0 && i < components() ? planes_[i].data() : nullptr; }
     /* Sampling factors of frame component i, for tests and the picture class. */
     int h_sampling(int i) const { return frame_[i].h; }
     int v_sampling(int i) const { return frame_[i].v; }
@@ -62,10 +60,10 @@ public:
 
     struct Huffman {
         bool defined = false;
-        uint16_t lookup[1 << 9];   // (length << 8) | symbol for codes up to 9 bits, 0 otherwise
-        int32_t max_code[18];      // largest code of each length, -1 without one
+        uint16_t lookup[1 << 9];  // (length << 8) | symbol for codes up to 9 bits, 0 otherwise
+        int32_t max_code[18];     // largest code of each length, -1 without one
         int32_t first_code[17];
-        int32_t first_index[17];   // index in symbols of the first code of each length
+        int32_t first_index[17];  // index in symbols of the first code of each length
         uint8_t symbols[256];
     };
 
@@ -74,7 +72,7 @@ public:
         int dc_table = 0, ac_table = 0, predictor = 0;
     };
 
-private:
+   private:
     bool run(const uint8_t* data, size_t size, int idct);
     bool read_frame(const uint8_t* p, size_t length);
     bool read_huffman(const uint8_t* p, size_t length);

@@ -74,8 +74,17 @@ int type_of_path(const std::u16string& path) {
 using namespace kesra;
 
 CCePhoto::CCePhoto()
-    : m_nPixelBytes(0), m_nPitch(0), m_nWidth(0), m_nHeight(0), m_nBitCount(0), m_pImageData(nullptr),
-      m_pAlpha(nullptr), m_PhotoList{}, m_nPhotoCount(0), m_nLogoIndex(-1), m_nExtraWidth(-1),
+    : m_nPixelBytes(0),
+      m_nPitch(0),
+      m_nWidth(0),
+      m_nHeight(0),
+      m_nBitCount(0),
+      m_pImageData(nullptr),
+      m_pAlpha(nullptr),
+      m_PhotoList{},
+      m_nPhotoCount(0),
+      m_nLogoIndex(-1),
+      m_nExtraWidth(-1),
       m_nExtraHeight(-1) {
     QLConstructor();
     store_app_directory();

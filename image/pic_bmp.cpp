@@ -11,7 +11,9 @@ namespace {
 
 constexpr size_t kHeadersBytes = 54;  // 14-byte file header, 40-byte information header
 
-uint32_t u32_at(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+uint32_t u32_at(const uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
 uint16_t u16_at(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 }  // namespace

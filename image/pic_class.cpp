@@ -33,11 +33,16 @@ struct File {
 
 bool decode(const uint8_t* data, size_t size, unsigned type, CEPICSTORE& store) {
     switch (type) {
-        case CEPIC_TYPE_BMP: return decode_bmp(data, size, store);
-        case CEPIC_TYPE_PNG: return decode_png(data, size, store);
-        case CEPIC_TYPE_GIF: return decode_gif(data, size, store);
-        case CEPIC_TYPE_JPEG: return decode_jpeg(data, size, store);
-        default: return false;
+        case CEPIC_TYPE_BMP:
+            return decode_bmp(data, size, store);
+        case CEPIC_TYPE_PNG:
+            return decode_png(data, size, store);
+        case CEPIC_TYPE_GIF:
+            return decode_gif(data, size, store);
+        case CEPIC_TYPE_JPEG:
+            return decode_jpeg(data, size, store);
+        default:
+            return false;
     }
 }
 

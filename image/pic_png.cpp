@@ -35,7 +35,10 @@ void read_span(png_structp png, png_bytep out, png_size_t length) {
 void convert_row(const uint8_t* in, int colour, uint32_t width, uint16_t* pixels, uint8_t* alpha) {
     for (uint32_t i = 0; i < width; ++i) {
         switch (colour) {
-            case PNG_COLOR_TYPE_RGB: pixels[i] = narrow565(in[0], in[1], in[2]); in += 3; break;
+            case PNG_COLOR_TYPE_RGB:
+                pixels[i] = narrow565(in[0], in[1], in[2]);
+                in += 3;
+                break;
             case PNG_COLOR_TYPE_RGB_ALPHA:
                 pixels[i] = narrow565(in[0], in[1], in[2]);
                 alpha[i] = in[3];
@@ -46,7 +49,10 @@ void convert_row(const uint8_t* in, int colour, uint32_t width, uint16_t* pixels
                 alpha[i] = in[1];
                 in += 2;
                 break;
-            default: pixels[i] = narrow565(in[0], in[0], in[0]); in += 1; break;
+            default:
+                pixels[i] = narrow565(in[0], in[0], in[0]);
+                in += 1;
+                break;
         }
     }
 }

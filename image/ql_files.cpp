@@ -54,8 +54,10 @@ int load_resource(const uint8_t* data, size_t size, int type) {
     if (!data) return 0;
     Image image;
     bool decoded = false;
-    if (type == QL_TYPE_JPEG) decoded = jpeg_decode_memory(data, size, image);
-    else if (type == QL_TYPE_PNG) decoded = png_decode_memory(data, size, image);
+    if (type == QL_TYPE_JPEG)
+        decoded = jpeg_decode_memory(data, size, image);
+    else if (type == QL_TYPE_PNG)
+        decoded = png_decode_memory(data, size, image);
     return decoded && push_image(image) ? 1 : 0;
 }
 
@@ -74,12 +76,12 @@ int QLLoad(const WCHAR* path, int type) {
     bool decoded = false;
     switch (type) {
         case QL_TYPE_BMP:
-            decoded = open_for_reading(path, where, file) &&
-                      bmp_decode_file(file.stream, where.c_str(), image);
+            decoded =
+                open_for_reading(path, where, file) && bmp_decode_file(file.stream, where.c_str(), image);
             break;
         case QL_TYPE_JPEG:
-            decoded = open_for_reading(path, where, file) &&
-                      jpeg_decode_file(file.stream, where.c_str(), image);
+            decoded =
+                open_for_reading(path, where, file) && jpeg_decode_file(file.stream, where.c_str(), image);
             break;
         case QL_TYPE_PNG:
             decoded = open_png(path, file) && png_decode_file(file.stream, where.c_str(), image);
@@ -102,12 +104,15 @@ int QLLoadResource(const BYTE* data, int type) {
     const size_t in_view = kesra::platform::view_bytes_from(data);
     const size_t limit = in_view && in_view < kMaxResourceBytes ? in_view : kMaxResourceBytes;
     size_t size = 0;
-    if (type == QL_TYPE_JPEG) size = jpeg_extent(data, limit);
-    else if (type == QL_TYPE_PNG) size = png_extent(data, limit);
-    else return 0;
+    if (type == QL_TYPE_JPEG)
+        size = jpeg_extent(data, limit);
+    else if (type == QL_TYPE_PNG)
+        size = png_extent(data, limit);
+    else
+        return 0;
     if (size == 0) {
-        report(nullptr, type == QL_TYPE_PNG ? "no IEND chunk ends the PNG data"
-                                            : "no EOI marker ends the JPEG data");
+        report(nullptr,
+               type == QL_TYPE_PNG ? "no IEND chunk ends the PNG data" : "no EOI marker ends the JPEG data");
         return 0;
     }
     return load_resource(data, size, type);
@@ -121,7 +126,8 @@ int QLReadImageHeader(const WCHAR* path, LONG type, QLSIZE* size) {
     bool ok = false;
     switch (type) {
         case QL_TYPE_BMP:
-            ok = open_for_reading(path, where, file) && bmp_read_size(file.stream, where.c_str(), &width, &height);
+            ok = open_for_reading(path, where, file) &&
+                 bmp_read_size(file.stream, where.c_str(), &width, &height);
             break;
         case QL_TYPE_JPEG:
             ok = open_for_reading(path, where, file) &&
@@ -151,9 +157,12 @@ int QLSave(const WCHAR* path, int type) {
         return 0;
     }
     bool ok = false;
-    if (type == QL_TYPE_BMP) ok = bmp_encode_file(*image, file.stream, where.c_str());
-    else if (type == QL_TYPE_JPEG) ok = jpeg_encode_file(*image, file.stream, where.c_str());
-    else ok = png_encode_file(*image, file.stream, where.c_str());
+    if (type == QL_TYPE_BMP)
+        ok = bmp_encode_file(*image, file.stream, where.c_str());
+    else if (type == QL_TYPE_JPEG)
+        ok = jpeg_encode_file(*image, file.stream, where.c_str());
+    else
+        ok = png_encode_file(*image, file.stream, where.c_str());
     const bool closed = std::fclose(file.stream) == 0;
     file.stream = nullptr;
     return ok && closed ? 1 : 0;

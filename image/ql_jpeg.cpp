@@ -96,8 +96,7 @@ void memory_skip(j_decompress_ptr cinfo, long count) {
     source->manager.bytes_in_buffer -= skip;
 }
 
-void set_memory_source(j_decompress_ptr cinfo, MemorySource& source, const uint8_t* data,
-                       size_t size) {
+void set_memory_source(j_decompress_ptr cinfo, MemorySource& source, const uint8_t* data, size_t size) {
     source.manager.init_source = memory_init;
     source.manager.fill_input_buffer = memory_fill;
     source.manager.skip_input_data = memory_skip;
@@ -115,8 +114,7 @@ uint8_t clamp_byte(int v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 25
 
 /* One decoded row into A, R, G, B. CMYK rows come from Adobe files (inverted
  * inks) or plain ones. */
-void convert_row(const JSAMPLE* in, uint8_t* out, JDIMENSION width, J_COLOR_SPACE space,
-                 bool inverted) {
+void convert_row(const JSAMPLE* in, uint8_t* out, JDIMENSION width, J_COLOR_SPACE space, bool inverted) {
     if (space == JCS_CMYK) {
         for (JDIMENSION x = 0; x < width; ++x, in += 4, out += 4) {
             int c = in[0], m = in[1], y = in[2], k = in[3];
@@ -155,7 +153,8 @@ bool decode(jpeg_decompress_struct* cinfo, JpegError* error, uint64_t available,
     if (!image_bytes(cinfo->image_width, cinfo->image_height, &bytes)) {
         refuse(error, "image size refused");
     }
-    const uint64_t blocks = (uint64_t{cinfo->image_width} + 7) / 8 * ((uint64_t{cinfo->image_height} + 7) / 8);
+    const uint64_t blocks =
+        (uint64_t{cinfo->image_width} + 7) / 8 * ((uint64_t{cinfo->image_height} + 7) / 8);
     if (blocks > available * 8) refuse(error, "the data is too short for the image size");
     jpeg_start_decompress(cinfo);
     if (!allocate_pixels(*out, cinfo->output_width, cinfo->output_height, 0)) {
@@ -164,13 +163,12 @@ bool decode(jpeg_decompress_struct* cinfo, JpegError* error, uint64_t available,
     out->pixel_depth = 24;
     out->alpha_flag = 0;
     const JDIMENSION stride = cinfo->output_width * static_cast<JDIMENSION>(cinfo->output_components);
-    JSAMPARRAY row = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
-                                                 stride, 1);
+    JSAMPARRAY row =
+        (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE, stride, 1);
     while (cinfo->output_scanline < cinfo->output_height) {
         uint8_t* target = out->pixels + static_cast<size_t>(cinfo->output_scanline) * out->width * 4;
         if (jpeg_read_scanlines(cinfo, row, 1) != 1) ERREXIT(cinfo, JERR_INPUT_EOF);
-        convert_row(row[0], target, cinfo->output_width, cinfo->out_color_space,
-                    cinfo->saw_Adobe_marker);
+        convert_row(row[0], target, cinfo->output_width, cinfo->out_color_space, cinfo->saw_Adobe_marker);
     }
     jpeg_finish_decompress(cinfo);
     return true;
@@ -193,8 +191,9 @@ bool jpeg_decode_file(std::FILE* file, const char* where, Image& out) {
     cinfo.err = &error.manager;
     jpeg_create_decompress(&cinfo);
     jpeg_stdio_src(&cinfo, file);
-    struct stat st{};
-    const uint64_t available = fstat(fileno(file), &st) == 0 && st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
+    struct stat st {};
+    const uint64_t available =
+        fstat(fileno(file), &st) == 0 && st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
     Image image;
     const bool ok = decode(&cinfo, &error, available, &image);
     jpeg_destroy_decompress(&cinfo);

@@ -41,8 +41,7 @@ void png_read_memory(png_structp png, png_bytep out, png_size_t length) {
 }
 
 png_structp create_reader(PngContext* context) {
-    png_structp png =
-        png_create_read_struct(PNG_LIBPNG_VER_STRING, context, png_fail, png_quiet_warning);
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, context, png_fail, png_quiet_warning);
     if (png) png_set_user_limits(png, kMaxSide, kMaxSide);
     return png;
 }
@@ -88,7 +87,8 @@ bool decode(png_structp png, png_infop info, bool from_memory, uint64_t availabl
     out->alpha_flag = from_memory ? trns : (alpha_channel || trns);
     // The filtered rows (a filter byte each) deflate at best kMaxDeflateRatio : 1.
     const uint64_t filtered = uint64_t{height} * (uint64_t{png_get_rowbytes(png, info)} + 1);
-    if (filtered > available * limits::kMaxDeflateRatio) png_error(png, "the data is too short for the image size");
+    if (filtered > available * limits::kMaxDeflateRatio)
+        png_error(png, "the data is too short for the image size");
 
     set_argb_transforms(png, info);
     if (png_get_rowbytes(png, info) != static_cast<size_t>(width) * 4) {
@@ -127,8 +127,9 @@ bool png_decode_file(std::FILE* file, const char* where, Image& out) {
     if (!png) return false;
     png_init_io(png, file);
     png_set_sig_bytes(png, 8);
-    struct stat st{};
-    const uint64_t available = fstat(fileno(file), &st) == 0 && st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
+    struct stat st {};
+    const uint64_t available =
+        fstat(fileno(file), &st) == 0 && st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
     return decode_stream(png, false, available, out);
 }
 
@@ -171,16 +172,15 @@ bool png_read_size(std::FILE* file, const char* where, uint32_t* width, uint32_t
 
 namespace {
 
-bool write_rows(png_structp png, png_infop info, std::FILE* file, const Image* image,
-                png_bytep** rows) {
+bool write_rows(png_structp png, png_infop info, std::FILE* file, const Image* image, png_bytep** rows) {
     if (setjmp(png_jmpbuf(png))) {
         std::free(*rows);
         *rows = nullptr;
         return false;
     }
     png_init_io(png, file);
-    png_set_IHDR(png, info, image->width, image->height, 8, PNG_COLOR_TYPE_RGB_ALPHA,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, image->width, image->height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     png_set_swap_alpha(png);  // the rows are handed over as A, R, G, B
     *rows = static_cast<png_bytep*>(std::malloc(sizeof(png_bytep) * image->height));
@@ -199,8 +199,7 @@ bool write_rows(png_structp png, png_infop info, std::FILE* file, const Image* i
 
 bool png_encode_file(const Image& image, std::FILE* file, const char* where) {
     PngContext context{where};
-    png_structp png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, &context, png_fail, png_quiet_warning);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &context, png_fail, png_quiet_warning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     bool ok = false;
     if (info) {

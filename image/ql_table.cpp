@@ -117,8 +117,8 @@ char kBanner[] = "Quinlark image module: BMP, JPEG and PNG files, zlib blocks";
 extern "C" {
 
 char* QLVersionInfo(void) {
-    MessageBoxW(nullptr, u"Quinlark image module: BMP, JPEG and PNG files, zlib blocks",
-                u"QuinlarkImage", MB_OK);
+    MessageBoxW(nullptr, u"Quinlark image module: BMP, JPEG and PNG files, zlib blocks", u"QuinlarkImage",
+                MB_OK);
     return kBanner;
 }
 

@@ -14,7 +14,7 @@ KESRA_API_BEGIN
 class CCEDraw;
 
 class CCEBitmap {
-public:
+   public:
     CCEBitmap();
     CCEBitmap(unsigned int nID);  // loads the pack image nID
     ~CCEBitmap();
@@ -28,16 +28,16 @@ public:
     static void CloseResMapView();
 
     /* Loaders; 1 on success, 0 on failure. */
-    int LoadBitmapW(unsigned int nID);                  // pack image, blocks as stored
-    int LoadBitmapW(unsigned int nID, int w, int h);    // pack image expanded, resampled if w, h
-    int LoadBitmapTemp(unsigned int nID);               // pack image in the shared pool
+    int LoadBitmapW(unsigned int nID);                // pack image, blocks as stored
+    int LoadBitmapW(unsigned int nID, int w, int h);  // pack image expanded, resampled if w, h
+    int LoadBitmapTemp(unsigned int nID);             // pack image in the shared pool
     int LoadBitmapTemp(unsigned char* pixels, unsigned char* alpha, int w, int h);  // always 0
-    int LoadBitmapGIF(const WCHAR* path, LONG nID);     // compressed pack image
-    int LoadBitmapW(const WCHAR* path);                 // PNG file with alpha
-    int LoadBitmapW(const WCHAR* path, int w, int h);   // PNG, BMP or JPEG file resampled
+    int LoadBitmapGIF(const WCHAR* path, LONG nID);                                 // compressed pack image
+    int LoadBitmapW(const WCHAR* path);                                             // PNG file with alpha
+    int LoadBitmapW(const WCHAR* path, int w, int h);               // PNG, BMP or JPEG file resampled
     int LoadBitmap3D(const WCHAR* path, LONG index, tagRECT rect);  // real-scene image
     int LoadBitmapW(unsigned char* data, int size, unsigned short key, int w, int h);  // BMP in memory
-    int LoadGif(unsigned char* data, int w, int h);     // 256-colour palette and indices
+    int LoadGif(unsigned char* data, int w, int h);  // 256-colour palette and indices
     void UnloadBitmap();
 
     unsigned char* GetImageData() { return m_pImageData; }
@@ -77,7 +77,7 @@ public:
     static const WCHAR* const m_hMapView;
     static int m_LastTempBitmapID;
 
-private:
+   private:
     CCEBitmap(const CCEBitmap&) = delete;
 };
 

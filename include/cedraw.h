@@ -6,8 +6,8 @@
 #ifndef KESRA_CEDRAW_H
 #define KESRA_CEDRAW_H
 
-#include "cegraphics.h"
 #include "cefont.h"
+#include "cegraphics.h"
 #include "ceobject.h"
 
 KESRA_API_BEGIN
@@ -39,7 +39,7 @@ enum : DWORD {
 };
 
 class CCEDraw : public CCEGraphics {
-public:
+   public:
     CCEDraw();
     ~CCEDraw();
     CCEDraw& operator=(const CCEDraw& other);
@@ -75,11 +75,12 @@ public:
     int DrawPolyline(tagPOINT* pts, int n);
     int FillPolygon(tagPOINT* pts, int n, unsigned short color, int, int);
     int FillPolygon(tagPOINT* pts, int n, int pw, int ph, unsigned short* pattern);
-protected:
+
+   protected:
     int IsAllPointOutside(tagPOINT* pts, int n);
     int IsAllPointInside(tagPOINT* pts, int n);
-public:
 
+   public:
     /* Anti-aliased map lines. */
     void DrawAntiPolyline(tagPOINT* pts, LONG n, unsigned short color, int width, tagRECT rc, int offX,
                           int offY);
@@ -121,7 +122,8 @@ public:
 
     /* Text: the system font (UseSysFont), else the loaded font's engine. */
     int DrawTextW(const WCHAR* text, int count, tagRECT rect, unsigned int format);
-    void DM_DrawText(const WCHAR* text, int count, tagRECT rect, DMX_tag_StringStruct* params, unsigned int format);
+    void DM_DrawText(const WCHAR* text, int count, tagRECT rect, DMX_tag_StringStruct* params,
+                     unsigned int format);
     void DM_DrawAlphaPixel2(LONG x, LONG y, unsigned short color, int level);  // level 0..16
     void BlendPixel16(unsigned char* p, LONG x, LONG y, unsigned short color, int level);
     void UseSysFont(int use);
@@ -139,7 +141,7 @@ public:
     static int m_bInited;
     static int m_bSysFont;
 
-private:
+   private:
     CCEDraw(const CCEDraw&) = delete;
     int RenderFlip_Effect(tagRENDERFLIP_STRUCT rf);
 };

@@ -35,7 +35,7 @@ struct tagSANDGLASS_STRUCT {
 };
 
 class CCEGraphics {
-public:
+   public:
     CCEGraphics();
     ~CCEGraphics();
 
@@ -91,7 +91,7 @@ public:
     static int m_bFlipBk;
     static LONG m_uBlackScreen;
 
-private:
+   private:
     CCEGraphics(const CCEGraphics&) = delete;
     void DrawAnimation();
     void DrawBlackScreen();

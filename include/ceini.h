@@ -12,17 +12,17 @@ KESRA_API_BEGIN
 
 /* The file header, 44 bytes at offset 0. */
 typedef struct tagINIHEADER {
-    char szVersion[32];   // NUL-terminated, contains "Ver 1."
-    LONG nPageCount;      // at most 160
-    DWORD dwPageOffset;   // 44: the page table follows the header
-    DWORD dwTextOffset;   // the text area: 32 bytes skipped, then 512 bytes per button
+    char szVersion[32];  // NUL-terminated, contains "Ver 1."
+    LONG nPageCount;     // at most 160
+    DWORD dwPageOffset;  // 44: the page table follows the header
+    DWORD dwTextOffset;  // the text area: 32 bytes skipped, then 512 bytes per button
 } tagINIHEADER;
 
 /* One page record, 16 bytes. */
 typedef struct tagINIPAGE {
     DWORD dwPageID;
     DWORD dwButtonOffset;
-    LONG nButtonCount;      // at most 80
+    LONG nButtonCount;  // at most 80
     LONG nBackgroundCount;
 } tagINIPAGE;
 
@@ -35,7 +35,7 @@ typedef struct tagINIBUTTON {
     DWORD dwImageNormal;            // pack image numbers (300 + index), 0 for none
     DWORD dwImageDown;
     DWORD dwImageDisabled;
-    DWORD dwTextColor;              // Color16 in the low 16 bits
+    DWORD dwTextColor;  // Color16 in the low 16 bits
     DWORD dwFontSize;
     DWORD dwAlign;
     DWORD dwAction;
@@ -50,7 +50,7 @@ static_assert(sizeof(tagINIPAGE) == 16, "a page record is 16 bytes in the file")
 static_assert(sizeof(tagINIBUTTON) == 148, "a button record is 148 bytes in the file");
 
 class CIniCtrl {
-public:
+   public:
     CIniCtrl() = default;
     virtual ~CIniCtrl() = default;
 

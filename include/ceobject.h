@@ -10,7 +10,7 @@ KESRA_API_BEGIN
 enum { GDI_TYPE_PEN = 10000, GDI_TYPE_FONT = 10001 };
 
 class CKESRAObject {
-public:
+   public:
     CKESRAObject() {}  // the derived constructors set the tag
     ~CKESRAObject() {}
     CKESRAObject& operator=(const CKESRAObject& other) {
@@ -22,7 +22,7 @@ public:
 };
 
 class CCEPen : public CKESRAObject {
-public:
+   public:
     CCEPen();
     CCEPen(unsigned int style, unsigned int width, unsigned short color);
     ~CCEPen() {}
@@ -35,7 +35,7 @@ public:
 };
 
 class CCEFont : public CKESRAObject {
-public:
+   public:
     CCEFont();
     CCEFont(int width, int height, int p9, int weight);
     ~CCEFont() {}
@@ -55,7 +55,7 @@ public:
     LONG m_nP8;
     LONG m_nP9;
 
-private:
+   private:
     void reset_parameters();
 };
 

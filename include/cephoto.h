@@ -23,7 +23,7 @@ typedef struct fileTypeName {
 #define CEPHOTO_MAX_PHOTOS 100
 
 class CCePhoto {
-public:
+   public:
     CCePhoto();
     virtual ~CCePhoto();
 
@@ -66,7 +66,7 @@ public:
     int m_nExtraWidth;
     int m_nExtraHeight;
 
-private:
+   private:
     void Scan(const char16_t* extension, int type);
     bool DrawFile(CCEDraw* pDraw, const WCHAR* path, const WCHAR* name, int type, tagRECT rect);
 };

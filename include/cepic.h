@@ -13,14 +13,14 @@ class CCEDraw;
 
 /* The picture store: the decoded planes and their geometry. */
 typedef struct tagCEPICSTORE {
-    int nReserved;             // not used
-    int nBytesPerPixel;        // 2
-    int nPitch;                // width * 2
+    int nReserved;       // not used
+    int nBytesPerPixel;  // 2
+    int nPitch;          // width * 2
     int nWidth;
     int nHeight;
-    int nBitCount;             // 16
-    unsigned short* pPixels;   // width * height Color16, rows top-down; null when empty
-    unsigned char* pAlpha;     // width * height levels 0-255, or null
+    int nBitCount;            // 16
+    unsigned short* pPixels;  // width * height Color16, rows top-down; null when empty
+    unsigned char* pAlpha;    // width * height levels 0-255, or null
 } CEPICSTORE;
 
 /* Picture type codes of LoadPic. */
@@ -30,7 +30,7 @@ typedef struct tagCEPICSTORE {
 #define CEPIC_TYPE_JPEG 3
 
 class CCEPic {
-public:
+   public:
     CCEPic();
     ~CCEPic();
 
@@ -53,7 +53,7 @@ public:
     unsigned char* m_pAlpha;
     CEPICSTORE* m_pStore;  // owned; null when its allocation failed
 
-private:
+   private:
     CCEPic(const CCEPic&) = delete;
     CCEPic& operator=(const CCEPic&) = delete;
 };

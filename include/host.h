@@ -28,8 +28,7 @@ unsigned HostPresentCount(HWND window);
 /* Called for every frame presented to a window, on the thread that presents
  * it (the overlay thread too), with the window's pixels as presented; it must
  * not present or draw itself. */
-void HostSetPresentHandler(void (*handler)(HWND window, const uint16_t* pixels, int width,
-                                           int height));
+void HostSetPresentHandler(void (*handler)(HWND window, const uint16_t* pixels, int width, int height));
 int HostPumpEvents(void);
 
 #ifdef __cplusplus

@@ -3,17 +3,17 @@
 #ifndef KESRA_KESRA_H
 #define KESRA_KESRA_H
 
-#include "wintypes.h"
-#include "winapi.h"
-#include "host.h"
-#include "cegraphics.h"
-#include "ceobject.h"
-#include "cefont.h"
-#include "cedraw.h"
 #include "cebitmap.h"
-#include "ql.h"
+#include "cedraw.h"
+#include "cefont.h"
+#include "cegraphics.h"
 #include "ceini.h"
-#include "cepic.h"
+#include "ceobject.h"
 #include "cephoto.h"
+#include "cepic.h"
+#include "host.h"
+#include "ql.h"
+#include "winapi.h"
+#include "wintypes.h"
 
 #endif

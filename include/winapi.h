@@ -20,12 +20,11 @@ int ReleaseDC(HWND window, HDC dc);
 HDC CreateCompatibleDC(HDC dc);
 HDC CreateDCW(LPCWSTR driver, LPCWSTR device, LPCWSTR port, const void* mode);
 BOOL DeleteDC(HDC dc);
-HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits,
-                         HANDLE section, DWORD offset);
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                         DWORD offset);
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 BOOL DeleteObject(HGDIOBJ object);
-BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int sx, int sy,
-            DWORD rop);
+BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int sx, int sy, DWORD rop);
 int GetDeviceCaps(HDC dc, int index);
 
 /* Text in the system font, drawn into the DIB section selected into a DC.
@@ -73,8 +72,8 @@ BOOL GetCursorPos(POINT* point);
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 
 /* Threads and time. */
-HANDLE CreateThread(void* attributes, size_t stack_size, LPTHREAD_START_ROUTINE start,
-                    LPVOID parameter, DWORD flags, DWORD* thread_id);
+HANDLE CreateThread(void* attributes, size_t stack_size, LPTHREAD_START_ROUTINE start, LPVOID parameter,
+                    DWORD flags, DWORD* thread_id);
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 BOOL CloseHandle(HANDLE handle);
 DWORD SuspendThread(HANDLE thread);
@@ -111,16 +110,15 @@ FILE* _wfopen(const WCHAR* path, const WCHAR* mode);
 #define ERROR_NOT_ENOUGH_MEMORY 8u
 #define ERROR_FILE_INVALID 1006u
 #define ERROR_INVALID_PARAMETER 87u
-HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, void* security, DWORD creation,
-                   DWORD flags, HANDLE template_file);
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, void* security, DWORD creation, DWORD flags,
+                   HANDLE template_file);
 BOOL DeleteFileW(LPCWSTR path);
 BOOL ReadFile(HANDLE file, void* buffer, DWORD bytes, DWORD* bytes_read, void* overlapped);
 DWORD GetFileSize(HANDLE file, DWORD* size_high);
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distance_high, DWORD method);
-HANDLE CreateFileMappingW(HANDLE file, void* security, DWORD protect, DWORD size_high,
-                          DWORD size_low, LPCWSTR name);
-void* MapViewOfFile(HANDLE mapping, DWORD access, DWORD offset_high, DWORD offset_low,
-                    size_t bytes);
+HANDLE CreateFileMappingW(HANDLE file, void* security, DWORD protect, DWORD size_high, DWORD size_low,
+                          LPCWSTR name);
+void* MapViewOfFile(HANDLE mapping, DWORD access, DWORD offset_high, DWORD offset_low, size_t bytes);
 BOOL UnmapViewOfFile(const void* view);
 /* The calling thread's last error: the code of the last failed file call, or
  * the system code matching errno after a failed stdio call. */
@@ -163,10 +161,9 @@ BOOL FindClose(HANDLE search);
 #define WC_ERR_INVALID_CHARS 0x00000080u
 #define ERROR_INSUFFICIENT_BUFFER 122u
 #define ERROR_NO_UNICODE_TRANSLATION 1113u
-int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR text, int length, LPSTR out,
-                        int out_size, LPCSTR default_char, BOOL* used_default_char);
-int MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text, int length, LPWSTR out,
-                        int out_size);
+int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR text, int length, LPSTR out, int out_size,
+                        LPCSTR default_char, BOOL* used_default_char);
+int MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text, int length, LPWSTR out, int out_size);
 
 #ifdef __cplusplus
 }

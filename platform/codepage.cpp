@@ -72,7 +72,7 @@ std::string charset_of(UINT code_page) {
 /* Converters are opened once per thread and direction: iconv_open is slow and
  * a descriptor must not be shared between threads. */
 class ConverterCache {
-public:
+   public:
     ~ConverterCache() {
         for (auto& entry : converters_) iconv_close(entry.second);
     }
@@ -89,7 +89,7 @@ public:
         return cd;
     }
 
-private:
+   private:
     std::map<std::string, iconv_t> converters_;
 };
 
@@ -100,8 +100,8 @@ iconv_t converter(const std::string& to, const std::string& from) {
 
 /* Converts in_bytes bytes; an unconvertible unit of unit_bytes is replaced by
  * replacement (and counted in *replaced) or, when strict, fails. */
-bool convert(iconv_t cd, const char* in, size_t in_bytes, size_t unit_bytes,
-             const std::string& replacement, bool strict, std::string& out, int* replaced) {
+bool convert(iconv_t cd, const char* in, size_t in_bytes, size_t unit_bytes, const std::string& replacement,
+             bool strict, std::string& out, int* replaced) {
     out.clear();
     char buffer[1024];
     char* input = const_cast<char*>(in);
@@ -135,8 +135,8 @@ constexpr const char* kTableCharset = "CP936";
 
 /* UTF-16 to code page 936, one code unit at a time: a unit the code page lacks
  * (a surrogate included) becomes the replacement, as iconv's route does. */
-void utf16_to_cp936(const char16_t* in, size_t units, const std::string& replacement,
-                    std::string& out, int* replaced) {
+void utf16_to_cp936(const char16_t* in, size_t units, const std::string& replacement, std::string& out,
+                    int* replaced) {
     out.clear();
     out.reserve(units * 2);
     for (size_t i = 0; i < units; ++i) {
@@ -198,9 +198,8 @@ int deliver(const std::basic_string<Char>& result, Char* out, int out_size) {
 
 }  // namespace
 
-extern "C" int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR text, int length,
-                                   LPSTR out, int out_size, LPCSTR default_char,
-                                   BOOL* used_default_char) {
+extern "C" int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR text, int length, LPSTR out,
+                                   int out_size, LPCSTR default_char, BOOL* used_default_char) {
     if (used_default_char) *used_default_char = FALSE;
     if (!text || length == 0 || length < -1 || out_size < 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -240,8 +239,8 @@ extern "C" int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR text, in
     return deliver(result, out, out_size);
 }
 
-extern "C" int MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text, int length,
-                                   LPWSTR out, int out_size) {
+extern "C" int MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text, int length, LPWSTR out,
+                                   int out_size) {
     if (!text || length == 0 || length < -1 || out_size < 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -266,8 +265,7 @@ extern "C" int MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text, int
     std::string replacement(reinterpret_cast<const char*>(&substitute), 2);
     std::string result;
     int replaced = 0;
-    if (!convert(cd, text, bytes, 1, replacement, (flags & MB_ERR_INVALID_CHARS) != 0, result,
-                 &replaced)) {
+    if (!convert(cd, text, bytes, 1, replacement, (flags & MB_ERR_INVALID_CHARS) != 0, result, &replaced)) {
         SetLastError(ERROR_NO_UNICODE_TRANSLATION);
         return 0;
     }

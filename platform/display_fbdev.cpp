@@ -18,7 +18,7 @@ namespace kesra::platform {
 namespace {
 
 class FbdevBackend final : public DisplayBackend {
-public:
+   public:
     ~FbdevBackend() override {
         if (map_ != MAP_FAILED && map_) munmap(map_, map_size_);
         if (fd_ >= 0) close(fd_);
@@ -62,13 +62,14 @@ public:
             const int step = bits_per_pixel_ / 8;
             for (int x = 0; x < w; ++x, dst += step) {
                 const kesra::Rgb888 c = kesra::widen565(src[x]);
-                const uint32_t v = (uint32_t{c.r} << red_) | (uint32_t{c.g} << green_) | (uint32_t{c.b} << blue_);
+                const uint32_t v =
+                    (uint32_t{c.r} << red_) | (uint32_t{c.g} << green_) | (uint32_t{c.b} << blue_);
                 std::memcpy(dst, &v, static_cast<size_t>(step));
             }
         }
     }
 
-private:
+   private:
     int fd_ = -1;
     uint8_t* map_ = nullptr;
     size_t map_size_ = 0;

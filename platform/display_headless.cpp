@@ -6,7 +6,7 @@ namespace kesra::platform {
 namespace {
 
 class HeadlessBackend final : public DisplayBackend {
-public:
+   public:
     bool open_window(HWND) override { return true; }
     void close_window(HWND) override {}
     void present(HWND) override {}
@@ -15,8 +15,6 @@ public:
 
 }  // namespace
 
-std::unique_ptr<DisplayBackend> make_headless_backend() {
-    return std::make_unique<HeadlessBackend>();
-}
+std::unique_ptr<DisplayBackend> make_headless_backend() { return std::make_unique<HeadlessBackend>(); }
 
 }  // namespace kesra::platform

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <mutex>
-#include <vector>
 #include <thread>
+#include <vector>
 
 #include "platform_internal.h"
 
@@ -21,7 +21,7 @@ struct SdlWindow {
 };
 
 class SdlBackend final : public DisplayBackend {
-public:
+   public:
     SdlBackend() : owner_(std::this_thread::get_id()) {}
     ~SdlBackend() override { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
 
@@ -31,8 +31,8 @@ public:
                                      window->width, window->height, SDL_WINDOW_RESIZABLE);
         if (w->window) w->renderer = SDL_CreateRenderer(w->window, -1, 0);
         if (w->renderer)
-            w->texture = SDL_CreateTexture(w->renderer, SDL_PIXELFORMAT_RGB565,
-                                           SDL_TEXTUREACCESS_STREAMING, window->width, window->height);
+            w->texture = SDL_CreateTexture(w->renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
+                                           window->width, window->height);
         if (!w->texture) {
             destroy(w);
             return false;
@@ -51,8 +51,10 @@ public:
     void present(HWND window) override {
         auto* w = static_cast<SdlWindow*>(window->backend_data);
         if (!w) return;
-        if (std::this_thread::get_id() == owner_) show(window, w);
-        else w->pending = true;
+        if (std::this_thread::get_id() == owner_)
+            show(window, w);
+        else
+            w->pending = true;
     }
 
     int pump_events() override {
@@ -69,7 +71,7 @@ public:
         return open;
     }
 
-private:
+   private:
     static void show(HWND window, SdlWindow* w) {
         SDL_UpdateTexture(w->texture, nullptr, window->pixels.data(), window->width * 2);
         SDL_RenderClear(w->renderer);

@@ -2,12 +2,13 @@
  * descriptors and mmap. A handle is checked against the live set before use,
  * so a stale or foreign handle fails cleanly; a view outlives the handles it
  * was made from, as on the device. The last error follows errno. */
-#include <cerrno>
 #include <fcntl.h>
-#include <mutex>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <mutex>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -54,25 +55,41 @@ MappingObject* as_mapping(HANDLE handle) {
 
 DWORD error_from_errno(int e) {
     switch (e) {
-    case 0: return ERROR_SUCCESS;
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
-    case EACCES: case EPERM: case EROFS: return ERROR_ACCESS_DENIED;
-    case EBADF: return ERROR_INVALID_HANDLE;
-    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-    default: return ERROR_INVALID_PARAMETER;
+        case 0:
+            return ERROR_SUCCESS;
+        case ENOENT:
+            return ERROR_FILE_NOT_FOUND;
+        case ENOTDIR:
+            return ERROR_PATH_NOT_FOUND;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return ERROR_ACCESS_DENIED;
+        case EBADF:
+            return ERROR_INVALID_HANDLE;
+        case ENOMEM:
+            return ERROR_NOT_ENOUGH_MEMORY;
+        default:
+            return ERROR_INVALID_PARAMETER;
     }
 }
 
 int errno_from_error(DWORD code) {
     switch (code) {
-    case ERROR_SUCCESS: return 0;
-    case ERROR_FILE_NOT_FOUND: return ENOENT;
-    case ERROR_PATH_NOT_FOUND: return ENOTDIR;
-    case ERROR_ACCESS_DENIED: return EACCES;
-    case ERROR_INVALID_HANDLE: return EBADF;
-    case ERROR_NOT_ENOUGH_MEMORY: return ENOMEM;
-    default: return EINVAL;
+        case ERROR_SUCCESS:
+            return 0;
+        case ERROR_FILE_NOT_FOUND:
+            return ENOENT;
+        case ERROR_PATH_NOT_FOUND:
+            return ENOTDIR;
+        case ERROR_ACCESS_DENIED:
+            return EACCES;
+        case ERROR_INVALID_HANDLE:
+            return EBADF;
+        case ERROR_NOT_ENOUGH_MEMORY:
+            return ENOMEM;
+        default:
+            return EINVAL;
     }
 }
 
@@ -122,8 +139,7 @@ extern "C" void SetLastError(DWORD code) {
 }
 
 /* Only reading is offered: the library opens existing files for reading. */
-extern "C" HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD, void*, DWORD creation, DWORD,
-                              HANDLE) {
+extern "C" HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD, void*, DWORD creation, DWORD, HANDLE) {
     if (!path || !*path || access != GENERIC_READ || creation != OPEN_EXISTING) {
         fail_with(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
@@ -222,8 +238,8 @@ extern "C" DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* distance_hig
 /* The mapping covers the whole file (size 0/0) or the size asked, which may
  * not exceed the file: a read-only mapping cannot grow it. An empty file
  * cannot be mapped, as on the system. */
-extern "C" HANDLE CreateFileMappingW(HANDLE handle, void*, DWORD protect, DWORD size_high,
-                                     DWORD size_low, LPCWSTR) {
+extern "C" HANDLE CreateFileMappingW(HANDLE handle, void*, DWORD protect, DWORD size_high, DWORD size_low,
+                                     LPCWSTR) {
     FileObject* file = as_file(handle);
     if (!file) {
         fail_with(ERROR_INVALID_HANDLE);

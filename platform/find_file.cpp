@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <memory>
 #include <cerrno>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_set>
@@ -43,7 +43,8 @@ bool wildcard_match(const std::u16string& pattern, const std::u16string& name) {
         if (p < pattern.size() && pattern[p] == u'*') {
             star = p++;
             star_n = n;
-        } else if (p < pattern.size() && (pattern[p] == u'?' || fold_case(pattern[p]) == fold_case(name[n]))) {
+        } else if (p < pattern.size() &&
+                   (pattern[p] == u'?' || fold_case(pattern[p]) == fold_case(name[n]))) {
             ++p;
             ++n;
         } else if (star != std::u16string::npos) {
@@ -106,8 +107,10 @@ bool list_matches(const std::string& folder, const std::u16string& pattern, std:
         if (::stat((folder + "/" + native).c_str(), &st) != 0) continue;
         const bool is_dir = S_ISDIR(st.st_mode);
         Entry e{std::move(name), FILE_ATTRIBUTE_NORMAL, is_dir ? 0 : static_cast<uint64_t>(st.st_size), 0};
-        if (is_dir) e.attributes = FILE_ATTRIBUTE_DIRECTORY;
-        else if (::access((folder + "/" + native).c_str(), W_OK) != 0) e.attributes = FILE_ATTRIBUTE_READONLY;
+        if (is_dir)
+            e.attributes = FILE_ATTRIBUTE_DIRECTORY;
+        else if (::access((folder + "/" + native).c_str(), W_OK) != 0)
+            e.attributes = FILE_ATTRIBUTE_READONLY;
         e.write_time = kUnixEpochIn1601Units + static_cast<uint64_t>(st.st_mtim.tv_sec) * 10000000ull +
                        static_cast<uint64_t>(st.st_mtim.tv_nsec) / 100;
         out.push_back(std::move(e));

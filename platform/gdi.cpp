@@ -79,20 +79,25 @@ bool view_of(HDC dc, PixelView& view) {
     if (dc->kind == HDC__::Kind::Memory) {
         HBITMAP__* bitmap = dc->bitmap;
         if (!bitmap || bitmap->is_stock || !bitmap->bits) return false;
-        view = {bitmap->bits, bitmap->width, bitmap->height, bitmap->bits_per_pixel,
+        view = {bitmap->bits,   bitmap->width,    bitmap->height, bitmap->bits_per_pixel,
                 bitmap->stride, bitmap->top_down, nullptr};
         return true;
     }
     if (!window_is_live(window)) return false;
-    view = {reinterpret_cast<uint8_t*>(window->pixels.data()), window->width, window->height, 16,
-            window->width * 2, true, window};
+    view = {reinterpret_cast<uint8_t*>(window->pixels.data()),
+            window->width,
+            window->height,
+            16,
+            window->width * 2,
+            true,
+            window};
     return true;
 }
 
 /* The windows a block transfer writes or reads, locked together (one lock
  * when both are the same window). */
 class WindowLocks {
-public:
+   public:
     WindowLocks(HWND a, HWND b) {
         if (a && b && a != b) {
             first_ = std::unique_lock<std::mutex>(a->present_mutex, std::defer_lock);
@@ -103,7 +108,7 @@ public:
         }
     }
 
-private:
+   private:
     std::unique_lock<std::mutex> first_;
     std::unique_lock<std::mutex> second_;
 };
@@ -178,27 +183,27 @@ extern "C" BOOL DeleteDC(HDC dc) {
     return TRUE;
 }
 
-extern "C" HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits,
-                                    HANDLE section, DWORD) {
+extern "C" HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                                    DWORD) {
     if (bits) *bits = nullptr;
     if (!info || usage != DIB_RGB_COLORS || section != nullptr) return nullptr;
     const BITMAPINFOHEADER& h = info->bmiHeader;
-    if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biWidth <= 0 || h.biHeight == 0 ||
-        h.biHeight == INT32_MIN || h.biPlanes != 1)
+    if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN ||
+        h.biPlanes != 1)
         return nullptr;
     const DWORD* masks = reinterpret_cast<const DWORD*>(info->bmiColors);
     switch (h.biBitCount) {
-    case 16:  // only the RGB565 bit-field layout
-        if (h.biCompression != BI_BITFIELDS || masks[0] != 0xF800 || masks[1] != 0x07E0 ||
-            masks[2] != 0x001F)
+        case 16:  // only the RGB565 bit-field layout
+            if (h.biCompression != BI_BITFIELDS || masks[0] != 0xF800 || masks[1] != 0x07E0 ||
+                masks[2] != 0x001F)
+                return nullptr;
+            break;
+        case 24:
+        case 32:
+            if (h.biCompression != BI_RGB) return nullptr;
+            break;
+        default:
             return nullptr;
-        break;
-    case 24:
-    case 32:
-        if (h.biCompression != BI_RGB) return nullptr;
-        break;
-    default:
-        return nullptr;
     }
     const int64_t height = h.biHeight < 0 ? -static_cast<int64_t>(h.biHeight) : h.biHeight;
     const int64_t stride = ((static_cast<int64_t>(h.biWidth) * h.biBitCount + 31) / 32) * 4;
@@ -250,15 +255,18 @@ extern "C" int GetDeviceCaps(HDC dc, int index) {
     PixelView view;
     if (!view_of(dc, view)) return 0;
     switch (index) {
-    case HORZRES: return view.width;
-    case VERTRES: return view.height;
-    case BITSPIXEL: return view.bits_per_pixel;
-    default: return 0;
+        case HORZRES:
+            return view.width;
+        case VERTRES:
+            return view.height;
+        case BITSPIXEL:
+            return view.bits_per_pixel;
+        default:
+            return 0;
     }
 }
 
-extern "C" BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int sx, int sy,
-                       DWORD rop) {
+extern "C" BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int sx, int sy, DWORD rop) {
     if (rop != SRCCOPY || !is_live(dest) || !is_live(src)) return FALSE;
     PixelView d, s;
     if (!view_of(dest, d) || !view_of(src, s)) return FALSE;
@@ -266,8 +274,8 @@ extern "C" BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, i
     /* Clip the block to both surfaces; the two corners move together. */
     int64_t left = std::max<int64_t>({0, -static_cast<int64_t>(x), -static_cast<int64_t>(sx)});
     int64_t top = std::max<int64_t>({0, -static_cast<int64_t>(y), -static_cast<int64_t>(sy)});
-    int64_t right = std::min<int64_t>({static_cast<int64_t>(width), static_cast<int64_t>(d.width) - x,
-                                       static_cast<int64_t>(s.width) - sx});
+    int64_t right = std::min<int64_t>(
+        {static_cast<int64_t>(width), static_cast<int64_t>(d.width) - x, static_cast<int64_t>(s.width) - sx});
     int64_t bottom = std::min<int64_t>({static_cast<int64_t>(height), static_cast<int64_t>(d.height) - y,
                                         static_cast<int64_t>(s.height) - sy});
     if (right > left && bottom > top) {

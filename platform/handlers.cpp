@@ -22,9 +22,7 @@ void (*sound_handler())(const uint8_t*, size_t) { return g_sound_handler.load();
 
 using namespace kesra::platform;
 
-extern "C" void HostSetMessageHandler(void (*handler)(const WCHAR* text)) {
-    g_message_handler = handler;
-}
+extern "C" void HostSetMessageHandler(void (*handler)(const WCHAR* text)) { g_message_handler = handler; }
 
 extern "C" void HostSetSoundHandler(void (*handler)(const uint8_t* wave, size_t bytes)) {
     g_sound_handler = handler;

@@ -1,6 +1,8 @@
 /* host.cpp - windows, the foreground window, the pointer, the executable's
  * path and the handlers of the host API. The back end is chosen once, from
  * KESRA_DISPLAY, when the first window is created. */
+#include "host.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include <cstring>
 #include <mutex>
 
-#include "host.h"
 #include "platform_internal.h"
 #include "winapi.h"
 
@@ -25,7 +26,8 @@ struct HostState {
     std::atomic<int> cursor_y{0};
     std::u16string module_file_name;
     bool module_file_name_set = false;
-    std::atomic<void (*)(HWND, const uint16_t*, int, int)> present_handler{nullptr};  // the overlay thread presents too
+    std::atomic<void (*)(HWND, const uint16_t*, int, int)> present_handler{
+        nullptr};  // the overlay thread presents too
 };
 
 HostState& host() {
@@ -38,14 +40,16 @@ std::unique_ptr<DisplayBackend> choose_backend() {
     std::string name = choice ? choice : "headless";
     if (name == "sdl") {
         if (auto backend = make_sdl_backend()) return backend;
-        std::fprintf(stderr, "kesra: KESRA_DISPLAY=sdl, but the SDL display could not be opened; using headless\n");
+        std::fprintf(stderr,
+                     "kesra: KESRA_DISPLAY=sdl, but the SDL display could not be opened; using headless\n");
     } else if (name.rfind("fbdev", 0) == 0) {
         std::string device = name.size() > 6 && name[5] == ':' ? name.substr(6) : "/dev/fb0";
         if (auto backend = make_fbdev_backend(device)) return backend;
         std::fprintf(stderr, "kesra: KESRA_DISPLAY=%s, but %s could not be opened; using headless\n",
                      name.c_str(), device.c_str());
     } else if (name != "headless") {
-        std::fprintf(stderr, "kesra: unknown KESRA_DISPLAY '%s' (headless, sdl, fbdev[:/dev/fbN]); using headless\n",
+        std::fprintf(stderr,
+                     "kesra: unknown KESRA_DISPLAY '%s' (headless, sdl, fbdev[:/dev/fbN]); using headless\n",
                      name.c_str());
     }
     return make_headless_backend();
@@ -66,7 +70,8 @@ void present_window(HWND window) {
     HostState& h = host();
     window->present_count.fetch_add(1);
     if (h.backend) h.backend->present(window);
-    if (auto handler = h.present_handler.load()) handler(window, window->pixels.data(), window->width, window->height);
+    if (auto handler = h.present_handler.load())
+        handler(window, window->pixels.data(), window->width, window->height);
 }
 
 void set_cursor_pos(int x, int y) {

@@ -34,10 +34,10 @@ struct HWND__ {
 /* A bitmap: a DIB section or the 1 x 1 stock bitmap of a memory DC. */
 struct HBITMAP__ {
     int width = 0;
-    int height = 0;       // always positive; top_down says where row 0 lies
+    int height = 0;  // always positive; top_down says where row 0 lies
     int bits_per_pixel = 0;
     bool top_down = false;
-    int stride = 0;       // bytes per row, a multiple of 4
+    int stride = 0;  // bytes per row, a multiple of 4
     uint8_t* bits = nullptr;
     bool is_stock = false;
     HDC__* selected_into = nullptr;
@@ -58,9 +58,9 @@ struct DcText {
 
 struct HDC__ {
     enum class Kind { Window, Display, Memory } kind = Kind::Memory;
-    HWND window = nullptr;           // Window kind
-    HBITMAP__* bitmap = nullptr;     // Memory kind: the selected bitmap
-    HBITMAP__ stock;                 // what a new memory DC holds selected
+    HWND window = nullptr;        // Window kind
+    HBITMAP__* bitmap = nullptr;  // Memory kind: the selected bitmap
+    HBITMAP__ stock;              // what a new memory DC holds selected
     DcText text;
 };
 
@@ -68,7 +68,7 @@ namespace kesra::platform {
 
 /* One back end drives every window of the process. */
 class DisplayBackend {
-public:
+   public:
     virtual ~DisplayBackend() = default;
     virtual bool open_window(HWND window) = 0;
     virtual void close_window(HWND window) = 0;

@@ -42,8 +42,8 @@ ThreadObject* as_thread(HANDLE handle) {
 
 using namespace kesra::platform;
 
-extern "C" HANDLE CreateThread(void*, size_t, LPTHREAD_START_ROUTINE start, LPVOID parameter,
-                               DWORD, DWORD* thread_id) {
+extern "C" HANDLE CreateThread(void*, size_t, LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD,
+                               DWORD* thread_id) {
     if (!start) return nullptr;
     auto* object = new ThreadObject;
     static std::atomic<DWORD> next_id{1};
@@ -128,8 +128,7 @@ extern "C" void Sleep(DWORD milliseconds) {
 
 extern "C" DWORD GetTickCount(void) {
     using namespace std::chrono;
-    return static_cast<DWORD>(
-        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    return static_cast<DWORD>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 extern "C" void GetLocalTime(SYSTEMTIME* out) {

@@ -46,19 +46,41 @@ std::u16string utf8_to_utf16(const std::string& text) {
         unsigned char b = static_cast<unsigned char>(text[i]);
         uint32_t c;
         size_t extra;
-        if (b < 0x80) { c = b; extra = 0; }
-        else if ((b & 0xE0) == 0xC0) { c = b & 0x1F; extra = 1; }
-        else if ((b & 0xF0) == 0xE0) { c = b & 0x0F; extra = 2; }
-        else if ((b & 0xF8) == 0xF0) { c = b & 0x07; extra = 3; }
-        else { out += u'\uFFFD'; ++i; continue; }
-        if (extra > 0 && i + extra >= text.size()) { out += u'\uFFFD'; break; }
+        if (b < 0x80) {
+            c = b;
+            extra = 0;
+        } else if ((b & 0xE0) == 0xC0) {
+            c = b & 0x1F;
+            extra = 1;
+        } else if ((b & 0xF0) == 0xE0) {
+            c = b & 0x0F;
+            extra = 2;
+        } else if ((b & 0xF8) == 0xF0) {
+            c = b & 0x07;
+            extra = 3;
+        } else {
+            out += u'\uFFFD';
+            ++i;
+            continue;
+        }
+        if (extra > 0 && i + extra >= text.size()) {
+            out += u'\uFFFD';
+            break;
+        }
         bool valid = true;
         for (size_t k = 1; k <= extra; ++k) {
             unsigned char t = static_cast<unsigned char>(text[i + k]);
-            if ((t & 0xC0) != 0x80) { valid = false; break; }
+            if ((t & 0xC0) != 0x80) {
+                valid = false;
+                break;
+            }
             c = (c << 6) | (t & 0x3F);
         }
-        if (!valid) { out += u'\uFFFD'; ++i; continue; }
+        if (!valid) {
+            out += u'\uFFFD';
+            ++i;
+            continue;
+        }
         i += extra + 1;
         if (c >= 0x10000) {
             c -= 0x10000;

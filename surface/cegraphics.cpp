@@ -4,12 +4,13 @@
  * Release stops the thread before any shared buffer is freed. Create and
  * Release run one at a time from any thread; only the surface that made an
  * instance buffer frees it, copies made by operator= only share it. */
+#include "cegraphics.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
 
-#include "cegraphics.h"
 #include "overlay.h"
 #include "shared_state.h"
 #include "winapi.h"
@@ -56,14 +57,15 @@ ScreenDibHeader screen_dib_header() {
 
 HBITMAP create_screen_section(HDC dc, void** bits) {
     ScreenDibHeader h = screen_dib_header();
-    return CreateDIBSection(dc, reinterpret_cast<const BITMAPINFO*>(&h), DIB_RGB_COLORS, bits,
-                            nullptr, 0);
+    return CreateDIBSection(dc, reinterpret_cast<const BITMAPINFO*>(&h), DIB_RGB_COLORS, bits, nullptr, 0);
 }
 
 /* The overlay thread presents the first surface: its suspension flag and
  * error code are read and written whole, as the application may touch them
  * meanwhile. */
-bool suspended(const CCEGraphics& surface) { return __atomic_load_n(&surface.m_bSuspend, __ATOMIC_RELAXED) != 0; }
+bool suspended(const CCEGraphics& surface) {
+    return __atomic_load_n(&surface.m_bSuspend, __ATOMIC_RELAXED) != 0;
+}
 
 LONG fail(CCEGraphics& surface, DWORD code) {
     __atomic_store_n(&surface.m_dwLastError, code, __ATOMIC_RELAXED);
@@ -153,8 +155,15 @@ int CCEGraphics::m_bFlipBk = 0;
 LONG CCEGraphics::m_uBlackScreen = 0;
 
 CCEGraphics::CCEGraphics()
-    : m_dwLastError(0), m_bDrawing(0), m_hMemDC(nullptr), m_hBitmap(nullptr),
-      m_hOldBitmap(nullptr), m_pBits(nullptr), m_pBuffer(nullptr), m_bCreated(0), m_bSuspend(0) {}
+    : m_dwLastError(0),
+      m_bDrawing(0),
+      m_hMemDC(nullptr),
+      m_hBitmap(nullptr),
+      m_hOldBitmap(nullptr),
+      m_pBits(nullptr),
+      m_pBuffer(nullptr),
+      m_bCreated(0),
+      m_bSuspend(0) {}
 
 CCEGraphics::~CCEGraphics() {
     if (m_bCreated) Release();
@@ -226,7 +235,8 @@ LONG CCEGraphics::Create(int width, int height, int, int, HWND window, int) {
         g_shared.back_bitmap = create_screen_section(g_shared.back_dc, &back_bits);
         m_pBackBuffer = static_cast<unsigned char*>(back_bits);
         g_shared.back_old_bitmap = SelectObject(g_shared.back_dc, g_shared.back_bitmap);
-        if (m_pBackBuffer) m_pDoubleBuffer2 = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(m_lMemorySize)));
+        if (m_pBackBuffer)
+            m_pDoubleBuffer2 = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(m_lMemorySize)));
         if (!m_pBackBuffer || !m_pDoubleBuffer2) {
             free_shared_buffers(window);  // so that a later Create starts clean
             return fail(*this, CEG_ERR_NO_SPARE_BUFFER);
@@ -253,8 +263,10 @@ LONG CCEGraphics::Create(int width, int height, int, int, HWND window, int) {
     m_pBits = static_cast<unsigned char*>(bits);
     m_hOldBitmap = SelectObject(m_hMemDC, m_hBitmap);
     m_pBuffer = m_pBits;
-    if (m_DisplayProps.lXPitch < 0) m_pBuffer -= m_DisplayProps.lXPitch * static_cast<LONG>(m_DisplayProps.dwWidth);
-    if (m_DisplayProps.lYPitch < 0) m_pBuffer -= m_DisplayProps.lYPitch * static_cast<LONG>(m_DisplayProps.dwHeight);
+    if (m_DisplayProps.lXPitch < 0)
+        m_pBuffer -= m_DisplayProps.lXPitch * static_cast<LONG>(m_DisplayProps.dwWidth);
+    if (m_DisplayProps.lYPitch < 0)
+        m_pBuffer -= m_DisplayProps.lYPitch * static_cast<LONG>(m_DisplayProps.dwHeight);
     m_bCreated = 1;
     m_dwRefCount += 1;
     made_sections()[this] = m_hBitmap;

@@ -95,7 +95,8 @@ std::array<uint8_t, BMP_HEADERS_BYTES> bmp24_headers(int32_t width, int32_t heig
 
 std::u16string dump_file_name(const std::u16string& app_directory, const SYSTEMTIME& time) {
     std::u16string name = app_directory + u"\\bmp\\";
-    for (unsigned v : {time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond}) append_two_digits(name, v);
+    for (unsigned v : {time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond})
+        append_two_digits(name, v);
     return name + u".bmp";
 }
 

@@ -3,11 +3,12 @@
  * whole back buffer. The thread takes no lock on the buffers; it keeps away
  * while a surface draws (the drawing flag) or while bPause is set. The strip
  * bitmaps are loaded and unloaded only between two of its rounds. */
+#include "surface/overlay.h"
+
 #include <chrono>
 
 #include "cegraphics.h"
 #include "core/pixel.h"
-#include "surface/overlay.h"
 #include "surface/shared_state.h"
 #include "winapi.h"
 
@@ -40,7 +41,8 @@ bool run_round() {
     const uint32_t flags = m_Overlay.flags;
     if (!flags || m_Overlay.drawing || m_Overlay.bPause) return true;
     if (flags & OVERLAY_CURSOR) advance(m_Overlay.cursor_frame, overlay_field(m_Overlay.cursor.nFrames));
-    if (flags & OVERLAY_SANDGLASS) advance(m_Overlay.sandglass_frame, overlay_field(m_Overlay.sandglass.nFrames));
+    if (flags & OVERLAY_SANDGLASS)
+        advance(m_Overlay.sandglass_frame, overlay_field(m_Overlay.sandglass.nFrames));
     if (!m_bGXInit) return false;
     CCEGraphics* surface = m_Overlay.surface;
     if (!surface) return false;
@@ -193,8 +195,8 @@ void CCEGraphics::DrawAnimation() {
     }
     if (flags & OVERLAY_SANDGLASS) {
         CCEBitmap& strip = m_Overlay.sandglass_bitmap;
-        const StripFrame f =
-            strip_frame(strip.m_nWidth, overlay_field(m_Overlay.sandglass.nFrames), m_Overlay.sandglass_frame);
+        const StripFrame f = strip_frame(strip.m_nWidth, overlay_field(m_Overlay.sandglass.nFrames),
+                                         m_Overlay.sandglass_frame);
         const LONG h = strip.m_nHeight;
         if (f.width > 0)
             BitBackBuffer(overlay_field(m_Overlay.sandglass.x) - f.width / 2,

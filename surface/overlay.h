@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-class CCEGraphics;
+#include "cegraphics.h"  // not a forward declaration: that would hide the exported class
 
 namespace kesra {
 

@@ -22,10 +22,10 @@ struct OverlayState {
     std::atomic<uint32_t> flags{0};
     std::atomic<int> drawing{0};  // 1 while any surface is between BeginDraw and EndDraw
     std::atomic<int> bPause{0};   // 1 while a transition or an animation plays
-    CCEBitmap cursor_bitmap;  // the cursor's frames side by side
+    CCEBitmap cursor_bitmap;      // the cursor's frames side by side
     std::atomic<int> cursor_frame{0};
     tagCURSOR_STRUCT cursor{0, 0};  // fields read and written whole: see overlay_field
-    CCEBitmap sandglass_bitmap;  // the sandglass's frames side by side
+    CCEBitmap sandglass_bitmap;     // the sandglass's frames side by side
     std::atomic<int> sandglass_frame{0};
     tagSANDGLASS_STRUCT sandglass{0, 0, 0, 0};
 

@@ -88,14 +88,15 @@ TEST(TempBitmaps, PlanesFollowEachOtherAtFourByteBoundaries) {
     ASSERT_EQ(a.LoadBitmapTemp(300u), 1);
     ASSERT_EQ(b.LoadBitmapTemp(301u), 1);
     EXPECT_EQ(a.GetImageData(), pool::base());
-    EXPECT_EQ(a.GetAlphaData(), pool::base() + 8);      // 6 pixel bytes, rounded up
-    EXPECT_EQ(b.GetImageData(), pool::base() + 12);     // behind the 3 alpha bytes, rounded up
+    EXPECT_EQ(a.GetAlphaData(), pool::base() + 8);   // 6 pixel bytes, rounded up
+    EXPECT_EQ(b.GetImageData(), pool::base() + 12);  // behind the 3 alpha bytes, rounded up
     EXPECT_EQ(a.GetAlphaData()[2], 16);
 }
 
 TEST(TempBitmaps, OneThatDoesNotFitBehindRestartsThePool) {
     pool::clear_table();
-    OpenPack pack({{10, 10, coded_block_of(600000, 0x1234), {}}, {10, 10, coded_block_of(500000, 0x4321), {}}});
+    OpenPack pack(
+        {{10, 10, coded_block_of(600000, 0x1234), {}}, {10, 10, coded_block_of(500000, 0x4321), {}}});
     CCEBitmap a, b;
     ASSERT_EQ(a.LoadBitmapTemp(300u), 1);
     ASSERT_EQ(b.LoadBitmapTemp(301u), 1);
@@ -116,8 +117,9 @@ TEST(TempBitmaps, AMillionBytesIsTooLarge) {
     CCEBitmap b;
     EXPECT_EQ(b.LoadBitmapTemp(300u), 0);
     EXPECT_EQ(b.GetImageData(), nullptr);
-    EXPECT_EQ(log_text(), std::string(GBK_ERROR) +
-                              "\xCD\xBC\xC6\xAC\xB4\xF3\xD0\xA1\xB4\xED\xCE\xF3size = 600000, ID = 0, w = 10, h = 10\n");
+    EXPECT_EQ(log_text(),
+              std::string(GBK_ERROR) +
+                  "\xCD\xBC\xC6\xAC\xB4\xF3\xD0\xA1\xB4\xED\xCE\xF3size = 600000, ID = 0, w = 10, h = 10\n");
     EXPECT_EQ(b.LoadBitmapTemp(301u), 0);  // 999,999 bytes, but the alignment would pass the pool's end
     ASSERT_EQ(b.LoadBitmapTemp(302u), 1);
     EXPECT_EQ(b.GetAlphaData() + b.GetAlphaSize(), pool::base() + pool::POOL_BYTES);
@@ -237,7 +239,8 @@ TEST(Loaders, BmpKeyFromTheTopLeftPixel) {
     CCEBitmap b;
     ASSERT_EQ(b.LoadBitmapW(data.data(), static_cast<int>(data.size()), 0xFFFE, 0, 0), 1);
     EXPECT_EQ(pixels_of(b), (std::vector<uint16_t>{0xFFFF, 0xF800, 0xFFFF, 0xF800, 0xFFFF, 0xF800}));
-    EXPECT_EQ(std::vector<uint8_t>(b.GetAlphaData(), b.GetAlphaData() + 6), (std::vector<uint8_t>{0, 31, 0, 31, 0, 31}));
+    EXPECT_EQ(std::vector<uint8_t>(b.GetAlphaData(), b.GetAlphaData() + 6),
+              (std::vector<uint8_t>{0, 31, 0, 31, 0, 31}));
     CCEBitmap keyed;
     ASSERT_EQ(keyed.LoadBitmapW(data.data(), static_cast<int>(data.size()), 0xF800, 0, 0), 1);
     EXPECT_EQ(keyed.GetAlphaData()[1], 0);
@@ -248,7 +251,8 @@ TEST(Loaders, BmpKeyFromTheTopLeftPixel) {
     clear_log();
     EXPECT_EQ(b.LoadBitmapW(nullptr, 0, 0xFFFF, 0, 0), 0);
     EXPECT_EQ(log_text(), std::string(GBK_ERROR) + "pData = 0\n");
-    EXPECT_EQ(b.LoadBitmapW(data.data(), static_cast<int>(data.size()) - 1, 0xFFFF, 0, 0), 0);  // rows cut short
+    EXPECT_EQ(b.LoadBitmapW(data.data(), static_cast<int>(data.size()) - 1, 0xFFFF, 0, 0),
+              0);  // rows cut short
 }
 
 TEST(Loaders, BmpInMemoryRefusesShortDataAndImagesWithoutPixels) {
@@ -279,7 +283,8 @@ TEST(Loaders, BmpInMemoryRefusesShortDataAndImagesWithoutPixels) {
     pack::write_le32(&claims[22], 4096);
     EXPECT_EQ(b.LoadBitmapW(claims.data(), static_cast<int>(claims.size()), 0xFFFF, 0, 0), 0);
     // Sound data keeps loading, sized or not.
-    ASSERT_EQ(b.LoadBitmapW(const_cast<uint8_t*>(good.data()), static_cast<int>(good.size()), 0xFFFF, 0, 0), 1);
+    ASSERT_EQ(b.LoadBitmapW(const_cast<uint8_t*>(good.data()), static_cast<int>(good.size()), 0xFFFF, 0, 0),
+              1);
     EXPECT_EQ(pixels_of(b), (std::vector<uint16_t>{0x8410}));
 }
 
@@ -369,7 +374,8 @@ struct Planes {
 
 /* Every pixel of the window that lies in the bitmap goes to
  * (x + c - sx, y + r - sy) when that is on the screen. */
-void reference_draw(std::vector<uint16_t>& screen, const Planes& p, int x, int y, int w, int h, int sx, int sy) {
+void reference_draw(std::vector<uint16_t>& screen, const Planes& p, int x, int y, int w, int h, int sx,
+                    int sy) {
     for (int r = sy; r < sy + h; ++r)
         for (int c = sx; c < sx + w; ++c) {
             if (r < 0 || c < 0 || r >= p.h || c >= p.w) continue;
@@ -377,8 +383,10 @@ void reference_draw(std::vector<uint16_t>& screen, const Planes& p, int x, int y
             if (dx < 0 || dy < 0 || dx >= W || dy >= H) continue;
             uint16_t& d = screen[static_cast<size_t>(dy) * W + dx];
             const size_t i = static_cast<size_t>(r) * p.w + c;
-            if (p.alpha.empty()) d = p.pixels[i];
-            else if (p.alpha[i] != 0) d = reference_blend(d, p.pixels[i], p.alpha[i]);
+            if (p.alpha.empty())
+                d = p.pixels[i];
+            else if (p.alpha[i] != 0)
+                d = reference_blend(d, p.pixels[i], p.alpha[i]);
         }
 }
 
@@ -439,9 +447,10 @@ TEST(Draw, MatchesThePlainReferenceOnRandomBitmapsAndWindows) {
         const int h = std::uniform_int_distribution<int>(0, 60)(rng);
         const int sx = std::uniform_int_distribution<int>(0, p.w)(rng);
         const int sy = std::uniform_int_distribution<int>(0, p.h)(rng);
-        SCOPED_TRACE(::testing::Message() << "round " << round << ": " << p.w << "x" << p.h << " at " << x << ","
-                                          << y << " window " << w << "x" << h << " from " << sx << "," << sy
-                                          << (code_pixels ? " coded" : " raw") << (code_alpha ? " coded alpha" : ""));
+        SCOPED_TRACE(::testing::Message()
+                     << "round " << round << ": " << p.w << "x" << p.h << " at " << x << "," << y
+                     << " window " << w << "x" << h << " from " << sx << "," << sy
+                     << (code_pixels ? " coded" : " raw") << (code_alpha ? " coded alpha" : ""));
         fill_pattern(screen);
         std::vector<uint16_t> expected = screen_pixels(screen);
         reference_draw(expected, p, x, y, w ? w : p.w, h ? h : p.h, sx, sy);
@@ -517,7 +526,8 @@ TEST(Draw, NegativeSourceCornerByPlaneKind) {
     Planes p{4, 2, {1, 2, 3, 4, 5, 6, 7, 8}, {}};
     Planes with_alpha = p;
     with_alpha.alpha.assign(8, 31);
-    OpenPack pack({pack_image(p, true, false), pack_image(with_alpha, false, true), pack_image(p, false, false)});
+    OpenPack pack(
+        {pack_image(p, true, false), pack_image(with_alpha, false, true), pack_image(p, false, false)});
     CCEBitmap coded, alpha, raw;
     ASSERT_EQ(coded.LoadBitmapW(300u), 1);
     ASSERT_EQ(alpha.LoadBitmapW(301u), 1);
@@ -573,7 +583,7 @@ TEST(TransBlt, TheKeyLeavesTheDestination) {
     EXPECT_EQ(screen.at(4, 5), 0x5678);
     EXPECT_EQ(screen.at(5, 5), 0x0101);
     b.TransBlt(screen.dc.get(), -1, -1, 3, 2, 0, 0, 0xF81F);  // cut at the left and top, not wrapped
-    EXPECT_EQ(screen.at(0, 0), 0x0101);  // source (1, 1) is the key
+    EXPECT_EQ(screen.at(0, 0), 0x0101);                       // source (1, 1) is the key
     EXPECT_EQ(screen.at(1, 0), 0x9ABC);
     b.TransBlt(screen.dc.get(), W - 1, H - 1, 3, 2, 0, 0, 0);
     EXPECT_EQ(screen.at(W - 1, H - 1), 0xF81F);
@@ -592,7 +602,7 @@ TEST(StretchBlt, NearestNeighbourAndTheIdentity) {
     EXPECT_EQ(screen.at(3, 1), 0x00BB);
     EXPECT_EQ(screen.at(4, 0), 0);
     b.StretchBlt(screen.dc.get(), 10, 10, 8, 1, 1, 0);  // sx = 1 scales past the bitmap: only inside drawn
-    EXPECT_EQ(screen.at(12, 10), 0x00AA);  // (1 + 2) * 0.25 = 0.75
+    EXPECT_EQ(screen.at(12, 10), 0x00AA);               // (1 + 2) * 0.25 = 0.75
     EXPECT_EQ(screen.at(13, 10), 0x00BB);
     EXPECT_EQ(screen.at(17, 10), 0);
 

@@ -4,12 +4,13 @@
 #ifndef KESRA_TESTS_BITMAP_HELPERS_H
 #define KESRA_TESTS_BITMAP_HELPERS_H
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "bitmap/pack_format.h"
@@ -74,8 +75,8 @@ inline std::vector<uint8_t> make_pack(const std::vector<PackImage>& images) {
 }
 
 inline void write_bytes(const std::string& path, const std::vector<uint8_t>& data) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
-                                                static_cast<std::streamsize>(data.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
 inline std::string read_text(const std::string& path) {

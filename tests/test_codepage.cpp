@@ -93,7 +93,9 @@ TEST(CodePage, Utf8CodePage) {
     EXPECT_EQ(std::string(bytes, 9), "错误：");
     const WCHAR lone[] = {u'a', 0xD800, u'b'};
     EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, lone, 3, bytes, 16, nullptr, nullptr), 5);
-    EXPECT_EQ(std::string(bytes, 5), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(std::string(bytes, 5),
+              "a\xEF\xBF\xBD"
+              "b");
 }
 
 }  // namespace
@@ -108,7 +110,7 @@ constexpr const char* kNativeUtf16 = "UTF-16LE";
 
 /* One iconv descriptor; convert() is false unless the whole input converts. */
 class Iconv {
-public:
+   public:
     Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
     ~Iconv() {
         if (ok()) iconv_close(cd_);
@@ -125,7 +127,7 @@ public:
         return result != static_cast<size_t>(-1) && bytes == 0;
     }
 
-private:
+   private:
     iconv_t cd_;
 };
 
@@ -141,7 +143,8 @@ TEST(CodePage936, EveryPairDecodesAsIconvDoes) {
     int assigned = 0;
     for (int lead = 0x81; lead <= 0xFE; ++lead) {
         for (int trail = 0x40; trail <= 0xFF; ++trail) {
-            const unsigned char pair[2] = {static_cast<unsigned char>(lead), static_cast<unsigned char>(trail)};
+            const unsigned char pair[2] = {static_cast<unsigned char>(lead),
+                                           static_cast<unsigned char>(trail)};
             std::string utf16;
             char16_t expected = 0;
             if (decoder.convert(pair, 2, utf16)) {
@@ -194,12 +197,12 @@ TEST(CodePage936, DecodingTheEdgesOfTheTable) {
     EXPECT_EQ(decode({0xFE, 0x4F}, 2), 0xFA29);  // the last row is read, not the one past it
     EXPECT_EQ(decode({0x81, 0x7F}, 2), 0);       // unassigned
     EXPECT_EQ(decode({0x81, 0xFF}, 2), 0);
-    EXPECT_EQ(decode({0x81, 0x20}, 2), 0);       // trail below 0x40: nothing written
+    EXPECT_EQ(decode({0x81, 0x20}, 2), 0);  // trail below 0x40: nothing written
     EXPECT_EQ(decode({0x80}, 1), 0x20AC);
     EXPECT_EQ(decode({0x80, 0x41}, 2), 0x20AC);  // no row: the lead byte alone
     EXPECT_EQ(decode({0xFF, 0x41}, 2), 0xFF);
-    EXPECT_EQ(decode({0xB0, 0x00}, 2), 0xB0);    // the string ends after the lead byte
-    EXPECT_EQ(decode({0xB0, 0xA1}, 1), 0xB0);    // one byte asked for
+    EXPECT_EQ(decode({0xB0, 0x00}, 2), 0xB0);  // the string ends after the lead byte
+    EXPECT_EQ(decode({0xB0, 0xA1}, 1), 0xB0);  // one byte asked for
     EXPECT_EQ(decode({'A'}, 1), 'A');
 
     uint16_t untouched = 0x1234;
@@ -221,15 +224,21 @@ TEST(CodePage936, BadBytesBecomeQuestionMarksAndDecodingGoesOn) {
         std::u16string wide;
     };
     const Case cases[] = {
-        {"\x81\x7F" "A", u"?\x7F" "A"},  // unassigned pair: the trail byte is read again
-        {"\x81\x20", u"? "},              // trail byte below 0x40
-        {"\xFF" "b", u"?b"},
+        {"\x81\x7F"
+         "A",
+         u"?\x7F"
+         "A"},                // unassigned pair: the trail byte is read again
+        {"\x81\x20", u"? "},  // trail byte below 0x40
+        {"\xFF"
+         "b",
+         u"?b"},
         {"\x80\xB0\xA1", u"\u20AC\u554A"},
-        {"x\xB0", u"x?"},                  // the lead byte is the last one
+        {"x\xB0", u"x?"},  // the lead byte is the last one
     };
     for (const Case& c : cases) {
         WCHAR wide[8] = {};
-        const int n = MultiByteToWideChar(CP_ACP, 0, c.bytes.data(), static_cast<int>(c.bytes.size()), wide, 8);
+        const int n =
+            MultiByteToWideChar(CP_ACP, 0, c.bytes.data(), static_cast<int>(c.bytes.size()), wide, 8);
         EXPECT_EQ(std::u16string(wide, static_cast<size_t>(n)), c.wide);
         EXPECT_EQ(MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, c.bytes.data(),
                                       static_cast<int>(c.bytes.size()), wide, 8),
@@ -242,7 +251,11 @@ TEST(CodePage936, TextRoundTripsAndSurrogatesBecomeTheDefault) {
     char bytes[64];
     const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, bytes, sizeof bytes, nullptr, nullptr);
     EXPECT_EQ(std::string(bytes, static_cast<size_t>(n)),
-              std::string("\x80" "5 \xA1\xA4 \xB1\xB1\xBE\xA9\xCA\xD0 \xFE\x4F \xA1\xA1" "end", 21) + '\0');
+              std::string("\x80"
+                          "5 \xA1\xA4 \xB1\xB1\xBE\xA9\xCA\xD0 \xFE\x4F \xA1\xA1"
+                          "end",
+                          21) +
+                  '\0');
     WCHAR back[64];
     EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, bytes, n, back, 64), 16);
     EXPECT_EQ(std::u16string(back), std::u16string(text));

@@ -24,7 +24,8 @@ namespace {
 constexpr uint16_t kBackground = 0x0841;
 
 struct Buffer {
-    Buffer(int width, int height) : w(width), h(height), pixels(static_cast<size_t>(width) * height, kBackground) {}
+    Buffer(int width, int height)
+        : w(width), h(height), pixels(static_cast<size_t>(width) * height, kBackground) {}
     kesra::Canvas canvas() { return kesra::Canvas{reinterpret_cast<uint8_t*>(pixels.data()), 2 * w, w, h}; }
     int w, h;
     std::vector<uint16_t> pixels;
@@ -122,8 +123,8 @@ TEST(FarLines, MidpointWalkStateAtAnyStepIsTheSteppedState) {
     Rng rng{std::mt19937(2207)};
     for (int round = 0; round < 400; ++round) {
         const int64_t major = rng(0, 300), minor = rng(0, int(major));
-        const kesra::MidpointWalk walk{rng(-50, 50), rng(-50, 50), major, minor, rng(0, 1) ? 1 : -1,
-                                       rng(0, 1) ? 1 : -1};
+        const kesra::MidpointWalk walk{rng(-50, 50), rng(-50, 50),       major,
+                                       minor,        rng(0, 1) ? 1 : -1, rng(0, 1) ? 1 : -1};
         int64_t b = walk.start_minor, error = 2 * minor - major;
         for (int64_t i = 0; i <= major; ++i) {
             ASSERT_EQ(walk.minor_at(i), b) << major << "/" << minor << " step " << i;
@@ -143,13 +144,15 @@ TEST(FarLines, PenLineStartsWhereTheScreenIsReachedWithThePlainWalksPixels) {
     for (int round = 0; round < 6000; ++round) {
         Buffer fast(64, 48), plain(64, 48);
         const int reach = round % 3 == 0 ? 4000 : 200;  // long lines miss the screen more often
-        int x1 = rng(-reach, reach), y1 = rng(-reach, reach), x2 = rng(-reach, reach), y2 = rng(-reach, reach);
+        int x1 = rng(-reach, reach), y1 = rng(-reach, reach), x2 = rng(-reach, reach),
+            y2 = rng(-reach, reach);
         if (round % 2 == 0) {
             /* Small whole slopes (where the walk's error meets its bounds
              * exactly) through a point just off a corner of the screen, so that
              * the clipped line often misses it and only the arms reach in. */
             const int a = rng(-4, 4), b = rng(-4, 4), t1 = rng(1, 900), t2 = rng(1, 900);
-            const int cx = rng(0, 1) ? -rng(1, 12) : 63 + rng(1, 12), cy = rng(0, 1) ? -rng(1, 12) : 47 + rng(1, 12);
+            const int cx = rng(0, 1) ? -rng(1, 12) : 63 + rng(1, 12),
+                      cy = rng(0, 1) ? -rng(1, 12) : 47 + rng(1, 12);
             x1 = cx - a * t1;
             y1 = cy - b * t1;
             x2 = cx + a * t2;
@@ -161,11 +164,12 @@ TEST(FarLines, PenLineStartsWhereTheScreenIsReachedWithThePlainWalksPixels) {
             y2 = rng(-150, 150);
             if (round % 8 == 1) std::swap(x1, y1), std::swap(x2, y2);
         }
-        const kesra::PenShape pen{uint32_t(round % 3 == 0 ? rng(0, 6) : rng(0, 40)), uint16_t(rng(1, 0xFFFF))};
+        const kesra::PenShape pen{uint32_t(round % 3 == 0 ? rng(0, 6) : rng(0, 40)),
+                                  uint16_t(rng(1, 0xFFFF))};
         plain_pen_line(plain.canvas(), x1, y1, x2, y2, pen);
         kesra::pen_line(fast.canvas(), x1, y1, x2, y2, pen);
-        ASSERT_EQ(fast.pixels, plain.pixels)
-            << "round " << round << ": (" << x1 << "," << y1 << ")-(" << x2 << "," << y2 << ") width " << pen.width;
+        ASSERT_EQ(fast.pixels, plain.pixels) << "round " << round << ": (" << x1 << "," << y1 << ")-(" << x2
+                                             << "," << y2 << ") width " << pen.width;
     }
 }
 
@@ -202,7 +206,8 @@ TEST(FarLines, DashedLinesDrawOnlyWhatCanBeSeenWithThePlainWalksPixels) {
         const int offX = rng(-60, 60), offY = rng(-60, 60);
         const uint16_t color = uint16_t(rng(1, 0xFFFF));
         kesra::CapsuleRenderer renderer(plain.canvas(), clip, offX, offY, color);
-        for (const auto& d : plain_dashes(pts, n, dashLen)) renderer.draw_segment(d.first, d.second, radius, color);
+        for (const auto& d : plain_dashes(pts, n, dashLen))
+            renderer.draw_segment(d.first, d.second, radius, color);
         kesra::draw_dash_polyline(fast.canvas(), pts, n, dashLen,
                                   kesra::MapLineStyle{color, color, radius, clip, offX, offY});
         ASSERT_EQ(fast.pixels, plain.pixels) << "round " << round;
@@ -221,7 +226,7 @@ TEST(FarLines, FarOffCasesStayWithinTheStepBudget) {
     POINT slanted[3] = {{-far, -far / 3}, {far, far / 5}, {-far, 100}};
     POINT route[2] = {{66, 2147483646}, {-5, 22}};
     POINT steep_far[2] = {{300, -(1 << 28) + 100}, {307, -100}};  // near-vertical, above the screen's columns
-    POINT steep_near[2] = {{300, -far}, {310, far}};                         // near-vertical, across the screen
+    POINT steep_near[2] = {{300, -far}, {310, far}};              // near-vertical, across the screen
     struct Case {
         const char* name;
         std::function<void()> draw;
@@ -238,7 +243,10 @@ TEST(FarLines, FarOffCasesStayWithinTheStepBudget) {
         {"pen line across", [&] { s.dc->DrawLine(-far, 100, far, 300); }},
         {"pen line steep", [&] { s.dc->DrawLine(600, -far, 905, far); }},
         {"pen line clipped far", [&] { s.dc->DrawLine(-1073814722, 2622, 1702764668, 479); }},
-        {"wide line", [&] { s.dc->DrawLine(POINT{-far, -far}, POINT{far, far}, 0, 0x1234, whole); }},
+        {"wide line",
+         [&] {
+             s.dc->DrawLine(POINT{-far, -far}, POINT{far, far}, 0, 0x1234, whole);
+         }},
     };
     for (const Case& c : cases) {
         s.fill(kBackground);

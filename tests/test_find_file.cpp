@@ -42,9 +42,10 @@ TEST(Wildcard, StarsAndQuestionMarksWithoutCase) {
 }
 
 class FindFile : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
-        dir_ = ::testing::TempDir() + "find_" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        dir_ =
+            ::testing::TempDir() + "find_" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::filesystem::remove_all(dir_);
         ::mkdir(dir_.c_str(), 0755);
     }
@@ -77,7 +78,8 @@ TEST_F(FindFile, ListsMatchesInNameOrderWithTheirFields) {
     ::mkdir((dir_ + "/d.png").c_str(), 0755);
     EXPECT_EQ(names("*.png"), (std::vector<std::u16string>{u"a.png", u"b.PNG", u"d.png"}));
     EXPECT_EQ(names("*.jpg"), std::vector<std::u16string>{});
-    EXPECT_EQ(names("*"), (std::vector<std::u16string>{u"a.png", u"b.PNG", u"c.jpeg", u"d.png", u"note.txt"}));
+    EXPECT_EQ(names("*"),
+              (std::vector<std::u16string>{u"a.png", u"b.PNG", u"c.jpeg", u"d.png", u"note.txt"}));
 
     WIN32_FIND_DATAW found;
     HANDLE h = FindFirstFileW(pattern("A.PNG").c_str(), &found);

@@ -4,8 +4,9 @@
 #include <gtest/gtest.h>
 #include <png.h>
 // jpeglib.h wants FILE and size_t first.
-#include <cstdio>
 #include <jpeglib.h>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -14,8 +15,6 @@
 #include <cstring>
 #include <fstream>
 #include <string>
-#include <sys/mman.h>
-#include <unistd.h>
 #include <vector>
 
 #include "image/ql_module.h"
@@ -30,7 +29,7 @@ std::vector<std::u16string> g_messages;
 void capture_message(const WCHAR* text) { g_messages.emplace_back(text); }
 
 class ImageModule : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         QLConstructor();
         g_messages.clear();
@@ -291,7 +290,7 @@ TEST_F(ImageModule, MissingBmpAndJpegFilesFailQuietly) {
 
 /* A 3 x 2 test image: every pixel different. */
 Bytes three_by_two() {
-    return {255, 10, 20, 30, 255, 40, 50, 60, 255, 70, 80, 90,
+    return {255, 10,  20,  30,  255, 40,  50,  60,  255, 70,  80,  90,
             255, 100, 110, 120, 255, 130, 140, 150, 255, 160, 170, 180};
 }
 
@@ -354,8 +353,10 @@ TEST_F(ImageModule, JpegRoundTripStaysClose) {
     EXPECT_EQ(QLGetPixelDepth(), 24);
     const Bytes back = current_pixels();
     for (size_t i = 0; i < back.size(); ++i) {
-        if (i % 4 == 0) ASSERT_EQ(back[i], 255);
-        else ASSERT_NEAR(back[i], argb[i], 12) << i;
+        if (i % 4 == 0)
+            ASSERT_EQ(back[i], 255);
+        else
+            ASSERT_NEAR(back[i], argb[i], 12) << i;
     }
     QLSIZE size{};
     ASSERT_EQ(QLReadImageHeader(wide(file).c_str(), QL_TYPE_JPEG, &size), 1);

@@ -4,9 +4,9 @@
  * byte written outside the caller's buffer. Files are made with kesra-ini's
  * writer, which lays texts out in order rather than by computed offset. */
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
-#include <sys/stat.h>
 
 #include "anim/ini_format.h"
 #include "bitmap/pack_format.h"
@@ -24,22 +24,26 @@ const std::string GBK_INVALID = "\xC5\xE4\xD6\xC3\xCE\xC4\xBC\xFE\xCE\xDE\xD0\xA
 /* A button whose record and texts name their page and index. */
 kesra_ini::Button make_button(int page, int index) {
     kesra_ini::Button b;
-    for (size_t i = 0; i < b.record.size(); ++i) b.record[i] = static_cast<uint8_t>(page * 31 + index * 7 + i);
+    for (size_t i = 0; i < b.record.size(); ++i)
+        b.record[i] = static_cast<uint8_t>(page * 31 + index * 7 + i);
     for (int t = 0; t < 4; ++t) {
-        const std::string s = "p" + std::to_string(page) + "b" + std::to_string(index) + "t" + std::to_string(t);
+        const std::string s =
+            "p" + std::to_string(page) + "b" + std::to_string(index) + "t" + std::to_string(t);
         std::memcpy(b.texts[t].data(), s.data(), s.size());
     }
     return b;
 }
 
-kesra_ini::Config make_config(const std::vector<int>& buttons_per_page, const std::string& version = "Ver 1.0") {
+kesra_ini::Config make_config(const std::vector<int>& buttons_per_page,
+                              const std::string& version = "Ver 1.0") {
     kesra_ini::Config c;
     c.version = version;
     for (size_t p = 0; p < buttons_per_page.size(); ++p) {
         kesra_ini::Page page;
         page.id = static_cast<uint32_t>(100 + p);
         page.backgrounds = static_cast<int32_t>(p + 2);
-        for (int b = 0; b < buttons_per_page[p]; ++b) page.buttons.push_back(make_button(static_cast<int>(p), b));
+        for (int b = 0; b < buttons_per_page[p]; ++b)
+            page.buttons.push_back(make_button(static_cast<int>(p), b));
         c.pages.push_back(page);
     }
     return c;
@@ -51,7 +55,9 @@ std::string write_config(const std::string& name, const kesra_ini::Config& c) {
     return path;
 }
 
-int open(const std::string& path) { return CIniCtrl::OpenFile(reinterpret_cast<const WCHAR*>(wide(path).c_str())); }
+int open(const std::string& path) {
+    return CIniCtrl::OpenFile(reinterpret_cast<const WCHAR*>(wide(path).c_str()));
+}
 
 std::string text_of(CIniCtrl& ini, int page, int button, int text) {
     char buf[129] = {};
@@ -124,7 +130,8 @@ TEST(IniFile, TextOffsetCountsTheButtonsOfEarlierPages) {
     std::vector<uint8_t> file = kesra_ini::encode(c);
     const uint32_t text_area = pack::read_le32(file.data() + 40);
     const size_t at = text_area + 32 + 3 * 512 + 6 * 128;
-    std::vector<uint8_t> stored(file.begin() + static_cast<long>(at), file.begin() + static_cast<long>(at) + 128);
+    std::vector<uint8_t> stored(file.begin() + static_cast<long>(at),
+                                file.begin() + static_cast<long>(at) + 128);
     ini::unscramble_text(stored.data(), stored.size());
     EXPECT_STREQ(reinterpret_cast<const char*>(stored.data()), "p1b1t2");  // the writer agrees
     /* A marker of our own at that offset is what the library reads. */
@@ -269,7 +276,8 @@ TEST(IniFile, DamagedFilesAreRefusedAndNothingOutsideABufferIsWritten) {
     /* Every truncation of a good file: refused, or read in full, never in part. */
     for (size_t cut = 0; cut < good.size(); cut += 37) {
         SCOPED_TRACE(cut);
-        write_bytes(scratch_dir() + "/cut.ini", std::vector<uint8_t>(good.begin(), good.begin() + static_cast<long>(cut)));
+        write_bytes(scratch_dir() + "/cut.ini",
+                    std::vector<uint8_t>(good.begin(), good.begin() + static_cast<long>(cut)));
         if (!open(scratch_dir() + "/cut.ini")) continue;
         for (int page = 0; page < 2; ++page)
             for (int index = 0; index < 5; ++index) {
@@ -277,11 +285,13 @@ TEST(IniFile, DamagedFilesAreRefusedAndNothingOutsideABufferIsWritten) {
                 if (ini.ReadButton(page, index, &g.button))
                     ASSERT_TRUE(same_record(g.button, c.pages[page].buttons[index].record));
                 else
-                    for (size_t i = 0; i < sizeof g; ++i) ASSERT_EQ(reinterpret_cast<uint8_t*>(&g)[i], 0xC3) << i;
+                    for (size_t i = 0; i < sizeof g; ++i)
+                        ASSERT_EQ(reinterpret_cast<uint8_t*>(&g)[i], 0xC3) << i;
                 char t[129] = {};
                 const bool in_page = index < static_cast<int>(c.pages[page].buttons.size());
                 if (in_page && ini.ReadButtonText(page, index, 1, t, 128)) {
-                    EXPECT_EQ(std::string(t), "p" + std::to_string(page) + "b" + std::to_string(index) + "t1");
+                    EXPECT_EQ(std::string(t),
+                              "p" + std::to_string(page) + "b" + std::to_string(index) + "t1");
                 }
             }
     }

@@ -2,10 +2,10 @@
  * library reads back field for field, the dump that builds the same bytes
  * again, and the command line's progress and error messages. */
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstring>
-#include <sys/wait.h>
 
 #include "kesra.h"
 #include "test_bitmap_helpers.h"
@@ -148,12 +148,18 @@ TEST(KesraIni, DescriptionErrorsNameTheLine) {
     EXPECT_EQ(parse_error("page 1 backgrounds 0\nbutton\n text 0 \"" + std::string(128, 'a') + "\"\n"),
               "menu.txt:3: a text holds at most 127 bytes, not 128");
     EXPECT_EQ(parse_error("button\n"), "menu.txt:1: a button before any page");
-    EXPECT_EQ(parse_error("page 1 backgrounds 0\nbutton hex 0011\n"), "menu.txt:2: expected 296 hex digits, not 4");
-    EXPECT_EQ(parse_error("page 1 backgrounds 0\nbutton\n  rect 1 2 3\n"), "menu.txt:3: rect takes 4 numbers");
-    EXPECT_EQ(parse_error("page 1 backgrounds 0\nbutton\n  text 4 \"x\"\n"), "menu.txt:3: 4 is out of range 0 to 3");
-    EXPECT_EQ(parse_error("page 1 backgrounds 0\nbutton\n  colour 3\n"), "menu.txt:3: 'colour' is not a statement or button field");
-    EXPECT_EQ(parse_error("version \"" + std::string(32, 'V') + "\"\n"), "menu.txt:1: the version holds at most 31 bytes");
-    EXPECT_EQ(parse_error("page 1 backgrounds 0\nbutton\n  name \"open\n"), "menu.txt:3: a string is not closed");
+    EXPECT_EQ(parse_error("page 1 backgrounds 0\nbutton hex 0011\n"),
+              "menu.txt:2: expected 296 hex digits, not 4");
+    EXPECT_EQ(parse_error("page 1 backgrounds 0\nbutton\n  rect 1 2 3\n"),
+              "menu.txt:3: rect takes 4 numbers");
+    EXPECT_EQ(parse_error("page 1 backgrounds 0\nbutton\n  text 4 \"x\"\n"),
+              "menu.txt:3: 4 is out of range 0 to 3");
+    EXPECT_EQ(parse_error("page 1 backgrounds 0\nbutton\n  colour 3\n"),
+              "menu.txt:3: 'colour' is not a statement or button field");
+    EXPECT_EQ(parse_error("version \"" + std::string(32, 'V') + "\"\n"),
+              "menu.txt:1: the version holds at most 31 bytes");
+    EXPECT_EQ(parse_error("page 1 backgrounds 0\nbutton\n  name \"open\n"),
+              "menu.txt:3: a string is not closed");
     EXPECT_EQ(parse_error("page 1 backgrounds 0\nbutton\n  id 4294967296\n"),
               "menu.txt:3: 4294967296 is out of range 0 to 4294967295");
 }

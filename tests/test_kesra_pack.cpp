@@ -3,10 +3,10 @@
  * choice at its tie; the frame pack and the real-scene file; and the command
  * line's list, extract and error messages. */
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <random>
-#include <sys/wait.h>
 
 #include "core/pixel.h"
 #include "kesra.h"
@@ -35,7 +35,8 @@ std::vector<std::string> make_pngs(const std::string& tag) {
             for (int x = 0; x < im.width; ++x) {
                 const bool flat = (x / 4 + y) % 3 == 0;
                 const uint8_t a = k == 1 ? 255 : static_cast<uint8_t>((x * 255) / std::max(1, im.width - 1));
-                im.rgba.insert(im.rgba.end(), {static_cast<uint8_t>(flat ? 200 : rng()), static_cast<uint8_t>(flat ? 30 : rng()),
+                im.rgba.insert(im.rgba.end(), {static_cast<uint8_t>(flat ? 200 : rng()),
+                                               static_cast<uint8_t>(flat ? 30 : rng()),
                                                static_cast<uint8_t>(flat ? 90 : rng()), a});
             }
         paths.push_back(scratch_dir() + "/" + tag + std::to_string(k) + ".png");
@@ -131,7 +132,8 @@ TEST(KesraPack, PackedImagesLoadAndDrawBackPixelForPixel) {
                 for (int x = 0; x < want.width; ++x) {
                     const size_t k = static_cast<size_t>(y) * want.width + x;
                     const unsigned a = want.alpha.empty() ? 31 : want.alpha[k];
-                    const uint16_t expect = a >= 31 ? want.pixels[k] : blend565(0x4208, want.pixels[k], static_cast<int32_t>(a));
+                    const uint16_t expect =
+                        a >= 31 ? want.pixels[k] : blend565(0x4208, want.pixels[k], static_cast<int32_t>(a));
                     ASSERT_EQ(screen.at(3 + x, 2 + y), expect) << x << "," << y;
                 }
         }
@@ -157,7 +159,8 @@ TEST(KesraPack, FramePacksAndRealSceneFiles) {
         EXPECT_EQ(pixels_of(s), want.pixels);
     }
     CCEBitmap none;
-    EXPECT_EQ(none.LoadBitmap3D(wide(scene).c_str(), static_cast<LONG>(pngs.size() + 1), tagRECT{0, 0, 1, 1}), 0);
+    EXPECT_EQ(none.LoadBitmap3D(wide(scene).c_str(), static_cast<LONG>(pngs.size() + 1), tagRECT{0, 0, 1, 1}),
+              0);
 }
 
 TEST(KesraPack, ListExtractAndErrors) {

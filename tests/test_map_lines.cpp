@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "core/pixel.h"
 #include "draw/aa_line.h"
 #include "draw/capsule.h"
 #include "draw/dash.h"
-#include "core/pixel.h"
 #include "draw/trig_tables.h"
 #include "draw/wide_line.h"
 #include "test_helpers.h"
@@ -26,7 +26,8 @@ const RECT kWholeScreen{0, 0, 799, 479};
 
 /* A pixel buffer of its own, for the internal routines. */
 struct Buffer {
-    Buffer(int width, int height) : w(width), h(height), pixels(static_cast<size_t>(width) * height, kBackground) {}
+    Buffer(int width, int height)
+        : w(width), h(height), pixels(static_cast<size_t>(width) * height, kBackground) {}
     kesra::Canvas canvas() { return kesra::Canvas{reinterpret_cast<uint8_t*>(pixels.data()), 2 * w, w, h}; }
     uint16_t& at(int x, int y) { return pixels[static_cast<size_t>(y) * w + x]; }
     int w, h;
@@ -58,8 +59,9 @@ struct ReferenceCapsule {
         const long long x_start = poly[0].x, columns = poly[6].x - x_start + 1;
         std::vector<long long> first(columns > 0 ? columns : 0, 0), last(columns > 0 ? columns : 0, -1);
         // first[] / last[] per octant: {writes, bias}; y-major writers also take the start row.
-        const int rules[8][2][2] = {{{1, 1}, {1, 0}},  {{1, 0}, {1, -1}}, {{0, 0}, {1, 0}}, {{0, 0}, {1, -1}},
-                                    {{1, 1}, {1, 1}},  {{0, 0}, {1, 0}},  {{1, 0}, {1, -1}}, {{0, 0}, {1, -1}}};
+        const int rules[8][2][2] = {{{1, 1}, {1, 0}},  {{1, 0}, {1, -1}}, {{0, 0}, {1, 0}},
+                                    {{0, 0}, {1, -1}}, {{1, 1}, {1, 1}},  {{0, 0}, {1, 0}},
+                                    {{1, 0}, {1, -1}}, {{0, 0}, {1, -1}}};
         for (int i = 0; i < 12; ++i) {
             const long long x0 = poly[i].x, y0 = poly[i].y, x1 = poly[i + 1].x, y1 = poly[i + 1].y;
             const long long adx = std::llabs(x1 - x0), ady = std::llabs(y1 - y0);
@@ -99,8 +101,10 @@ struct ReferenceCapsule {
             for (long long k = 0; k <= major; ++k) {
                 const int level = int(e * 32 / major);
                 blend(x, y, edge, 32 - level);
-                if (x_major) blend(x, y + sy, edge, level);
-                else blend(x + sx, y, edge, level);
+                if (x_major)
+                    blend(x, y + sy, edge, level);
+                else
+                    blend(x + sx, y, edge, level);
                 e += minor;
                 if (x_major) {
                     x += sx;
@@ -130,8 +134,9 @@ TEST(DegreeTables, EveryEntryIsTheRoundedSineAndCosine) {
 
 TEST(CapsulePolygon, HorizontalSegmentStartsAtItsLeftmostPoint) {
     const kesra::CapsulePolygon p = kesra::capsule_polygon(POINT{100, 100}, POINT{200, 100}, 10);
-    const POINT expected[13] = {{90, 103},  {90, 96},   {94, 91},   {100, 90},  {200, 90}, {205, 91}, {209, 96},
-                                {209, 103}, {205, 108}, {200, 110}, {100, 110}, {94, 108}, {90, 103}};
+    const POINT expected[13] = {{90, 103},  {90, 96},  {94, 91},   {100, 90},  {200, 90},
+                                {205, 91},  {209, 96}, {209, 103}, {205, 108}, {200, 110},
+                                {100, 110}, {94, 108}, {90, 103}};
     for (int i = 0; i < 13; ++i) {
         EXPECT_EQ(p[i].x, expected[i].x) << i;
         EXPECT_EQ(p[i].y, expected[i].y) << i;
@@ -211,7 +216,7 @@ TEST(AntiPolyline, SideColourEdgesTheFill) {
     s.fill(kBackground);
     POINT pts[2] = {{100, 100}, {200, 100}};
     s.dc->DrawAntiPolylineSide(pts, 2, kRoad, 0x001F, 10, kWholeScreen);
-    EXPECT_EQ(s.at(150, 90), 0x001F);   // outline row at full level
+    EXPECT_EQ(s.at(150, 90), 0x001F);  // outline row at full level
     EXPECT_EQ(s.at(150, 110), 0x001F);
     EXPECT_EQ(s.at(150, 100), kRoad);
 }
@@ -314,7 +319,7 @@ TEST(DashLine, GapsKeepTheBackgroundAndRailwaysShowTheBase) {
     s.fill(kBackground);
     POINT pts[2] = {{100, 100}, {300, 100}};
     s.dc->DrawDashLine(pts, 2, kWholeScreen, 20, 3, 0, 0x07E0, 0xF800, 0, 0);
-    EXPECT_EQ(s.at(110, 100), 0xF800);  // first dash: 100 ... 119
+    EXPECT_EQ(s.at(110, 100), 0xF800);       // first dash: 100 ... 119
     EXPECT_EQ(s.at(130, 100), kBackground);  // gap: 120 ... 139 (caps reach 3 pixels in)
     EXPECT_EQ(s.at(150, 100), 0xF800);
     s.fill(kBackground);

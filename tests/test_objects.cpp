@@ -39,7 +39,7 @@ TEST(PenAndFont, ConstructorsAndCreateKeepTheirFields) {
     EXPECT_EQ(bold.m_nWeight, 700);  // CreateFont keeps the weight
     EXPECT_EQ(bold.m_nWidth, 20);
     EXPECT_EQ(bold.m_nHeight, 24);
-    EXPECT_EQ(bold.m_nP3, 0);        // and resets the parameters
+    EXPECT_EQ(bold.m_nP3, 0);  // and resets the parameters
     EXPECT_EQ(bold.m_nP9, 2);
     const LONG expected[] = {2, 16, 0, -1, 1, -1, -1, 0};
     const LONG actual[] = {bold.m_nP1, bold.m_nP2, bold.m_nP3, bold.m_nP4,
@@ -72,13 +72,14 @@ TEST(PenAndFont, FieldsLieInTheirDeclaredOrder) {
     EXPECT_LT(reinterpret_cast<char*>(&p.m_dwType), reinterpret_cast<char*>(&p.m_dwStyle));
     EXPECT_EQ(&p.m_dwWidth - &p.m_dwStyle, 1);
     CCEDraw dc;
-    const char* order[] = {reinterpret_cast<char*>(&dc.m_dwLastError), reinterpret_cast<char*>(&dc.m_bDrawing),
-                           reinterpret_cast<char*>(&dc.m_hMemDC),      reinterpret_cast<char*>(&dc.m_hBitmap),
-                           reinterpret_cast<char*>(&dc.m_hOldBitmap),  reinterpret_cast<char*>(&dc.m_pBits),
-                           reinterpret_cast<char*>(&dc.m_pBuffer),     reinterpret_cast<char*>(&dc.m_bCreated),
-                           reinterpret_cast<char*>(&dc.m_bSuspend),    reinterpret_cast<char*>(&dc.m_pPen),
-                           reinterpret_cast<char*>(&dc.m_pFont),       reinterpret_cast<char*>(&dc.m_wTextColor),
-                           reinterpret_cast<char*>(&dc.m_wTextOutColor), reinterpret_cast<char*>(dc.m_nReserved)};
+    const char* order[] = {
+        reinterpret_cast<char*>(&dc.m_dwLastError),   reinterpret_cast<char*>(&dc.m_bDrawing),
+        reinterpret_cast<char*>(&dc.m_hMemDC),        reinterpret_cast<char*>(&dc.m_hBitmap),
+        reinterpret_cast<char*>(&dc.m_hOldBitmap),    reinterpret_cast<char*>(&dc.m_pBits),
+        reinterpret_cast<char*>(&dc.m_pBuffer),       reinterpret_cast<char*>(&dc.m_bCreated),
+        reinterpret_cast<char*>(&dc.m_bSuspend),      reinterpret_cast<char*>(&dc.m_pPen),
+        reinterpret_cast<char*>(&dc.m_pFont),         reinterpret_cast<char*>(&dc.m_wTextColor),
+        reinterpret_cast<char*>(&dc.m_wTextOutColor), reinterpret_cast<char*>(dc.m_nReserved)};
     for (size_t i = 1; i < sizeof order / sizeof order[0]; ++i) EXPECT_LT(order[i - 1], order[i]) << i;
 }
 

@@ -99,7 +99,7 @@ TEST(StripFrames, FrameWidthIsTheStripDividedByTheCount) {
     EXPECT_EQ(kesra::strip_frame(8, 4, 0).x, 0);
     EXPECT_EQ(kesra::strip_frame(8, 0, 0).width, 0);  // shown before its count was set
     EXPECT_EQ(kesra::strip_frame(0, 4, 1).width, 0);  // a strip that did not load
-    EXPECT_EQ(kesra::strip_frame(8, 2, 3).x, 4);  // the count fell from 4 to 2 while on frame 3
+    EXPECT_EQ(kesra::strip_frame(8, 2, 3).x, 4);      // the count fell from 4 to 2 while on frame 3
 }
 
 TEST(Overlays, FramesLandAtThePointerAndAroundTheCentreUnderTheDimming) {
@@ -267,7 +267,8 @@ struct DumpFolder {
 };
 
 uint32_t le32(const std::string& s, size_t at) {
-    return static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8 | static_cast<uint8_t>(s[at + 2]) << 16 |
+    return static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8 |
+           static_cast<uint8_t>(s[at + 2]) << 16 |
            static_cast<uint32_t>(static_cast<uint8_t>(s[at + 3])) << 24;
 }
 uint32_t le16(const std::string& s, size_t at) {
@@ -351,7 +352,8 @@ TEST(ScreenDump, WritesWhatTheDisplayShowsAsABottomUpBmp) {
     EXPECT_EQ(pixel(0, 2), std::string("\x00\x00\xFF", 3));
     EXPECT_EQ(pixel(9, 2), std::string("\x84\x82\x84", 3));
     EXPECT_EQ(pixel(5, 1), std::string("\x00\x00\x00", 3));
-    for (int row = 0; row < 3; ++row) EXPECT_EQ(bmp.substr(54 + row * 32 + 30, 2), std::string(2, '\0')) << row;
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(bmp.substr(54 + row * 32 + 30, 2), std::string(2, '\0')) << row;
 
 #ifdef KESRA_TEST_SDL_BMP
     /* Another program's BMP reader gets the same picture. */

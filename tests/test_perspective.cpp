@@ -4,8 +4,8 @@
 #include <random>
 #include <vector>
 
-#include "draw/perspective.h"
 #include "core/pixel.h"
+#include "draw/perspective.h"
 #include "draw/route_line.h"
 #include "test_helpers.h"
 
@@ -20,12 +20,12 @@ const RECT kClip{0, 0, 799, 479};
 
 TEST(PerspectiveWidth, NarrowAtTheTopWideAtTheBottom) {
     EXPECT_EQ(kesra::perspective_width(240, 9, 480), 9);
-    EXPECT_EQ(kesra::perspective_width(20, 9, 480), 3);   // trunc(9 x 0.2266) = 2, made odd
-    EXPECT_EQ(kesra::perspective_width(460, 9, 480), 33); // trunc(9 x 3.664) = 32, made odd
-    EXPECT_EQ(kesra::perspective_width(0, 9, 480), 3);    // rows are kept within 20 ... H - 20
+    EXPECT_EQ(kesra::perspective_width(20, 9, 480), 3);    // trunc(9 x 0.2266) = 2, made odd
+    EXPECT_EQ(kesra::perspective_width(460, 9, 480), 33);  // trunc(9 x 3.664) = 32, made odd
+    EXPECT_EQ(kesra::perspective_width(0, 9, 480), 3);     // rows are kept within 20 ... H - 20
     EXPECT_EQ(kesra::perspective_width(479, 9, 480), 33);
     EXPECT_EQ(kesra::perspective_width(460, 149, 480), 149);
-    EXPECT_EQ(kesra::perspective_width(240, 9, 1), 9);    // no middle row: the width stays
+    EXPECT_EQ(kesra::perspective_width(240, 9, 1), 9);  // no middle row: the width stays
 }
 
 TEST(PerspectiveWidth, BaseIsOddAndLimited) {
@@ -38,12 +38,7 @@ TEST(PerspectiveWidth, BaseIsOddAndLimited) {
 
 TEST(DiscTable, ExampleRowsAndTheNarrowRows) {
     const std::vector<std::vector<int>> rows = {
-        {1},
-        {1, 3, 1},
-        {3, 5, 5, 5, 3},
-        {3, 5, 7, 7, 7, 5, 3},
-        {},
-        {5, 7, 9, 11, 11, 11, 11, 11, 9, 7, 5},
+        {1}, {1, 3, 1}, {3, 5, 5, 5, 3}, {3, 5, 7, 7, 7, 5, 3}, {}, {5, 7, 9, 11, 11, 11, 11, 11, 9, 7, 5},
     };
     for (int r = 0; r < 6; ++r)
         for (size_t i = 0; i < rows[r].size(); ++i) EXPECT_EQ(kesra::disc_table_row(r)[i], rows[r][i]) << r;
@@ -65,7 +60,8 @@ TEST(DiscTable, ExampleRowsAndTheNarrowRows) {
 }
 
 TEST(PerspectiveSegment, HorizontalSegmentHasCornersStraightAboveAndBelow) {
-    const kesra::PerspectiveSegment seg = kesra::perspective_segment(POINT{100, 240}, POINT{300, 240}, 9, 480);
+    const kesra::PerspectiveSegment seg =
+        kesra::perspective_segment(POINT{100, 240}, POINT{300, 240}, 9, 480);
     EXPECT_EQ(seg.lower.x, 300);  // equal rows: the second point is the lower end
     EXPECT_EQ(seg.side, -1);
     const kesra::CornerPair c = kesra::segment_corners(seg, seg.lower, seg.lowerWidth);
@@ -119,8 +115,10 @@ TEST(PerspectiveSideLine, SteepLineStartsAtLevelOneAndSharesEachRow) {
     for (const bool reversed : {false, true}) {
         std::vector<uint16_t> px(32 * 32, kGround);
         const kesra::Canvas c{reinterpret_cast<uint8_t*>(px.data()), 64, 32, 32};
-        if (reversed) kesra::perspective_side_line(c, 12, 20, 10, 10, 0x0000);
-        else kesra::perspective_side_line(c, 10, 10, 12, 20, 0x0000);
+        if (reversed)
+            kesra::perspective_side_line(c, 12, 20, 10, 10, 0x0000);
+        else
+            kesra::perspective_side_line(c, 10, 10, 12, 20, 0x0000);
         auto at = [&](int x, int y) { return px[static_cast<size_t>(y) * 32 + x]; };
         auto level = [](int a) { return kesra::blend565(kGround, 0x0000, a); };
         EXPECT_EQ(at(10, 10), level(1));
@@ -139,11 +137,12 @@ TEST(PerspectiveDisc, ColumnsMatchThePlainMidpointWalk) {
         std::vector<uint16_t> fast(200 * 200, kGround), plain(200 * 200, kGround);
         const kesra::ClipBox clip{uniform(-5, 60), uniform(-5, 60), uniform(120, 210), uniform(120, 210)};
         const int cx = uniform(40, 160), cy = uniform(40, 160);
-        kesra::perspective_disc(kesra::Canvas{reinterpret_cast<uint8_t*>(fast.data()), 400, 200, 200}, clip, cx,
-                                cy, r, 0x0000);
+        kesra::perspective_disc(kesra::Canvas{reinterpret_cast<uint8_t*>(fast.data()), 400, 200, 200}, clip,
+                                cx, cy, r, 0x0000);
         auto column = [&](int x, int y_low, int y_high) {
             for (int y = y_low; y >= y_high; --y)
-                if (clip.contains(x, y) && x >= 0 && y >= 0 && x < 200 && y < 200) plain[y * 200 + x] = 0x0000;
+                if (clip.contains(x, y) && x >= 0 && y >= 0 && x < 200 && y < 200)
+                    plain[y * 200 + x] = 0x0000;
         };
         int x = 0, y = r, d = 1 - r;
         while (x < y) {
@@ -190,11 +189,13 @@ TEST(RouteLine, SlotsFollowTheBandsRelativeDepth) {
     EXPECT_EQ(kesra::route_band_in_slot(2, 19), 1);
     EXPECT_EQ(kesra::route_band_in_slot(2, 18), -1);
     int filled = 0;
-    for (int slot = 0; slot < kesra::kRouteSlots; ++slot) filled += kesra::route_band_in_slot(38, slot) == slot;
+    for (int slot = 0; slot < kesra::kRouteSlots; ++slot)
+        filled += kesra::route_band_in_slot(38, slot) == slot;
     EXPECT_EQ(filled, 38);
     for (int m = 1; m <= 38; ++m) {
         int bands = 0;
-        for (int slot = 0; slot < kesra::kRouteSlots; ++slot) bands += kesra::route_band_in_slot(m, slot) >= 0;
+        for (int slot = 0; slot < kesra::kRouteSlots; ++slot)
+            bands += kesra::route_band_in_slot(m, slot) >= 0;
         EXPECT_EQ(bands, m);
     }
 }
@@ -223,7 +224,8 @@ TEST(RouteLine, LongRoutesAndRoutesFarOffTheScreen) {
     s.fill(kGround);
     std::vector<POINT> pts;
     for (int i = 0; i < 3000; ++i) pts.push_back(POINT{(i * 37) % 700 - 200, (i * 53) % 500 - 100});
-    s.dc->DrawAntiRouteline3D(pts.data(), static_cast<LONG>(pts.size()), 0xF800, 0x001F, 20, RECT{0, 0, 319, 239});
+    s.dc->DrawAntiRouteline3D(pts.data(), static_cast<LONG>(pts.size()), 0xF800, 0x001F, 20,
+                              RECT{0, 0, 319, 239});
     const auto screen = [&s] {
         std::vector<uint16_t> px;
         for (int y = 0; y < s.h; ++y)

@@ -22,7 +22,7 @@ void capture(const WCHAR* text) { g_messages.emplace_back(text); }
 std::u16string wide(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
 class Photo : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         app_ = ::testing::TempDir() + "photo_" + name;
@@ -60,7 +60,8 @@ protected:
 
 std::vector<std::pair<std::u16string, int>> listed(const CCePhoto& photo) {
     std::vector<std::pair<std::u16string, int>> out;
-    for (int i = 0; i < photo.m_nPhotoCount; ++i) out.emplace_back(photo.m_PhotoList[i].szName, photo.m_PhotoList[i].nType);
+    for (int i = 0; i < photo.m_nPhotoCount; ++i)
+        out.emplace_back(photo.m_PhotoList[i].szName, photo.m_PhotoList[i].nType);
     return out;
 }
 
@@ -68,8 +69,8 @@ TEST_F(Photo, ScansListTypesInTurnAndFilterBySize) {
     kesra::test::Screen screen(800, 480);
     saved(logo_ + "a.bmp", 10, 10, QL_TYPE_BMP);
     saved(logo_ + "big.bmp", 1000, 2, QL_TYPE_BMP);  // not narrower than 800 + 200
-    png(logo_ + "b.PNG", 999, 679);                   // just inside both margins
-    png(logo_ + "tall.png", 4, 680);                  // not lower than 480 + 200
+    png(logo_ + "b.PNG", 999, 679);                  // just inside both margins
+    png(logo_ + "tall.png", 4, 680);                 // not lower than 480 + 200
     saved(logo_ + "c.jpg", 8, 8, QL_TYPE_JPEG);
     saved(logo_ + "d.JPEG", 8, 8, QL_TYPE_JPEG);
     png(logo_ + "e.gif", 4, 4);
@@ -80,8 +81,10 @@ TEST_F(Photo, ScansListTypesInTurnAndFilterBySize) {
     CCePhoto photo;
     EXPECT_EQ(photo.m_nLogoIndex, -1);
     EXPECT_EQ(photo.m_nExtraWidth, -1);
-    const std::vector<std::pair<std::u16string, int>> once = {
-        {u"a.bmp", QL_TYPE_BMP}, {u"b.PNG", QL_TYPE_PNG}, {u"c.jpg", QL_TYPE_JPEG}, {u"d.JPEG", QL_TYPE_JPEG}};
+    const std::vector<std::pair<std::u16string, int>> once = {{u"a.bmp", QL_TYPE_BMP},
+                                                              {u"b.PNG", QL_TYPE_PNG},
+                                                              {u"c.jpg", QL_TYPE_JPEG},
+                                                              {u"d.JPEG", QL_TYPE_JPEG}};
     EXPECT_EQ(photo.GetTotalPhoto(-1, -1), 4);
     EXPECT_EQ(listed(photo), once);
     // The list is not cleared: a second scan lists everything again.
@@ -125,8 +128,9 @@ TEST_F(Photo, EachFailureShowsItsMessage) {
     EXPECT_FALSE(photo.drawPhoto(screen.dc.get(), static_cast<const WCHAR*>(nullptr), rect));
     EXPECT_FALSE(photo.drawPhoto(screen.dc.get(), u"a.bm", rect));
     EXPECT_FALSE(photo.drawPhoto(screen.dc.get(), u"anim.gif", rect));
-    EXPECT_EQ(g_messages, (std::vector<std::u16string>{u"张载图片失败！", u"张载图片失败！", u"文件名不能为空！",
-                                                       u"不是图片文件！", u"不支持该图片格式！"}));
+    EXPECT_EQ(g_messages,
+              (std::vector<std::u16string>{u"张载图片失败！", u"张载图片失败！", u"文件名不能为空！",
+                                           u"不是图片文件！", u"不支持该图片格式！"}));
 
     // A file that does not decode names itself, and leaves what the image
     // module held before untouched.
@@ -161,7 +165,8 @@ TEST_F(Photo, DrawsResampledIntoTheRectangle) {
     EXPECT_EQ(photo.m_pImageData, nullptr);  // the plane lives only while it is drawn
     const uint16_t expected[2][2] = {{0xF800, 0x07E0}, {0x001F, 0x0000}};
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(screen.at(10 + x, 20 + y), expected[y / 2][x / 2]) << x << "," << y;
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(screen.at(10 + x, 20 + y), expected[y / 2][x / 2]) << x << "," << y;
     EXPECT_EQ(screen.at(14, 20), 0x1234);
     EXPECT_EQ(screen.at(10, 24), 0x1234);
     EXPECT_EQ(screen.at(9, 20), 0x1234);

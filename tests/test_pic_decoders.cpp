@@ -37,8 +37,8 @@ void write_file(const std::string& path, const Bytes& bytes) {
 
 /* A temporary file of the running test (ctest runs tests side by side). */
 std::string temp(const std::string& name) {
-    return ::testing::TempDir() + "pic_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
-           name;
+    return ::testing::TempDir() + "pic_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+           "_" + name;
 }
 
 /* A sample of the Debian package; a missing one fails the test. */
@@ -107,12 +107,41 @@ Bytes lzw_data(int root_bits, const std::vector<int>& codes) {
 
 /* A GIF89a with a 4-entry global table, extension bytes, one image. */
 Bytes make_gif(int width, int height, const Bytes& lzw, bool interlaced = false, const Bytes& before = {}) {
-    Bytes gif{'G', 'I', 'F', '8', '9', 'a', static_cast<uint8_t>(width), static_cast<uint8_t>(width >> 8),
-              static_cast<uint8_t>(height), static_cast<uint8_t>(height >> 8), 0x81, 0, 0,
-              10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120};
+    Bytes gif{'G',
+              'I',
+              'F',
+              '8',
+              '9',
+              'a',
+              static_cast<uint8_t>(width),
+              static_cast<uint8_t>(width >> 8),
+              static_cast<uint8_t>(height),
+              static_cast<uint8_t>(height >> 8),
+              0x81,
+              0,
+              0,
+              10,
+              20,
+              30,
+              40,
+              50,
+              60,
+              70,
+              80,
+              90,
+              100,
+              110,
+              120};
     gif.insert(gif.end(), before.begin(), before.end());
-    const Bytes descriptor{0x2C, 0, 0, 0, 0, static_cast<uint8_t>(width), static_cast<uint8_t>(width >> 8),
-                           static_cast<uint8_t>(height), static_cast<uint8_t>(height >> 8),
+    const Bytes descriptor{0x2C,
+                           0,
+                           0,
+                           0,
+                           0,
+                           static_cast<uint8_t>(width),
+                           static_cast<uint8_t>(width >> 8),
+                           static_cast<uint8_t>(height),
+                           static_cast<uint8_t>(height >> 8),
                            static_cast<uint8_t>(interlaced ? 0x40 : 0)};
     gif.insert(gif.end(), descriptor.begin(), descriptor.end());
     gif.insert(gif.end(), lzw.begin(), lzw.end());
@@ -155,7 +184,8 @@ TEST(GifDecoder, InterlacedRowsFollowTheFourPasses) {
     EXPECT_EQ(kesra::pic::gif_interlaced_row(10, 10), -1);
 
     GifDecoder gif;
-    ASSERT_TRUE(gif_from(gif, make_gif(1, 10, lzw_data(4, literals(4, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9})), true)));
+    ASSERT_TRUE(
+        gif_from(gif, make_gif(1, 10, lzw_data(4, literals(4, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9})), true)));
     for (int n = 0; n < 10; ++n) EXPECT_EQ(gif.indices()[order[n] * 4], n) << "decoded line " << n;
 }
 
@@ -169,7 +199,8 @@ TEST(GifDecoder, CodeNotYetDefinedRepeatsThePreviousStringsFirstByte) {
 TEST(GifDecoder, ExtensionsBeforeTheImageAreWalkedOver) {
     const Bytes comment{0x21, 0xFE, 3, 'a', 'b', 'c', 2, 'd', 'e', 0};
     const Bytes control{0x21, 0xF9, 4, 0x09, 20, 0, 3, 0};  // disposal 2, transparent, delay 20, index 3
-    const Bytes application{0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1, 0, 0, 0};
+    const Bytes application{0x21, 0xFF, 11,  'N', 'E', 'T', 'S', 'C', 'A', 'P',
+                            'E',  '2',  '.', '0', 3,   1,   0,   0,   0};
     Bytes before = comment;
     before.insert(before.end(), application.begin(), application.end());
     before.insert(before.end(), control.begin(), control.end());
@@ -234,7 +265,8 @@ void expect_gif_like_giflib(const std::string& path) {
     ASSERT_GE(reference.size(), size_t(w) * h);
     for (int n = 0; n < h; ++n) {
         const int row = gif.interlaced() ? kesra::pic::gif_interlaced_row(n, h) : n;
-        ASSERT_EQ(0, std::memcmp(gif.indices() + size_t(row) * gif.row_size(), reference.data() + size_t(n) * w, w))
+        ASSERT_EQ(
+            0, std::memcmp(gif.indices() + size_t(row) * gif.row_size(), reference.data() + size_t(n) * w, w))
             << "line " << n << " (row " << row << ")";
     }
     if (file[10] & 0x80) {  // the global table, as B, G, R, 0
@@ -245,8 +277,8 @@ void expect_gif_like_giflib(const std::string& path) {
 }
 
 TEST(GifDecoder, DebianSamplesDecodeLikeGiflib) {
-    for (const char* name : {"triangle-001.gif", "video-001.5bpp.gif", "video-001.gif", "video-001.interlaced.gif",
-                             "video-005.gray.gif"})
+    for (const char* name : {"triangle-001.gif", "video-001.5bpp.gif", "video-001.gif",
+                             "video-001.interlaced.gif", "video-005.gray.gif"})
         expect_gif_like_giflib(kSamples + "/" + name);
 }
 
@@ -256,9 +288,11 @@ TEST(GifDecoder, FilesMadeByGiflibToolsDecodeLikeGiflib) {
     // Interlaced by giftool; rebuilt by gifbuild from its own dump with a
     // comment and a graphic control block before the image.
     run("giftool -i 1 < '" + source + "' > '" + temp("interlaced.gif") + "'");
-    run("gifbuild -d '" + source + "' | sed -e 's/delay 0/delay 50/; s/transparent index -1/transparent index 7/;"
+    run("gifbuild -d '" + source +
+        "' | sed -e 's/delay 0/delay 50/; s/transparent index -1/transparent index 7/;"
         " s/disposal mode 0/disposal mode 2/; s/^graphics control/comment\\nmade by gifbuild\\nend\\n\\n&/'"
-        " | gifbuild > '" + temp("control.gif") + "'");
+        " | gifbuild > '" +
+        temp("control.gif") + "'");
     expect_gif_like_giflib(temp("interlaced.gif"));
     expect_gif_like_giflib(temp("control.gif"));
     GifDecoder gif;
@@ -332,8 +366,8 @@ Pnm read_pnm(const std::string& path) {
     const Bytes bytes = read_file(path);
     int maxval = 0, consumed = 0;
     char kind = 0;
-    if (std::sscanf(reinterpret_cast<const char*>(bytes.data()), "P%c %d %d %d%n", &kind, &pnm.width, &pnm.height,
-                    &maxval, &consumed) != 4)
+    if (std::sscanf(reinterpret_cast<const char*>(bytes.data()), "P%c %d %d %d%n", &kind, &pnm.width,
+                    &pnm.height, &maxval, &consumed) != 4)
         return pnm;
     pnm.channels = kind == '6' ? 3 : 1;
     pnm.samples.assign(bytes.begin() + consumed + 1, bytes.end());
@@ -366,7 +400,8 @@ int expect_jpeg_like_libjpeg(const std::string& path, int expected_components) {
         for (int x = 0; x < jpeg.width(); ++x)
             for (int c = 0; c < reference.channels; ++c) {
                 const int ours = jpeg.plane(c)[size_t(y) * jpeg.plane_width() + x];
-                const int theirs = reference.samples[(size_t(y) * reference.width + x) * reference.channels + c];
+                const int theirs =
+                    reference.samples[(size_t(y) * reference.width + x) * reference.channels + c];
                 worst = std::max(worst, std::abs(ours - theirs));
             }
     EXPECT_LE(worst, reference.channels == 1 ? 0 : kColourTolerance);
@@ -534,7 +569,8 @@ TEST(JpegDecoder, BrokenSegmentsGiveTheirStatus) {
     bad = good;
     const Bytes dht_tiny{0xFF, 0xC4, 0, 20, 0x00, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     bad.insert(bad.begin() + sos, dht_tiny.begin(), dht_tiny.end());
-    for (size_t i = sos + dht_tiny.size() + 2 + (bad[sos + dht_tiny.size() + 2] << 8 | bad[sos + dht_tiny.size() + 3]);
+    for (size_t i = sos + dht_tiny.size() + 2 +
+                    (bad[sos + dht_tiny.size() + 2] << 8 | bad[sos + dht_tiny.size() + 3]);
          i < sos + dht_tiny.size() + 200; ++i)
         bad[i] = 0xFE;  // codes of all ones past the first bit
     EXPECT_EQ(status_of(bad), kesra::pic::kJpegScanError);

@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 #include <png.h>
 // jpeglib.h wants FILE and size_t first.
-#include <cstdio>
 #include <jpeglib.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -84,7 +84,8 @@ Bytes make_png(uint32_t width, uint32_t height, int colour, int depth, const Byt
     if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
     png_write_info(png, info);
     const size_t row_bytes = rows.size() / height;
-    for (uint32_t y = 0; y < height; ++y) png_write_row(png, const_cast<png_bytep>(rows.data() + y * row_bytes));
+    for (uint32_t y = 0; y < height; ++y)
+        png_write_row(png, const_cast<png_bytep>(rows.data() + y * row_bytes));
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return out;
@@ -266,7 +267,8 @@ TEST(PicturePng, ColourTypesGiveColourAndAlpha) {
 
     const Bytes grey2 = make_png(4, 1, PNG_COLOR_TYPE_GRAY, 2, {0x1B});  // levels 0, 1, 2, 3
     ASSERT_EQ(pic.LoadPic(grey2.data(), grey2.size(), CEPIC_TYPE_PNG), 1);
-    EXPECT_EQ(plane(pic), (std::vector<uint16_t>{0, narrow565(85, 85, 85), narrow565(170, 170, 170), 0xFFFF}));
+    EXPECT_EQ(plane(pic),
+              (std::vector<uint16_t>{0, narrow565(85, 85, 85), narrow565(170, 170, 170), 0xFFFF}));
 
     const Bytes palette = make_png(1, 1, PNG_COLOR_TYPE_PALETTE, 8, {0}, {{1, 2, 3}});
     EXPECT_EQ(pic.LoadPic(palette.data(), palette.size(), CEPIC_TYPE_PNG), 0);
@@ -375,7 +377,8 @@ TEST(PictureJpeg, PlanesAreReadAtTheirWidth) {
     ASSERT_EQ(pic.GetPicHeight(), 9);
     const auto p = plane(pic);
     for (int y = 0; y < 9; ++y)
-        for (int x = 0; x < 17; ++x) ASSERT_EQ(p[y * 17 + x], bars(x, y, 0) ? 0xFFFF : 0x0000) << x << "," << y;
+        for (int x = 0; x < 17; ++x)
+            ASSERT_EQ(p[y * 17 + x], bars(x, y, 0) ? 0xFFFF : 0x0000) << x << "," << y;
 
     const Bytes grey = make_jpeg(8, 8, 1, [](int, int, int) -> uint8_t { return 200; });
     const std::string file = temp_file("grey.jpg", grey);

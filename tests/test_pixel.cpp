@@ -20,7 +20,8 @@ uint16_t reference_blend(uint16_t d, uint16_t s, int a) {
     const int64_t product = int64_t{diff} * a;
     const int32_t wrapped = static_cast<int32_t>(static_cast<uint32_t>(product & 0xFFFFFFFF));
     const int32_t shifted = wrapped >= 0 ? wrapped / 32 : -((-int64_t{wrapped} + 31) / 32);
-    const uint32_t r = (((d | (uint32_t(d) << 16)) & 0xFFE0F81F) + static_cast<uint32_t>(shifted)) & 0x07E0F81F;
+    const uint32_t r =
+        (((d | (uint32_t(d) << 16)) & 0xFFE0F81F) + static_cast<uint32_t>(shifted)) & 0x07E0F81F;
     return static_cast<uint16_t>((r | (r >> 16)) & 0xFFFF);
 }
 
@@ -52,7 +53,8 @@ TEST(PackedBlend, DimmingTruncatesEachChannel) {
     EXPECT_EQ(kesra::dim565(0x0841, 16), 0x0020);  // 1>>1 = 0 for red and blue, 2>>1 = 1 for green
     for (uint32_t level = 0; level < 32; ++level)  // every pixel, every level: channel * (32 - level) / 32
         for (uint32_t p = 0; p < 65536; ++p) {
-            const uint32_t k = 32 - level, r = (p >> 11) * k / 32, g = ((p >> 5) & 63) * k / 32, b = (p & 31) * k / 32;
+            const uint32_t k = 32 - level, r = (p >> 11) * k / 32, g = ((p >> 5) & 63) * k / 32,
+                           b = (p & 31) * k / 32;
             ASSERT_EQ(kesra::dim565(uint16_t(p), level), (r << 11) | (g << 5) | b) << p << " " << level;
         }
 }
@@ -71,7 +73,7 @@ TEST(DrawPixel, TwoByTwoBlockStopsAtScreenEdges) {
     screen.dc->DrawPixel(15, 3, 0x1234, 2);  // last column
     EXPECT_EQ(screen.at(15, 3), 0x1234);
     EXPECT_EQ(screen.at(15, 4), 0x1234);
-    EXPECT_EQ(screen.at(0, 4), 0);  // no wrap into the next row
+    EXPECT_EQ(screen.at(0, 4), 0);          // no wrap into the next row
     screen.dc->DrawPixel(4, 7, 0x2222, 2);  // last row
     EXPECT_EQ(screen.at(4, 7), 0x2222);
     EXPECT_EQ(screen.at(5, 7), 0x2222);

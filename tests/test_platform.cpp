@@ -59,7 +59,7 @@ TEST(DibSections, SixteenBitTopDownToTwentyFourBitBottomUp) {
     EXPECT_EQ(SelectObject(dst_dc, src), nullptr);  // a bitmap lives in one DC at a time
 
     auto* p = static_cast<uint16_t*>(src_bits);  // rows of 3 pixels padded to 8 bytes
-    p[0] = 0xF800;  // top row: red, green, blue
+    p[0] = 0xF800;                               // top row: red, green, blue
     p[1] = 0x07E0;
     p[2] = 0x001F;
     p[4] = 0xFFFF;  // bottom row starts after the padding

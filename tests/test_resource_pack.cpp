@@ -44,7 +44,7 @@ std::vector<uint16_t> pixels_of(CCEBitmap& b) {
 }
 
 class ResourcePack : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         clear_log();
         CCEBitmap::CloseResource();
@@ -124,13 +124,13 @@ TEST_F(ResourcePack, AHandLaidPackIsReadAtTheDocumentedOffsets) {
     auto put32 = [&](size_t at, uint32_t v) {
         for (int i = 0; i < 4; ++i) f[at + i] = static_cast<uint8_t>(v >> (8 * i));
     };
-    put32(32, 1);        // one image
-    put32(36, 40);       // index right after the header
-    put32(44, 48);       // image 0's record
-    put32(48 + 32, 2);   // 2 x 1
+    put32(32, 1);       // one image
+    put32(36, 40);      // index right after the header
+    put32(44, 48);      // image 0's record
+    put32(48 + 32, 2);  // 2 x 1
     put32(48 + 36, 1);
-    put32(48 + 40, 4);   // raw pixels
-    put32(48 + 44, 2);   // raw alpha
+    put32(48 + 40, 4);  // raw pixels
+    put32(48 + 44, 2);  // raw alpha
     const size_t blocks = 48 + 48;
     f[blocks] = 0x34, f[blocks + 1] = 0x12, f[blocks + 2] = 0x78, f[blocks + 3] = 0x56;
     f[blocks + 4] = 31, f[blocks + 5] = 7;
@@ -151,7 +151,8 @@ TEST_F(ResourcePack, ARunCountOfZeroCoversOnePixel) {
     CCEBitmap b;
     ASSERT_EQ(b.LoadBitmapW(300u, 0, 0), 1);
     EXPECT_EQ(pixels_of(b), (std::vector<uint16_t>{1, 2, 3, 3}));
-    EXPECT_EQ(std::vector<uint8_t>(b.GetAlphaData(), b.GetAlphaData() + 4), (std::vector<uint8_t>{5, 9, 9, 7}));
+    EXPECT_EQ(std::vector<uint8_t>(b.GetAlphaData(), b.GetAlphaData() + 4),
+              (std::vector<uint8_t>{5, 9, 9, 7}));
 }
 
 TEST_F(ResourcePack, RunsThatStopShortLeaveZeros) {
@@ -290,8 +291,9 @@ std::vector<uint8_t> scene_file(const std::vector<std::vector<uint8_t>>& payload
     std::vector<uint8_t> file(pack::SCENE_COUNT_BYTES + (payloads.size() + 1) * pack::SCENE_ENTRY_BYTES, 0);
     pack::write_le32(file.data(), static_cast<uint32_t>(payloads.size()));
     for (size_t i = 0; i < payloads.size(); ++i) {
-        pack::write_scene_entry(file.data() + pack::scene_entry_offset(static_cast<uint32_t>(i + 1)),
-                                {static_cast<uint32_t>(file.size()), static_cast<uint32_t>(payloads[i].size())});
+        pack::write_scene_entry(
+            file.data() + pack::scene_entry_offset(static_cast<uint32_t>(i + 1)),
+            {static_cast<uint32_t>(file.size()), static_cast<uint32_t>(payloads[i].size())});
         file.insert(file.end(), payloads[i].begin(), payloads[i].end());
     }
     return file;
@@ -322,8 +324,15 @@ TEST_F(ResourcePack, RealSceneIndicesRunFromOneToTheCount) {
     CCEBitmap c;
     EXPECT_EQ(c.LoadBitmap3D(scene.wpath().c_str(), 0, rect), 0);
     EXPECT_EQ(c.LoadBitmap3D(scene.wpath().c_str(), 3, rect), 0);
-    EXPECT_EQ(log_text(), std::string(GBK_ERROR) + "\xBC\xD3\xD4\xD8" "3D\xCA\xB5\xBE\xB0\xCD\xBC\xCA\xB1\xCB\xF7\xD2\xFD\xBA\xC5\xB4\xED\xCE\xF3" "0!\n" +
-                              GBK_ERROR + "\xBC\xD3\xD4\xD8" "3D\xCA\xB5\xBE\xB0\xCD\xBC\xCA\xB1\xCB\xF7\xD2\xFD\xBA\xC5\xB4\xED\xCE\xF3" "3\xA3\xAC\xD7\xDC\xCA\xFD\xCE\xAA" "2!\n");
+    EXPECT_EQ(log_text(), std::string(GBK_ERROR) +
+                              "\xBC\xD3\xD4\xD8"
+                              "3D\xCA\xB5\xBE\xB0\xCD\xBC\xCA\xB1\xCB\xF7\xD2\xFD\xBA\xC5\xB4\xED\xCE\xF3"
+                              "0!\n" +
+                              GBK_ERROR +
+                              "\xBC\xD3\xD4\xD8"
+                              "3D\xCA\xB5\xBE\xB0\xCD\xBC\xCA\xB1\xCB\xF7\xD2\xFD\xBA\xC5\xB4\xED\xCE\xF3"
+                              "3\xA3\xAC\xD7\xDC\xCA\xFD\xCE\xAA"
+                              "2!\n");
 }
 
 TEST_F(ResourcePack, RealScenePayloadsMustFitThePool) {
@@ -378,11 +387,12 @@ TEST_F(ResourcePack, RunsThatCannotCoverTheImageAreRefusedBeforeExpanding) {
         {32768, 32767, pixel_pairs({{0x1234, 0}}), {}},  // 102 bytes claiming 3 GB once expanded
         {3000, 3000, pixel_pairs({{0x1234, 0xFFFF}}), {}},
         {100, 100, le16_bytes(std::vector<uint16_t>(10000, 0x4321)), alpha_pairs({{31, 255}})},
-        {5000, 5000, longest_runs(382, 0x0F0F), {}},  // covers the image, beyond the size limit
+        {5000, 5000, longest_runs(382, 0x0F0F), {}},                // covers the image, beyond the size limit
         {3, 2, pixel_pairs({{0x7777, 4}}), alpha_pairs({{9, 1}})},  // short runs stay sound
     }));
     ASSERT_EQ(CCEBitmap::OpenResource(pack.wpath().c_str()), 1);
-    const std::string damaged = std::string(GBK_ERROR) + "\xD7\xCA\xD4\xB4";  // "资源..." (the damaged-pack message)
+    const std::string damaged =
+        std::string(GBK_ERROR) + "\xD7\xCA\xD4\xB4";  // "资源..." (the damaged-pack message)
     for (unsigned id : {300u, 301u, 302u}) {
         clear_log();
         CCEBitmap b;
@@ -423,7 +433,8 @@ TEST_F(ResourcePack, ResamplingBeyondTheLimitsFailsWithTheAllocationMessage) {
 }
 
 TEST_F(ResourcePack, RecordsWithoutPixelsOrWithWrappingPitchAreRefused) {
-    PackFile pack(make_pack({{INT32_MAX, 0, {}, {}}, {0, 5, {}, {}}, {-4, -4, {}, {}}, {1, 1, le16_bytes({9}), {}}}));
+    PackFile pack(
+        make_pack({{INT32_MAX, 0, {}, {}}, {0, 5, {}, {}}, {-4, -4, {}, {}}, {1, 1, le16_bytes({9}), {}}}));
     ASSERT_EQ(CCEBitmap::OpenResource(pack.wpath().c_str()), 1);
     for (unsigned id : {300u, 301u, 302u}) {
         CCEBitmap stored, expanded, temp;
@@ -469,8 +480,9 @@ TEST_F(ResourcePack, OpeningAnotherPackForgetsTheTemporaryBitmaps) {
 
 TEST_F(ResourcePack, FrameRecordsBeyondTheLimitsAreNotInflated) {
     const std::vector<uint8_t> zeros(size_t{5000} * 5000 * 2, 0);  // a sound block of a too large image
-    PackFile frames(make_pack({{5000, 5000, zlib(zeros), {}}, {2000, 2000, std::vector<uint8_t>(20, 0x78), {}}}),
-                    "frames_large.bin");
+    PackFile frames(
+        make_pack({{5000, 5000, zlib(zeros), {}}, {2000, 2000, std::vector<uint8_t>(20, 0x78), {}}}),
+        "frames_large.bin");
     clear_log();
     CCEBitmap b;
     EXPECT_EQ(b.LoadBitmapGIF(frames.wpath().c_str(), 300), 0);

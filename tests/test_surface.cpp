@@ -128,9 +128,9 @@ TEST(DrawingBrackets, SuspendedSurfaceFailsWith105) {
     CCEDraw& dc = *screen.dc;
     EXPECT_EQ(dc.Suspend(), 1);
     EXPECT_EQ(dc.IsSuspend(), 1);
-    for (auto call : {+[](CCEDraw& d) { return d.BeginDraw(); }, +[](CCEDraw& d) { return d.EndDraw(); },
-                      +[](CCEDraw& d) { return d.Flip(3, 0, 0); },
-                      +[](CCEDraw& d) { return d.FlipBackBuffer(0, 0); }}) {
+    for (auto call :
+         {+[](CCEDraw& d) { return d.BeginDraw(); }, +[](CCEDraw& d) { return d.EndDraw(); },
+          +[](CCEDraw& d) { return d.Flip(3, 0, 0); }, +[](CCEDraw& d) { return d.FlipBackBuffer(0, 0); }}) {
         dc.m_dwLastError = 0;
         EXPECT_EQ(call(dc), 0);
         EXPECT_EQ(dc.GetLastError(), 105u);
@@ -173,7 +173,8 @@ TEST(Presentation, ColourKeyLeavesKeyedPixelsOfTheBackBuffer) {
     Screen screen(16, 4);
     fill_buffer(CCEGraphics::m_pBackBuffer, CCEGraphics::m_lMemorySize, 0x0F0F);
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 16; ++x) screen.at(x, y) = (x + y) % 3 == 0 ? 0xF81F : static_cast<uint16_t>(x * 16 + y);
+        for (int x = 0; x < 16; ++x)
+            screen.at(x, y) = (x + y) % 3 == 0 ? 0xF81F : static_cast<uint16_t>(x * 16 + y);
     EXPECT_EQ(screen.dc->FlipBackBuffer(1, 0xF81F), 1);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 16; ++x)
@@ -371,7 +372,7 @@ TEST(Copies, OnlyTheSurfaceThatMadeTheBufferFreesIt) {
         EXPECT_EQ(copy.m_bCreated, 0);
         copy = *screen.dc;
         *screen.dc = copy;  // the maker takes back its own handles and keeps them
-    }  // the copy's destructor frees nothing either
+    }                       // the copy's destructor frees nothing either
     EXPECT_EQ(CCEGraphics::m_dwRefCount, 1u);
     EXPECT_EQ(screen.dc->IsGXInit(), 1);
     EXPECT_NE(SelectObject(screen.dc->GetMyDC(), screen.dc->m_hBitmap), nullptr);  // DC and section live

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "draw/context.h"
 #include "core/pixel.h"
+#include "draw/context.h"
 #include "surface/shared_state.h"
 #include "test_helpers.h"
 #include "text/font_dispatch.h"

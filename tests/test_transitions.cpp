@@ -70,7 +70,8 @@ TEST(Compositor, SpanBlendsEqualThePixelBlendAtEveryLevel) {
     }
     std::vector<uint16_t> alpha_blended = d;
     kesra::blend_span_alpha(alpha_blended.data(), s.data(), alpha.data(), d.size());
-    for (size_t i = 0; i < d.size(); ++i) ASSERT_EQ(alpha_blended[i], bitmap_blend(d[i], s[i], alpha[i])) << i;
+    for (size_t i = 0; i < d.size(); ++i)
+        ASSERT_EQ(alpha_blended[i], bitmap_blend(d[i], s[i], alpha[i])) << i;
 }
 
 TEST(Compositor, CheckerBlackensEvenPixelsOfTheWholeScreenOrDimsAnImage) {
@@ -127,12 +128,12 @@ TEST(Compositor, HorizontalSplitPartsTheHalvesWithAShadowRamp) {
     // shaded at 20 and 17; right columns 7-9 take 5-7, and 7, 6, 5 are shaded
     // at 20, 17, 14 (the first over the moved frame).
     for (int y = 0; y < 2; ++y) {
-        std::vector<uint16_t> row = {white,
-                                     s.at(3, y), s.at(4, y), s.at(5, y),
-                                     dark(white, 20), dark(white, 17),
+        std::vector<uint16_t> row = {white,           s.at(3, y),      s.at(4, y),
+                                     s.at(5, y),      dark(white, 20), dark(white, 17),
                                      dark(white, 14), dark(white, 17), dark(s.at(6, y), 20),
-                                     s.at(7, y), s.at(8, y), white};
-        EXPECT_EQ(std::vector<uint16_t>(d.pixels.begin() + 12 * y, d.pixels.begin() + 12 * (y + 1)), row) << y;
+                                     s.at(7, y),      s.at(8, y),      white};
+        EXPECT_EQ(std::vector<uint16_t>(d.pixels.begin() + 12 * y, d.pixels.begin() + 12 * (y + 1)), row)
+            << y;
     }
 }
 
@@ -142,31 +143,33 @@ TEST(Compositor, SlidesMoveRowsOrColumnsAndShadeTheUncoveredEdge) {
         Frame d(1, 10, white), s = labelled(1, 10, 0x8000);
         kesra::compose_frame(d.canvas(), s.canvas(), param(kesra::COMPOSE_SLIDE_UP, RECT{0, 0, 1, 10}, 3));
         // rows 0-6 from 3-9; row 7 keeps its pixel, rows 8 and 9 shaded at 17, 14.
-        std::vector<uint16_t> want = {s.at(0, 3), s.at(0, 4), s.at(0, 5), s.at(0, 6), s.at(0, 7),
-                                      s.at(0, 8), s.at(0, 9), white, dark(white, 17), dark(white, 14)};
+        std::vector<uint16_t> want = {s.at(0, 3), s.at(0, 4), s.at(0, 5), s.at(0, 6),      s.at(0, 7),
+                                      s.at(0, 8), s.at(0, 9), white,      dark(white, 17), dark(white, 14)};
         EXPECT_EQ(d.pixels, want);
     }
     {
         Frame d(1, 10, white), s = labelled(1, 10, 0x8000);
         kesra::compose_frame(d.canvas(), s.canvas(), param(kesra::COMPOSE_SLIDE_DOWN, RECT{0, 0, 1, 10}, 3));
-        std::vector<uint16_t> want = {dark(white, 11), dark(white, 14), dark(white, 17), s.at(0, 0), s.at(0, 1),
-                                      s.at(0, 2), s.at(0, 3), s.at(0, 4), s.at(0, 5), s.at(0, 6)};
+        std::vector<uint16_t> want = {dark(white, 11), dark(white, 14), dark(white, 17), s.at(0, 0),
+                                      s.at(0, 1),      s.at(0, 2),      s.at(0, 3),      s.at(0, 4),
+                                      s.at(0, 5),      s.at(0, 6)};
         EXPECT_EQ(d.pixels, want);
     }
     {
         Frame d(10, 1, white), s = labelled(10, 1, 0x8000);
         kesra::compose_frame(d.canvas(), s.canvas(), param(kesra::COMPOSE_SLIDE_LEFT, RECT{0, 0, 10, 1}, 3));
-        std::vector<uint16_t> want = {s.at(3, 0), s.at(4, 0), s.at(5, 0), s.at(6, 0), s.at(7, 0),
-                                      s.at(8, 0), s.at(9, 0), dark(white, 20), dark(white, 17), dark(white, 14)};
+        std::vector<uint16_t> want = {s.at(3, 0),      s.at(4, 0),     s.at(5, 0), s.at(6, 0),
+                                      s.at(7, 0),      s.at(8, 0),     s.at(9, 0), dark(white, 20),
+                                      dark(white, 17), dark(white, 14)};
         EXPECT_EQ(d.pixels, want);
     }
     {
         Frame d(10, 1, white), s = labelled(10, 1, 0x8000);
         kesra::compose_frame(d.canvas(), s.canvas(), param(kesra::COMPOSE_SLIDE_RIGHT, RECT{0, 0, 10, 1}, 3));
         // columns 3-9 from 0-6; shading from column 3 leftward stops at column 1.
-        std::vector<uint16_t> want = {white,           dark(white, 14), dark(white, 17), dark(s.at(0, 0), 20),
-                                      s.at(1, 0),      s.at(2, 0),      s.at(3, 0),      s.at(4, 0),
-                                      s.at(5, 0),      s.at(6, 0)};
+        std::vector<uint16_t> want = {white,      dark(white, 14), dark(white, 17), dark(s.at(0, 0), 20),
+                                      s.at(1, 0), s.at(2, 0),      s.at(3, 0),      s.at(4, 0),
+                                      s.at(5, 0), s.at(6, 0)};
         EXPECT_EQ(d.pixels, want);
     }
 }
@@ -199,7 +202,8 @@ namespace {
 /* A transition on plain buffers: old, new and out frames of the area's size,
  * every presented frame recorded. */
 struct Recorded {
-    Recorded(int w, int h) : old_frame(labelled(w, h, 0x8000)), new_frame(labelled(w, h, 0x4000)), out(w, h) {}
+    Recorded(int w, int h)
+        : old_frame(labelled(w, h, 0x8000)), new_frame(labelled(w, h, 0x4000)), out(w, h) {}
     std::vector<std::vector<uint16_t>> shown;
     Frame old_frame, new_frame, out;
 
@@ -228,19 +232,33 @@ TEST(Transitions, StepCountsForSmallAndLargeSpeedsOnA480x272Area) {
     // its 15 steps (144 >= 136), of 480 columns 16 of 20; slides of 272 and
     // 480 run 17 and 22 of 30. The zoom's 20 steps start at level -28: 10 run.
     const Case cases[] = {
-        {RF_OUT | RF_ZOOMFRAME, 3, 102}, {RF_OUT | RF_FADE, 2, 33},       {RF_IN | RF_FADE, 2, 33},
-        {RF_IN | RF_ZOOM, 2, 33},        {RF_IN | RF_SWING, 2, 33},       {RF_OUT | RF_SPLIT_V, 2, 13},
-        {RF_IN | RF_SPLIT_V, 2, 13},     {RF_OUT | RF_SPLIT_H, 2, 17},    {RF_IN | RF_SPLIT_H, 2, 17},
-        {RF_OUT | RF_SLIDE_UP, 2, 18},   {RF_IN | RF_SLIDE_DOWN, 2, 18},  {RF_OUT | RF_SLIDE_LEFT, 2, 23},
-        {RF_IN | RF_SLIDE_RIGHT, 2, 23}, {RF_OUT | RF_ZOOM, 2, 11},       {RF_OUT | RF_SWING, 5, 5},
-        {RF_OUT | RF_TURN, 9, 9},        {RF_IN | RF_TURN, 9, 9},         {RF_IN | RF_ZOOMFRAME, 1, 1},
-        {RF_ZOOM, 1, 1},                 {RF_OUT | RF_IN | RF_ZOOMFRAME, 3, 102},
+        {RF_OUT | RF_ZOOMFRAME, 3, 102},
+        {RF_OUT | RF_FADE, 2, 33},
+        {RF_IN | RF_FADE, 2, 33},
+        {RF_IN | RF_ZOOM, 2, 33},
+        {RF_IN | RF_SWING, 2, 33},
+        {RF_OUT | RF_SPLIT_V, 2, 13},
+        {RF_IN | RF_SPLIT_V, 2, 13},
+        {RF_OUT | RF_SPLIT_H, 2, 17},
+        {RF_IN | RF_SPLIT_H, 2, 17},
+        {RF_OUT | RF_SLIDE_UP, 2, 18},
+        {RF_IN | RF_SLIDE_DOWN, 2, 18},
+        {RF_OUT | RF_SLIDE_LEFT, 2, 23},
+        {RF_IN | RF_SLIDE_RIGHT, 2, 23},
+        {RF_OUT | RF_ZOOM, 2, 11},
+        {RF_OUT | RF_SWING, 5, 5},
+        {RF_OUT | RF_TURN, 9, 9},
+        {RF_IN | RF_TURN, 9, 9},
+        {RF_IN | RF_ZOOMFRAME, 1, 1},
+        {RF_ZOOM, 1, 1},
+        {RF_OUT | RF_IN | RF_ZOOMFRAME, 3, 102},
     };
     Recorded run(480, 272);
     for (const Case& c : cases) {
         EXPECT_EQ(run.go(c.effect, 50), c.fast) << std::hex << c.effect;
         EXPECT_EQ(run.go(c.effect, 10000), c.slow) << std::hex << c.effect;
-        EXPECT_EQ(run.shown.back(), run.new_frame.pixels) << "the finish shows the new frame " << std::hex << c.effect;
+        EXPECT_EQ(run.shown.back(), run.new_frame.pixels)
+            << "the finish shows the new frame " << std::hex << c.effect;
     }
     EXPECT_EQ(run.go(RF_OUT | RF_ZOOM, 500), 6u);  // S = 5: levels 17 ... 29, none skipped
 }
@@ -349,7 +367,8 @@ TEST(MapZoom, TheThreeWorkedExamplesOn800x480) {
     auto half = [](int v, int last) { return std::min((v + 1) / 2, last); };
     bool same = true;
     for (int y = 0; y < H && same; ++y)
-        for (int x = 0; x < W && same; ++x) same = two.at(x, y) == src.at(200 + half(x, 399), 120 + half(y, 239));
+        for (int x = 0; x < W && same; ++x)
+            same = two.at(x, y) == src.at(200 + half(x, 399), 120 + half(y, 239));
     EXPECT_TRUE(same);
     EXPECT_EQ(two.at(1, 0), src.at(201, 120));
 
@@ -366,7 +385,7 @@ TEST(MapZoom, TheThreeWorkedExamplesOn800x480) {
 
     EXPECT_EQ(kesra::zoom_map(small.canvas(), src.pixels.data(), 0.0), -1);
     EXPECT_EQ(kesra::zoom_map(small.canvas(), src.pixels.data(), 1e9), 0);  // one source pixel, enlarged
-    EXPECT_EQ(small.at(799, 479), src.at(399, 239));  // (800 - 1) / 2, (480 - 1) / 2
+    EXPECT_EQ(small.at(799, 479), src.at(399, 239));                        // (800 - 1) / 2, (480 - 1) / 2
 }
 
 TEST(MapZoom, ZoomMapTakesWholeScreensOnly) {

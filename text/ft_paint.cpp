@@ -157,8 +157,7 @@ struct WideInk {
         return _mm512_maskz_cvtepi32_epi16(ink, (__m512i)(r | r >> 16));
     }
     /* The cells' lanes with ink and whether they are all 255. */
-    __attribute__((target("avx512f,avx512bw,avx512vl"))) static __mmask16 inked(__m128i cover,
-                                                                                bool& opaque) {
+    __attribute__((target("avx512f,avx512bw,avx512vl"))) static __mmask16 inked(__m128i cover, bool& opaque) {
         const __mmask16 ink = _mm_test_epi8_mask(cover, cover);
         opaque = _mm_cmpeq_epi8_mask(cover, _mm_set1_epi8(-1)) == ink;
         return ink;
@@ -203,7 +202,8 @@ __attribute__((target("avx512f,avx512bw,avx512vl"))) void blend_grey_box_16(cons
             bool opaque;
             const __mmask16 ink = WideInk::inked(cover, opaque);
             if (!ink) continue;
-            const __m256i out = opaque ? wide.solid : wide.blend(cover, ink, _mm256_maskz_loadu_epi16(ink, d + i));
+            const __m256i out =
+                opaque ? wide.solid : wide.blend(cover, ink, _mm256_maskz_loadu_epi16(ink, d + i));
             _mm256_mask_storeu_epi16(d + i, ink, out);
         }
     }

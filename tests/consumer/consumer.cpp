@@ -20,8 +20,7 @@ int main() {
     const uint16_t* shown = HostWindowPixels(window);
     const bool ok = shown[5 * 64 + 10] == 0xF800 && shown[6 * 64 + 11] == 0xF800 &&
                     shown[5 * 64 + 20] == 0x7BFF &&  // half of white over blue
-                    shown[0] == 0x001F && HostPresentCount(window) == 1 &&
-                    font.cx == 16 && font.cy == 16;
+                    shown[0] == 0x001F && HostPresentCount(window) == 1 && font.cx == 16 && font.cy == 16;
     dc.Release();
     HostDestroyWindow(window);
     std::printf("consumer: %s\n", ok ? "pixels as drawn" : "pixels differ");

@@ -24,8 +24,8 @@ bool write_png_rgba(const std::string& path, const RgbaImage& image, std::string
     return true;
 }
 
-bool write_png565(const std::string& path, const uint16_t* pixels, int width, int height,
-                  int stride, std::string* error) {
+bool write_png565(const std::string& path, const uint16_t* pixels, int width, int height, int stride,
+                  std::string* error) {
     RgbaImage image;
     image.width = width;
     image.height = height;

@@ -10,8 +10,8 @@
 namespace kesra::devutil {
 
 /* Writes a w x h RGB565 frame whose rows are stride pixels apart. */
-bool write_png565(const std::string& path, const uint16_t* pixels, int width, int height,
-                  int stride, std::string* error = nullptr);
+bool write_png565(const std::string& path, const uint16_t* pixels, int width, int height, int stride,
+                  std::string* error = nullptr);
 
 struct RgbaImage {
     int width = 0;

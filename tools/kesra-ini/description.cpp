@@ -29,9 +29,9 @@ struct Field {
     bool is_signed;
 };
 constexpr Field FIELDS[] = {
-    {"id", 0, 1, false},     {"type", 4, 1, false},  {"rect", 8, 4, true},     {"images", 24, 3, false},
-    {"color", 36, 1, false}, {"font", 40, 1, false}, {"align", 44, 1, false},  {"action", 48, 1, false},
-    {"param", 52, 1, false},
+    {"id", 0, 1, false},      {"type", 4, 1, false},    {"rect", 8, 4, true},
+    {"images", 24, 3, false}, {"color", 36, 1, false},  {"font", 40, 1, false},
+    {"align", 44, 1, false},  {"action", 48, 1, false}, {"param", 52, 1, false},
 };
 constexpr size_t NAME_AT = 56;
 constexpr size_t NAME_BYTES = 32;
@@ -55,18 +55,26 @@ struct Parser {
     bool unescape(const std::string& in, size_t* i, std::string* out) {
         const char c = in[++*i];
         switch (c) {
-        case 'n': *out += '\n'; return true;
-        case 't': *out += '\t'; return true;
-        case '"': case '\\': *out += c; return true;
-        case 'x':
-            if (*i + 2 < in.size() && std::isxdigit(static_cast<unsigned char>(in[*i + 1])) &&
-                std::isxdigit(static_cast<unsigned char>(in[*i + 2]))) {
-                *out += static_cast<char>(std::strtoul(in.substr(*i + 1, 2).c_str(), nullptr, 16));
-                *i += 2;
+            case 'n':
+                *out += '\n';
                 return true;
-            }
-            return fail("\\x takes two hex digits");
-        default: return fail(std::string("unknown escape \\") + c);
+            case 't':
+                *out += '\t';
+                return true;
+            case '"':
+            case '\\':
+                *out += c;
+                return true;
+            case 'x':
+                if (*i + 2 < in.size() && std::isxdigit(static_cast<unsigned char>(in[*i + 1])) &&
+                    std::isxdigit(static_cast<unsigned char>(in[*i + 2]))) {
+                    *out += static_cast<char>(std::strtoul(in.substr(*i + 1, 2).c_str(), nullptr, 16));
+                    *i += 2;
+                    return true;
+                }
+                return fail("\\x takes two hex digits");
+            default:
+                return fail(std::string("unknown escape \\") + c);
         }
     }
 
@@ -74,7 +82,10 @@ struct Parser {
         tokens->clear();
         size_t i = 0;
         while (i < in.size()) {
-            if (std::isspace(static_cast<unsigned char>(in[i]))) { ++i; continue; }
+            if (std::isspace(static_cast<unsigned char>(in[i]))) {
+                ++i;
+                continue;
+            }
             if (in[i] == '#') break;
             Token t;
             if (in[i] == '"') {
@@ -91,7 +102,8 @@ struct Parser {
                 }
                 ++i;
             } else {
-                while (i < in.size() && !std::isspace(static_cast<unsigned char>(in[i])) && in[i] != '#') t.text += in[i++];
+                while (i < in.size() && !std::isspace(static_cast<unsigned char>(in[i])) && in[i] != '#')
+                    t.text += in[i++];
             }
             tokens->push_back(t);
         }
@@ -110,11 +122,13 @@ struct Parser {
     }
 
     bool hex(const Token& t, uint8_t* out, size_t bytes) {
-        if (t.text.size() != bytes * 2) return fail("expected " + std::to_string(bytes * 2) + " hex digits, not " +
-                                                    std::to_string(t.text.size()));
+        if (t.text.size() != bytes * 2)
+            return fail("expected " + std::to_string(bytes * 2) + " hex digits, not " +
+                        std::to_string(t.text.size()));
         for (size_t i = 0; i < bytes; ++i) {
             const std::string pair = t.text.substr(i * 2, 2);
-            if (!std::isxdigit(static_cast<unsigned char>(pair[0])) || !std::isxdigit(static_cast<unsigned char>(pair[1])))
+            if (!std::isxdigit(static_cast<unsigned char>(pair[0])) ||
+                !std::isxdigit(static_cast<unsigned char>(pair[1])))
                 return fail("'" + pair + "' is not a hex byte");
             out[i] = static_cast<uint8_t>(std::strtoul(pair.c_str(), nullptr, 16));
         }
@@ -124,8 +138,8 @@ struct Parser {
     bool string_into(const Token& t, uint8_t* out, size_t field_bytes, const char* what) {
         if (!t.quoted) return fail(std::string(what) + " takes a quoted string");
         if (t.text.size() >= field_bytes)
-            return fail(std::string(what) + " holds at most " + std::to_string(field_bytes - 1) + " bytes, not " +
-                        std::to_string(t.text.size()));
+            return fail(std::string(what) + " holds at most " + std::to_string(field_bytes - 1) +
+                        " bytes, not " + std::to_string(t.text.size()));
         std::memset(out, 0, field_bytes);
         std::memcpy(out, t.text.data(), t.text.size());
         return true;
@@ -147,7 +161,8 @@ struct Parser {
         if (word == "page") {
             long long id = 0, backgrounds = 0;
             if (args != 3 || tk[2].text != "backgrounds") return fail("expected: page ID backgrounds N");
-            if (!number(tk[1], 0, UINT32_MAX, &id) || !number(tk[3], 0, INT32_MAX, &backgrounds)) return false;
+            if (!number(tk[1], 0, UINT32_MAX, &id) || !number(tk[3], 0, INT32_MAX, &backgrounds))
+                return false;
             if (config->pages.size() >= static_cast<size_t>(MAX_PAGES))
                 return fail("more than " + std::to_string(MAX_PAGES) + " pages");
             config->pages.push_back(Page{static_cast<uint32_t>(id), static_cast<int32_t>(backgrounds), {}});
@@ -160,13 +175,15 @@ struct Parser {
                             std::to_string(config->pages.size() - 1));
             page->buttons.emplace_back();
             if (args == 0) return true;
-            if (args != 2 || tk[1].text != "hex") return fail("expected: button, or button hex <296 hex digits>");
+            if (args != 2 || tk[1].text != "hex")
+                return fail("expected: button, or button hex <296 hex digits>");
             return hex(tk[2], page->buttons.back().record.data(), BUTTON_BYTES);
         }
         if (!button) return fail("'" + word + "' outside a button");
         if (word == "text") {
             long long index = 0;
-            if (args < 2 || !number(tk[1], 0, TEXTS_PER_BUTTON - 1, &index)) return args < 2 ? fail("expected: text T \"...\"") : false;
+            if (args < 2 || !number(tk[1], 0, TEXTS_PER_BUTTON - 1, &index))
+                return args < 2 ? fail("expected: text T \"...\"") : false;
             uint8_t* out = button->texts[static_cast<size_t>(index)].data();
             if (args == 3 && tk[2].text == "hex" && !tk[2].quoted) return hex(tk[3], out, TEXT_BYTES);
             if (args != 2) return fail("expected: text T \"...\" or text T hex <256 hex digits>");
@@ -179,10 +196,12 @@ struct Parser {
         for (const Field& f : FIELDS) {
             if (word != f.name) continue;
             if (args != static_cast<size_t>(f.count))
-                return fail(word + " takes " + std::to_string(f.count) + (f.count == 1 ? " number" : " numbers"));
+                return fail(word + " takes " + std::to_string(f.count) +
+                            (f.count == 1 ? " number" : " numbers"));
             for (int k = 0; k < f.count; ++k) {
                 long long v = 0;
-                if (!number(tk[1 + k], f.is_signed ? INT32_MIN : 0, f.is_signed ? INT32_MAX : UINT32_MAX, &v)) return false;
+                if (!number(tk[1 + k], f.is_signed ? INT32_MIN : 0, f.is_signed ? INT32_MAX : UINT32_MAX, &v))
+                    return false;
                 kesra::pack::write_le32(button->record.data() + f.offset + 4 * k, static_cast<uint32_t>(v));
             }
             return true;
@@ -207,11 +226,16 @@ std::string quote(const uint8_t* bytes, size_t n) {
             }
         }
         char escaped[8];
-        if (c == '"' || c == '\\') out += '\\', out += static_cast<char>(c);
-        else if (c == '\n') out += "\\n";
-        else if (c == '\t') out += "\\t";
-        else if (c >= 0x20 && c < 0x7F) out += static_cast<char>(c);
-        else std::snprintf(escaped, sizeof escaped, "\\x%02X", c), out += escaped;
+        if (c == '"' || c == '\\')
+            out += '\\', out += static_cast<char>(c);
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c >= 0x20 && c < 0x7F)
+            out += static_cast<char>(c);
+        else
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c), out += escaped;
         ++i;
     }
     return out + "\"";
@@ -262,7 +286,9 @@ bool parse_description(const std::string& text, const std::string& name, Config*
 }
 
 std::string describe(const Config& config) {
-    std::string out = "version " + quote(reinterpret_cast<const uint8_t*>(config.version.data()), config.version.size()) + "\n";
+    std::string out = "version " +
+                      quote(reinterpret_cast<const uint8_t*>(config.version.data()), config.version.size()) +
+                      "\n";
     for (size_t p = 0; p < config.pages.size(); ++p) {
         const Page& page = config.pages[p];
         out += "\n# page " + std::to_string(p) + ": " + std::to_string(page.buttons.size()) + " buttons\n";
@@ -278,8 +304,9 @@ std::string describe(const Config& config) {
                         const uint32_t v = kesra::pack::read_le32(b.record.data() + f.offset + 4 * k);
                         char hex[16];
                         std::snprintf(hex, sizeof hex, "0x%04X", v);
-                        out += " " + (f.is_signed ? std::to_string(static_cast<int32_t>(v))
-                                      : std::strcmp(f.name, "color") ? std::to_string(v) : std::string(hex));
+                        out += " " + (f.is_signed                    ? std::to_string(static_cast<int32_t>(v))
+                                      : std::strcmp(f.name, "color") ? std::to_string(v)
+                                                                     : std::string(hex));
                     }
                     out += "\n";
                 }

@@ -33,7 +33,8 @@ std::vector<uint8_t> encode(const Config& config) {
     const size_t page_table = HEADER_BYTES;
     size_t buttons_at = page_table + config.pages.size() * PAGE_BYTES;
     const size_t text_area = buttons_at + button_total(config) * BUTTON_BYTES;
-    std::vector<uint8_t> file(text_area + TEXT_AREA_SKIP + button_total(config) * TEXT_BYTES * TEXTS_PER_BUTTON, 0);
+    std::vector<uint8_t> file(
+        text_area + TEXT_AREA_SKIP + button_total(config) * TEXT_BYTES * TEXTS_PER_BUTTON, 0);
 
     Header header{};
     std::strncpy(header.version, config.version.c_str(), VERSION_BYTES - 1);
@@ -47,8 +48,8 @@ std::vector<uint8_t> encode(const Config& config) {
     for (size_t p = 0; p < config.pages.size(); ++p) {
         const Page& page = config.pages[p];
         write_page(file.data() + page_table + p * PAGE_BYTES,
-                   kesra::ini::Page{page.id, static_cast<uint32_t>(buttons_at), static_cast<int32_t>(page.buttons.size()),
-                                    page.backgrounds});
+                   kesra::ini::Page{page.id, static_cast<uint32_t>(buttons_at),
+                                    static_cast<int32_t>(page.buttons.size()), page.backgrounds});
         for (const Button& b : page.buttons) {
             std::memcpy(file.data() + buttons_at, b.record.data(), BUTTON_BYTES);
             buttons_at += BUTTON_BYTES;
@@ -76,7 +77,8 @@ bool decode(const std::vector<uint8_t>& data, Config* config, std::string* error
     out.version.assign(header.version, strnlen(header.version, VERSION_BYTES));
     uint64_t buttons_before = 0;
     for (int p = 0; p < header.page_count; ++p) {
-        const kesra::ini::Page record = read_page(data.data() + header.page_offset + static_cast<size_t>(p) * PAGE_BYTES);
+        const kesra::ini::Page record =
+            read_page(data.data() + header.page_offset + static_cast<size_t>(p) * PAGE_BYTES);
         const std::string where = "page " + std::to_string(p) + ": ";
         if (!page_is_usable(record, &why)) return fail(error, where + why);
         const uint64_t bytes = static_cast<uint64_t>(record.button_count) * BUTTON_BYTES;
@@ -88,13 +90,15 @@ bool decode(const std::vector<uint8_t>& data, Config* config, std::string* error
         page.backgrounds = record.background_count;
         for (int b = 0; b < record.button_count; ++b) {
             Button button;
-            std::memcpy(button.record.data(), data.data() + record.button_offset + static_cast<size_t>(b) * BUTTON_BYTES,
+            std::memcpy(button.record.data(),
+                        data.data() + record.button_offset + static_cast<size_t>(b) * BUTTON_BYTES,
                         BUTTON_BYTES);
             for (int t = 0; t < TEXTS_PER_BUTTON; ++t) {
                 const uint64_t at = text_offset(header.text_offset, buttons_before, b, t);
                 if (!inside(at, TEXT_BYTES, data.size()))
-                    return fail(error, where + "text " + std::to_string(t) + " of button " + std::to_string(b) + " at " +
-                                           std::to_string(at) + " lies past the end of the file");
+                    return fail(error, where + "text " + std::to_string(t) + " of button " +
+                                           std::to_string(b) + " at " + std::to_string(at) +
+                                           " lies past the end of the file");
                 std::memcpy(button.texts[t].data(), data.data() + at, TEXT_BYTES);
                 unscramble_text(button.texts[t].data(), TEXT_BYTES);
             }

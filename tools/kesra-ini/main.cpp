@@ -41,17 +41,21 @@ int build(const std::string& out, const std::string& description, bool quiet) {
     std::string error;
     Config config;
     if (!read_file(description, &text, &error)) return error_exit(error);
-    if (!parse_description(std::string(text.begin(), text.end()), description, &config, &error)) return error_exit(error);
+    if (!parse_description(std::string(text.begin(), text.end()), description, &config, &error))
+        return error_exit(error);
     if (!kesra::ini::has_version(reinterpret_cast<const uint8_t*>(config.version.c_str())))
-        std::fprintf(stderr, "kesra-ini: %s: warning: version \"%s\" holds no \"Ver 1.\"; the library will refuse the file\n",
-                     description.c_str(), config.version.c_str());
+        std::fprintf(
+            stderr,
+            "kesra-ini: %s: warning: version \"%s\" holds no \"Ver 1.\"; the library will refuse the file\n",
+            description.c_str(), config.version.c_str());
     const std::vector<uint8_t> file = encode(config);
     if (!write_file(out, file, &error)) return error_exit(error);
     if (!quiet) {
         for (size_t p = 0; p < config.pages.size(); ++p)
             std::printf("kesra-ini: page %zu (id %u): %zu buttons, %d backgrounds\n", p, config.pages[p].id,
                         config.pages[p].buttons.size(), config.pages[p].backgrounds);
-        std::printf("kesra-ini: wrote %s (%zu pages, %zu bytes)\n", out.c_str(), config.pages.size(), file.size());
+        std::printf("kesra-ini: wrote %s (%zu pages, %zu bytes)\n", out.c_str(), config.pages.size(),
+                    file.size());
     }
     return 0;
 }
@@ -81,13 +85,18 @@ int main(int argc, char** argv) {
     bool quiet = false;
     std::vector<std::string> args;
     for (int i = 2; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--quiet")) quiet = true;
-        else if (argv[i][0] == '-' && argv[i][1] == '-') return error_exit(std::string("unknown option ") + argv[i]);
-        else args.push_back(argv[i]);
+        if (!std::strcmp(argv[i], "--quiet"))
+            quiet = true;
+        else if (argv[i][0] == '-' && argv[i][1] == '-')
+            return error_exit(std::string("unknown option ") + argv[i]);
+        else
+            args.push_back(argv[i]);
     }
     if (command == "build" && args.size() == 2) return build(args[0], args[1], quiet);
-    if (command == "dump" && (args.size() == 1 || args.size() == 2)) return dump(args[0], args.size() == 2 ? args[1] : "");
-    if (command != "build" && command != "dump") std::fprintf(stderr, "kesra-ini: unknown command '%s'\n", command.c_str());
+    if (command == "dump" && (args.size() == 1 || args.size() == 2))
+        return dump(args[0], args.size() == 2 ? args[1] : "");
+    if (command != "build" && command != "dump")
+        std::fprintf(stderr, "kesra-ini: unknown command '%s'\n", command.c_str());
     usage(stderr);
     return 2;
 }

@@ -92,11 +92,13 @@ struct Output {
         if (bytes && std::fwrite(data, 1, bytes, file) != bytes)
             return fail(error, path + ": write failed after " + std::to_string(written) + " bytes");
         written += bytes;
-        if (written > UINT32_MAX) return fail(error, path + ": the file would pass 4 GiB; offsets are 32-bit");
+        if (written > UINT32_MAX)
+            return fail(error, path + ": the file would pass 4 GiB; offsets are 32-bit");
         return true;
     }
     bool write_at(uint64_t offset, const void* data, size_t bytes, std::string* error) {
-        if (std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0 || std::fwrite(data, 1, bytes, file) != bytes)
+        if (std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0 ||
+            std::fwrite(data, 1, bytes, file) != bytes)
             return fail(error, path + ": cannot rewrite the header");
         return true;
     }
@@ -111,8 +113,10 @@ void put_name(uint8_t* field, size_t field_bytes, const std::string& path) {
 bool load_planes(const std::string& path, bool keep_alpha, Planes* planes, std::string* error) {
     devutil::RgbaImage rgba;
     std::string why;
-    if (!devutil::read_png_rgba(path, rgba, &why)) return fail(error, why.empty() ? path + ": not a readable PNG" : why);
-    if (rgba.width < 1 || rgba.height < 1 || uint64_t{static_cast<uint32_t>(rgba.width)} * rgba.height * 2 > INT32_MAX)
+    if (!devutil::read_png_rgba(path, rgba, &why))
+        return fail(error, why.empty() ? path + ": not a readable PNG" : why);
+    if (rgba.width < 1 || rgba.height < 1 ||
+        uint64_t{static_cast<uint32_t>(rgba.width)} * rgba.height * 2 > INT32_MAX)
         return fail(error, path + ": " + std::to_string(rgba.width) + " x " + std::to_string(rgba.height) +
                                " is too large for a pack image");
     *planes = planes_from_rgba(rgba, keep_alpha);
@@ -135,14 +139,16 @@ std::vector<uint8_t> compress_block(const uint8_t* data, size_t bytes, const std
     return block;
 }
 
-void progress(const BuildOptions& options, size_t done, size_t total, const std::string& path, const Planes& p,
-              const std::string& detail) {
+void progress(const BuildOptions& options, size_t done, size_t total, const std::string& path,
+              const Planes& p, const std::string& detail) {
     if (options.quiet) return;
-    std::printf("kesra-pack: [%zu/%zu] %s %d x %d%s\n", done, total, path.c_str(), p.width, p.height, detail.c_str());
+    std::printf("kesra-pack: [%zu/%zu] %s %d x %d%s\n", done, total, path.c_str(), p.width, p.height,
+                detail.c_str());
     std::fflush(stdout);
 }
 
-bool build_pack(Output& out, const std::vector<std::string>& inputs, const BuildOptions& options, std::string* error) {
+bool build_pack(Output& out, const std::vector<std::string>& inputs, const BuildOptions& options,
+                std::string* error) {
     uint8_t header[HEADER_BYTES];
     write_header(header, static_cast<uint32_t>(inputs.size()), 0);
     std::memcpy(header, options.format == Format::Frames ? FRAMES_TAG : RESOURCE_TAG,
@@ -157,20 +163,24 @@ bool build_pack(Output& out, const std::vector<std::string>& inputs, const Build
         if (options.format == Format::Frames) {
             bool ok = true;
             bool raw_coded = false;
-            const std::vector<uint8_t> raw = pixel_block(planes, Coding::Raw, &raw_coded);  // little-endian words
+            const std::vector<uint8_t> raw =
+                pixel_block(planes, Coding::Raw, &raw_coded);  // little-endian words
             pixels = compress_block(raw.data(), raw.size(), inputs[i], &ok, error);
             if (ok && !planes.alpha.empty())
                 alpha = compress_block(planes.alpha.data(), planes.alpha.size(), inputs[i], &ok, error);
             if (!ok) return false;
             detail = ", pixels " + std::to_string(pixels.size()) + " bytes zlib" +
-                     (alpha.empty() ? std::string(", no alpha") : ", alpha " + std::to_string(alpha.size()) + " bytes zlib");
+                     (alpha.empty() ? std::string(", no alpha")
+                                    : ", alpha " + std::to_string(alpha.size()) + " bytes zlib");
         } else {
             bool pixels_coded = false, alpha_coded = false;
             pixels = pixel_block(planes, options.coding, &pixels_coded);
             if (!planes.alpha.empty()) alpha = alpha_block(planes, options.coding, &alpha_coded);
-            detail = ", pixels " + std::to_string(pixels.size()) + " bytes " + (pixels_coded ? "coded" : "raw") +
+            detail = ", pixels " + std::to_string(pixels.size()) + " bytes " +
+                     (pixels_coded ? "coded" : "raw") +
                      (alpha.empty() ? std::string(", no alpha")
-                                    : ", alpha " + std::to_string(alpha.size()) + " bytes " + (alpha_coded ? "coded" : "raw"));
+                                    : ", alpha " + std::to_string(alpha.size()) + " bytes " +
+                                          (alpha_coded ? "coded" : "raw"));
         }
         uint8_t record[RECORD_BYTES];
         write_record(record, Record{planes.width, planes.height, static_cast<uint32_t>(pixels.size()),
@@ -192,7 +202,8 @@ bool build_pack(Output& out, const std::vector<std::string>& inputs, const Build
     return out.write_at(0, header, sizeof header, error);
 }
 
-bool build_scene(Output& out, const std::vector<std::string>& inputs, const BuildOptions& options, std::string* error) {
+bool build_scene(Output& out, const std::vector<std::string>& inputs, const BuildOptions& options,
+                 std::string* error) {
     const size_t n = inputs.size();
     std::vector<uint8_t> table(SCENE_COUNT_BYTES + (n + 1) * SCENE_ENTRY_BYTES, 0);
     write_le32(table.data(), static_cast<uint32_t>(n));
@@ -210,7 +221,8 @@ bool build_scene(Output& out, const std::vector<std::string>& inputs, const Buil
         Planes planes;
         if (!load_planes(inputs[i], false, &planes, error)) return false;
         uint8_t* entry = table.data() + scene_entry_offset(static_cast<uint32_t>(i + 1));
-        write_scene_entry(entry, SceneEntry{static_cast<uint32_t>(out.written), static_cast<uint32_t>(bytes.size())});
+        write_scene_entry(
+            entry, SceneEntry{static_cast<uint32_t>(out.written), static_cast<uint32_t>(bytes.size())});
         put_name(entry, SCENE_OFFSET_AT, inputs[i]);
         if (!out.write(bytes.data(), bytes.size(), error)) return false;
         progress(options, i + 1, n, inputs[i], planes, ", " + std::to_string(bytes.size()) + " bytes of PNG");
@@ -221,11 +233,13 @@ bool build_scene(Output& out, const std::vector<std::string>& inputs, const Buil
 }  // namespace
 
 std::vector<uint8_t> pixel_block(const Planes& planes, Coding coding, bool* coded) {
-    return choose_block(planes.pixels, encode_pixel_runs(planes.pixels.data(), planes.pixels.size()), coding, coded);
+    return choose_block(planes.pixels, encode_pixel_runs(planes.pixels.data(), planes.pixels.size()), coding,
+                        coded);
 }
 
 std::vector<uint8_t> alpha_block(const Planes& planes, Coding coding, bool* coded) {
-    return choose_block(planes.alpha, encode_alpha_runs(planes.alpha.data(), planes.alpha.size()), coding, coded);
+    return choose_block(planes.alpha, encode_alpha_runs(planes.alpha.data(), planes.alpha.size()), coding,
+                        coded);
 }
 
 bool read_file(const std::string& path, std::vector<uint8_t>* data, std::string* error) {

@@ -27,16 +27,19 @@ bool has_tag(const std::vector<uint8_t>& data, size_t at, const char* tag) {
 
 std::string text_field(const uint8_t* field, size_t bytes) {
     std::string s;
-    for (size_t i = 0; i < bytes && field[i]; ++i) s += field[i] >= 0x20 && field[i] < 0x7F ? static_cast<char>(field[i]) : '?';
+    for (size_t i = 0; i < bytes && field[i]; ++i)
+        s += field[i] >= 0x20 && field[i] < 0x7F ? static_cast<char>(field[i]) : '?';
     return s;
 }
 
 const char* format_name(Format f) {
-    return f == Format::Resource ? "resource pack" : f == Format::Frames ? "compressed frame pack" : "real-scene file";
+    return f == Format::Resource ? "resource pack"
+           : f == Format::Frames ? "compressed frame pack"
+                                 : "real-scene file";
 }
 
-bool inflate_exact(const uint8_t* block, uint32_t bytes, size_t raw, std::vector<uint8_t>* out, std::string* error,
-                   const std::string& where) {
+bool inflate_exact(const uint8_t* block, uint32_t bytes, size_t raw, std::vector<uint8_t>* out,
+                   std::string* error, const std::string& where) {
     BYTE* data = nullptr;
     DWORD len = 0;
     const LONG result = QLDecompress(&data, &len, block, bytes);
@@ -44,8 +47,9 @@ bool inflate_exact(const uint8_t* block, uint32_t bytes, size_t raw, std::vector
     if (ok) out->assign(data, data + len);
     std::free(data);
     if (!ok)
-        return fail(error, where + ": the zlib block does not inflate to " + std::to_string(raw) + " bytes (result " +
-                               std::to_string(result) + ", " + std::to_string(len) + " bytes)");
+        return fail(error, where + ": the zlib block does not inflate to " + std::to_string(raw) +
+                               " bytes (result " + std::to_string(result) + ", " + std::to_string(len) +
+                               " bytes)");
     return true;
 }
 
@@ -59,11 +63,13 @@ bool pack_planes(const PackView& view, Format format, uint32_t index, Planes* pl
     const std::string where = "image " + std::to_string(index);
     if (format == Format::Resource) return decode_image(image, &planes->pixels, &planes->alpha, error);
     std::vector<uint8_t> bytes;
-    if (!inflate_exact(image.pixels, image.record.pixel_bytes, count * 2, &bytes, error, where + " pixels")) return false;
+    if (!inflate_exact(image.pixels, image.record.pixel_bytes, count * 2, &bytes, error, where + " pixels"))
+        return false;
     planes->pixels.resize(count);
     for (size_t i = 0; i < count; ++i) planes->pixels[i] = read_le16(&bytes[i * 2]);
     planes->alpha.clear();
-    if (image.alpha && !inflate_exact(image.alpha, image.record.alpha_bytes, count, &planes->alpha, error, where + " alpha"))
+    if (image.alpha &&
+        !inflate_exact(image.alpha, image.record.alpha_bytes, count, &planes->alpha, error, where + " alpha"))
         return false;
     return true;
 }
@@ -71,9 +77,12 @@ bool pack_planes(const PackView& view, Format format, uint32_t index, Planes* pl
 }  // namespace
 
 bool detect_format(const std::vector<uint8_t>& data, Format* format, std::string* error) {
-    if (has_tag(data, 0, RESOURCE_TAG)) *format = Format::Resource;
-    else if (has_tag(data, 0, FRAMES_TAG)) *format = Format::Frames;
-    else if (has_tag(data, SCENE_COUNT_BYTES, SCENE_TAG)) *format = Format::Scene;
+    if (has_tag(data, 0, RESOURCE_TAG))
+        *format = Format::Resource;
+    else if (has_tag(data, 0, FRAMES_TAG))
+        *format = Format::Frames;
+    else if (has_tag(data, SCENE_COUNT_BYTES, SCENE_TAG))
+        *format = Format::Scene;
     else {
         PackView pack;
         SceneView scene;
@@ -104,7 +113,8 @@ bool list(const std::string& path, const std::vector<uint8_t>& data, Format form
         for (int32_t i = 1; i <= view.count(); ++i) {
             ScenePayload p;
             if (!view.image(i, &p, &why)) return fail(error, path + ": " + why);
-            std::printf("%6d %10u %10u  %s\n", i, p.entry.offset, p.entry.length, text_field(p.name, SCENE_OFFSET_AT).c_str());
+            std::printf("%6d %10u %10u  %s\n", i, p.entry.offset, p.entry.length,
+                        text_field(p.name, SCENE_OFFSET_AT).c_str());
         }
         return true;
     }
@@ -125,13 +135,14 @@ bool list(const std::string& path, const std::vector<uint8_t>& data, Format form
         const std::string size = std::to_string(r.width) + " x " + std::to_string(r.height);
         std::printf("%6u %11s %18s %18s  %s\n", FIRST_ID + i, size.c_str(),
                     coding(r.pixel_bytes, raw_pixel_bytes(r.width, r.height)).c_str(),
-                    coding(r.alpha_bytes, raw_alpha_bytes(r.width, r.height)).c_str(), text_field(image.name, 32).c_str());
+                    coding(r.alpha_bytes, raw_alpha_bytes(r.width, r.height)).c_str(),
+                    text_field(image.name, 32).c_str());
     }
     return true;
 }
 
-bool extract(const std::string& path, const std::vector<uint8_t>& data, Format format, long id, const std::string& out,
-             std::string* error) {
+bool extract(const std::string& path, const std::vector<uint8_t>& data, Format format, long id,
+             const std::string& out, std::string* error) {
     std::string why;
     if (format == Format::Scene) {
         SceneView view;
@@ -144,7 +155,8 @@ bool extract(const std::string& path, const std::vector<uint8_t>& data, Format f
         if (std::fclose(f) != 0 || !ok) return fail(error, out + ": write failed");
         return true;
     }
-    if (id < static_cast<long>(FIRST_ID)) return fail(error, path + ": ID " + std::to_string(id) + " is below 300");
+    if (id < static_cast<long>(FIRST_ID))
+        return fail(error, path + ": ID " + std::to_string(id) + " is below 300");
     PackView view;
     Planes planes;
     if (!view.open(data.data(), data.size(), &why) ||

@@ -34,10 +34,14 @@ void usage(std::FILE* to) {
 }
 
 bool parse_format(const char* text, Format* format) {
-    if (!std::strcmp(text, "resource")) *format = Format::Resource;
-    else if (!std::strcmp(text, "frames")) *format = Format::Frames;
-    else if (!std::strcmp(text, "scene")) *format = Format::Scene;
-    else return false;
+    if (!std::strcmp(text, "resource"))
+        *format = Format::Resource;
+    else if (!std::strcmp(text, "frames"))
+        *format = Format::Frames;
+    else if (!std::strcmp(text, "scene"))
+        *format = Format::Scene;
+    else
+        return false;
     return true;
 }
 
@@ -110,7 +114,8 @@ int main(int argc, char** argv) {
         }
         const std::vector<std::string> inputs(args.begin() + 1, args.end());
         if (!build(args[0], inputs, options, &error)) return error_exit(error);
-        if (!options.quiet) std::printf("kesra-pack: wrote %s (%zu images)\n", args[0].c_str(), inputs.size());
+        if (!options.quiet)
+            std::printf("kesra-pack: wrote %s (%zu images)\n", args[0].c_str(), inputs.size());
         return 0;
     }
     if (command == "list" || command == "extract") {
