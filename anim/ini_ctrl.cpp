@@ -21,9 +21,9 @@ struct IniState {
     std::FILE* file = nullptr;
     Header header{};
     Page current_page{};
-    std::array<uint8_t, MAX_BUTTONS * BUTTON_BYTES> buttons{};
-    std::array<int32_t, MAX_PAGES> text_sizes{};  // button count of each page, filled at open
-    WCHAR path[PATH_CHARS] = {};                  // the last file opened and checked
+    std::array<uint8_t, kMaxButtons * kButtonBytes> buttons{};
+    std::array<int32_t, kMaxPages> text_sizes{};  // button count of each page, filled at open
+    WCHAR path[kPathChars] = {};                  // the last file opened and checked
 };
 
 IniState& state() {
@@ -34,7 +34,7 @@ IniState& state() {
 std::u16string current_path() { return std::u16string(state().path); }
 
 void store_path(const std::u16string& path) {
-    const size_t n = std::min(path.size(), size_t{PATH_CHARS - 1});
+    const size_t n = std::min(path.size(), size_t{kPathChars - 1});
     std::memcpy(state().path, path.data(), n * sizeof(WCHAR));
     state().path[n] = 0;
 }
@@ -47,15 +47,15 @@ bool read_at(std::FILE* file, uint64_t offset, void* into, size_t bytes) {
 
 /* Header, version and the page table read in order after the header; the
  * text-size table is filled from it. */
-bool validate(std::FILE* file, Header* header, std::array<int32_t, MAX_PAGES>* text_sizes) {
-    uint8_t bytes[HEADER_BYTES] = {};
+bool validate(std::FILE* file, Header* header, std::array<int32_t, kMaxPages>* text_sizes) {
+    uint8_t bytes[kHeaderBytes] = {};
     std::string why;
     if (!read_at(file, 0, bytes, sizeof bytes) || !has_version(bytes)) return false;
     *header = read_header(bytes);
     if (!header_is_usable(*header, &why)) return false;
     text_sizes->fill(0);
     for (int p = 0; p < header->page_count; ++p) {
-        uint8_t record[PAGE_BYTES];
+        uint8_t record[kPageBytes];
         if (std::fread(record, 1, sizeof record, file) != sizeof record) return false;
         const Page page = read_page(record);
         if (!page_is_usable(page, &why)) return false;
@@ -67,8 +67,8 @@ bool validate(std::FILE* file, Header* header, std::array<int32_t, MAX_PAGES>* t
 bool read_page_record(int page, Page* out) {
     IniState& s = state();
     if (!s.file || page < 0 || page >= s.header.page_count) return false;
-    uint8_t record[PAGE_BYTES];
-    if (!read_at(s.file, uint64_t{s.header.page_offset} + static_cast<uint64_t>(page) * PAGE_BYTES, record,
+    uint8_t record[kPageBytes];
+    if (!read_at(s.file, uint64_t{s.header.page_offset} + static_cast<uint64_t>(page) * kPageBytes, record,
                  sizeof record))
         return false;
     *out = read_page(record);
@@ -84,7 +84,7 @@ bool load_page_buttons(int page) {
     s.current_page = record;
     if (record.button_count < 1 || !page_is_usable(record, &why)) return false;
     return read_at(s.file, record.button_offset, s.buttons.data(),
-                   static_cast<size_t>(record.button_count) * BUTTON_BYTES);
+                   static_cast<size_t>(record.button_count) * kButtonBytes);
 }
 
 bool index_in_page(int index) { return index >= 0 && index < state().current_page.button_count; }
@@ -123,16 +123,16 @@ class MainFileSwitch {
 
 bool copy_button(int page, int index, tagINIBUTTON* out) {
     if (!out || !load_page_buttons(page) || !index_in_page(index)) return false;
-    std::memcpy(out, state().buttons.data() + static_cast<size_t>(index) * BUTTON_BYTES, BUTTON_BYTES);
+    std::memcpy(out, state().buttons.data() + static_cast<size_t>(index) * kButtonBytes, kButtonBytes);
     return true;
 }
 
 bool write_button(int page, int index, const tagINIBUTTON* in) {
     if (!in || !load_page_buttons(page) || !index_in_page(index)) return false;
-    uint8_t record[BUTTON_BYTES];
-    std::memcpy(record, in, BUTTON_BYTES);
+    uint8_t record[kButtonBytes];
+    std::memcpy(record, in, kButtonBytes);
     IniState& s = state();
-    const uint64_t at = uint64_t{s.current_page.button_offset} + static_cast<uint64_t>(index) * BUTTON_BYTES;
+    const uint64_t at = uint64_t{s.current_page.button_offset} + static_cast<uint64_t>(index) * kButtonBytes;
     if (fseeko(s.file, static_cast<off_t>(at), SEEK_SET) != 0) return false;
     return std::fwrite(record, 1, sizeof record, s.file) == sizeof record && std::fflush(s.file) == 0;
 }
@@ -145,7 +145,7 @@ using namespace kesra::ini;
 int CIniCtrl::OpenFile(const WCHAR* path) {
     if (!path) return 0;
     const size_t length = std::char_traits<WCHAR>::length(path);
-    if (length >= PATH_CHARS) return 0;         // refused: the open file stays as it is
+    if (length >= kPathChars) return 0;         // refused: the open file stays as it is
     const std::u16string wanted(path, length);  // path may be the library's own buffer
     CloseFile();
     std::FILE* file = _wfopen(wanted.c_str(), u"rb+");
@@ -173,7 +173,7 @@ void CIniCtrl::CloseFile() {
 int CIniCtrl::ReadVersion(char* dst) {
     if (!dst || !state().file) return 0;
     const char* version = state().header.version;
-    const size_t n = strnlen(version, VERSION_BYTES - 1);
+    const size_t n = strnlen(version, kVersionBytes - 1);
     std::memcpy(dst, version, n);
     dst[n] = 0;
     return 1;
@@ -205,16 +205,16 @@ int CIniCtrl::WriteButton(int page, int index, tagINIBUTTON* in) {
 
 int CIniCtrl::ReadButtonText(int page, int button, int text, void* buf, int size) {
     IniState& s = state();
-    if (!s.file || page < 0 || page >= MAX_PAGES || button < 0 || button >= MAX_BUTTONS || text < 0 ||
-        text >= TEXTS_PER_BUTTON)
+    if (!s.file || page < 0 || page >= kMaxPages || button < 0 || button >= kMaxButtons || text < 0 ||
+        text >= kTextsPerButton)
         return 0;
     if (size <= 0) return 1;
     if (!buf) return 0;
     uint64_t buttons_before = 0;
     for (int p = 0; p < page; ++p)
         buttons_before += static_cast<uint64_t>(s.text_sizes[static_cast<size_t>(p)]);
-    const size_t count = std::min(static_cast<size_t>(size), TEXT_BYTES);
-    uint8_t bytes[TEXT_BYTES];
+    const size_t count = std::min(static_cast<size_t>(size), kTextBytes);
+    uint8_t bytes[kTextBytes];
     if (!read_at(s.file, text_offset(s.header.text_offset, buttons_before, button, text), bytes, count))
         return 0;
     unscramble_text(bytes, count);

@@ -12,7 +12,7 @@ using pack::read_le32;
 using pack::write_le32;
 
 /* Any fixed table serves; kesra-ini scrambles with this one. */
-const uint8_t TEXT_KEY[TEXT_BYTES] = {
+const uint8_t kTextKey[kTextBytes] = {
     0x53, 0x4E, 0x42, 0x41, 0x30, 0x56, 0x05, 0x6B, 0xD5, 0x84, 0x73, 0xE7, 0xCF, 0x6D, 0x40, 0x25,
     0x8A, 0x46, 0x3A, 0x35, 0xB2, 0x0B, 0x01, 0xD0, 0x4D, 0x72, 0x85, 0x22, 0x95, 0x93, 0x44, 0x58,
     0x96, 0x54, 0x41, 0xEE, 0x8C, 0x96, 0xC3, 0xB6, 0xFA, 0x21, 0xD3, 0xA7, 0x8A, 0x4F, 0x73, 0x6B,
@@ -24,18 +24,18 @@ const uint8_t TEXT_KEY[TEXT_BYTES] = {
 };
 
 void scramble_text(uint8_t* bytes, size_t count) {
-    for (size_t i = 0; i < count && i < TEXT_BYTES; ++i)
-        bytes[i] = static_cast<uint8_t>(bytes[i] + TEXT_KEY[i]);
+    for (size_t i = 0; i < count && i < kTextBytes; ++i)
+        bytes[i] = static_cast<uint8_t>(bytes[i] + kTextKey[i]);
 }
 
 void unscramble_text(uint8_t* bytes, size_t count) {
-    for (size_t i = 0; i < count && i < TEXT_BYTES; ++i)
-        bytes[i] = static_cast<uint8_t>(bytes[i] - TEXT_KEY[i]);
+    for (size_t i = 0; i < count && i < kTextBytes; ++i)
+        bytes[i] = static_cast<uint8_t>(bytes[i] - kTextKey[i]);
 }
 
 Header read_header(const uint8_t* bytes) {
     Header h;
-    std::memcpy(h.version, bytes, VERSION_BYTES);
+    std::memcpy(h.version, bytes, kVersionBytes);
     h.page_count = static_cast<int32_t>(read_le32(bytes + 32));
     h.page_offset = read_le32(bytes + 36);
     h.text_offset = read_le32(bytes + 40);
@@ -43,7 +43,7 @@ Header read_header(const uint8_t* bytes) {
 }
 
 void write_header(uint8_t* bytes, const Header& h) {
-    std::memcpy(bytes, h.version, VERSION_BYTES);
+    std::memcpy(bytes, h.version, kVersionBytes);
     write_le32(bytes + 32, static_cast<uint32_t>(h.page_count));
     write_le32(bytes + 36, h.page_offset);
     write_le32(bytes + 40, h.text_offset);
@@ -62,7 +62,7 @@ void write_page(uint8_t* bytes, const Page& p) {
 }
 
 bool has_version(const uint8_t* header) {
-    const size_t length = strnlen(reinterpret_cast<const char*>(header), HEADER_BYTES);
+    const size_t length = strnlen(reinterpret_cast<const char*>(header), kHeaderBytes);
     const size_t mark = std::strlen(VERSION_MARK);
     for (size_t at = 0; at + mark <= length; ++at)
         if (!std::memcmp(header + at, VERSION_MARK, mark)) return true;
@@ -70,11 +70,11 @@ bool has_version(const uint8_t* header) {
 }
 
 bool header_is_usable(const Header& h, std::string* why) {
-    if (h.page_count < 0 || h.page_count > MAX_PAGES) {
-        *why = std::to_string(h.page_count) + " pages; a file holds 0 to " + std::to_string(MAX_PAGES);
+    if (h.page_count < 0 || h.page_count > kMaxPages) {
+        *why = std::to_string(h.page_count) + " pages; a file holds 0 to " + std::to_string(kMaxPages);
         return false;
     }
-    if (h.page_offset != HEADER_BYTES) {
+    if (h.page_offset != kHeaderBytes) {
         *why =
             "the page table is at " + std::to_string(h.page_offset) + ", not straight after the header (44)";
         return false;
@@ -83,24 +83,24 @@ bool header_is_usable(const Header& h, std::string* why) {
 }
 
 bool page_is_usable(const Page& p, std::string* why) {
-    if (p.button_count < 0 || p.button_count > MAX_BUTTONS) {
-        *why = std::to_string(p.button_count) + " buttons; a page holds 0 to " + std::to_string(MAX_BUTTONS);
+    if (p.button_count < 0 || p.button_count > kMaxButtons) {
+        *why = std::to_string(p.button_count) + " buttons; a page holds 0 to " + std::to_string(kMaxButtons);
         return false;
     }
     return true;
 }
 
 uint64_t text_offset(uint32_t text_area, uint64_t buttons_before, int button, int text) {
-    const uint64_t per_button = TEXT_BYTES * TEXTS_PER_BUTTON;
-    return uint64_t{text_area} + TEXT_AREA_SKIP + buttons_before * per_button +
-           (static_cast<uint64_t>(button) * TEXTS_PER_BUTTON + static_cast<uint64_t>(text)) * TEXT_BYTES;
+    const uint64_t per_button = kTextBytes * kTextsPerButton;
+    return uint64_t{text_area} + kTextAreaSkip + buttons_before * per_button +
+           (static_cast<uint64_t>(button) * kTextsPerButton + static_cast<uint64_t>(text)) * kTextBytes;
 }
 
 bool main_file_path(const std::u16string& current, std::u16string* main) {
     const size_t folder = current.find(u"Orvantis");
     if (folder == std::u16string::npos) return false;
     std::u16string path = current.substr(0, folder) + u"Orvantis.ini";
-    if (path.size() >= PATH_CHARS) return false;
+    if (path.size() >= kPathChars) return false;
     *main = std::move(path);
     return true;
 }

@@ -13,25 +13,25 @@
 
 namespace kesra::ini {
 
-constexpr size_t HEADER_BYTES = 44;
-constexpr size_t VERSION_BYTES = 32;
-constexpr size_t PAGE_BYTES = 16;
-constexpr size_t BUTTON_BYTES = 148;
-constexpr size_t TEXT_BYTES = 128;
-constexpr int TEXTS_PER_BUTTON = 4;
-constexpr size_t TEXT_AREA_SKIP = 32;  // a block at the start of the text area, never read
-constexpr int MAX_PAGES = 160;
-constexpr int MAX_BUTTONS = 80;
-constexpr int PATH_CHARS = 260;  // 259 characters and the terminator
+constexpr size_t kHeaderBytes = 44;
+constexpr size_t kVersionBytes = 32;
+constexpr size_t kPageBytes = 16;
+constexpr size_t kButtonBytes = 148;
+constexpr size_t kTextBytes = 128;
+constexpr int kTextsPerButton = 4;
+constexpr size_t kTextAreaSkip = 32;  // a block at the start of the text area, never read
+constexpr int kMaxPages = 160;
+constexpr int kMaxButtons = 80;
+constexpr int kPathChars = 260;  // 259 characters and the terminator
 constexpr const char* VERSION_MARK = "Ver 1.";
 
-/* The scrambling key: text byte i is stored as (byte + TEXT_KEY[i]) mod 256. */
-extern const uint8_t TEXT_KEY[TEXT_BYTES];
+/* The scrambling key: text byte i is stored as (byte + kTextKey[i]) mod 256. */
+extern const uint8_t kTextKey[kTextBytes];
 void scramble_text(uint8_t* bytes, size_t count);
 void unscramble_text(uint8_t* bytes, size_t count);
 
 struct Header {
-    char version[VERSION_BYTES];
+    char version[kVersionBytes];
     int32_t page_count;
     uint32_t page_offset;
     uint32_t text_offset;
@@ -44,9 +44,9 @@ struct Page {
     int32_t background_count;
 };
 
-Header read_header(const uint8_t* bytes);  // HEADER_BYTES
+Header read_header(const uint8_t* bytes);  // kHeaderBytes
 void write_header(uint8_t* bytes, const Header& header);
-Page read_page(const uint8_t* bytes);  // PAGE_BYTES
+Page read_page(const uint8_t* bytes);  // kPageBytes
 void write_page(uint8_t* bytes, const Page& page);
 
 /* "Ver 1." within the header read as a NUL-terminated string; the search
@@ -66,7 +66,7 @@ uint64_t text_offset(uint32_t text_area, uint64_t buttons_before, int button, in
 
 /* The main file "Orvantis.ini" beside the "Orvantis" folder of `current`:
  * the path cut before its first "Orvantis". False when the path names no such
- * folder or the result would not fit in PATH_CHARS. */
+ * folder or the result would not fit in kPathChars. */
 bool main_file_path(const std::u16string& current, std::u16string* main);
 bool names_main_file(const std::u16string& path);
 

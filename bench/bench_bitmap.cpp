@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "bench_screen.h"
+#include "bench/bench_screen.h"
 #include "bitmap/run_length.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "bench_screen.h"
+#include "bench/bench_screen.h"
 
 namespace {
 

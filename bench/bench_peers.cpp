@@ -14,7 +14,7 @@
 #include <random>
 #include <vector>
 
-#include "bench_screen.h"
+#include "bench/bench_screen.h"
 #include "core/pixel.h"
 
 namespace {

@@ -1,7 +1,7 @@
 /* Pixel operations and presentation on an 800 x 480 screen. */
 #include <benchmark/benchmark.h>
 
-#include "bench_screen.h"
+#include "bench/bench_screen.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "bench_screen.h"
+#include "bench/bench_screen.h"
 #include "core/pixel.h"
 #include "text/font_dispatch.h"
 

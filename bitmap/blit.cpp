@@ -3,7 +3,7 @@
  * bitmap and the canvas to a kernel. Raw opaque rows are copied whole, alpha
  * blends work on the packed 0x07E0F81F form, and run-length planes are walked
  * a run at a time. Canvas pixels are 2 bytes apart (xpitch 2). */
-#include "blit.h"
+#include "bitmap/blit.h"
 
 #include <algorithm>
 #include <cstring>

@@ -10,10 +10,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "bitmap/run_length.h"
 #include "cebitmap.h"
 #include "core/canvas.h"
 #include "core/pixel.h"
-#include "run_length.h"
 
 namespace kesra {
 

@@ -1,18 +1,18 @@
 /* image_pool.cpp - the pool, the temporary-bitmap table and placement. The
  * end of the last record is measured from the pool's start; a record whose
  * planes lie outside the pool (an empty record) ends at 0. */
-#include "image_pool.h"
+#include "bitmap/image_pool.h"
 
 #include <cstring>
 
 namespace kesra::pool {
 namespace {
 
-alignas(16) uint8_t g_pool[POOL_BYTES];
+alignas(16) uint8_t g_pool[kPoolBytes];
 
 struct Table {
     int count;
-    TempRecord records[TABLE_RECORDS];
+    TempRecord records[kTableRecords];
 };
 Table g_table;
 
@@ -24,7 +24,7 @@ size_t end_of_last_record() {
     const int32_t size = last.alpha ? last.alpha_size : last.pixel_size;
     const uintptr_t start = reinterpret_cast<uintptr_t>(g_pool);
     const uintptr_t at = reinterpret_cast<uintptr_t>(plane);
-    if (!plane || at < start || at > start + POOL_BYTES || size < 0) return 0;
+    if (!plane || at < start || at > start + kPoolBytes || size < 0) return 0;
     const size_t end = (at - start) + static_cast<size_t>(size);
     return round4(end);
 }
@@ -46,7 +46,7 @@ const TempRecord& record(int position) { return g_table.records[position]; }
 void clear_table() { std::memset(&g_table, 0, sizeof g_table); }
 
 void append(const TempRecord& r) {
-    if (g_table.count >= TABLE_RECORDS) clear_table();
+    if (g_table.count >= kTableRecords) clear_table();
     g_table.records[g_table.count++] = r;
 }
 
@@ -56,11 +56,11 @@ void append(const TempRecord& r) {
 Placement place(size_t pixel_size, size_t alpha_size, size_t* pixel_offset) {
     const size_t needed = round4(pixel_size) + alpha_size;
     const size_t end = end_of_last_record();
-    if (pixel_size != 0 && end + pixel_size + alpha_size < POOL_BYTES && end + needed <= POOL_BYTES) {
+    if (pixel_size != 0 && end + pixel_size + alpha_size < kPoolBytes && end + needed <= kPoolBytes) {
         *pixel_offset = end;
         return Placement::Behind;
     }
-    if (pixel_size + alpha_size >= POOL_BYTES || needed > POOL_BYTES) return Placement::TooLarge;
+    if (pixel_size + alpha_size >= kPoolBytes || needed > kPoolBytes) return Placement::TooLarge;
     clear_table();
     *pixel_offset = 0;
     return Placement::Restart;

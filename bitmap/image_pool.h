@@ -11,8 +11,8 @@
 
 namespace kesra::pool {
 
-constexpr size_t POOL_BYTES = 1000000;
-constexpr int TABLE_RECORDS = 50;
+constexpr size_t kPoolBytes = 1000000;
+constexpr int kTableRecords = 50;
 
 struct TempRecord {
     int32_t id;

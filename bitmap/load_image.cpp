@@ -8,13 +8,13 @@
 #include <cstring>
 #include <string>
 
-#include "bitmap_internal.h"
+#include "bitmap/bitmap_internal.h"
+#include "bitmap/image_pool.h"
+#include "bitmap/pack_format.h"
+#include "bitmap/pack_reader.h"
 #include "effects/transforms.h"
 #include "image/limits.h"
 #include "image/ql_module.h"
-#include "image_pool.h"
-#include "pack_format.h"
-#include "pack_reader.h"
 #include "ql.h"
 #include "text/debug_log.h"
 #include "winapi.h"
@@ -38,7 +38,7 @@ bool ends_with(const std::u16string& path, const char* suffix) {
 
 /* Reads the whole rest of a stream into the pool; false when it does not fit. */
 bool read_into_pool(std::FILE* stream, uint64_t bytes) {
-    return bytes <= pool::POOL_BYTES && pack::read_exact(stream, pool::base(), static_cast<size_t>(bytes));
+    return bytes <= pool::kPoolBytes && pack::read_exact(stream, pool::base(), static_cast<size_t>(bytes));
 }
 
 uint64_t stream_size(std::FILE* stream) {
@@ -282,7 +282,7 @@ int CCEBitmap::LoadBitmap3D(const WCHAR* path, LONG index, tagRECT rect) {
     }
     pool::clear_table();
     const uint64_t file_bytes = stream_size(stream);
-    uint8_t word[pack::SCENE_COUNT_BYTES];
+    uint8_t word[pack::kSceneCountBytes];
     if (!pack::read_exact(stream, word, sizeof word)) {
         DebugLogW(u"错误：加载3D实景图时数据错误%d!\n", static_cast<int>(index));
         std::fclose(stream);
@@ -296,12 +296,12 @@ int CCEBitmap::LoadBitmap3D(const WCHAR* path, LONG index, tagRECT rect) {
         return 0;
     }
     m_nID = index;
-    uint8_t entry_bytes[pack::SCENE_ENTRY_BYTES];
+    uint8_t entry_bytes[pack::kSceneEntryBytes];
     const uint64_t entry_at = pack::scene_entry_offset(static_cast<uint32_t>(index));
     bool read = fseeko(stream, static_cast<off_t>(entry_at), SEEK_SET) == 0 &&
                 pack::read_exact(stream, entry_bytes, sizeof entry_bytes);
     const pack::SceneEntry entry = pack::parse_scene_entry(entry_bytes);
-    read = read && uint64_t{entry.offset} + entry.length <= file_bytes && entry.length <= pool::POOL_BYTES &&
+    read = read && uint64_t{entry.offset} + entry.length <= file_bytes && entry.length <= pool::kPoolBytes &&
            fseeko(stream, static_cast<off_t>(entry.offset), SEEK_SET) == 0 &&
            pack::read_exact(stream, pool::base(), entry.length);
     std::fclose(stream);

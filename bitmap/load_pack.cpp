@@ -8,14 +8,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "bitmap_internal.h"
+#include "bitmap/bitmap_internal.h"
+#include "bitmap/image_pool.h"
+#include "bitmap/pack_reader.h"
+#include "bitmap/run_length.h"
 #include "effects/transforms.h"
 #include "image/limits.h"
 #include "image/ql_module.h"
-#include "image_pool.h"
-#include "pack_reader.h"
 #include "ql.h"
-#include "run_length.h"
 #include "text/debug_log.h"
 #include "winapi.h"
 
@@ -99,7 +99,7 @@ std::FILE* pack_stream() { return static_cast<std::FILE*>(CCEBitmap::m_fpResourc
 
 /* The resource pack's own test before any lookup: ID 300 or more, a pack open. */
 bool pack_ready(unsigned int id) {
-    if (id >= pack::FIRST_ID && pack_stream()) return true;
+    if (id >= pack::kFirstId && pack_stream()) return true;
     DebugLogW(u"错误：nID = %d, m_fpResource = %d\n", static_cast<int>(id), pack::log_value(pack_stream()));
     return false;
 }
@@ -151,7 +151,7 @@ bool runs_can_cover(size_t bytes, size_t pair_bytes, uint64_t max_run, uint64_t 
 bool expand_pixels(CCEBitmap& b, unsigned int id) {
     const size_t raw = pack::raw_pixel_bytes(b.m_nWidth, b.m_nHeight);
     if (!b.m_pImageData || static_cast<size_t>(b.m_nPixelSize) == raw) return true;
-    if (!runs_can_cover(static_cast<size_t>(b.m_nPixelSize), pack::PIXEL_PAIR_BYTES, 0xFFFF, raw / 2)) {
+    if (!runs_can_cover(static_cast<size_t>(b.m_nPixelSize), pack::kPixelPairBytes, 0xFFFF, raw / 2)) {
         report_damaged(id);
         return false;
     }
@@ -169,7 +169,7 @@ bool expand_pixels(CCEBitmap& b, unsigned int id) {
 bool expand_alpha(CCEBitmap& b, unsigned int id) {
     const size_t raw = pack::raw_alpha_bytes(b.m_nWidth, b.m_nHeight);
     if (!b.m_pAlpha || static_cast<size_t>(b.m_nAlphaSize) == raw) return true;
-    if (!runs_can_cover(static_cast<size_t>(b.m_nAlphaSize), pack::ALPHA_PAIR_BYTES, 0xFF, raw)) {
+    if (!runs_can_cover(static_cast<size_t>(b.m_nAlphaSize), pack::kAlphaPairBytes, 0xFF, raw)) {
         report_damaged(id);
         return false;
     }
@@ -251,7 +251,7 @@ int CCEBitmap::LoadBitmapW(unsigned int nID) {
     if (!pack_ready(nID)) return 0;
     m_bResource = 1;
     // Only an ID a load recorded counts: the -1 of a new bitmap is no image.
-    if (m_nID >= static_cast<int>(pack::FIRST_ID) && m_nID == static_cast<int>(nID)) return 1;
+    if (m_nID >= static_cast<int>(pack::kFirstId) && m_nID == static_cast<int>(nID)) return 1;
     UnloadBitmap();
     m_bResource = 1;
     if (!read_pack_image(*this, nID)) {
@@ -305,7 +305,7 @@ int CCEBitmap::LoadBitmapTemp(unsigned int nID) {
     size_t at = 0;
     if (pool::place(record.pixel_bytes, record.alpha_bytes, &at) == pool::Placement::TooLarge) {
         DebugLogW(u"错误：图片大小错误size = %d, ID = %d, w = %d, h = %d\n",
-                  static_cast<int>(record.pixel_bytes), static_cast<int>(nID - pack::FIRST_ID), record.width,
+                  static_cast<int>(record.pixel_bytes), static_cast<int>(nID - pack::kFirstId), record.width,
                   record.height);
         UnloadBitmap();
         return 0;
@@ -346,7 +346,7 @@ int CCEBitmap::LoadBitmapTemp(unsigned char* pixels, unsigned char* alpha, int w
 
 int CCEBitmap::LoadBitmapGIF(const WCHAR* path, LONG nID) {
     std::FILE* stream = path ? _wfopen(path, u"rb") : nullptr;
-    if (nID < static_cast<LONG>(pack::FIRST_ID) || !stream) {
+    if (nID < static_cast<LONG>(pack::kFirstId) || !stream) {
         DebugLogW(u"错误：nID = %d, fp = %d\n", static_cast<int>(nID), pack::log_value(stream));
         if (stream) std::fclose(stream);
         return 0;

@@ -10,36 +10,36 @@
 
 namespace kesra::pack {
 
-/* Image IDs: ID = FIRST_ID + index; IDs below it are never looked up. */
-constexpr uint32_t FIRST_ID = 300;
+/* Image IDs: ID = kFirstId + index; IDs below it are never looked up. */
+constexpr uint32_t kFirstId = 300;
 
 /* Header: 32 bytes the reader ignores, the image count, the index offset. */
-constexpr size_t HEADER_BYTES = 40;
-constexpr size_t HEADER_COUNT_AT = 32;
-constexpr size_t HEADER_INDEX_AT = 36;
+constexpr size_t kHeaderBytes = 40;
+constexpr size_t kHeaderCountAt = 32;
+constexpr size_t kHeaderIndexAt = 36;
 
 /* Index entry k: a word the reader ignores, then the record's offset. */
-constexpr size_t INDEX_ENTRY_BYTES = 8;
-constexpr size_t INDEX_RECORD_AT = 4;
+constexpr size_t kIndexEntryBytes = 8;
+constexpr size_t kIndexRecordAt = 4;
 
 /* Image record: 32 ignored bytes, width, height, pixel and alpha block sizes;
  * the pixel block follows it, then the alpha block. */
-constexpr size_t RECORD_BYTES = 48;
-constexpr size_t RECORD_WIDTH_AT = 32;
-constexpr size_t RECORD_HEIGHT_AT = 36;
-constexpr size_t RECORD_PIXEL_BYTES_AT = 40;
-constexpr size_t RECORD_ALPHA_BYTES_AT = 44;
+constexpr size_t kRecordBytes = 48;
+constexpr size_t kRecordWidthAt = 32;
+constexpr size_t kRecordHeightAt = 36;
+constexpr size_t kRecordPixelBytesAt = 40;
+constexpr size_t kRecordAlphaBytesAt = 44;
 
 /* Real-scene file: the image count, then 24-byte entries; entry i (1 <= i <= N)
  * lies at 4 + 24 i, so the slot at 4 (index 0) is never read. */
-constexpr size_t SCENE_COUNT_BYTES = 4;
-constexpr size_t SCENE_ENTRY_BYTES = 24;
-constexpr size_t SCENE_OFFSET_AT = 16;
-constexpr size_t SCENE_LENGTH_AT = 20;
+constexpr size_t kSceneCountBytes = 4;
+constexpr size_t kSceneEntryBytes = 24;
+constexpr size_t kSceneOffsetAt = 16;
+constexpr size_t kSceneLengthAt = 20;
 
 /* Run-length pairs: (Color16, 16-bit count) for pixels, (byte, byte) for alpha. */
-constexpr size_t PIXEL_PAIR_BYTES = 4;
-constexpr size_t ALPHA_PAIR_BYTES = 2;
+constexpr size_t kPixelPairBytes = 4;
+constexpr size_t kAlphaPairBytes = 2;
 
 inline uint32_t read_le32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -75,16 +75,16 @@ struct SceneEntry {
 };
 
 inline Header parse_header(const uint8_t* p) {
-    return Header{read_le32(p + HEADER_COUNT_AT), read_le32(p + HEADER_INDEX_AT)};
+    return Header{read_le32(p + kHeaderCountAt), read_le32(p + kHeaderIndexAt)};
 }
-inline uint32_t parse_index_entry(const uint8_t* p) { return read_le32(p + INDEX_RECORD_AT); }
+inline uint32_t parse_index_entry(const uint8_t* p) { return read_le32(p + kIndexRecordAt); }
 inline Record parse_record(const uint8_t* p) {
-    return Record{static_cast<int32_t>(read_le32(p + RECORD_WIDTH_AT)),
-                  static_cast<int32_t>(read_le32(p + RECORD_HEIGHT_AT)), read_le32(p + RECORD_PIXEL_BYTES_AT),
-                  read_le32(p + RECORD_ALPHA_BYTES_AT)};
+    return Record{static_cast<int32_t>(read_le32(p + kRecordWidthAt)),
+                  static_cast<int32_t>(read_le32(p + kRecordHeightAt)), read_le32(p + kRecordPixelBytesAt),
+                  read_le32(p + kRecordAlphaBytesAt)};
 }
 inline SceneEntry parse_scene_entry(const uint8_t* p) {
-    return SceneEntry{read_le32(p + SCENE_OFFSET_AT), read_le32(p + SCENE_LENGTH_AT)};
+    return SceneEntry{read_le32(p + kSceneOffsetAt), read_le32(p + kSceneLengthAt)};
 }
 
 /* Writers zero the bytes the reader ignores. */
@@ -95,10 +95,10 @@ void write_scene_entry(uint8_t* p, const SceneEntry& entry);
 
 /* Where entry k of the index and entry i of a real-scene file lie. */
 inline uint64_t index_entry_offset(const Header& h, uint32_t k) {
-    return uint64_t{h.index_offset} + uint64_t{INDEX_ENTRY_BYTES} * k;
+    return uint64_t{h.index_offset} + uint64_t{kIndexEntryBytes} * k;
 }
 inline uint64_t scene_entry_offset(uint32_t i) {
-    return uint64_t{SCENE_COUNT_BYTES} + uint64_t{SCENE_ENTRY_BYTES} * i;
+    return uint64_t{kSceneCountBytes} + uint64_t{kSceneEntryBytes} * i;
 }
 
 /* Raw sizes of an image's planes; a block of any other size is run-length

@@ -1,10 +1,10 @@
 /* pack_reader.cpp - the open resource pack (a stdio stream and a read-only
  * view of the whole file, both static members of CCEBitmap) and the lookup of
  * an image by ID. IDs are 300 + index; every seek is from the file's start. */
-#include "pack_reader.h"
+#include "bitmap/pack_reader.h"
 
+#include "bitmap/image_pool.h"
 #include "cebitmap.h"
-#include "image_pool.h"
 #include "text/debug_log.h"
 #include "winapi.h"
 
@@ -17,7 +17,7 @@ const WCHAR* const CCEBitmap::m_hMapView = nullptr;
 namespace kesra::pack {
 namespace {
 
-uint8_t g_header[HEADER_BYTES];
+uint8_t g_header[kHeaderBytes];
 
 bool seek_to(std::FILE* stream, uint64_t offset) {
     return offset <= INT64_MAX && fseeko(stream, static_cast<off_t>(offset), SEEK_SET) == 0;
@@ -51,29 +51,29 @@ bool read_exact(std::FILE* stream, uint8_t* out, size_t bytes, size_t piece) {
 
 bool seek_image(std::FILE* stream, uint32_t id, Record* record) {
     const uint64_t size = file_size(stream);
-    if (!seek_to(stream, 0) || !read_exact(stream, g_header, HEADER_BYTES)) {
+    if (!seek_to(stream, 0) || !read_exact(stream, g_header, kHeaderBytes)) {
         report_damaged(id);
         return false;
     }
     const Header header = parse_header(g_header);
-    const uint32_t index = id - FIRST_ID;
+    const uint32_t index = id - kFirstId;
     if (index >= header.count) {
         DebugLogW(u"错误：nID = %d, st.iNum = %d\n", static_cast<int>(index), static_cast<int>(header.count));
         return false;
     }
-    uint8_t entry[INDEX_ENTRY_BYTES];
+    uint8_t entry[kIndexEntryBytes];
     if (!seek_to(stream, index_entry_offset(header, index)) || !read_exact(stream, entry, sizeof entry)) {
         report_damaged(id);
         return false;
     }
     const uint64_t record_at = parse_index_entry(entry);
-    uint8_t bytes[RECORD_BYTES];
+    uint8_t bytes[kRecordBytes];
     if (!seek_to(stream, record_at) || !read_exact(stream, bytes, sizeof bytes)) {
         report_damaged(id);
         return false;
     }
     *record = parse_record(bytes);
-    const uint64_t blocks_at = record_at + RECORD_BYTES;
+    const uint64_t blocks_at = record_at + kRecordBytes;
     if (!record_is_sane(*record, size > blocks_at ? size - blocks_at : 0)) {
         report_damaged(id);
         return false;

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "pack_format.h"
+#include "bitmap/pack_format.h"
 
 namespace kesra::pack {
 

@@ -1,7 +1,7 @@
 /* pack_view.cpp - bounds-checked reading of the pack formats from memory. */
-#include "pack_view.h"
+#include "bitmap/pack_view.h"
 
-#include "run_length.h"
+#include "bitmap/run_length.h"
 
 namespace kesra::pack {
 namespace {
@@ -18,10 +18,10 @@ bool fits(uint64_t offset, uint64_t bytes, size_t size) { return offset <= size 
 bool PackView::open(const uint8_t* data, size_t size, std::string* error) {
     data_ = data;
     size_ = size;
-    if (!data || size < HEADER_BYTES)
+    if (!data || size < kHeaderBytes)
         return fail(error, "shorter than the 40-byte header (" + std::to_string(size) + " bytes)");
     header_ = parse_header(data);
-    if (!fits(header_.index_offset, uint64_t{header_.count} * INDEX_ENTRY_BYTES, size))
+    if (!fits(header_.index_offset, uint64_t{header_.count} * kIndexEntryBytes, size))
         return fail(error, "index of " + std::to_string(header_.count) + " entries at offset " +
                                std::to_string(header_.index_offset) + " runs past the end (" +
                                std::to_string(size) + " bytes)");
@@ -30,14 +30,14 @@ bool PackView::open(const uint8_t* data, size_t size, std::string* error) {
 
 bool PackView::image(uint32_t index, ImageBlocks* out, std::string* error) const {
     const std::string where =
-        "image " + std::to_string(index) + " (ID " + std::to_string(FIRST_ID + uint64_t{index}) + ")";
+        "image " + std::to_string(index) + " (ID " + std::to_string(kFirstId + uint64_t{index}) + ")";
     if (index >= header_.count)
         return fail(error, where + ": beyond the pack's " + std::to_string(header_.count) + " images");
     const uint64_t record_at = parse_index_entry(data_ + index_entry_offset(header_, index));
-    if (!fits(record_at, RECORD_BYTES, size_))
+    if (!fits(record_at, kRecordBytes, size_))
         return fail(error, where + ": record at offset " + std::to_string(record_at) + " runs past the end");
     const Record record = parse_record(data_ + record_at);
-    if (!record_is_sane(record, size_ - record_at - RECORD_BYTES))
+    if (!record_is_sane(record, size_ - record_at - kRecordBytes))
         return fail(error, where + ": " + std::to_string(record.width) + " x " +
                                std::to_string(record.height) + " with blocks of " +
                                std::to_string(record.pixel_bytes) + " and " +
@@ -45,7 +45,7 @@ bool PackView::image(uint32_t index, ImageBlocks* out, std::string* error) const
     out->record_offset = record_at;
     out->record = record;
     out->name = data_ + record_at;
-    out->pixels = data_ + record_at + RECORD_BYTES;
+    out->pixels = data_ + record_at + kRecordBytes;
     out->alpha = record.alpha_bytes ? out->pixels + record.pixel_bytes : nullptr;
     return true;
 }
@@ -53,10 +53,10 @@ bool PackView::image(uint32_t index, ImageBlocks* out, std::string* error) const
 bool SceneView::open(const uint8_t* data, size_t size, std::string* error) {
     data_ = data;
     size_ = size;
-    if (!data || size < SCENE_COUNT_BYTES) return fail(error, "shorter than the 4-byte image count");
+    if (!data || size < kSceneCountBytes) return fail(error, "shorter than the 4-byte image count");
     count_ = static_cast<int32_t>(read_le32(data));
     if (count_ < 0) return fail(error, "negative image count " + std::to_string(count_));
-    if (!fits(scene_entry_offset(0), (uint64_t{static_cast<uint32_t>(count_)} + 1) * SCENE_ENTRY_BYTES, size))
+    if (!fits(scene_entry_offset(0), (uint64_t{static_cast<uint32_t>(count_)} + 1) * kSceneEntryBytes, size))
         return fail(error, "entries of " + std::to_string(count_) + " images run past the end");
     return true;
 }

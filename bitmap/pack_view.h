@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "pack_format.h"
+#include "bitmap/pack_format.h"
 
 namespace kesra::pack {
 

@@ -1,6 +1,6 @@
 /* run_length.cpp - whole-plane decoding (the expanding loaders) and coding
  * (the pack tool) of run-length planes; drawing decodes runs in place. */
-#include "run_length.h"
+#include "bitmap/run_length.h"
 
 #include <algorithm>
 

@@ -15,10 +15,10 @@ namespace kesra {
 template <typename T>
 class RunReader {
    public:
-    static constexpr size_t PAIR_BYTES = 2 * sizeof(T);
+    static constexpr size_t kPairBytes = 2 * sizeof(T);
 
     RunReader(const uint8_t* block, size_t bytes)
-        : next_(block), end_(block + bytes / PAIR_BYTES * PAIR_BYTES) {}
+        : next_(block), end_(block + bytes / kPairBytes * kPairBytes) {}
 
     /* The value of the current pixel and how many pixels from here share it
      * (at least 1; past the end of the block, a very large count of zeros). */
@@ -60,7 +60,7 @@ class RunReader {
                 value_ = next_[0];
                 left_ = next_[1] ? next_[1] : 1;
             }
-            next_ += PAIR_BYTES;
+            next_ += kPairBytes;
         } else {
             value_ = 0;
             left_ = UINT32_MAX;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "png565.h"
+#include "tools/common/png565.h"
 
 namespace {
 

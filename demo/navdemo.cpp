@@ -9,9 +9,9 @@
 #include <string>
 #include <thread>
 
+#include "demo/scenes.h"
 #include "kesra.h"
-#include "png565.h"
-#include "scenes.h"
+#include "tools/common/png565.h"
 
 using namespace navdemo;
 

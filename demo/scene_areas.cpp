@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "scenes.h"
+#include "demo/scenes.h"
 
 namespace navdemo {
 

@@ -1,6 +1,6 @@
 /* scene_base.cpp - the land under the map and the translucent panels over it,
  * made of plain and blended pixels. */
-#include "scenes.h"
+#include "demo/scenes.h"
 
 namespace navdemo {
 

@@ -3,7 +3,7 @@
  * IDs follow the order of the pack: 300 arrow, 301 compass, 302-304 POIs. */
 #include <cstdio>
 
-#include "scenes.h"
+#include "demo/scenes.h"
 
 namespace navdemo {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "scenes.h"
+#include "demo/scenes.h"
 
 namespace navdemo {
 namespace {

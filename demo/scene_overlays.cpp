@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "png565.h"
-#include "scenes.h"
+#include "demo/scenes.h"
+#include "tools/common/png565.h"
 
 namespace navdemo {
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "scenes.h"
+#include "demo/scenes.h"
 
 namespace navdemo {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "png565.h"
-#include "scenes.h"
+#include "demo/scenes.h"
+#include "tools/common/png565.h"
 
 namespace navdemo {
 namespace {

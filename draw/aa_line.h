@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "capsule.h"
 #include "core/canvas.h"
+#include "draw/capsule.h"
 #include "wintypes.h"
 
 namespace kesra {

@@ -1,7 +1,7 @@
 /* clip.cpp - the clip step of the pen line: a bounding-box test and the move
  * of a segment's end points onto the screen border. Divisions truncate toward
  * zero; products are formed in 128 bits so that no coordinate overflows. */
-#include "lines.h"
+#include "draw/lines.h"
 
 namespace kesra {
 

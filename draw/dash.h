@@ -9,8 +9,8 @@
 
 #include <cstdint>
 
-#include "aa_line.h"
 #include "core/canvas.h"
+#include "draw/aa_line.h"
 #include "draw/walk.h"
 #include "wintypes.h"
 

@@ -1,9 +1,9 @@
 /* line_methods.cpp - the line, span and rectangle methods of CCEDraw: each
  * checks its arguments and hands plain values to the routines of lines.h and
  * rect.h. All of them draw into the instance buffer and return 1. */
-#include "context.h"
-#include "lines.h"
-#include "rect.h"
+#include "draw/context.h"
+#include "draw/lines.h"
+#include "draw/rect.h"
 
 using namespace kesra;
 

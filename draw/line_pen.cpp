@@ -3,9 +3,9 @@
  * arms of h = W / 2 up and left and e = h - 1 (W even) or h (W odd) down and
  * right. The walk carries the byte offset of its point along with it and
  * starts at the first point whose stamp can reach the screen. */
-#include "lines.h"
-#include "span_row.h"
-#include "walk.h"
+#include "draw/lines.h"
+#include "draw/span_row.h"
+#include "draw/walk.h"
 
 namespace kesra {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "context.h"
 #include "core/pixel.h"
+#include "draw/context.h"
 #include "text/font_dispatch.h"
 #include "text/text_draw.h"
 #include "winapi.h"

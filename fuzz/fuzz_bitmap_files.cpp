@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_image_common.h"
+#include "fuzz/fuzz_image_common.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 /* fuzz_image_bmp.cpp - the image module's BMP: from a file, and the header reader.
  * Every load that succeeds is popped again. */
-#include "fuzz_image_common.h"
+#include "fuzz/fuzz_image_common.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kesra;

@@ -1,7 +1,7 @@
 /* fuzz_image_jpeg.cpp - the image module's JPEG: from memory (the length
  * known, and the EOI walk) and from a file.
  * Every load that succeeds is popped again. */
-#include "fuzz_image_common.h"
+#include "fuzz/fuzz_image_common.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kesra;

@@ -41,17 +41,17 @@ void write(const std::string& path, const uint8_t* data, size_t size) {
     std::fclose(f);
 }
 
-constexpr uint8_t FENCE = 0xA5;
+constexpr uint8_t kFence = 0xA5;
 
 template <typename T>
 struct Fenced {
     uint8_t before[32];
     T value;
     uint8_t after[32];
-    Fenced() { std::memset(this, FENCE, sizeof *this); }
+    Fenced() { std::memset(this, kFence, sizeof *this); }
     void check() const {
         for (int i = 0; i < 32; ++i)
-            if (before[i] != FENCE || after[i] != FENCE) std::abort();
+            if (before[i] != kFence || after[i] != kFence) std::abort();
     }
 };
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "stcf_font_builder.h"
+#include "tests/stcf_font_builder.h"
 
 using namespace kesra::test;
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "image/ql_module.h"
-#include "platform_internal.h"
+#include "platform/platform_internal.h"
 #include "winapi.h"
 
 namespace kesra::ql {

@@ -22,12 +22,12 @@ uint16_t cp936_bytes_of(char16_t unit) {
     static const std::vector<uint16_t> bytes_of_unit = [] {
         std::vector<uint16_t> map(0x10000, 0);
         for (unsigned ascii = 0; ascii < 0x80; ++ascii) map[ascii] = static_cast<uint16_t>(ascii);
-        map[CP936_EURO] = CP936_EURO_BYTE;
-        for (int lead = CP936_FIRST_LEAD; lead <= CP936_LAST_LEAD; ++lead)
-            for (int entry = 0; entry < CP936_ROW_ENTRIES; ++entry) {
-                const uint16_t unit_of_pair = CP936_ROWS[lead - CP936_FIRST_LEAD][entry];
+        map[kCp936Euro] = kCp936EuroByte;
+        for (int lead = kCp936FirstLead; lead <= kCp936LastLead; ++lead)
+            for (int entry = 0; entry < kCp936RowEntries; ++entry) {
+                const uint16_t unit_of_pair = kCp936Rows[lead - kCp936FirstLead][entry];
                 if (unit_of_pair)
-                    map[unit_of_pair] = static_cast<uint16_t>(lead << 8 | (CP936_FIRST_TRAIL + entry));
+                    map[unit_of_pair] = static_cast<uint16_t>(lead << 8 | (kCp936FirstTrail + entry));
             }
         return map;
     }();
@@ -161,8 +161,8 @@ bool cp936_to_utf16(const unsigned char* in, size_t bytes, bool strict, std::u16
     out.reserve(bytes);
     for (size_t i = 0; i < bytes;) {
         const unsigned char byte = in[i];
-        if (byte < 0x80 || byte == CP936_EURO_BYTE) {
-            out += byte == CP936_EURO_BYTE ? CP936_EURO : static_cast<char16_t>(byte);
+        if (byte < 0x80 || byte == kCp936EuroByte) {
+            out += byte == kCp936EuroByte ? kCp936Euro : static_cast<char16_t>(byte);
             ++i;
             continue;
         }

@@ -9,27 +9,27 @@
 
 namespace kesra::platform {
 
-constexpr int CP936_FIRST_LEAD = 0x81;
-constexpr int CP936_LAST_LEAD = 0xFE;
-constexpr int CP936_FIRST_TRAIL = 0x40;
-constexpr int CP936_ROW_COUNT = CP936_LAST_LEAD - CP936_FIRST_LEAD + 1;
-constexpr int CP936_ROW_ENTRIES = 0x100 - CP936_FIRST_TRAIL;
-constexpr uint8_t CP936_EURO_BYTE = 0x80;
-constexpr char16_t CP936_EURO = u'\u20AC';
+constexpr int kCp936FirstLead = 0x81;
+constexpr int kCp936LastLead = 0xFE;
+constexpr int kCp936FirstTrail = 0x40;
+constexpr int kCp936RowCount = kCp936LastLead - kCp936FirstLead + 1;
+constexpr int kCp936RowEntries = 0x100 - kCp936FirstTrail;
+constexpr uint8_t kCp936EuroByte = 0x80;
+constexpr char16_t kCp936Euro = u'\u20AC';
 
-extern const uint16_t CP936_ROWS[CP936_ROW_COUNT][CP936_ROW_ENTRIES];
+extern const uint16_t kCp936Rows[kCp936RowCount][kCp936RowEntries];
 
 /* The row of a lead byte; null for the bytes that lead no pair. */
 inline const uint16_t* cp936_row(uint8_t lead) {
-    if (lead < CP936_FIRST_LEAD || lead > CP936_LAST_LEAD) return nullptr;
-    return CP936_ROWS[lead - CP936_FIRST_LEAD];
+    if (lead < kCp936FirstLead || lead > kCp936LastLead) return nullptr;
+    return kCp936Rows[lead - kCp936FirstLead];
 }
 
 /* The code unit of a lead/trail pair, 0 when unassigned. */
 inline char16_t cp936_pair_unit(uint8_t lead, uint8_t trail) {
     const uint16_t* row = cp936_row(lead);
-    if (!row || trail < CP936_FIRST_TRAIL) return 0;
-    return static_cast<char16_t>(row[trail - CP936_FIRST_TRAIL]);
+    if (!row || trail < kCp936FirstTrail) return 0;
+    return static_cast<char16_t>(row[trail - kCp936FirstTrail]);
 }
 
 /* The bytes of a UTF-16 code unit: lead << 8 | trail for a pair, the byte

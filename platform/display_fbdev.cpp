@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "core/pixel.h"
-#include "platform_internal.h"
+#include "platform/platform_internal.h"
 
 namespace kesra::platform {
 namespace {

@@ -1,6 +1,6 @@
 /* display_headless.cpp - windows that are only memory frame buffers. What they
  * show is read with HostWindowPixels or seen by the present handler. */
-#include "platform_internal.h"
+#include "platform/platform_internal.h"
 
 namespace kesra::platform {
 namespace {

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform_internal.h"
+#include "platform/platform_internal.h"
 
 namespace kesra::platform {
 namespace {

@@ -1,5 +1,5 @@
 /* display_sdl_none.cpp - the SDL back end of a build without SDL2. */
-#include "platform_internal.h"
+#include "platform/platform_internal.h"
 
 namespace kesra::platform {
 

@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "platform_internal.h"
+#include "platform/platform_internal.h"
 #include "winapi.h"
 
 namespace kesra::platform {

@@ -15,7 +15,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "platform_internal.h"
+#include "platform/platform_internal.h"
 #include "winapi.h"
 
 namespace kesra::platform {

@@ -9,7 +9,7 @@
 #include <unordered_set>
 
 #include "core/pixel.h"
-#include "platform_internal.h"
+#include "platform/platform_internal.h"
 #include "winapi.h"
 
 namespace kesra::platform {

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "core/pixel.h"
-#include "platform_internal.h"
+#include "platform/platform_internal.h"
 #include "winapi.h"
 
 namespace kesra::platform {

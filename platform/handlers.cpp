@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "host.h"
-#include "platform_internal.h"
+#include "platform/platform_internal.h"
 #include "winapi.h"
 
 namespace kesra::platform {

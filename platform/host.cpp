@@ -11,7 +11,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform_internal.h"
+#include "platform/platform_internal.h"
 #include "winapi.h"
 
 namespace kesra::platform {

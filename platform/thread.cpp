@@ -7,7 +7,7 @@
 #include <thread>
 #include <unordered_set>
 
-#include "platform_internal.h"
+#include "platform/platform_internal.h"
 #include "winapi.h"
 
 namespace kesra::platform {

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform_internal.h"
+#include "platform/platform_internal.h"
 #include "winapi.h"
 
 namespace kesra::platform {

@@ -11,8 +11,8 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "overlay.h"
-#include "shared_state.h"
+#include "surface/overlay.h"
+#include "surface/shared_state.h"
 #include "winapi.h"
 
 namespace kesra {

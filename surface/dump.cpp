@@ -78,13 +78,13 @@ bool write_dump(FILE* file, const DisplayCapture& capture) {
 
 uint32_t bmp24_row_bytes(int32_t width) { return (3u * static_cast<uint32_t>(width) + 3u) & ~3u; }
 
-std::array<uint8_t, BMP_HEADERS_BYTES> bmp24_headers(int32_t width, int32_t height) {
-    std::array<uint8_t, BMP_HEADERS_BYTES> h{};
+std::array<uint8_t, kBmpHeadersBytes> bmp24_headers(int32_t width, int32_t height) {
+    std::array<uint8_t, kBmpHeadersBytes> h{};
     const uint32_t pixel_bytes = bmp24_row_bytes(width) * static_cast<uint32_t>(height);
     h[0] = 'B';
     h[1] = 'M';
-    put32(&h[2], BMP_HEADERS_BYTES + pixel_bytes);
-    put32(&h[10], BMP_HEADERS_BYTES);
+    put32(&h[2], kBmpHeadersBytes + pixel_bytes);
+    put32(&h[10], kBmpHeadersBytes);
     put32(&h[14], 40);
     put32(&h[18], static_cast<uint32_t>(width));
     put32(&h[22], static_cast<uint32_t>(height));

@@ -13,13 +13,13 @@
 
 namespace kesra {
 
-constexpr uint32_t BMP_HEADERS_BYTES = 54;  // 14-byte file header and 40-byte information header
+constexpr uint32_t kBmpHeadersBytes = 54;  // 14-byte file header and 40-byte information header
 
 /* Bytes of one stored row of a 24-bit BMP: 3 bytes a pixel, to a multiple of 4. */
 uint32_t bmp24_row_bytes(int32_t width);
 
 /* The two headers, little-endian, of a bottom-up 24-bit BMP. */
-std::array<uint8_t, BMP_HEADERS_BYTES> bmp24_headers(int32_t width, int32_t height);
+std::array<uint8_t, kBmpHeadersBytes> bmp24_headers(int32_t width, int32_t height);
 
 /* "<directory>\bmp\MMDDhhmmss.bmp": month, day, hour, minute, second; the year
  * is not part of the name. */

@@ -15,8 +15,8 @@
 namespace kesra {
 namespace {
 
-constexpr int MIN_RES_ID = 300;
-constexpr int MAX_FRAMES = 40;
+constexpr int kMinResId = 300;
+constexpr int kMaxFrames = 40;
 
 void advance(std::atomic<int>& frame, int frames) {
     int next = frame.load() + 1;
@@ -26,7 +26,7 @@ void advance(std::atomic<int>& frame, int frames) {
 /* Sleeps one period, or less when the shared state goes away. */
 void sleep_one_period() {
     std::unique_lock<std::mutex> lock(m_Overlay.wake_mutex);
-    m_Overlay.wake.wait_for(lock, std::chrono::milliseconds(OVERLAY_PERIOD_MS),
+    m_Overlay.wake.wait_for(lock, std::chrono::milliseconds(kOverlayPeriodMs),
                             [] { return m_bGXInit.load() == 0; });
 }
 
@@ -139,14 +139,14 @@ bool hide_overlay(uint32_t flag, CCEBitmap& strip) {
 using namespace kesra;
 
 int CCEGraphics::SetCursor(tagCURSOR_STRUCT cs) {
-    if (cs.nResID < MIN_RES_ID || cs.nFrames < 1 || cs.nFrames > MAX_FRAMES) return 0;
+    if (cs.nResID < kMinResId || cs.nFrames < 1 || cs.nFrames > kMaxFrames) return 0;
     set_overlay_field(m_Overlay.cursor.nResID, cs.nResID);
     set_overlay_field(m_Overlay.cursor.nFrames, cs.nFrames);
     return 1;
 }
 
 int CCEGraphics::SetSandglass(tagSANDGLASS_STRUCT ss) {
-    if (ss.nResID < MIN_RES_ID || ss.nFrames < 1 || ss.nFrames > MAX_FRAMES) return 0;
+    if (ss.nResID < kMinResId || ss.nFrames < 1 || ss.nFrames > kMaxFrames) return 0;
     set_overlay_field(m_Overlay.sandglass.nResID, ss.nResID);
     set_overlay_field(m_Overlay.sandglass.nFrames, ss.nFrames);
     set_overlay_field(m_Overlay.sandglass.x, ss.x);

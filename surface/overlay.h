@@ -33,7 +33,7 @@ struct StripFrame {
 StripFrame strip_frame(int32_t strip_width, int32_t frames, int32_t k);
 
 /* How long the thread sleeps between rounds, in milliseconds. */
-constexpr int OVERLAY_PERIOD_MS = 100;
+constexpr int kOverlayPeriodMs = 100;
 
 }  // namespace kesra
 

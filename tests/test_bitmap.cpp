@@ -12,10 +12,10 @@
 #include "bitmap/image_pool.h"
 #include "bitmap/run_length.h"
 #include "kesra.h"
-#include "png565.h"
 #include "ql.h"
-#include "test_bitmap_helpers.h"
-#include "test_helpers.h"
+#include "tests/test_bitmap_helpers.h"
+#include "tests/test_helpers.h"
+#include "tools/common/png565.h"
 
 using namespace kesra;
 using namespace kesra::test;
@@ -122,7 +122,7 @@ TEST(TempBitmaps, AMillionBytesIsTooLarge) {
                   "\xCD\xBC\xC6\xAC\xB4\xF3\xD0\xA1\xB4\xED\xCE\xF3size = 600000, ID = 0, w = 10, h = 10\n");
     EXPECT_EQ(b.LoadBitmapTemp(301u), 0);  // 999,999 bytes, but the alignment would pass the pool's end
     ASSERT_EQ(b.LoadBitmapTemp(302u), 1);
-    EXPECT_EQ(b.GetAlphaData() + b.GetAlphaSize(), pool::base() + pool::POOL_BYTES);
+    EXPECT_EQ(b.GetAlphaData() + b.GetAlphaSize(), pool::base() + pool::kPoolBytes);
 }
 
 /* Behind the last record the sizes must leave a byte of the pool; the
@@ -138,7 +138,7 @@ TEST(TempBitmaps, PaddingMayFillThePoolBehindTheLastRecord) {
     ASSERT_EQ(a.LoadBitmapTemp(300u), 1);
     ASSERT_EQ(b.LoadBitmapTemp(301u), 1);  // 4 + 600002 + 399992 < 1,000,000
     EXPECT_EQ(b.GetImageData(), pool::base() + 4);
-    EXPECT_EQ(b.GetAlphaData() + b.GetAlphaSize(), pool::base() + pool::POOL_BYTES);
+    EXPECT_EQ(b.GetAlphaData() + b.GetAlphaSize(), pool::base() + pool::kPoolBytes);
     pool::clear_table();
     ASSERT_EQ(a.LoadBitmapTemp(300u), 1);
     ASSERT_EQ(c.LoadBitmapTemp(302u), 1);  // one alpha byte more: back to the start

@@ -54,22 +54,22 @@ inline std::vector<uint8_t> alpha_pairs(const std::vector<std::pair<uint8_t, uin
 /* Header, records with their blocks, then the index. */
 inline std::vector<uint8_t> make_pack(const std::vector<PackImage>& images) {
     using namespace kesra::pack;
-    std::vector<uint8_t> file(HEADER_BYTES);
+    std::vector<uint8_t> file(kHeaderBytes);
     std::vector<uint32_t> offsets;
     for (const PackImage& im : images) {
         offsets.push_back(static_cast<uint32_t>(file.size()));
-        uint8_t record[RECORD_BYTES];
+        uint8_t record[kRecordBytes];
         write_record(record, Record{im.width, im.height, static_cast<uint32_t>(im.pixels.size()),
                                     static_cast<uint32_t>(im.alpha.size())});
-        file.insert(file.end(), record, record + RECORD_BYTES);
+        file.insert(file.end(), record, record + kRecordBytes);
         file.insert(file.end(), im.pixels.begin(), im.pixels.end());
         file.insert(file.end(), im.alpha.begin(), im.alpha.end());
     }
     write_header(file.data(), static_cast<uint32_t>(images.size()), static_cast<uint32_t>(file.size()));
     for (size_t i = 0; i < offsets.size(); ++i) {
-        uint8_t entry[INDEX_ENTRY_BYTES];
+        uint8_t entry[kIndexEntryBytes];
         write_index_entry(entry, static_cast<uint32_t>(i), offsets[i]);
-        file.insert(file.end(), entry, entry + INDEX_ENTRY_BYTES);
+        file.insert(file.end(), entry, entry + kIndexEntryBytes);
     }
     return file;
 }

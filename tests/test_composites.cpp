@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "png565.h"
-#include "test_helpers.h"
+#include "tests/test_helpers.h"
+#include "tools/common/png565.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "core/canvas.h"
 #include "core/pixel.h"
 #include "draw/polygon.h"
-#include "png565.h"
-#include "test_helpers.h"
+#include "tests/test_helpers.h"
+#include "tools/common/png565.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "test_bitmap_helpers.h"
+#include "tests/test_bitmap_helpers.h"
 #include "text/debug_log.h"
 
 using namespace kesra;

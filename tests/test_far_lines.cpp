@@ -14,7 +14,7 @@
 #include "draw/dash.h"
 #include "draw/lines.h"
 #include "draw/walk.h"
-#include "test_helpers.h"
+#include "tests/test_helpers.h"
 
 using kesra::ClipBox;
 using kesra::test::Screen;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform_internal.h"
+#include "platform/platform_internal.h"
 #include "winapi.h"
 
 namespace {

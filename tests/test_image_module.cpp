@@ -19,7 +19,7 @@
 
 #include "image/ql_module.h"
 #include "kesra.h"
-#include "png565.h"
+#include "tools/common/png565.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "anim/ini_format.h"
 #include "bitmap/pack_format.h"
 #include "kesra.h"
-#include "test_bitmap_helpers.h"
+#include "tests/test_bitmap_helpers.h"
 #include "tools/kesra-ini/ini_tool.h"
 
 using namespace kesra;
@@ -19,7 +19,7 @@ using namespace kesra::test;
 
 namespace {
 
-const std::string GBK_INVALID = "\xC5\xE4\xD6\xC3\xCE\xC4\xBC\xFE\xCE\xDE\xD0\xA7";  // 配置文件无效
+const std::string kGbkInvalid = "\xC5\xE4\xD6\xC3\xCE\xC4\xBC\xFE\xCE\xDE\xD0\xA7";  // 配置文件无效
 
 /* A button whose record and texts name their page and index. */
 kesra_ini::Button make_button(int page, int index) {
@@ -88,7 +88,7 @@ TEST(IniFile, VersionsOneDotAnythingOpenOthersAreLogged) {
         clear_log();
         ASSERT_EQ(open(write_config("good.ini", make_config({2}))), 1);
         EXPECT_EQ(open(write_config("bad.ini", make_config({2}, bad))), 0);
-        EXPECT_EQ(log_text(), GBK_INVALID);
+        EXPECT_EQ(log_text(), kGbkInvalid);
         char version[32];
         EXPECT_EQ(ini.ReadVersion(version), 0);  // the failed open left no file
         EXPECT_EQ(ini.GetButtonNum(0), 0);
@@ -253,7 +253,7 @@ TEST(IniFile, DamagedFilesAreRefusedAndNothingOutsideABufferIsWritten) {
     EXPECT_EQ(patched(36, 60), 0);           // the page table elsewhere
     EXPECT_EQ(patched(44 + 16 + 8, 81), 0);  // page 1 with 81 buttons
     EXPECT_EQ(patched(32, 4), 0);            // two more pages, read from button bytes: 0x0B0A0908 buttons
-    EXPECT_NE(log_text().find(GBK_INVALID), std::string::npos);
+    EXPECT_NE(log_text().find(kGbkInvalid), std::string::npos);
 
     /* Records and texts outside the file: lookups fail, buffers keep their bytes. */
     ASSERT_EQ(patched(44 + 16 + 4, static_cast<uint32_t>(good.size() - 100)), 1);

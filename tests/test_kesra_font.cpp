@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "font_tool.h"
-#include "png565.h"
+#include "tools/common/png565.h"
+#include "tools/kesra-font/font_tool.h"
 #include "winapi.h"
 
 namespace {
@@ -353,8 +353,8 @@ TEST(KesraFont, GbkIndicesAndTheGlyphLookup) {
     EXPECT_EQ(kesra_font::gbk_index(0xA1, 0xA1), 7073);
     EXPECT_EQ(kesra_font::gbk_index(0xB0, 0xA1), 8783);
     EXPECT_EQ(kesra_font::gbk_index(0x81, 0x40), 993);
-    EXPECT_EQ(kesra_font::gbk_index(0xD7, 0xFA), kesra_font::NO_INDEX);
-    EXPECT_EQ(kesra_font::gbk_index(0xA1, 0x40), kesra_font::NO_INDEX);
+    EXPECT_EQ(kesra_font::gbk_index(0xD7, 0xFA), kesra_font::kNoIndex);
+    EXPECT_EQ(kesra_font::gbk_index(0xA1, 0x40), kesra_font::kNoIndex);
     /* GB2312 hanzi: kind 0 numbers them 94 to a row, kind 1 by GBK index. */
     const auto g0 = kesra_font::glyph_of_index(0, 8783), g1 = kesra_font::glyph_of_index(1, 8783);
     EXPECT_EQ(g0.kind, GlyphKind::Composite);
@@ -402,7 +402,7 @@ TEST(KesraFont, LatinPagesReadBackAgainstFreeType) {
     EXPECT_EQ(f.utf16(u'A'), 0x41 - 29);
     EXPECT_EQ(f.utf16(0x00E9), 0xE9 - 29);
     EXPECT_EQ(f.utf16(0x20AC), 0x80 - 29);
-    EXPECT_EQ(f.utf16(0x4E2D), kesra_font::NO_INDEX);  // no CJK face given
+    EXPECT_EQ(f.utf16(0x4E2D), kesra_font::kNoIndex);  // no CJK face given
 
     const char* faces[] = {kDejaVu, kDejaVuBold};
     for (uint32_t page = 0; page < 2; ++page) {
@@ -462,7 +462,7 @@ TEST(KesraFont, CjkSubsetWithSharedComponents) {
     for (int k = 0; k < 4 * 94; ++k)
         ASSERT_EQ(f.utf16(text[k]), (0xA1 + k % 94) + 190 * (0xB0 + k / 94) - 24818) << k;
     EXPECT_EQ(f.utf16(0x3001), 7073 + 1);              // 0xA1 0xA2
-    EXPECT_EQ(f.utf16(0x4E2D), kesra_font::NO_INDEX);  // 中 is outside the subset
+    EXPECT_EQ(f.utf16(0x4E2D), kesra_font::kNoIndex);  // 中 is outside the subset
     EXPECT_EQ(f.utf16(u'A'), 36);
 
     FtFace ft(kWqy);

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "kesra.h"
-#include "test_bitmap_helpers.h"
+#include "tests/test_bitmap_helpers.h"
 #include "tools/kesra-ini/ini_tool.h"
 
 using namespace kesra;
@@ -16,7 +16,7 @@ using namespace kesra::test;
 
 namespace {
 
-const char* const DESCRIPTION = R"(# two pages
+const char* const kDescription = R"(# two pages
 version "Ver 1.3 test"
 page 7 backgrounds 3
 button
@@ -75,7 +75,7 @@ std::string text_of(CIniCtrl& ini, int page, int button, int text) {
 TEST(KesraIni, BuiltFilesReadBackFieldForField) {
     std::string error;
     const std::string path = scratch_dir() + "/menu.ini";
-    write_bytes(path, kesra_ini::encode(parse(DESCRIPTION, &error)));
+    write_bytes(path, kesra_ini::encode(parse(kDescription, &error)));
     ASSERT_EQ(CIniCtrl::OpenFile(reinterpret_cast<const WCHAR*>(wide(path).c_str())), 1);
     CIniCtrl ini;
     char version[32];
@@ -121,7 +121,7 @@ TEST(KesraIni, BuiltFilesReadBackFieldForField) {
 
 TEST(KesraIni, DumpBuildsTheSameBytesAgain) {
     std::string error;
-    const std::vector<uint8_t> file = kesra_ini::encode(parse(DESCRIPTION, &error));
+    const std::vector<uint8_t> file = kesra_ini::encode(parse(kDescription, &error));
     kesra_ini::Config back;
     ASSERT_TRUE(kesra_ini::decode(file, &back, &error)) << error;
     const std::string dumped = kesra_ini::describe(back);
@@ -166,7 +166,7 @@ TEST(KesraIni, DescriptionErrorsNameTheLine) {
 
 TEST(KesraIni, DecodeRefusesWhatPointsOutsideTheFile) {
     std::string error;
-    const std::vector<uint8_t> file = kesra_ini::encode(parse(DESCRIPTION, &error));
+    const std::vector<uint8_t> file = kesra_ini::encode(parse(kDescription, &error));
     kesra_ini::Config c;
     EXPECT_FALSE(kesra_ini::decode(std::vector<uint8_t>(file.begin(), file.begin() + 40), &c, &error));
     EXPECT_EQ(error, "only 40 bytes; the header alone is 44");
@@ -181,7 +181,7 @@ TEST(KesraIni, CommandLineBuildsDumpsAndReports) {
     const std::string desc = scratch_dir() + "/cli.txt";
     const std::string ini = scratch_dir() + "/cli.ini";
     const std::string dumped = scratch_dir() + "/cli_dump.txt";
-    write_bytes(desc, std::vector<uint8_t>(DESCRIPTION, DESCRIPTION + std::strlen(DESCRIPTION)));
+    write_bytes(desc, std::vector<uint8_t>(kDescription, kDescription + std::strlen(kDescription)));
     std::string out;
     ASSERT_EQ(run_tool("build " + ini + " " + desc, &out), 0) << out;
     EXPECT_NE(out.find("page 0 (id 7): 2 buttons, 3 backgrounds"), std::string::npos) << out;

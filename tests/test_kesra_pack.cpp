@@ -10,9 +10,9 @@
 
 #include "core/pixel.h"
 #include "kesra.h"
-#include "png565.h"
-#include "test_bitmap_helpers.h"
-#include "test_helpers.h"
+#include "tests/test_bitmap_helpers.h"
+#include "tests/test_helpers.h"
+#include "tools/common/png565.h"
 #include "tools/kesra-pack/pack_tool.h"
 
 using namespace kesra;

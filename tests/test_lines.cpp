@@ -11,7 +11,7 @@
 #include "draw/lines.h"
 #include "draw/polygon.h"
 #include "draw/rect.h"
-#include "test_helpers.h"
+#include "tests/test_helpers.h"
 
 using kesra::test::Screen;
 

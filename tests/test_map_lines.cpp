@@ -13,7 +13,7 @@
 #include "draw/dash.h"
 #include "draw/trig_tables.h"
 #include "draw/wide_line.h"
-#include "test_helpers.h"
+#include "tests/test_helpers.h"
 
 using kesra::ClipBox;
 using kesra::test::Screen;

@@ -1,5 +1,5 @@
 /* Pens, fonts and the drawing-object slot. */
-#include "test_helpers.h"
+#include "tests/test_helpers.h"
 
 namespace {
 /* A context built by a static initializer of the application, before the

@@ -16,8 +16,8 @@
 #include "surface/dump.h"
 #include "surface/overlay.h"
 #include "surface/shared_state.h"
-#include "test_bitmap_helpers.h"
-#include "test_helpers.h"
+#include "tests/test_bitmap_helpers.h"
+#include "tests/test_helpers.h"
 
 #ifdef KESRA_TEST_SDL_BMP
 #include <SDL.h>
@@ -32,14 +32,14 @@ constexpr int W = 8, H = 6;
 /* Sandglass 300: four 2 x 2 frames of one colour each, the bottom-right
  * pixel of every frame transparent. Cursor 301: two 3 x 3 frames, white at
  * alpha 16 and red opaque. */
-constexpr uint16_t SANDGLASS[4] = {0xF800, 0x07E0, 0x001F, 0x8410};
+constexpr uint16_t kSandglass[4] = {0xF800, 0x07E0, 0x001F, 0x8410};
 
 kesra::test::PackImage sandglass_strip() {
     std::vector<uint16_t> pixels;
     std::vector<uint8_t> alpha;
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 8; ++x) {
-            pixels.push_back(SANDGLASS[x / 2]);
+            pixels.push_back(kSandglass[x / 2]);
             alpha.push_back(x % 2 == 1 && y == 1 ? 0 : 31);
         }
     return {8, 2, kesra::test::le16_bytes(pixels), alpha};
@@ -81,12 +81,12 @@ bool eventually(Condition condition) {
 }
 
 /* The pixel at (4, 2) of each presented frame: the sandglass's top-left. */
-constexpr int SEEN_MAX = 12;
+constexpr int kSeenMax = 12;
 std::atomic<int> g_seen{0};
-uint16_t g_seen_pixel[SEEN_MAX];
+uint16_t g_seen_pixel[kSeenMax];
 void record_frame_pixel(HWND, const uint16_t* pixels, int width, int) {
     const int n = g_seen.load();
-    if (n >= SEEN_MAX) return;
+    if (n >= kSeenMax) return;
     g_seen_pixel[n] = pixels[2 * width + 4];
     g_seen = n + 1;
 }
@@ -197,7 +197,7 @@ TEST(Overlays, ThreadCyclesTheSandglassWhileIdleAndHoldsItWhileDrawing) {
     ASSERT_TRUE(eventually([] { return g_seen.load() >= 9; }));
     HostSetPresentHandler(nullptr);
     /* Each round advances before it presents: frames 1, 2, 3, 0, 1 ... */
-    for (int i = 0; i < 9; ++i) EXPECT_EQ(g_seen_pixel[i], SANDGLASS[(i + 1) % 4]) << i;
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(g_seen_pixel[i], kSandglass[(i + 1) % 4]) << i;
 
     /* Once BeginDraw returns no round runs: nothing is presented and the
      * counter stands still, however long the drawing takes. */

@@ -7,7 +7,7 @@
 #include "core/pixel.h"
 #include "draw/perspective.h"
 #include "draw/route_line.h"
-#include "test_helpers.h"
+#include "tests/test_helpers.h"
 
 using kesra::test::Screen;
 

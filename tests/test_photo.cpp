@@ -9,8 +9,8 @@
 
 #include "core/pixel.h"
 #include "kesra.h"
-#include "png565.h"
-#include "test_helpers.h"
+#include "tests/test_helpers.h"
+#include "tools/common/png565.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "core/pixel.h"
 #include "image/picture.h"
 #include "kesra.h"
-#include "test_helpers.h"
+#include "tests/test_helpers.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "core/pixel.h"
 #include "surface/shared_state.h"
-#include "test_helpers.h"
+#include "tests/test_helpers.h"
 
 using kesra::test::Screen;
 

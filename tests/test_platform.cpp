@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "test_helpers.h"
+#include "tests/test_helpers.h"
 
 namespace {
 

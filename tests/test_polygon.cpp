@@ -7,7 +7,7 @@
 
 #include "draw/context.h"
 #include "draw/polygon.h"
-#include "test_helpers.h"
+#include "tests/test_helpers.h"
 
 using kesra::test::Screen;
 

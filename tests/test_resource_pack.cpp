@@ -10,9 +10,9 @@
 #include "bitmap/blit.h"
 #include "bitmap/pack_view.h"
 #include "kesra.h"
-#include "png565.h"
 #include "ql.h"
-#include "test_bitmap_helpers.h"
+#include "tests/test_bitmap_helpers.h"
+#include "tools/common/png565.h"
 
 using namespace kesra;
 using namespace kesra::test;
@@ -174,19 +174,19 @@ TEST_F(ResourcePack, DamagedPacksFailWithAMessage) {
     std::vector<Case> cases;
     cases.push_back({"header cut short", std::vector<uint8_t>(good.begin(), good.begin() + 20)});
     auto index_beyond = good;
-    pack::write_le32(index_beyond.data() + pack::HEADER_INDEX_AT, 1u << 30);
+    pack::write_le32(index_beyond.data() + pack::kHeaderIndexAt, 1u << 30);
     cases.push_back({"index beyond the file", index_beyond});
     auto record_beyond = good;
     pack::write_le32(record_beyond.data() + pack::parse_header(good.data()).index_offset + 4, 0x7FFFFFF0u);
     cases.push_back({"record beyond the file", record_beyond});
     auto sizes_beyond = good;
-    pack::write_le32(sizes_beyond.data() + pack::HEADER_BYTES + pack::RECORD_PIXEL_BYTES_AT, 0x10000000u);
+    pack::write_le32(sizes_beyond.data() + pack::kHeaderBytes + pack::kRecordPixelBytesAt, 0x10000000u);
     cases.push_back({"pixel block past the end", sizes_beyond});
     auto huge_sides = good;
-    pack::write_le32(huge_sides.data() + pack::HEADER_BYTES + pack::RECORD_WIDTH_AT, 0x40000000u);
+    pack::write_le32(huge_sides.data() + pack::kHeaderBytes + pack::kRecordWidthAt, 0x40000000u);
     cases.push_back({"sides beyond 32-bit sizes", huge_sides});
     auto negative = good;
-    pack::write_le32(negative.data() + pack::HEADER_BYTES + pack::RECORD_HEIGHT_AT, 0xFFFFFFFEu);
+    pack::write_le32(negative.data() + pack::kHeaderBytes + pack::kRecordHeightAt, 0xFFFFFFFEu);
     cases.push_back({"negative height", negative});
     cases.push_back({"file cut inside the blocks", std::vector<uint8_t>(good.begin(), good.begin() + 50)});
     for (const Case& c : cases) {
@@ -288,7 +288,7 @@ TEST_F(ResourcePack, FramePackBlocksInflateToRawPlanes) {
 namespace {
 
 std::vector<uint8_t> scene_file(const std::vector<std::vector<uint8_t>>& payloads) {
-    std::vector<uint8_t> file(pack::SCENE_COUNT_BYTES + (payloads.size() + 1) * pack::SCENE_ENTRY_BYTES, 0);
+    std::vector<uint8_t> file(pack::kSceneCountBytes + (payloads.size() + 1) * pack::kSceneEntryBytes, 0);
     pack::write_le32(file.data(), static_cast<uint32_t>(payloads.size()));
     for (size_t i = 0; i < payloads.size(); ++i) {
         pack::write_scene_entry(

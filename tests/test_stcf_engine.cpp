@@ -11,7 +11,7 @@
 
 #include "cefont.h"
 #include "ceobject.h"
-#include "stcf_font_builder.h"
+#include "tests/stcf_font_builder.h"
 #include "text/font_dispatch.h"
 #include "text/stcf_encoding.h"
 #include "text/stcf_engine.h"

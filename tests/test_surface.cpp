@@ -12,7 +12,7 @@
 
 #include "surface/overlay.h"
 #include "surface/shared_state.h"
-#include "test_helpers.h"
+#include "tests/test_helpers.h"
 
 using kesra::test::Screen;
 

@@ -21,7 +21,7 @@
 #include "core/pixel.h"
 #include "draw/context.h"
 #include "surface/shared_state.h"
-#include "test_helpers.h"
+#include "tests/test_helpers.h"
 #include "text/font_dispatch.h"
 #include "text/ft_paint.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "effects/transforms.h"
-#include "test_helpers.h"
+#include "tests/test_helpers.h"
 
 namespace kesra {
 namespace {

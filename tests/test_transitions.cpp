@@ -10,7 +10,7 @@
 #include "core/pixel.h"
 #include "effects/transition.h"
 #include "surface/shared_state.h"
-#include "test_helpers.h"
+#include "tests/test_helpers.h"
 
 using kesra::Canvas;
 using kesra::test::Screen;

@@ -8,9 +8,9 @@
 
 namespace kesra {
 
-constexpr int APP_PATH_CHARS = 260;
+constexpr int kAppPathChars = 260;
 
-/* The process-wide buffer of APP_PATH_CHARS wide characters; empty until filled. */
+/* The process-wide buffer of kAppPathChars wide characters; empty until filled. */
 WCHAR* app_directory();
 
 /* GetModuleFileNameW of the executable, cut before its last backslash. */

@@ -9,7 +9,7 @@ namespace kesra {
 namespace {
 
 uint16_t single_byte_code_point(uint8_t byte) {
-    return byte == platform::CP936_EURO_BYTE ? platform::CP936_EURO : byte;
+    return byte == platform::kCp936EuroByte ? platform::kCp936Euro : byte;
 }
 
 }  // namespace
@@ -21,8 +21,8 @@ int DecodeMbcsChar(uint16_t* code_point, const unsigned char* text, int length) 
         const uint8_t trail = text[1];
         const uint16_t* row = platform::cp936_row(lead);
         if (row && trail != 0) {
-            if (trail < platform::CP936_FIRST_TRAIL) return 0;
-            *code_point = row[trail - platform::CP936_FIRST_TRAIL];
+            if (trail < platform::kCp936FirstTrail) return 0;
+            *code_point = row[trail - platform::kCp936FirstTrail];
             return *code_point != 0 ? 1 : 0;
         }
     }

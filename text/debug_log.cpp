@@ -1,12 +1,12 @@
 /* debug_log.cpp - appends formatted lines to the debug log. The file is
  * opened, appended and closed within each call; the only shared state is the
  * application directory, written once by the first drawing context. */
-#include "debug_log.h"
+#include "text/debug_log.h"
 
 #include <cstdio>
 #include <vector>
 
-#include "app_directory.h"
+#include "text/app_directory.h"
 #include "winapi.h"
 
 namespace kesra {
@@ -14,7 +14,7 @@ namespace kesra {
 std::u16string debug_log_path() {
     std::u16string path(app_directory());
     path += u"\\debugKESRA.log";
-    if (path.size() >= static_cast<size_t>(APP_PATH_CHARS)) return std::u16string();
+    if (path.size() >= static_cast<size_t>(kAppPathChars)) return std::u16string();
     return path;
 }
 
@@ -24,7 +24,7 @@ void DebugLogV(const char* format, va_list args) {
     if (path.empty()) return;
     FILE* file = _wfopen(path.c_str(), u"a+");
     if (!file) return;
-    char message[DEBUG_LOG_MESSAGE_BYTES];
+    char message[kDebugLogMessageBytes];
     if (std::vsnprintf(message, sizeof message, format, args) < 0) message[0] = 0;
     std::fputs(message, file);
     std::fclose(file);

@@ -12,7 +12,7 @@
 
 namespace kesra {
 
-constexpr int DEBUG_LOG_MESSAGE_BYTES = 264;
+constexpr int kDebugLogMessageBytes = 264;
 
 /* The log's path: the application directory followed by "\debugKESRA.log";
  * empty when it would not fit in 260 characters. */

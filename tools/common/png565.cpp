@@ -1,6 +1,6 @@
 /* png565.cpp - PNG through libpng's simplified API, which checks the file's
  * lengths and reports errors as text. */
-#include "png565.h"
+#include "tools/common/png565.h"
 
 #include <png.h>
 #include <sys/stat.h>

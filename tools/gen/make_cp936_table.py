@@ -62,7 +62,7 @@ def main():
               '#include "platform/cp936_table.h"\n\n'
               "namespace kesra::platform {\n\n"
               "// clang-format off\n"
-              f"const uint16_t CP936_ROWS[CP936_ROW_COUNT][CP936_ROW_ENTRIES] = {{\n")
+              f"const uint16_t kCp936Rows[kCp936RowCount][kCp936RowEntries] = {{\n")
     for lead in range(FIRST_LEAD, LAST_LEAD + 1):
         units = [code_unit(decoder, lead, FIRST_TRAIL + i) for i in range(ROW_ENTRIES)]
         out.write(f"    {{  // lead byte 0x{lead:02X}\n")

@@ -21,15 +21,15 @@
 #include <memory>
 #include <set>
 
-#include "font_tool.h"
+#include "tools/kesra-font/font_tool.h"
 
 namespace kesra_font {
 
 namespace {
 
-constexpr uint32_t OFFSET_LIMIT = 1u << 24;  // the tables' offsets are 24 bits
+constexpr uint32_t kOffsetLimit = 1u << 24;  // the tables' offsets are 24 bits
 /* TrueType's SCALED_COMPONENT_OFFSET: the offset is scaled with the component. */
-constexpr FT_UInt SCALED_OFFSET_FLAG = 0x800;
+constexpr FT_UInt kScaledOffsetFlag = 0x800;
 
 void put_u32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
@@ -89,7 +89,7 @@ bool open_face(FT_Library library, const FaceSource& source, Face* out, std::str
         ascender = 0.8 * out->face->units_per_EM;
         descender = -0.2 * out->face->units_per_EM;
     }
-    out->em.scale = EM / (ascender - descender);
+    out->em.scale = kEm / (ascender - descender);
     out->em.descender = descender;
     return true;
 }
@@ -104,7 +104,7 @@ struct Decomposer {
     bool clipped = false;  // a point fell outside the signed-byte em and was moved to its edge
 
     Point map(double x, double y) {
-        const double ex = x * em->scale, ey = (y - em->descender) * em->scale - BASELINE;
+        const double ex = x * em->scale, ey = (y - em->descender) * em->scale - kBaseline;
         if (ex < -128.5 || ex >= 127.5 || ey < -128.5 || ey >= 127.5) clipped = true;
         return {em->x(x), em->y(y)};
     }
@@ -190,7 +190,7 @@ class FontWriter {
     std::vector<uint32_t> single_entries_;  // data offsets of the single-outline block
     std::vector<uint32_t> shared_entries_;  // data offsets of the shared outlines
     std::vector<uint32_t> latin_entries_;
-    std::vector<std::array<uint32_t, PAGE_GLYPHS>> widths_;
+    std::vector<std::array<uint32_t, kPageGlyphs>> widths_;
     std::vector<Composite> composites_;
 
     std::vector<uint32_t> single_code_points_, composite_code_points_;  // 0: no character
@@ -301,14 +301,14 @@ bool FontWriter::components_of(Face& face, FT_UInt glyph, Composite* composite, 
             const double kx = m.xx / 65536.0, ky = m.yy / 65536.0;
             const bool scaled = m.xx != 0x10000 || m.yy != 0x10000;
             if (!(flags & FT_SUBGLYPH_FLAG_ARGS_ARE_XY_VALUES) || m.xy || m.yx || kx <= 0 || ky <= 0 ||
-                (scaled && (flags & SCALED_OFFSET_FLAG)))
+                (scaled && (flags & kScaledOffsetFlag)))
                 break;
             /* y' = k * y_component' + t * scale + (k - 1) * (descender * scale + baseline) */
             Component c{
                 0, static_cast<int>(std::lround(arg1 * face.em.scale)),
                 static_cast<int>(std::lround(arg2 * face.em.scale +
-                                             (ky - 1) * (face.em.descender * face.em.scale + BASELINE))),
-                static_cast<int>(std::lround(kx * EM)), static_cast<int>(std::lround(ky * EM))};
+                                             (ky - 1) * (face.em.descender * face.em.scale + kBaseline))),
+                static_cast<int>(std::lround(kx * kEm)), static_cast<int>(std::lround(ky * kEm))};
             if (c.dx < -128 || c.dx > 127 || c.dy < -128 || c.dy > 127 || c.sx < 1 || c.sx > 255 ||
                 c.sy < 1 || c.sy > 255)
                 break;
@@ -330,7 +330,7 @@ bool FontWriter::components_of(Face& face, FT_UInt glyph, Composite* composite, 
         }
     }
     ++stats_->whole_outlines;
-    Component whole{0, 0, 0, EM, EM};
+    Component whole{0, 0, 0, kEm, kEm};
     if (!shared_entry(face, glyph, &whole.entry, error)) return false;
     composite->push_back(whole);
     return true;
@@ -495,8 +495,8 @@ bool FontWriter::build_latin_pages(std::string* error) {
         return false;
     }
     for (Face* face : faces) {
-        std::array<uint32_t, PAGE_GLYPHS> widths{};
-        for (size_t i = 0; i < PAGE_GLYPHS; ++i) {
+        std::array<uint32_t, kPageGlyphs> widths{};
+        for (size_t i = 0; i < kPageGlyphs; ++i) {
             const uint32_t cp = latin_code_point(static_cast<int>(0x20 + i));
             const FT_UInt glyph = cp ? FT_Get_Char_Index(face->face, cp) : 0;
             uint32_t data = 0;
@@ -507,7 +507,7 @@ bool FontWriter::build_latin_pages(std::string* error) {
                     return false;
                 }
                 const long advance = std::lround(face->face->glyph->metrics.horiAdvance * face->em.scale);
-                widths[i] = static_cast<uint32_t>(advance < 0 ? 0 : advance > EM ? EM : advance);
+                widths[i] = static_cast<uint32_t>(advance < 0 ? 0 : advance > kEm ? kEm : advance);
                 ++stats_->latin_glyphs;
             }
             latin_entries_.push_back(data);
@@ -520,7 +520,7 @@ bool FontWriter::build_latin_pages(std::string* error) {
 /* Latin page characters take their page glyph; the rest their GBK index,
  * when the font holds a glyph for it. */
 void FontWriter::build_utf16_table() {
-    utf16_.assign(0x10000, NO_INDEX);
+    utf16_.assign(0x10000, kNoIndex);
     for (uint32_t cp = 0; cp < 0x10000; ++cp) {
         const int byte = latin_byte(cp);
         if (byte >= 0) {
@@ -528,7 +528,7 @@ void FontWriter::build_utf16_table() {
         } else if (built_.count(cp)) {
             utf16_[cp] = cjk_index_of_[cp];
         }
-        if (utf16_[cp] != NO_INDEX) ++stats_->utf16_mapped;
+        if (utf16_[cp] != kNoIndex) ++stats_->utf16_mapped;
     }
 }
 
@@ -548,7 +548,7 @@ bool FontWriter::assemble(std::vector<uint8_t>* file, std::string* error) {
         if (c.empty()) continue;
         std::vector<uint8_t> r = {static_cast<uint8_t>(1u << (7 - c.size()))};
         for (size_t k = 0; k < c.size(); ++k) {
-            const bool scaled = c[k].sx != EM || c[k].sy != EM;
+            const bool scaled = c[k].sx != kEm || c[k].sy != kEm;
             if (scaled) r[0] |= static_cast<uint8_t>(1u << (7 - k));
             const uint32_t ref = by_offset ? 3 * c[k].entry : c[k].entry;
             r.insert(r.end(), {static_cast<uint8_t>(ref), static_cast<uint8_t>(ref >> 8),
@@ -559,14 +559,14 @@ bool FontWriter::assemble(std::vector<uint8_t>* file, std::string* error) {
         if (fresh) records.insert(records.end(), r.begin(), r.end());
         record_of[i] = it->second;
     }
-    if (records.size() >= OFFSET_LIMIT || outline_data_.size() >= OFFSET_LIMIT) {
+    if (records.size() >= kOffsetLimit || outline_data_.size() >= kOffsetLimit) {
         *error = "outline data past 16 MB; build fewer characters (--chars)";
         return false;
     }
 
     const size_t pages = widths_.size();
     std::vector<uint8_t>& f = *file;
-    f.assign(field::WIDTH_PAGES + PAGE_BYTES * pages, 0);
+    f.assign(field::WIDTH_PAGES + kPageBytes * pages, 0);
     std::memcpy(f.data(), "STCF", 4);
     std::string tag = "kesra-font";
     for (auto& face : latin_faces_) tag += " " + face->path.substr(face->path.find_last_of('/') + 1);
@@ -574,8 +574,8 @@ bool FontWriter::assemble(std::vector<uint8_t>* file, std::string* error) {
     std::memcpy(f.data() + field::TAG, tag.data(),
                 std::min<size_t>(tag.size(), field::KIND - field::TAG - 1));
     for (size_t p = 0; p < pages; ++p)
-        for (size_t i = 0; i < PAGE_GLYPHS; ++i)
-            put_u32(f, field::WIDTH_PAGES + PAGE_BYTES * p + 4 * i, widths_[p][i]);
+        for (size_t i = 0; i < kPageGlyphs; ++i)
+            put_u32(f, field::WIDTH_PAGES + kPageBytes * p + 4 * i, widths_[p][i]);
 
     uint32_t utf16_at = 0;
     if (options_.utf16_table) {
@@ -650,14 +650,14 @@ bool build(const std::string& out, const BuildOptions& options, BuildStats* stat
     BuildStats local;
     if (!stats) stats = &local;
     *stats = BuildStats();
-    if (options.charset_kind < 0 || options.charset_kind > MAX_KIND) {
+    if (options.charset_kind < 0 || options.charset_kind > kMaxKind) {
         *error = "character-set kind " + std::to_string(options.charset_kind) + " is out of range (0 to 4)";
         return false;
     }
     const size_t pages = options.latin.empty() ? 1 : options.latin.size();
-    if (pages > static_cast<size_t>(MAX_PAGES)) {
+    if (pages > static_cast<size_t>(kMaxPages)) {
         *error =
-            std::to_string(pages) + " Latin pages are too many (at most " + std::to_string(MAX_PAGES) + ")";
+            std::to_string(pages) + " Latin pages are too many (at most " + std::to_string(kMaxPages) + ")";
         return false;
     }
     FontWriter writer(options, stats);

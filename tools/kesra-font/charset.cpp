@@ -4,7 +4,7 @@
  * page, single outline or composite) for each character-set kind. */
 #include <array>
 
-#include "font_tool.h"
+#include "tools/kesra-font/font_tool.h"
 
 namespace kesra_font {
 
@@ -13,22 +13,22 @@ uint16_t gbk_index(int lead, int trail) {
     auto pick = [&](int high_first, int high_last, int base_low, int base_high) -> uint16_t {
         if (low_trail) return static_cast<uint16_t>(trail + base_low);
         if (trail >= high_first && trail <= high_last) return static_cast<uint16_t>(trail + base_high);
-        return NO_INDEX;
+        return kNoIndex;
     };
     if (lead >= 0x81 && lead <= 0xA0) return pick(0x80, 0xFE, 190 * lead - 23581, 190 * lead - 23582);
     if (lead >= 0xA1 && lead <= 0xA7) {
-        if (trail < 0xA1 || trail > 0xFE) return NO_INDEX;
+        if (trail < 0xA1 || trail > 0xFE) return kNoIndex;
         return static_cast<uint16_t>(trail + 94 * lead - 8222);
     }
     if (lead >= 0xA8 && lead <= 0xA9) return pick(0x80, 0xFE, 190 * lead - 24253, 190 * lead - 24254);
     if (lead >= 0xAA && lead <= 0xAF) return pick(0x80, 0xA0, 96 * lead - 8273, 96 * lead - 8274);
     if (lead >= 0xB0 && lead <= 0xF7) {
-        if (lead == 0xD7 && trail >= 0xFA && trail <= 0xFE) return NO_INDEX;
+        if (lead == 0xD7 && trail >= 0xFA && trail <= 0xFE) return kNoIndex;
         return pick(0x80, 0xFE, 190 * lead - 24817, 190 * lead - 24818);
     }
     if (lead == 0xF8) return pick(0x80, 0xA0, 96 * lead - 1505, 96 * lead - 1506);
     if (lead >= 0xF9 && lead <= 0xFE) return pick(0x80, 0xA0, 96 * lead - 1411, 96 * lead - 1412);
-    return NO_INDEX;
+    return kNoIndex;
 }
 
 int big5_cell(int lead, int trail) {
@@ -82,7 +82,7 @@ GlyphRef glyph_of_index(int kind, uint32_t index) {
         g.number = number;
         return g;
     };
-    if (index == NO_INDEX || kind < 0 || kind == 5 || kind > 6) return g;
+    if (index == kNoIndex || kind < 0 || kind == 5 || kind > 6) return g;
     if (index >= 3 && index <= 226) return set(GlyphKind::Latin, index - 3);
     if (kind == 0) {
         if (index >= 7073 && index <= 7730) return set(GlyphKind::Single, index - 7073);
@@ -113,7 +113,7 @@ uint32_t single_slots(int kind) { return kind == 0 ? 846 : 1038; }
  * last GBK index, 0xFE 0xA0; kinds 3 and 4 have a slot per table cell. */
 uint32_t composite_slots(int kind) {
     if (kind == 0) return 72 * 94;
-    if (kind == 3) return BIG5_CELLS;
+    if (kind == 3) return kBig5Cells;
     if (kind == 4) return SJIS_CELLS;
     return gbk_index(0xFE, 0xA0) - 2031 + 1;
 }

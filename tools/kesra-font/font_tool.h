@@ -13,26 +13,26 @@ namespace kesra_font {
 
 /* Header fields of the file, by byte offset. */
 namespace field {
-constexpr size_t MAGIC = 0, TAG = 4, KIND = 136, COMPOSITE_TABLE = 140, COMPONENTS = 144, OUTLINE_TABLE = 148,
-                 OUTLINE_DATA = 152, FIRST_SINGLE = 156, FIRST_LATIN = 160, UTF16_TABLE = 164,
-                 COMPOSITE_COUNT_X3 = 168, OUTLINE_COUNT_X3 = 176, COMPOSITE_BIAS = 184, BIG5_TABLE = 192,
-                 SJIS_TABLE = 196, EUC_TABLE = 200, MODE6_TABLE = 204, WIDTH_PAGES = 208;
+constexpr size_t kMagic = 0, TAG = 4, KIND = 136, COMPOSITE_TABLE = 140, COMPONENTS = 144,
+                 OUTLINE_TABLE = 148, OUTLINE_DATA = 152, FIRST_SINGLE = 156, FIRST_LATIN = 160,
+                 UTF16_TABLE = 164, COMPOSITE_COUNT_X3 = 168, OUTLINE_COUNT_X3 = 176, COMPOSITE_BIAS = 184,
+                 BIG5_TABLE = 192, SJIS_TABLE = 196, EUC_TABLE = 200, MODE6_TABLE = 204, WIDTH_PAGES = 208;
 }
-constexpr size_t PAGE_GLYPHS = 224;
-constexpr size_t PAGE_BYTES = PAGE_GLYPHS * 4;
-constexpr int EM = 128;
-constexpr int BASELINE = 25;  // em units from the cell's bottom to the baseline
-constexpr uint16_t NO_INDEX = 0xFFFF;
-constexpr int MAX_PAGES = 64;
+constexpr size_t kPageGlyphs = 224;
+constexpr size_t kPageBytes = kPageGlyphs * 4;
+constexpr int kEm = 128;
+constexpr int kBaseline = 25;  // em units from the cell's bottom to the baseline
+constexpr uint16_t kNoIndex = 0xFFFF;
+constexpr int kMaxPages = 64;
 /* The kinds this tool writes: 0 (GB2312 hanzi), 1 and 2 (all of GBK) number
  * glyphs by GBK code; 3 numbers the hanzi by Big5 cell and carries the Big5
  * table, 4 by Shift-JIS cell with the Shift-JIS and EUC tables. */
-constexpr int MAX_KIND = 4;
-constexpr size_t BIG5_CELLS = 126 * 157, SJIS_CELLS = 60 * 188, EUC_ENTRIES = 0x8000;
+constexpr int kMaxKind = 4;
+constexpr size_t kBig5Cells = 126 * 157, SJIS_CELLS = 60 * 188, EUC_ENTRIES = 0x8000;
 
 /* ---- Character indices (the code page 936 index space) ---- */
 
-/* Index of a GBK two-byte code, NO_INDEX where the code has none. */
+/* Index of a GBK two-byte code, kNoIndex where the code has none. */
 uint16_t gbk_index(int lead, int trail);
 /* Cell numbers of the Big5 and Shift-JIS tables, -1 for a code outside them. */
 int big5_cell(int lead, int trail);

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "font_tool.h"
+#include "tools/kesra-font/font_tool.h"
 
 namespace kesra_font {
 
@@ -51,7 +51,7 @@ bool read_file(const std::string& path, std::vector<uint8_t>* data, std::string*
 }
 
 bool info(const std::string& path, const std::vector<uint8_t>& d, std::string* error) {
-    if (d.size() < field::WIDTH_PAGES + PAGE_BYTES || std::memcmp(d.data(), "STCF", 4) != 0) {
+    if (d.size() < field::WIDTH_PAGES + kPageBytes || std::memcmp(d.data(), "STCF", 4) != 0) {
         *error =
             path + (d.size() < 4 || std::memcmp(d.data(), "STCF", 4) ? ": not an STCF font (no STCF magic)"
                                                                      : ": too short for an STCF header");
@@ -64,13 +64,13 @@ bool info(const std::string& path, const std::vector<uint8_t>& d, std::string* e
     const uint32_t entries = u32(d, field::OUTLINE_COUNT_X3) / 3;
     const int64_t composites =
         static_cast<int64_t>(u32(d, field::COMPOSITE_COUNT_X3) / 3) - u32(d, field::COMPOSITE_BIAS);
-    const int64_t pages = (static_cast<int64_t>(entries) - first_latin) / static_cast<int64_t>(PAGE_GLYPHS);
+    const int64_t pages = (static_cast<int64_t>(entries) - first_latin) / static_cast<int64_t>(kPageGlyphs);
     if (pages < 1) {
         *error = path + ": no Latin page (outline entries " + std::to_string(entries) +
                  ", first Latin entry " + std::to_string(first_latin) + ")";
         return false;
     }
-    if (!check(path, d, "the width pages", field::WIDTH_PAGES, PAGE_BYTES * static_cast<uint64_t>(pages),
+    if (!check(path, d, "the width pages", field::WIDTH_PAGES, kPageBytes * static_cast<uint64_t>(pages),
                error) ||
         !check(path, d, "the outline table", outline_table, 3ull * entries, error) ||
         !check(path, d, "the composite table", composite_table, 3ull * (composites > 0 ? composites : 0),
@@ -96,7 +96,7 @@ bool info(const std::string& path, const std::vector<uint8_t>& d, std::string* e
     size_t mapped = 0;
     if (utf16)
         for (uint32_t u = 0; u < 0x10000; ++u)
-            mapped += (d[utf16 + 2 * u] | (d[utf16 + 2 * u + 1] << 8)) != NO_INDEX;
+            mapped += (d[utf16 + 2 * u] | (d[utf16 + 2 * u + 1] << 8)) != kNoIndex;
     if (utf16)
         std::printf("  UTF-16 table        at %u, %zu code units mapped\n", utf16, mapped);
     else
@@ -104,7 +104,7 @@ bool info(const std::string& path, const std::vector<uint8_t>& d, std::string* e
     const struct {
         const char* name;
         size_t at, bytes;
-    } tables[] = {{"Big5 table", field::BIG5_TABLE, 2 * BIG5_CELLS},
+    } tables[] = {{"Big5 table", field::BIG5_TABLE, 2 * kBig5Cells},
                   {"Shift-JIS table", field::SJIS_TABLE, 2 * SJIS_CELLS},
                   {"EUC table", field::EUC_TABLE, 2 * EUC_ENTRIES},
                   {"mode-6 table", field::MODE6_TABLE, 2 * 0x8000}};
@@ -124,11 +124,11 @@ bool info(const std::string& path, const std::vector<uint8_t>& d, std::string* e
     for (int64_t p = 0; p < pages; ++p) {
         uint32_t lo = 0xFFFFFFFF, hi = 0;
         size_t drawn = 0;
-        for (size_t i = 0; i < PAGE_GLYPHS; ++i) {
-            const uint32_t w = u32(d, field::WIDTH_PAGES + PAGE_BYTES * p + 4 * i);
+        for (size_t i = 0; i < kPageGlyphs; ++i) {
+            const uint32_t w = u32(d, field::WIDTH_PAGES + kPageBytes * p + 4 * i);
             lo = std::min(lo, w);
             hi = std::max(hi, w);
-            drawn += entry_drawn(first_latin + PAGE_GLYPHS * p + i);
+            drawn += entry_drawn(first_latin + kPageGlyphs * p + i);
         }
         std::printf("  Latin page %-3lld     %zu of 224 glyphs drawn, advances %u..%u of 128\n",
                     static_cast<long long>(p + 1), drawn, lo, hi);

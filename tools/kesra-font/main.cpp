@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "font_tool.h"
+#include "tools/kesra-font/font_tool.h"
 
 using namespace kesra_font;
 
@@ -76,7 +76,7 @@ bool parse_build(int argc, char** argv, int first, BuildOptions* options, std::s
             if (!need_value()) return false;
             char* end = nullptr;
             const long kind = std::strtol(value.c_str(), &end, 10);
-            if (value.empty() || *end || kind < 0 || kind > MAX_KIND) {
+            if (value.empty() || *end || kind < 0 || kind > kMaxKind) {
                 *error = "--kind takes 0, 1, 2, 3 or 4, not '" + value + "'";
                 return false;
             }
@@ -144,7 +144,7 @@ int render_command(int argc, char** argv) {
                 options.levels != 16)
                 return error_exit("--levels takes 4, 6, 8, 12 or 16, not '" + value + "'");
         } else if (a == "--page") {
-            if (!parse_number(a, value, 1, MAX_PAGES, &options.page, &error)) return error_exit(error);
+            if (!parse_number(a, value, 1, kMaxPages, &options.page, &error)) return error_exit(error);
         } else if (a == "--flags") {
             if (!parse_number(a, value, 0, 15, &options.flags, &error)) return error_exit(error);
         } else {

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "font_tool.h"
+#include "tools/kesra-font/font_tool.h"
 
 namespace kesra_font {
 
@@ -160,6 +160,6 @@ int round_to_byte(double v) {
 }  // namespace
 
 int EmMapping::x(double font_x) const { return round_to_byte(font_x * scale); }
-int EmMapping::y(double font_y) const { return round_to_byte((font_y - descender) * scale - BASELINE); }
+int EmMapping::y(double font_y) const { return round_to_byte((font_y - descender) * scale - kBaseline); }
 
 }  // namespace kesra_font

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "font_tool.h"
-#include "png565.h"
 #include "text/stcf_engine.h"
+#include "tools/common/png565.h"
+#include "tools/kesra-font/font_tool.h"
 
 namespace kesra_font {
 

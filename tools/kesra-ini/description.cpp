@@ -13,7 +13,7 @@
 #include <sstream>
 
 #include "bitmap/pack_format.h"
-#include "ini_tool.h"
+#include "tools/kesra-ini/ini_tool.h"
 
 namespace kesra_ini {
 
@@ -28,14 +28,14 @@ struct Field {
     int count;
     bool is_signed;
 };
-constexpr Field FIELDS[] = {
+constexpr Field kFields[] = {
     {"id", 0, 1, false},      {"type", 4, 1, false},    {"rect", 8, 4, true},
     {"images", 24, 3, false}, {"color", 36, 1, false},  {"font", 40, 1, false},
     {"align", 44, 1, false},  {"action", 48, 1, false}, {"param", 52, 1, false},
 };
-constexpr size_t NAME_AT = 56;
-constexpr size_t NAME_BYTES = 32;
-constexpr size_t RESERVED_AT = 88;
+constexpr size_t kNameAt = 56;
+constexpr size_t kNameBytes = 32;
+constexpr size_t kReservedAt = 88;
 
 struct Token {
     std::string text;
@@ -153,7 +153,7 @@ struct Parser {
         if (word == "version") {
             if (args != 1 || !tk[1].quoted) return fail("version takes one quoted string");
             if (*version_seen) return fail("a second version line");
-            if (tk[1].text.size() >= VERSION_BYTES) return fail("the version holds at most 31 bytes");
+            if (tk[1].text.size() >= kVersionBytes) return fail("the version holds at most 31 bytes");
             config->version = tk[1].text;
             *version_seen = true;
             return true;
@@ -163,37 +163,37 @@ struct Parser {
             if (args != 3 || tk[2].text != "backgrounds") return fail("expected: page ID backgrounds N");
             if (!number(tk[1], 0, UINT32_MAX, &id) || !number(tk[3], 0, INT32_MAX, &backgrounds))
                 return false;
-            if (config->pages.size() >= static_cast<size_t>(MAX_PAGES))
-                return fail("more than " + std::to_string(MAX_PAGES) + " pages");
+            if (config->pages.size() >= static_cast<size_t>(kMaxPages))
+                return fail("more than " + std::to_string(kMaxPages) + " pages");
             config->pages.push_back(Page{static_cast<uint32_t>(id), static_cast<int32_t>(backgrounds), {}});
             return true;
         }
         if (word == "button") {
             if (!page) return fail("a button before any page");
-            if (page->buttons.size() >= static_cast<size_t>(MAX_BUTTONS))
-                return fail("more than " + std::to_string(MAX_BUTTONS) + " buttons on page " +
+            if (page->buttons.size() >= static_cast<size_t>(kMaxButtons))
+                return fail("more than " + std::to_string(kMaxButtons) + " buttons on page " +
                             std::to_string(config->pages.size() - 1));
             page->buttons.emplace_back();
             if (args == 0) return true;
             if (args != 2 || tk[1].text != "hex")
                 return fail("expected: button, or button hex <296 hex digits>");
-            return hex(tk[2], page->buttons.back().record.data(), BUTTON_BYTES);
+            return hex(tk[2], page->buttons.back().record.data(), kButtonBytes);
         }
         if (!button) return fail("'" + word + "' outside a button");
         if (word == "text") {
             long long index = 0;
-            if (args < 2 || !number(tk[1], 0, TEXTS_PER_BUTTON - 1, &index))
+            if (args < 2 || !number(tk[1], 0, kTextsPerButton - 1, &index))
                 return args < 2 ? fail("expected: text T \"...\"") : false;
             uint8_t* out = button->texts[static_cast<size_t>(index)].data();
-            if (args == 3 && tk[2].text == "hex" && !tk[2].quoted) return hex(tk[3], out, TEXT_BYTES);
+            if (args == 3 && tk[2].text == "hex" && !tk[2].quoted) return hex(tk[3], out, kTextBytes);
             if (args != 2) return fail("expected: text T \"...\" or text T hex <256 hex digits>");
-            return string_into(tk[2], out, TEXT_BYTES, "a text");
+            return string_into(tk[2], out, kTextBytes, "a text");
         }
         if (word == "name") {
             if (args != 1) return fail("name takes one quoted string");
-            return string_into(tk[1], button->record.data() + NAME_AT, NAME_BYTES, "a name");
+            return string_into(tk[1], button->record.data() + kNameAt, kNameBytes, "a name");
         }
-        for (const Field& f : FIELDS) {
+        for (const Field& f : kFields) {
             if (word != f.name) continue;
             if (args != static_cast<size_t>(f.count))
                 return fail(word + " takes " + std::to_string(f.count) +
@@ -259,9 +259,9 @@ bool string_shaped(const uint8_t* bytes, size_t n, size_t* length) {
 
 bool fields_shaped(const Record& r) {
     size_t length = 0;
-    for (size_t i = RESERVED_AT; i < BUTTON_BYTES; ++i)
+    for (size_t i = kReservedAt; i < kButtonBytes; ++i)
         if (r[i]) return false;
-    return string_shaped(r.data() + NAME_AT, NAME_BYTES, &length);
+    return string_shaped(r.data() + kNameAt, kNameBytes, &length);
 }
 
 }  // namespace
@@ -295,10 +295,10 @@ std::string describe(const Config& config) {
         out += "page " + std::to_string(page.id) + " backgrounds " + std::to_string(page.backgrounds) + "\n";
         for (const Button& b : page.buttons) {
             if (!fields_shaped(b.record)) {
-                out += "button hex " + hex_of(b.record.data(), BUTTON_BYTES) + "\n";
+                out += "button hex " + hex_of(b.record.data(), kButtonBytes) + "\n";
             } else {
                 out += "button\n";
-                for (const Field& f : FIELDS) {
+                for (const Field& f : kFields) {
                     out += std::string("  ") + f.name;
                     for (int k = 0; k < f.count; ++k) {
                         const uint32_t v = kesra::pack::read_le32(b.record.data() + f.offset + 4 * k);
@@ -311,14 +311,14 @@ std::string describe(const Config& config) {
                     out += "\n";
                 }
                 size_t length = 0;
-                string_shaped(b.record.data() + NAME_AT, NAME_BYTES, &length);
-                out += "  name " + quote(b.record.data() + NAME_AT, length) + "\n";
+                string_shaped(b.record.data() + kNameAt, kNameBytes, &length);
+                out += "  name " + quote(b.record.data() + kNameAt, length) + "\n";
             }
-            for (int t = 0; t < TEXTS_PER_BUTTON; ++t) {
+            for (int t = 0; t < kTextsPerButton; ++t) {
                 size_t length = 0;
                 const uint8_t* bytes = b.texts[t].data();
-                if (!string_shaped(bytes, TEXT_BYTES, &length))
-                    out += "  text " + std::to_string(t) + " hex " + hex_of(bytes, TEXT_BYTES) + "\n";
+                if (!string_shaped(bytes, kTextBytes, &length))
+                    out += "  text " + std::to_string(t) + " hex " + hex_of(bytes, kTextBytes) + "\n";
                 else if (length)
                     out += "  text " + std::to_string(t) + " " + quote(bytes, length) + "\n";
             }

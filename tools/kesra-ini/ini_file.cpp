@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "ini_tool.h"
+#include "tools/kesra-ini/ini_tool.h"
 
 namespace kesra_ini {
 
@@ -30,33 +30,33 @@ bool inside(uint64_t offset, uint64_t bytes, size_t size) { return offset <= siz
 }  // namespace
 
 std::vector<uint8_t> encode(const Config& config) {
-    const size_t page_table = HEADER_BYTES;
-    size_t buttons_at = page_table + config.pages.size() * PAGE_BYTES;
-    const size_t text_area = buttons_at + button_total(config) * BUTTON_BYTES;
-    std::vector<uint8_t> file(
-        text_area + TEXT_AREA_SKIP + button_total(config) * TEXT_BYTES * TEXTS_PER_BUTTON, 0);
+    const size_t page_table = kHeaderBytes;
+    size_t buttons_at = page_table + config.pages.size() * kPageBytes;
+    const size_t text_area = buttons_at + button_total(config) * kButtonBytes;
+    std::vector<uint8_t> file(text_area + kTextAreaSkip + button_total(config) * kTextBytes * kTextsPerButton,
+                              0);
 
     Header header{};
-    std::strncpy(header.version, config.version.c_str(), VERSION_BYTES - 1);
+    std::strncpy(header.version, config.version.c_str(), kVersionBytes - 1);
     header.page_count = static_cast<int32_t>(config.pages.size());
     header.page_offset = static_cast<uint32_t>(page_table);
     header.text_offset = static_cast<uint32_t>(text_area);
     write_header(file.data(), header);
     std::memcpy(file.data() + text_area, TEXT_AREA_TAG, std::strlen(TEXT_AREA_TAG));
 
-    size_t text_at = text_area + TEXT_AREA_SKIP;
+    size_t text_at = text_area + kTextAreaSkip;
     for (size_t p = 0; p < config.pages.size(); ++p) {
         const Page& page = config.pages[p];
-        write_page(file.data() + page_table + p * PAGE_BYTES,
+        write_page(file.data() + page_table + p * kPageBytes,
                    kesra::ini::Page{page.id, static_cast<uint32_t>(buttons_at),
                                     static_cast<int32_t>(page.buttons.size()), page.backgrounds});
         for (const Button& b : page.buttons) {
-            std::memcpy(file.data() + buttons_at, b.record.data(), BUTTON_BYTES);
-            buttons_at += BUTTON_BYTES;
+            std::memcpy(file.data() + buttons_at, b.record.data(), kButtonBytes);
+            buttons_at += kButtonBytes;
             for (const Text& t : b.texts) {
-                std::memcpy(file.data() + text_at, t.data(), TEXT_BYTES);
-                scramble_text(file.data() + text_at, TEXT_BYTES);
-                text_at += TEXT_BYTES;
+                std::memcpy(file.data() + text_at, t.data(), kTextBytes);
+                scramble_text(file.data() + text_at, kTextBytes);
+                text_at += kTextBytes;
             }
         }
     }
@@ -64,24 +64,24 @@ std::vector<uint8_t> encode(const Config& config) {
 }
 
 bool decode(const std::vector<uint8_t>& data, Config* config, std::string* error) {
-    if (data.size() < HEADER_BYTES)
+    if (data.size() < kHeaderBytes)
         return fail(error, "only " + std::to_string(data.size()) + " bytes; the header alone is 44");
     const Header header = read_header(data.data());
     std::string why;
     if (!header_is_usable(header, &why)) return fail(error, why);
-    const uint64_t table_bytes = static_cast<uint64_t>(header.page_count) * PAGE_BYTES;
+    const uint64_t table_bytes = static_cast<uint64_t>(header.page_count) * kPageBytes;
     if (!inside(header.page_offset, table_bytes, data.size()))
         return fail(error, "the page table (" + std::to_string(header.page_count) + " pages at " +
                                std::to_string(header.page_offset) + ") runs past the end of the file");
     Config out;
-    out.version.assign(header.version, strnlen(header.version, VERSION_BYTES));
+    out.version.assign(header.version, strnlen(header.version, kVersionBytes));
     uint64_t buttons_before = 0;
     for (int p = 0; p < header.page_count; ++p) {
         const kesra::ini::Page record =
-            read_page(data.data() + header.page_offset + static_cast<size_t>(p) * PAGE_BYTES);
+            read_page(data.data() + header.page_offset + static_cast<size_t>(p) * kPageBytes);
         const std::string where = "page " + std::to_string(p) + ": ";
         if (!page_is_usable(record, &why)) return fail(error, where + why);
-        const uint64_t bytes = static_cast<uint64_t>(record.button_count) * BUTTON_BYTES;
+        const uint64_t bytes = static_cast<uint64_t>(record.button_count) * kButtonBytes;
         if (!inside(record.button_offset, bytes, data.size()))
             return fail(error, where + std::to_string(record.button_count) + " buttons at " +
                                    std::to_string(record.button_offset) + " run past the end of the file");
@@ -91,16 +91,16 @@ bool decode(const std::vector<uint8_t>& data, Config* config, std::string* error
         for (int b = 0; b < record.button_count; ++b) {
             Button button;
             std::memcpy(button.record.data(),
-                        data.data() + record.button_offset + static_cast<size_t>(b) * BUTTON_BYTES,
-                        BUTTON_BYTES);
-            for (int t = 0; t < TEXTS_PER_BUTTON; ++t) {
+                        data.data() + record.button_offset + static_cast<size_t>(b) * kButtonBytes,
+                        kButtonBytes);
+            for (int t = 0; t < kTextsPerButton; ++t) {
                 const uint64_t at = text_offset(header.text_offset, buttons_before, b, t);
-                if (!inside(at, TEXT_BYTES, data.size()))
+                if (!inside(at, kTextBytes, data.size()))
                     return fail(error, where + "text " + std::to_string(t) + " of button " +
                                            std::to_string(b) + " at " + std::to_string(at) +
                                            " lies past the end of the file");
-                std::memcpy(button.texts[t].data(), data.data() + at, TEXT_BYTES);
-                unscramble_text(button.texts[t].data(), TEXT_BYTES);
+                std::memcpy(button.texts[t].data(), data.data() + at, kTextBytes);
+                unscramble_text(button.texts[t].data(), kTextBytes);
             }
             page.buttons.push_back(button);
         }

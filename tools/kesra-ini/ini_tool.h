@@ -14,12 +14,12 @@
 
 namespace kesra_ini {
 
-using Record = std::array<uint8_t, kesra::ini::BUTTON_BYTES>;
-using Text = std::array<uint8_t, kesra::ini::TEXT_BYTES>;  // plain, NUL-padded
+using Record = std::array<uint8_t, kesra::ini::kButtonBytes>;
+using Text = std::array<uint8_t, kesra::ini::kTextBytes>;  // plain, NUL-padded
 
 struct Button {
     Record record{};
-    std::array<Text, kesra::ini::TEXTS_PER_BUTTON> texts{};
+    std::array<Text, kesra::ini::kTextsPerButton> texts{};
 };
 
 struct Page {

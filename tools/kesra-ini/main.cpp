@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ini_tool.h"
+#include "tools/kesra-ini/ini_tool.h"
 
 using namespace kesra_ini;
 

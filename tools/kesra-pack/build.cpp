@@ -11,17 +11,17 @@
 #include "bitmap/pack_format.h"
 #include "bitmap/run_length.h"
 #include "core/pixel.h"
-#include "pack_tool.h"
 #include "ql.h"
+#include "tools/kesra-pack/pack_tool.h"
 
 namespace kesra_pack {
 
 using namespace kesra;
 using namespace kesra::pack;
 
-const char* const RESOURCE_TAG = "KESRA resource pack";
-const char* const FRAMES_TAG = "KESRA frame pack";
-const char* const SCENE_TAG = "KESRA scene";
+const char* const kResourceTag = "KESRA resource pack";
+const char* const kFramesTag = "KESRA frame pack";
+const char* const kSceneTag = "KESRA scene";
 
 Planes planes_from_rgba(const devutil::RgbaImage& image, bool keep_alpha) {
     Planes p;
@@ -149,10 +149,10 @@ void progress(const BuildOptions& options, size_t done, size_t total, const std:
 
 bool build_pack(Output& out, const std::vector<std::string>& inputs, const BuildOptions& options,
                 std::string* error) {
-    uint8_t header[HEADER_BYTES];
+    uint8_t header[kHeaderBytes];
     write_header(header, static_cast<uint32_t>(inputs.size()), 0);
-    std::memcpy(header, options.format == Format::Frames ? FRAMES_TAG : RESOURCE_TAG,
-                std::strlen(options.format == Format::Frames ? FRAMES_TAG : RESOURCE_TAG));
+    std::memcpy(header, options.format == Format::Frames ? kFramesTag : kResourceTag,
+                std::strlen(options.format == Format::Frames ? kFramesTag : kResourceTag));
     if (!out.write(header, sizeof header, error)) return false;
     std::vector<uint32_t> record_offsets;
     for (size_t i = 0; i < inputs.size(); ++i) {
@@ -182,7 +182,7 @@ bool build_pack(Output& out, const std::vector<std::string>& inputs, const Build
                                     : ", alpha " + std::to_string(alpha.size()) + " bytes " +
                                           (alpha_coded ? "coded" : "raw"));
         }
-        uint8_t record[RECORD_BYTES];
+        uint8_t record[kRecordBytes];
         write_record(record, Record{planes.width, planes.height, static_cast<uint32_t>(pixels.size()),
                                     static_cast<uint32_t>(alpha.size())});
         put_name(record, 32, inputs[i]);
@@ -194,20 +194,20 @@ bool build_pack(Output& out, const std::vector<std::string>& inputs, const Build
     }
     const uint32_t index_at = static_cast<uint32_t>(out.written);
     for (size_t i = 0; i < record_offsets.size(); ++i) {
-        uint8_t entry[INDEX_ENTRY_BYTES];
+        uint8_t entry[kIndexEntryBytes];
         write_index_entry(entry, static_cast<uint32_t>(i), record_offsets[i]);
         if (!out.write(entry, sizeof entry, error)) return false;
     }
-    write_le32(header + HEADER_INDEX_AT, index_at);
+    write_le32(header + kHeaderIndexAt, index_at);
     return out.write_at(0, header, sizeof header, error);
 }
 
 bool build_scene(Output& out, const std::vector<std::string>& inputs, const BuildOptions& options,
                  std::string* error) {
     const size_t n = inputs.size();
-    std::vector<uint8_t> table(SCENE_COUNT_BYTES + (n + 1) * SCENE_ENTRY_BYTES, 0);
+    std::vector<uint8_t> table(kSceneCountBytes + (n + 1) * kSceneEntryBytes, 0);
     write_le32(table.data(), static_cast<uint32_t>(n));
-    std::memcpy(table.data() + SCENE_COUNT_BYTES, SCENE_TAG, std::strlen(SCENE_TAG));  // slot 0, never read
+    std::memcpy(table.data() + kSceneCountBytes, kSceneTag, std::strlen(kSceneTag));  // slot 0, never read
     if (!out.write(table.data(), table.size(), error)) return false;
     for (size_t i = 0; i < n; ++i) {
         std::vector<uint8_t> bytes;
@@ -215,7 +215,7 @@ bool build_scene(Output& out, const std::vector<std::string>& inputs, const Buil
         static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
         if (bytes.size() < 8 || std::memcmp(bytes.data(), signature, 8) != 0)
             return fail(error, inputs[i] + ": not a PNG file (the signature is missing)");
-        if (bytes.size() > pool::POOL_BYTES)
+        if (bytes.size() > pool::kPoolBytes)
             return fail(error, inputs[i] + ": " + std::to_string(bytes.size()) +
                                    " bytes; a real-scene image must fit the 1,000,000-byte image pool");
         Planes planes;
@@ -223,7 +223,7 @@ bool build_scene(Output& out, const std::vector<std::string>& inputs, const Buil
         uint8_t* entry = table.data() + scene_entry_offset(static_cast<uint32_t>(i + 1));
         write_scene_entry(
             entry, SceneEntry{static_cast<uint32_t>(out.written), static_cast<uint32_t>(bytes.size())});
-        put_name(entry, SCENE_OFFSET_AT, inputs[i]);
+        put_name(entry, kSceneOffsetAt, inputs[i]);
         if (!out.write(bytes.data(), bytes.size(), error)) return false;
         progress(options, i + 1, n, inputs[i], planes, ", " + std::to_string(bytes.size()) + " bytes of PNG");
     }

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "bitmap/pack_view.h"
-#include "pack_tool.h"
 #include "ql.h"
+#include "tools/kesra-pack/pack_tool.h"
 
 namespace kesra_pack {
 
@@ -77,11 +77,11 @@ bool pack_planes(const PackView& view, Format format, uint32_t index, Planes* pl
 }  // namespace
 
 bool detect_format(const std::vector<uint8_t>& data, Format* format, std::string* error) {
-    if (has_tag(data, 0, RESOURCE_TAG))
+    if (has_tag(data, 0, kResourceTag))
         *format = Format::Resource;
-    else if (has_tag(data, 0, FRAMES_TAG))
+    else if (has_tag(data, 0, kFramesTag))
         *format = Format::Frames;
-    else if (has_tag(data, SCENE_COUNT_BYTES, SCENE_TAG))
+    else if (has_tag(data, kSceneCountBytes, kSceneTag))
         *format = Format::Scene;
     else {
         PackView pack;
@@ -114,7 +114,7 @@ bool list(const std::string& path, const std::vector<uint8_t>& data, Format form
             ScenePayload p;
             if (!view.image(i, &p, &why)) return fail(error, path + ": " + why);
             std::printf("%6d %10u %10u  %s\n", i, p.entry.offset, p.entry.length,
-                        text_field(p.name, SCENE_OFFSET_AT).c_str());
+                        text_field(p.name, kSceneOffsetAt).c_str());
         }
         return true;
     }
@@ -133,7 +133,7 @@ bool list(const std::string& path, const std::vector<uint8_t>& data, Format form
             return std::to_string(bytes) + (bytes == raw ? " raw" : " coded");
         };
         const std::string size = std::to_string(r.width) + " x " + std::to_string(r.height);
-        std::printf("%6u %11s %18s %18s  %s\n", FIRST_ID + i, size.c_str(),
+        std::printf("%6u %11s %18s %18s  %s\n", kFirstId + i, size.c_str(),
                     coding(r.pixel_bytes, raw_pixel_bytes(r.width, r.height)).c_str(),
                     coding(r.alpha_bytes, raw_alpha_bytes(r.width, r.height)).c_str(),
                     text_field(image.name, 32).c_str());
@@ -155,12 +155,12 @@ bool extract(const std::string& path, const std::vector<uint8_t>& data, Format f
         if (std::fclose(f) != 0 || !ok) return fail(error, out + ": write failed");
         return true;
     }
-    if (id < static_cast<long>(FIRST_ID))
+    if (id < static_cast<long>(kFirstId))
         return fail(error, path + ": ID " + std::to_string(id) + " is below 300");
     PackView view;
     Planes planes;
     if (!view.open(data.data(), data.size(), &why) ||
-        !pack_planes(view, format, static_cast<uint32_t>(id - FIRST_ID), &planes, &why))
+        !pack_planes(view, format, static_cast<uint32_t>(id - kFirstId), &planes, &why))
         return fail(error, path + ": " + why);
     if (planes.width < 1 || planes.height < 1 || planes.pixels.empty())
         return fail(error, path + ": ID " + std::to_string(id) + " holds no pixels");

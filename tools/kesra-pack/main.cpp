@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "pack_tool.h"
+#include "tools/kesra-pack/pack_tool.h"
 
 using namespace kesra_pack;
 

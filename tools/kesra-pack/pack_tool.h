@@ -9,16 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "png565.h"
+#include "tools/common/png565.h"
 
 namespace kesra_pack {
 
 enum class Format { Resource, Frames, Scene };
 
 /* Written into bytes the library ignores, so that list knows the format. */
-extern const char* const RESOURCE_TAG;
-extern const char* const FRAMES_TAG;
-extern const char* const SCENE_TAG;
+extern const char* const kResourceTag;
+extern const char* const kFramesTag;
+extern const char* const kSceneTag;
 enum class Coding { Smaller, Raw, Coded };
 
 struct Planes {
