@@ -1,7 +1,7 @@
 /* polygon.h - polygon outlines and the scan fill on a Canvas. Vertices are
  * screen pixels; the polygon closes from the last vertex to the first. The
  * fill keeps an active edge list with x in fixed point of 12 fractional bits;
- * an edge covers rows yTop ... yBottom - 1, and each span leaves out its left
+ * an edge covers rows y_top ... y_bottom - 1, and each span leaves out its left
  * pixel (column floor(x)) except at column 0. */
 #ifndef KESRA_DRAW_POLYGON_H
 #define KESRA_DRAW_POLYGON_H

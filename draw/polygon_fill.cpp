@@ -1,6 +1,6 @@
 /* polygon_fill.cpp - the scan fill. Edge x positions are fixed point with 12
  * fractional bits (held in 64 bits so that far-off vertices cannot wrap); an
- * edge covers rows yTop ... yBottom - 1. The active list is ordered only when
+ * edge covers rows y_top ... y_bottom - 1. The active list is ordered only when
  * an edge joins it; each pair of active edges gives a span that leaves out its
  * left pixel (column floor(x)) except at column 0. */
 #include <algorithm>
@@ -18,8 +18,8 @@ constexpr int kFixedShift = 12;
 constexpr int kStaticEdges = 2000;
 
 struct Edge {
-    int32_t yTop;
-    int32_t yBottom;
+    int32_t y_top;
+    int32_t y_bottom;
     int64_t x;     // on the current scan line, 12 fractional bits
     int64_t dxdy;  // step per scan line, 12 fractional bits
     Edge* prev;
@@ -69,7 +69,7 @@ int64_t count_sloped_edges(const POINT* pts, int n) {
 }
 
 /* Each vertex with the one before it (the first with the last); the edges
- * come back sorted by yTop, then x, then dxdy, null-terminated. */
+ * come back sorted by y_top, then x, then dxdy, null-terminated. */
 int64_t build_edges(const POINT* pts, int n, Edge* edges, Edge** sorted) {
     int64_t count = 0;
     for (int i = 0; i < n; ++i) {
@@ -78,8 +78,8 @@ int64_t build_edges(const POINT* pts, int n, Edge* edges, Edge** sorted) {
         if (cur.y == prev.y) continue;
         Edge& e = edges[count];
         const POINT& upper = cur.y < prev.y ? cur : prev;
-        e.yTop = std::min(cur.y, prev.y);
-        e.yBottom = std::max(cur.y, prev.y);
+        e.y_top = std::min(cur.y, prev.y);
+        e.y_bottom = std::max(cur.y, prev.y);
         e.x = static_cast<int64_t>(upper.x) * (int64_t{1} << kFixedShift);
         e.dxdy = (int64_t{prev.x} - cur.x) * (int64_t{1} << kFixedShift) / (int64_t{prev.y} - cur.y);
         e.prev = e.next = nullptr;
@@ -87,7 +87,7 @@ int64_t build_edges(const POINT* pts, int n, Edge* edges, Edge** sorted) {
         ++count;
     }
     std::sort(sorted, sorted + count, [](const Edge* a, const Edge* b) {
-        if (a->yTop != b->yTop) return a->yTop < b->yTop;
+        if (a->y_top != b->y_top) return a->y_top < b->y_top;
         if (a->x != b->x) return a->x < b->x;
         return a->dxdy < b->dxdy;
     });
@@ -120,7 +120,7 @@ struct ActiveList {
     void remove_ended(int64_t y) {
         for (Edge* e = head; e;) {
             Edge* next = e->next;
-            if (y >= e->yBottom) {
+            if (y >= e->y_bottom) {
                 if (e->prev)
                     e->prev->next = next;
                 else
@@ -141,7 +141,7 @@ struct ActiveList {
 
     int64_t first_end() const {
         int64_t end = INT64_MAX;
-        for (const Edge* e = head; e; e = e->next) end = std::min<int64_t>(end, e->yBottom);
+        for (const Edge* e = head; e; e = e->next) end = std::min<int64_t>(end, e->y_bottom);
         return end;
     }
 };
@@ -151,16 +151,16 @@ struct ActiveList {
 template <class SpanFn>
 void walk_scan_lines(const Canvas& c, Edge* const* sorted, SpanFn span) {
     if (!sorted[0]) return;
-    int64_t y = sorted[0]->yTop;
+    int64_t y = sorted[0]->y_top;
     ActiveList active;
     while (true) {
-        while (*sorted && (*sorted)->yTop == y) active.insert(*sorted++);
+        while (*sorted && (*sorted)->y_top == y) active.insert(*sorted++);
         active.remove_ended(y);
         if (!active.head && !*sorted) return;
         if (y >= c.height) return;
         if (y < 0) {
             int64_t next = std::min<int64_t>(active.first_end(), 0);
-            if (*sorted) next = std::min<int64_t>(next, (*sorted)->yTop);
+            if (*sorted) next = std::min<int64_t>(next, (*sorted)->y_top);
             active.advance_pairs(next - y);
             y = next;
             continue;

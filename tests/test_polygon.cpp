@@ -30,11 +30,11 @@ std::vector<uint16_t> snapshot(const Screen& s) {
     return out;
 }
 
-/* The scan fill exactly as described, every scan line from the smallest yTop
- * to the largest yBottom, into a plain image with per-pixel tests. */
+/* The scan fill exactly as described, every scan line from the smallest y_top
+ * to the largest y_bottom, into a plain image with per-pixel tests. */
 std::vector<uint16_t> reference_fill(const std::vector<POINT>& pts, int w, int h, uint16_t color) {
     struct E {
-        long long yTop, yBottom, x, dxdy;
+        long long y_top, y_bottom, x, dxdy;
     };
     std::vector<E> edges;
     const int n = int(pts.size());
@@ -48,14 +48,14 @@ std::vector<uint16_t> reference_fill(const std::vector<POINT>& pts, int w, int h
     std::vector<uint16_t> img(size_t(w) * h, kBack);
     if (edges.empty()) return img;
     std::sort(edges.begin(), edges.end(), [](const E& a, const E& b) {
-        return a.yTop != b.yTop ? a.yTop < b.yTop : a.x != b.x ? a.x < b.x : a.dxdy < b.dxdy;
+        return a.y_top != b.y_top ? a.y_top < b.y_top : a.x != b.x ? a.x < b.x : a.dxdy < b.dxdy;
     });
-    long long yMax = edges[0].yBottom;
-    for (const E& e : edges) yMax = std::max(yMax, e.yBottom);
+    long long yMax = edges[0].y_bottom;
+    for (const E& e : edges) yMax = std::max(yMax, e.y_bottom);
     std::vector<E*> active;
     size_t next = 0;
-    for (long long y = edges[0].yTop; y <= yMax; ++y) {
-        for (; next < edges.size() && edges[next].yTop == y; ++next) {
+    for (long long y = edges[0].y_top; y <= yMax; ++y) {
+        for (; next < edges.size() && edges[next].y_top == y; ++next) {
             E* e = &edges[next];
             auto at = std::find_if(active.begin(), active.end(), [e](const E* a) {
                 return a->x > e->x || (a->x == e->x && a->dxdy >= e->dxdy);
@@ -63,7 +63,7 @@ std::vector<uint16_t> reference_fill(const std::vector<POINT>& pts, int w, int h
             active.insert(at, e);
         }
         active.erase(
-            std::remove_if(active.begin(), active.end(), [y](const E* a) { return y >= a->yBottom; }),
+            std::remove_if(active.begin(), active.end(), [y](const E* a) { return y >= a->y_bottom; }),
             active.end());
         for (size_t i = 0; i + 1 < active.size(); i += 2) {
             const long long xl = active[i]->x >> 12, xr = active[i + 1]->x >> 12;
