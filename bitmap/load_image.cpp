@@ -92,8 +92,6 @@ struct BmpInfo {
     uint32_t colors_used;
 };
 
-uint32_t le32(const uint8_t* p) { return pack::read_le32(p); }
-
 int mask_shift(uint32_t mask) {
     int s = 0;
     while (s < 16 && !(mask >> s & 1)) ++s;
@@ -128,7 +126,7 @@ bool decode_bmp(const uint8_t* data, size_t size, const BmpInfo& info, uint16_t*
     uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F};
     if (info.bit_count == 16 && info.compression != 0) {
         if (at + 16 > size) return false;
-        for (int i = 0; i < 3; ++i) masks[i] = le32(data + at + 4 * i);
+        for (int i = 0; i < 3; ++i) masks[i] = read_le32(data + at + 4 * i);
         at += 16;
     }
     const bool known = info.bit_count == 1 || info.bit_count == 4 || info.bit_count == 8 ||
@@ -351,13 +349,13 @@ int CCEBitmap::LoadBitmapW(unsigned char* data, int size, unsigned short key, in
     }
     const size_t bytes = size > 0 ? static_cast<size_t>(size) : SIZE_MAX;
     BmpInfo info{};
-    info.width = static_cast<int32_t>(le32(data + 18));
-    const int32_t stored_height = static_cast<int32_t>(le32(data + 22));
+    info.width = static_cast<int32_t>(read_le32(data + 18));
+    const int32_t stored_height = static_cast<int32_t>(read_le32(data + 22));
     info.top_down = stored_height < 0;
     info.height = stored_height == INT32_MIN ? 0 : (stored_height < 0 ? -stored_height : stored_height);
     info.bit_count = pack::read_le16(data + 28);
-    info.compression = le32(data + 30);
-    info.colors_used = le32(data + 46);
+    info.compression = read_le32(data + 30);
+    info.colors_used = read_le32(data + 46);
     if (!sides_ok(info.width, info.height) || (bytes != SIZE_MAX && !rows_fit(info, bytes))) {
         DebugLogW(u"错误：BMP图片大小错误，w = %d, h = %d\n", static_cast<int>(info.width),
                   static_cast<int>(stored_height));

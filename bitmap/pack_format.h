@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/bytes.h"
+
 namespace kesra::pack {
 
 /* Image IDs: ID = kFirstId + index; IDs below it are never looked up. */
@@ -41,21 +43,10 @@ constexpr size_t kSceneLengthAt = 20;
 constexpr size_t kPixelPairBytes = 4;
 constexpr size_t kAlphaPairBytes = 2;
 
-inline uint32_t read_le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-inline uint16_t read_le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-inline void write_le32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
-inline void write_le16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
+using kesra::read_le16;
+using kesra::read_le32;
+using kesra::write_le16;
+using kesra::write_le32;
 
 struct Header {
     uint32_t count;

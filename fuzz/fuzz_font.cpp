@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "fuzz/fuzz_input_file.h"
 #include "kesra.h"
 
 namespace {
@@ -24,18 +25,8 @@ struct FontScreen {
 };
 
 std::u16string font_file(const uint8_t* data, size_t size) {
-    static const std::string path = [] {
-        char name[] = "/tmp/kesra_fuzz_font_XXXXXX";
-        const int fd = mkstemp(name);
-        if (fd >= 0) close(fd);
-        const std::string with_suffix = std::string(name) + ".ttf";
-        std::rename(name, with_suffix.c_str());
-        return with_suffix;
-    }();
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
-        if (size) std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    }
+    static const std::string path = kesra::fuzz::make_input_path("font", ".ttf");  // .ttf chooses FreeType
+    kesra::fuzz::write_input(path, data, size);
     return std::u16string(path.begin(), path.end());
 }
 

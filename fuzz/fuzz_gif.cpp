@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "fuzz/fuzz_input_file.h"
 #include "image/gif_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -19,16 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (size_t i = 0; i < bytes; ++i) sum += gif.indices()[i];
         (void)sum;
     }
-    static const std::string path = [] {
-        char name[] = "/tmp/kesra_fuzz_gif_XXXXXX";
-        const int fd = mkstemp(name);
-        if (fd >= 0) close(fd);
-        return std::string(name);
-    }();
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
-        if (size) std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    }
+    static const std::string path = kesra::fuzz::make_input_path("gif", "");
+    kesra::fuzz::write_input(path, data, size);
     const std::u16string wide(path.begin(), path.end());
     if (gif.open_file(wide.c_str())) gif.decode();
     return 0;

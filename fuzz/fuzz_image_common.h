@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/fuzz_input_file.h"
 #include "image/ql_module.h"
 #include "kesra.h"
 
@@ -28,16 +29,8 @@ inline void setup_module() {
 
 /* The input as a file; returns its path as the module takes it. */
 inline std::u16string input_file(const uint8_t* data, size_t size) {
-    static const std::string path = [] {
-        char name[] = "/tmp/kesra_fuzz_image_XXXXXX";
-        const int fd = mkstemp(name);
-        if (fd >= 0) close(fd);
-        return std::string(name);
-    }();
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
-        if (size) std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    }
+    static const std::string path = make_input_path("image", "");
+    write_input(path, data, size);
     return std::u16string(path.begin(), path.end());
 }
 

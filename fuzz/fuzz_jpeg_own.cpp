@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "fuzz/fuzz_input_file.h"
 #include "image/jpeg_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -21,16 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             for (size_t i = 0; i < samples; ++i) sum += jpeg.plane(c)[i];
         (void)sum;
     }
-    static const std::string path = [] {
-        char name[] = "/tmp/kesra_fuzz_jpeg_own_XXXXXX";
-        const int fd = mkstemp(name);
-        if (fd >= 0) close(fd);
-        return std::string(name);
-    }();
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
-        if (size) std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    }
+    static const std::string path = kesra::fuzz::make_input_path("jpeg_own", "");
+    kesra::fuzz::write_input(path, data, size);
     jpeg.decode_file(path.c_str());
     return 0;
 }

@@ -8,18 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_input_file.h"
 #include "image/picture.h"
 #include "kesra.h"
 
 namespace {
 
 const std::string& input_path() {
-    static const std::string path = [] {
-        char name[] = "/tmp/kesra_fuzz_pic_XXXXXX";
-        const int fd = mkstemp(name);
-        if (fd >= 0) close(fd);
-        return std::string(name) + ".png";  // the PNG reader wants the extension
-    }();
+    static const std::string path =
+        kesra::fuzz::make_input_path("pic", ".png");  // the PNG reader wants the extension
     return path;
 }
 
@@ -38,10 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (unsigned type = CEPIC_TYPE_BMP; type <= CEPIC_TYPE_JPEG; ++type) {
         if (pic.LoadPic(data, static_cast<DWORD>(size), type)) draw(pic, data, size);
     }
-    if (std::FILE* f = std::fopen(input_path().c_str(), "wb")) {
-        if (size) std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    }
+    kesra::fuzz::write_input(input_path(), data, size);
     for (unsigned type = CEPIC_TYPE_BMP; type <= CEPIC_TYPE_JPEG; ++type) {
         if (pic.LoadPic(input_path().c_str(), type)) draw(pic, data, size);
     }

@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "core/bytes.h"
 #include "winapi.h"
 
 namespace kesra::pic {
@@ -15,17 +16,6 @@ namespace {
 
 constexpr int kMaxCodeBits = 12;
 constexpr int kMaxCodes = 1 << kMaxCodeBits;
-
-uint16_t read_le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
-void put_le32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-void put_le16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
 
 /* Where decoded indices go: rows in file order or in the four interlace
  * passes; writes past the last row are dropped. */
@@ -200,13 +190,13 @@ bool GifDecoder::decode_image() {
     output_.assign(kGifRowsOffset + index_bytes + kGifDictionaryBytes, 0);
 
     uint8_t* header = output_.data();
-    put_le32(header, 40);
-    put_le32(header + 4, static_cast<uint32_t>(image_width_));
-    put_le32(header + 8, static_cast<uint32_t>(-image_height_));
-    put_le16(header + 12, 1);
-    put_le16(header + 14, 8);
-    put_le32(header + 32, 256);
-    put_le32(header + 36, 256);
+    write_le32(header, 40);
+    write_le32(header + 4, static_cast<uint32_t>(image_width_));
+    write_le32(header + 8, static_cast<uint32_t>(-image_height_));
+    write_le16(header + 12, 1);
+    write_le16(header + 14, 8);
+    write_le32(header + 32, 256);
+    write_le32(header + 36, 256);
 
     const uint8_t* table = colour_table_.empty() ? nullptr : colour_table_.data();
     size_t entries = colour_table_.size() / 3;

@@ -8,25 +8,13 @@
 #include <cstring>
 #include <vector>
 
+#include "core/bytes.h"
 #include "image/ql_module.h"
 
 namespace kesra::ql {
 namespace {
 
 constexpr size_t kHeaderBytes = 54;  // file header and the 40-byte information header
-
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t le32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-void put16(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void put32(uint8_t* p, uint32_t v) {
-    put16(p, v);
-    put16(p + 2, v >> 16);
-}
 
 /* One colour channel of a 16-bit pixel: the mask's run of ones, widened to
  * 8 bits; a channel at its maximum becomes 0xFF. */
@@ -68,13 +56,13 @@ bool read_header(std::FILE* file, const char* where, BmpHeader& header) {
         report(where, "not a BMP file (no \"BM\" signature)");
         return false;
     }
-    header.pixel_offset = le32(raw + 10);
-    header.info_size = le32(raw + 14);
-    header.width = static_cast<int32_t>(le32(raw + 18));
-    header.height = static_cast<int32_t>(le32(raw + 22));
-    header.bit_count = le16(raw + 28);
-    header.compression = le32(raw + 30);
-    header.colours_used = le32(raw + 46);
+    header.pixel_offset = read_le32(raw + 10);
+    header.info_size = read_le32(raw + 14);
+    header.width = static_cast<int32_t>(read_le32(raw + 18));
+    header.height = static_cast<int32_t>(read_le32(raw + 22));
+    header.bit_count = read_le16(raw + 28);
+    header.compression = read_le32(raw + 30);
+    header.colours_used = read_le32(raw + 46);
     return true;
 }
 
@@ -101,7 +89,8 @@ bool decode_rows(std::FILE* file, const char* where, const BmpHeader& header, Im
             report(where, "the BMP colour masks are cut short");
             return false;
         }
-        red = Channel(le32(masks)), green = Channel(le32(masks + 4)), blue = Channel(le32(masks + 8));
+        red = Channel(read_le32(masks)), green = Channel(read_le32(masks + 4)),
+        blue = Channel(read_le32(masks + 8));
     }
     if (header.compression == 3 && header.info_size == 40) start += 12;  // masks after the header
     // Pixels start after the headers (and palette) unless the file says later.
@@ -129,7 +118,7 @@ bool decode_rows(std::FILE* file, const char* where, const BmpHeader& header, Im
                     in += header.bit_count / 8;
                     break;
                 case 16: {
-                    const uint32_t v = le16(in);
+                    const uint32_t v = read_le16(in);
                     out[1] = red(v), out[2] = green(v), out[3] = blue(v);
                     in += 2;
                     break;
@@ -217,15 +206,15 @@ bool bmp_encode_file(const Image& image, std::FILE* file, const char* where) {
     uint8_t header[kHeaderBytes] = {'B', 'M'};
     // The size field has always held the file header's own size; files saved
     // earlier carry it and the readers of this library ignore it.
-    put32(header + 2, 14);
-    put32(header + 10, kHeaderBytes);
-    put32(header + 14, 40);
-    put32(header + 18, image.width);
-    put32(header + 22, image.height);
-    put16(header + 26, 1);
-    put16(header + 28, 24);
-    put32(header + 38, 3744);  // pixels per metre, both ways
-    put32(header + 42, 3744);
+    write_le32(header + 2, 14);
+    write_le32(header + 10, kHeaderBytes);
+    write_le32(header + 14, 40);
+    write_le32(header + 18, image.width);
+    write_le32(header + 22, image.height);
+    write_le16(header + 26, 1);
+    write_le16(header + 28, 24);
+    write_le32(header + 38, 3744);  // pixels per metre, both ways
+    write_le32(header + 42, 3744);
 
     bool ok = std::fwrite(header, 1, sizeof header, file) == sizeof header;
     std::vector<uint8_t> row(static_cast<size_t>(row_bytes), 0);

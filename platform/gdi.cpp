@@ -57,43 +57,6 @@ HDC new_dc(HDC__::Kind kind, HWND window) {
     return dc;
 }
 
-/* A DC's pixels as one view, whatever kind of DC it is. */
-struct PixelView {
-    uint8_t* bits = nullptr;
-    int width = 0;
-    int height = 0;
-    int bits_per_pixel = 0;
-    int stride = 0;
-    bool top_down = true;
-    HWND window = nullptr;  // set when the view is a window: a write presents it
-
-    uint8_t* row(int y) const {
-        return bits + static_cast<ptrdiff_t>(top_down ? y : height - 1 - y) * stride;
-    }
-};
-
-bool view_of(HDC dc, PixelView& view) {
-    HWND window = nullptr;
-    if (dc->kind == HDC__::Kind::Window) window = dc->window;
-    if (dc->kind == HDC__::Kind::Display) window = foreground_window();
-    if (dc->kind == HDC__::Kind::Memory) {
-        HBITMAP__* bitmap = dc->bitmap;
-        if (!bitmap || bitmap->is_stock || !bitmap->bits) return false;
-        view = {bitmap->bits,   bitmap->width,    bitmap->height, bitmap->bits_per_pixel,
-                bitmap->stride, bitmap->top_down, nullptr};
-        return true;
-    }
-    if (!window_is_live(window)) return false;
-    view = {reinterpret_cast<uint8_t*>(window->pixels.data()),
-            window->width,
-            window->height,
-            16,
-            window->width * 2,
-            true,
-            window};
-    return true;
-}
-
 /* The windows a block transfer writes or reads, locked together (one lock
  * when both are the same window). */
 class WindowLocks {
@@ -148,6 +111,28 @@ void copy_row(const PixelView& dst, uint8_t* d, const PixelView& src, const uint
 }
 
 }  // namespace
+
+bool view_of(HDC dc, PixelView& view) {
+    HWND window = nullptr;
+    if (dc->kind == HDC__::Kind::Window) window = dc->window;
+    if (dc->kind == HDC__::Kind::Display) window = foreground_window();
+    if (dc->kind == HDC__::Kind::Memory) {
+        HBITMAP__* bitmap = dc->bitmap;
+        if (!bitmap || bitmap->is_stock || !bitmap->bits) return false;
+        view = {bitmap->bits,   bitmap->width,    bitmap->height, bitmap->bits_per_pixel,
+                bitmap->stride, bitmap->top_down, nullptr};
+        return true;
+    }
+    if (!window_is_live(window)) return false;
+    view = {reinterpret_cast<uint8_t*>(window->pixels.data()),
+            window->width,
+            window->height,
+            16,
+            window->width * 2,
+            true,
+            window};
+    return true;
+}
 
 bool gdi_object_is_live(const void* object) { return is_live(object); }
 

@@ -177,39 +177,11 @@ int measure(FT_Face face, const HFONT__& font, const char16_t* text, const Line&
     return width;
 }
 
-/* The pixels text is drawn into: a memory DC's DIB section or a window. */
-struct Target {
-    uint8_t* bits = nullptr;
-    int width = 0, height = 0, bits_per_pixel = 0, stride = 0;
-    bool top_down = true;
-    HWND window = nullptr;  // drawn into a window: present it afterwards
-
-    uint8_t* pixel(int x, int y) const {
-        const int row = top_down ? y : height - 1 - y;
-        return bits + static_cast<ptrdiff_t>(row) * stride + x * (bits_per_pixel / 8);
-    }
-};
-
-bool target_of(HDC dc, Target& target) {
-    if (dc->kind == HDC__::Kind::Memory) {
-        const HBITMAP__* bitmap = dc->bitmap;
-        if (!bitmap || bitmap->is_stock || !bitmap->bits) return false;
-        if (bitmap->bits_per_pixel != 16 && bitmap->bits_per_pixel != 24 && bitmap->bits_per_pixel != 32)
-            return false;
-        target = {bitmap->bits,   bitmap->width,    bitmap->height, bitmap->bits_per_pixel,
-                  bitmap->stride, bitmap->top_down, nullptr};
-        return true;
-    }
-    HWND window = dc->kind == HDC__::Kind::Window ? dc->window : foreground_window();
-    if (!window_is_live(window)) return false;
-    target = {reinterpret_cast<uint8_t*>(window->pixels.data()),
-              window->width,
-              window->height,
-              16,
-              window->width * 2,
-              true,
-              window};
-    return true;
+/* The pixels text is drawn into: a memory DC's DIB section of 16, 24 or 32
+ * bits, or a window. */
+bool target_of(HDC dc, PixelView& target) {
+    if (!view_of(dc, target)) return false;
+    return target.bits_per_pixel == 16 || target.bits_per_pixel == 24 || target.bits_per_pixel == 32;
 }
 
 /* A half-open box of pixels: x0 <= x < x1, y0 <= y < y1. */
@@ -229,7 +201,7 @@ struct Ink {
 
     explicit Ink(COLORREF c) : color(c), color16(ColorRefToColor16(c)) {}
 
-    void blend(const Target& target, int x, int y, unsigned coverage) const {
+    void blend(const PixelView& target, int x, int y, unsigned coverage) const {
         uint8_t* p = target.pixel(x, y);
         if (target.bits_per_pixel == 16) {
             auto* pixel = reinterpret_cast<uint16_t*>(p);
@@ -242,15 +214,15 @@ struct Ink {
     }
 };
 
-void fill_box(const Target& target, const Box& box, const Ink& ink) {
+void fill_box(const PixelView& target, const Box& box, const Ink& ink) {
     for (int64_t y = box.y0; y < box.y1; ++y)
         for (int64_t x = box.x0; x < box.x1; ++x)
             ink.blend(target, static_cast<int>(x), static_cast<int>(y), 255);
 }
 
 /* Blends the slot's bitmap with its top-left pixel at (left, top). */
-void paint_bitmap(const Target& target, const Box& clip, const FT_Bitmap& bitmap, int64_t left, int64_t top,
-                  const Ink& ink) {
+void paint_bitmap(const PixelView& target, const Box& clip, const FT_Bitmap& bitmap, int64_t left,
+                  int64_t top, const Ink& ink) {
     const bool mono = bitmap.pixel_mode == FT_PIXEL_MODE_MONO;
     if (!mono && bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) return;
     const Box box = intersect(clip, {left, top, left + bitmap.width, top + bitmap.rows});
@@ -265,7 +237,7 @@ void paint_bitmap(const Target& target, const Box& clip, const FT_Bitmap& bitmap
 }
 
 void draw_line(FT_Face face, const HFONT__& font, const char16_t* text, const Line& line, int64_t x,
-               int64_t baseline, const Target& target, const Box& clip, const Ink& ink) {
+               int64_t baseline, const PixelView& target, const Box& clip, const Ink& ink) {
     for_each_code_point(text, line.begin, line.end, [&](char32_t code_point) {
         if (code_point == u'\r' || code_point == u'\n') return;
         if (!load_glyph(face, font, code_point, true)) return;
@@ -395,7 +367,7 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, RECT* rect, UINT format) {
         return static_cast<int>(std::min<int64_t>(INT32_MAX, text_height));
     }
 
-    Target target;
+    PixelView target;
     if (!target_of(dc, target)) return 0;
     std::unique_lock<std::mutex> shown;  // a window is drawn and presented whole
     if (target.window) shown = std::unique_lock<std::mutex>(target.window->present_mutex);

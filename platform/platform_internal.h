@@ -115,6 +115,25 @@ bool wildcard_match(const std::u16string& pattern, const std::u16string& name);
 /* Closes a file or file-mapping handle (file.cpp); false when it is neither. */
 bool close_file_object(HANDLE handle);
 
+/* A DC's pixels as one view, whatever kind of DC it is: a memory DC's DIB
+ * section, or the window a window or display DC shows. */
+struct PixelView {
+    uint8_t* bits = nullptr;
+    int width = 0;
+    int height = 0;
+    int bits_per_pixel = 0;
+    int stride = 0;
+    bool top_down = true;
+    HWND window = nullptr;  // set when the view is a window: a write presents it
+
+    uint8_t* row(int y) const {
+        return bits + static_cast<ptrdiff_t>(top_down ? y : height - 1 - y) * stride;
+    }
+    uint8_t* pixel(int x, int y) const { return row(y) + x * (bits_per_pixel / 8); }
+};
+
+bool view_of(HDC dc, PixelView& view);
+
 }  // namespace kesra::platform
 
 #endif

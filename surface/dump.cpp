@@ -7,20 +7,11 @@
 #include <cstdio>
 
 #include "cegraphics.h"
+#include "core/bytes.h"
 #include "winapi.h"
 
 namespace kesra {
 namespace {
-
-void put16(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void put32(uint8_t* p, uint32_t v) {
-    put16(p, v);
-    put16(p + 2, v >> 16);
-}
 
 /* The display DC, a memory DC and the bottom-up 24-bit section selected into it. */
 struct DisplayCapture {
@@ -83,13 +74,13 @@ std::array<uint8_t, kBmpHeadersBytes> bmp24_headers(int32_t width, int32_t heigh
     const uint32_t pixel_bytes = bmp24_row_bytes(width) * static_cast<uint32_t>(height);
     h[0] = 'B';
     h[1] = 'M';
-    put32(&h[2], kBmpHeadersBytes + pixel_bytes);
-    put32(&h[10], kBmpHeadersBytes);
-    put32(&h[14], 40);
-    put32(&h[18], static_cast<uint32_t>(width));
-    put32(&h[22], static_cast<uint32_t>(height));
-    put16(&h[26], 1);
-    put16(&h[28], 24);
+    write_le32(&h[2], kBmpHeadersBytes + pixel_bytes);
+    write_le32(&h[10], kBmpHeadersBytes);
+    write_le32(&h[14], 40);
+    write_le32(&h[18], static_cast<uint32_t>(width));
+    write_le32(&h[22], static_cast<uint32_t>(height));
+    write_le16(&h[26], 1);
+    write_le16(&h[28], 24);
     return h;  // compression, image size, resolutions and colour counts stay 0
 }
 
