@@ -49,6 +49,7 @@ class Photo : public ::testing::Test {
     static void saved(const std::string& path, int w, int h, int type) {
         const std::string source = path + ".src.png";
         png(source, w, h);
+        QLDestructor();  // frees what the test loaded before: the reset below only forgets it
         QLConstructor();
         ASSERT_EQ(QLLoad(wide(source).c_str(), QL_TYPE_PNG), 1);
         ASSERT_EQ(QLSave(wide(path).c_str(), type), 1);
