@@ -239,6 +239,9 @@ bool record_photos(CCEDraw& map, const std::string& out_dir) {
     dc.SetGDIObject(&small);
     const std::u16string summary = wide(std::to_string(count) + " pictures");
     dc.DrawTextW(summary.c_str(), -1, RECT{400, 0, kWidth - 16, 43}, DT_RIGHT | DT_VCENTER);
+    dc.SetTextColor(rgb565(150, 156, 170));
+    dc.DrawTextW(u"panorama.png is wider than the screen: not listed", -1,
+                 RECT{182, kHeight - 34, 640, kHeight - 10}, DT_LEFT | DT_VCENTER);
     const bool ok = draw_listing(dc, photos) && draw_gif(dc, dir + "/compass.gif");
     dc.SetGDIObject(previous);
     if (!ok) return false;
