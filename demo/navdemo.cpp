@@ -65,6 +65,7 @@ int main(int argc, char** argv) {
     if (!record_overlays(window, dc, assets, out_dir)) return 1;
     std::printf("navdemo: wrote dimmed.png and the loading screen's frames loading_NN.png\n");
     if (!record_transitions(dc, out_dir)) return 1;
+    if (!record_photos(dc, out_dir)) return 1;
 
     /* On a desktop window the frame stays until the window is closed; --seconds
      * bounds that, and keeps a frame buffer showing for as long. */

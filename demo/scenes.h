@@ -42,6 +42,8 @@ bool record_overlays(HWND window, CCEDraw& dc, const Assets& assets,
                      const std::string& out_dir);  // scene_overlays.cpp
 /* Transitions from the map to a menu, each step written to out_dir. */
 bool record_transitions(CCEDraw& map, const std::string& out_dir);  // scene_transitions.cpp
+/* A folder of pictures listed and drawn by the photo browser, to out_dir/photos.png. */
+bool record_photos(CCEDraw& map, const std::string& out_dir);  // scene_photos.cpp
 
 }  // namespace navdemo
 
