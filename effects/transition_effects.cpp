@@ -32,6 +32,13 @@ void copy_whole(const Canvas& dst, const Canvas& src, size_t bytes) {
     std::memcpy(dst.origin, src.origin, bytes);
 }
 
+/* Whether a whole buffer is exactly its rows, so that a step can copy and
+ * compose in one pass (blend_over, frame_over). */
+bool rows_make_buffer(const TransitionFrames& f) {
+    return f.out.ypitch >= 2 * f.out.width &&
+           f.bytes == static_cast<size_t>(f.out.ypitch) * static_cast<size_t>(f.out.height);
+}
+
 tagCOMPOSE_PARAM param_of(DWORD mode, const RECT& rc) {
     tagCOMPOSE_PARAM p{};
     p.dwMode = mode;
@@ -46,9 +53,14 @@ void zoom_frame(const TransitionFrames& f, const Geometry& g, int steps, const P
     darken_checker(f.new_frame);
     const int64_t dx = g.w / (2 * steps), dy = g.h / (2 * steps);
     int64_t l = g.cx - g.w / 10, t = g.cy - g.h / 10, r = g.cx + g.w / 10, b = g.cy + g.h / 10;
+    const bool one_pass = rows_make_buffer(f);
     auto step = [&](const RECT& rc) {
-        copy_whole(f.out, f.new_frame, f.bytes);
-        compose_frame(f.out, Canvas{}, param_of(COMPOSE_FRAME, rc));
+        if (one_pass) {
+            frame_over(f.out, f.new_frame, rc);
+        } else {
+            copy_whole(f.out, f.new_frame, f.bytes);
+            compose_frame(f.out, Canvas{}, param_of(COMPOSE_FRAME, rc));
+        }
         present();
     };
     for (int i = 0; i < steps; ++i, l -= dx, r += dx, t -= dy, b += dy) step(rect_of(l, t, r, b));
@@ -59,10 +71,15 @@ void zoom_frame(const TransitionFrames& f, const Geometry& g, int steps, const P
 void cross_fade(const TransitionFrames& f, const Geometry& g, int steps, const PresentSink& present) {
     const int d = std::max(32 / steps, 1);
     tagCOMPOSE_PARAM p = param_of(COMPOSE_BLEND, g.rc);
+    const bool one_pass = rows_make_buffer(f);
     for (int i = 0, level = 32; i < steps; ++i, level -= d) {
-        copy_whole(f.out, f.new_frame, f.bytes);
-        p.nLevel = level;
-        compose_frame(f.out, f.old_frame, p);
+        if (one_pass) {
+            blend_over(f.out, f.new_frame, f.old_frame, g.rc, level);
+        } else {
+            copy_whole(f.out, f.new_frame, f.bytes);
+            p.nLevel = level;
+            compose_frame(f.out, f.old_frame, p);
+        }
         present();
     }
 }
