@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "core/canvas.h"
 #include "effects/transforms.h"
@@ -52,6 +53,12 @@ int compose_frame(const Canvas& dst, const Canvas& src, const tagCOMPOSE_PARAM& 
  * white frame. out, base and over have one geometry. */
 void blend_over(const Canvas& out, const Canvas& base, const Canvas& over, const RECT& rc, int level);
 void frame_over(const Canvas& out, const Canvas& base, const RECT& rc);
+
+/* out becomes base byte for byte (ypitch * height), except the columns of rc
+ * on the rows of rc (cut to the screen), which span(out_row, base_row, y)
+ * writes, both rows from the rectangle's first column on the screen. */
+using RowSpan = std::function<void(uint16_t* out, const uint16_t* base, int64_t y)>;
+void copy_around(const Canvas& out, const Canvas& base, const RECT& rc, const RowSpan& span);
 
 /* The bitmap alpha blend over n pixels (level 0 keeps d, 31 and above store
  * the source): of s into d at one level, of one colour into d, and of s into d

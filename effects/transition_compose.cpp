@@ -298,6 +298,13 @@ void blend_over(const Canvas& out, const Canvas& base, const Canvas& over, const
     });
 }
 
+void copy_around(const Canvas& out, const Canvas& base, const RECT& rc, const RowSpan& span) {
+    const Area a = area_of(rc);
+    const Columns cols = columns_of(out, a);
+    const Rows rows = a.w < 1 ? Rows{0, 0} : rows_of(out, a);
+    over_base(out, base, cols, rows, span);
+}
+
 void frame_over(const Canvas& out, const Canvas& base, const RECT& rc) {
     const Area a = area_of(rc);
     const Columns cols = columns_of(out, a);
