@@ -1,8 +1,9 @@
-/* transition_spans.cpp - the bitmap alpha blend over runs of pixels, sixteen
- * (one level) or eight (a level per pixel) at a time in 16-bit lanes (SSE2,
- * AVX2 or NEON through GCC and clang's vector extension). Per field the
- * spread-form blend of core/pixel.h is d + floor((s - d) * level / 32), which fits a 16-bit lane; levels of 31 and
- * above store the colour, as the bitmap blend does. */
+/* transition_spans.cpp - the bitmap alpha blend over runs of pixels in 16-bit
+ * lanes (SSE2, AVX2 or NEON through GCC and clang's vector extension):
+ * sixteen pixels a step at one level, eight at per-pixel levels. Per field
+ * the spread-form blend of core/pixel.h is d + floor((s - d) * level / 32),
+ * which fits a 16-bit lane; levels of 31 and above store the colour, as the
+ * bitmap blend does. */
 #include <cstring>
 
 #include "core/pixel.h"
@@ -59,7 +60,8 @@ uint16_t bitmap_blend(uint16_t d, uint16_t s, int level) { return level >= 31 ? 
 
 }  // namespace
 
-KESRA_SPAN_CLONES void blend_span_into(uint16_t* out, const uint16_t* d, const uint16_t* s, size_t n, int level) {
+KESRA_SPAN_CLONES void blend_span_into(uint16_t* out, const uint16_t* d, const uint16_t* s, size_t n,
+                                       int level) {
     if (level <= 0) {
         if (out != d) std::memcpy(out, d, n * 2);
         return;
@@ -70,12 +72,12 @@ KESRA_SPAN_CLONES void blend_span_into(uint16_t* out, const uint16_t* d, const u
     }
     const SignedWideLanes l = SignedWideLanes{} + static_cast<int16_t>(level);
     size_t i = 0;
-    for (; i + 16 <= n; i += 16)
-        store(out + i, mix(load<WideLanes>(d + i), load<WideLanes>(s + i), l));
+    for (; i + 16 <= n; i += 16) store(out + i, mix(load<WideLanes>(d + i), load<WideLanes>(s + i), l));
     for (; i < n; ++i) out[i] = blend565(d[i], s[i], level);
 }
 
-KESRA_SPAN_CLONES void blend_span_color_into(uint16_t* out, const uint16_t* d, size_t n, uint16_t color, int level) {
+KESRA_SPAN_CLONES void blend_span_color_into(uint16_t* out, const uint16_t* d, size_t n, uint16_t color,
+                                             int level) {
     if (level <= 0) {
         if (out != d) std::memcpy(out, d, n * 2);
         return;
