@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "core/canvas.h"
 #include "effects/transforms.h"
@@ -47,12 +48,28 @@ constexpr int kShadowRamp[7] = {20, 17, 14, 11, 8, 5, 3};
  * param.Image. Returns 1. */
 int compose_frame(const Canvas& dst, const Canvas& src, const tagCOMPOSE_PARAM& param);
 
+/* A copy of base (ypitch * height bytes) into out followed by the blend or
+ * the frame mode on rc, in one pass: the blend of over at level, and the
+ * white frame. out, base and over have one geometry. */
+void blend_over(const Canvas& out, const Canvas& base, const Canvas& over, const RECT& rc, int level);
+void frame_over(const Canvas& out, const Canvas& base, const RECT& rc);
+
+/* out becomes base byte for byte (ypitch * height), except the columns of rc
+ * on the rows of rc (cut to the screen), which span(out_row, base_row, y)
+ * writes, both rows from the rectangle's first column on the screen. */
+using RowSpan = std::function<void(uint16_t* out, const uint16_t* base, int64_t y)>;
+void copy_around(const Canvas& out, const Canvas& base, const RECT& rc, const RowSpan& span);
+
 /* The bitmap alpha blend over n pixels (level 0 keeps d, 31 and above store
  * the source): of s into d at one level, of one colour into d, and of s into d
  * at each pixel's own level. Equal to blend565 pixel by pixel. */
 void blend_span(uint16_t* d, const uint16_t* s, size_t n, int level);
 void blend_span_color(uint16_t* d, size_t n, uint16_t color, int level);
 void blend_span_alpha(uint16_t* d, const uint16_t* s, const uint8_t* alpha, size_t n);
+/* The same blends written to out instead of d (out may be d): out[i] is what
+ * d[i] would have become. Level 0 copies d. */
+void blend_span_into(uint16_t* out, const uint16_t* d, const uint16_t* s, size_t n, int level);
+void blend_span_color_into(uint16_t* out, const uint16_t* d, size_t n, uint16_t color, int level);
 
 struct TransitionFrames {
     Canvas old_frame;  // the saved copy of what the screen showed

@@ -83,32 +83,68 @@ void checker_image(const tagEFFECTIMAGE& image) {
     }
 }
 
+/* Row y (relative) of the white frame over the columns cols of the area: the
+ * pixels of base row from column cols.x0 on become out's (they may be one). */
+void frame_row(uint16_t* out, const uint16_t* base, const Area& a, const Columns& cols, int64_t y) {
+    if (y < 3 || y >= a.h - 3) {
+        fill565(out, cols.x1 - cols.x0, 0xFFFF);
+        return;
+    }
+    const int64_t inner0 = std::clamp(a.left + 3, cols.x0, cols.x1);
+    const int64_t inner1 = std::clamp(a.left + a.w - 3, inner0, cols.x1);
+    fill565(out, inner0 - cols.x0, 0xFFFF);
+    blend_span_color_into(out + (inner0 - cols.x0), base + (inner0 - cols.x0),
+                          static_cast<size_t>(inner1 - inner0), 0xFFFF, 10);
+    fill565(out + (inner1 - cols.x0), cols.x1 - inner1, 0xFFFF);
+}
+
+/* The rows of the area on the screen: y0 <= row < y1. */
+struct Rows {
+    int64_t y0, y1;
+};
+
+Rows rows_of(const Canvas& c, const Area& a) {
+    const int64_t y0 = std::clamp<int64_t>(a.top, 0, c.height);
+    return Rows{y0, std::clamp<int64_t>(a.top + a.h, y0, c.height)};
+}
+
 /* White edges three pixels wide around an inside tinted toward white. */
 void frame(const Canvas& dst, const Area& a) {
     const Columns cols = columns_of(dst, a);
     if (cols.x1 <= cols.x0) return;
-    const int64_t inner0 = std::clamp(a.left + 3, cols.x0, cols.x1);
-    const int64_t inner1 = std::clamp(a.left + a.w - 3, inner0, cols.x1);
-    const int64_t y0 = std::max<int64_t>(a.top, 0), y1 = std::min<int64_t>(a.top + a.h, dst.height);
-    for (int64_t row = y0; row < y1; ++row) {
-        const int64_t y = row - a.top;
-        uint16_t* p = screen_row(dst, 0, row);
-        if (y < 3 || y >= a.h - 3) {
-            fill565(p + cols.x0, cols.x1 - cols.x0, 0xFFFF);
-            continue;
-        }
-        fill565(p + cols.x0, inner0 - cols.x0, 0xFFFF);
-        blend_span_color(p + inner0, static_cast<size_t>(inner1 - inner0), 0xFFFF, 10);
-        fill565(p + inner1, cols.x1 - inner1, 0xFFFF);
+    const Rows rows = rows_of(dst, a);
+    for (int64_t row = rows.y0; row < rows.y1; ++row) {
+        uint16_t* p = screen_row(dst, cols.x0, row);
+        frame_row(p, p, a, cols, row - a.top);
     }
 }
 
 void blend(const Canvas& dst, const Canvas& src, const Area& a, int level) {
     const Columns cols = columns_of(dst, a);
-    const int64_t y0 = std::max<int64_t>(a.top, 0), y1 = std::min<int64_t>(a.top + a.h, dst.height);
+    const Rows rows = rows_of(dst, a);
     if (cols.x1 <= cols.x0) return;
-    for (int64_t y = y0; y < y1; ++y)
+    for (int64_t y = rows.y0; y < rows.y1; ++y)
         blend_span(screen_row(dst, cols.x0, y), screen_row(src, cols.x0, y), cols.n(), level);
+}
+
+/* out becomes base byte for byte (ypitch * height), except the columns cols
+ * of rows, which span(out_row, base_row, screen_row) writes from base. Each
+ * byte is read and written once. */
+template <class Span>
+void over_base(const Canvas& out, const Canvas& base, const Columns& cols, Rows rows, Span span) {
+    const size_t pitch = static_cast<size_t>(out.ypitch);
+    if (cols.x1 <= cols.x0) rows.y1 = rows.y0;
+    const size_t x0 = static_cast<size_t>(cols.x0) * 2, x1 = static_cast<size_t>(cols.x1) * 2;
+    std::memcpy(out.origin, base.origin, static_cast<size_t>(rows.y0) * pitch);
+    for (int64_t y = rows.y0; y < rows.y1; ++y) {
+        uint8_t* o = out.origin + static_cast<size_t>(y) * pitch;
+        const uint8_t* b = base.origin + static_cast<size_t>(y) * pitch;
+        std::memcpy(o, b, x0);
+        span(reinterpret_cast<uint16_t*>(o + x0), reinterpret_cast<const uint16_t*>(b + x0), y);
+        std::memcpy(o + x1, b + x1, pitch - x1);
+    }
+    const size_t after = static_cast<size_t>(rows.y1) * pitch;
+    std::memcpy(out.origin + after, base.origin + after, static_cast<size_t>(out.height) * pitch - after);
 }
 
 void split_vertical(const Canvas& dst, const Canvas& src, const Area& a, int64_t o) {
@@ -251,6 +287,30 @@ int compose_frame(const Canvas& dst, const Canvas& src, const tagCOMPOSE_PARAM& 
             break;
     }
     return 1;
+}
+
+void blend_over(const Canvas& out, const Canvas& base, const Canvas& over, const RECT& rc, int level) {
+    const Area a = area_of(rc);
+    const Columns cols = columns_of(out, a);
+    const Rows rows = a.w < 1 ? Rows{0, 0} : rows_of(out, a);
+    over_base(out, base, cols, rows, [&](uint16_t* o, const uint16_t* b, int64_t y) {
+        blend_span_into(o, b, screen_row(over, cols.x0, y), cols.n(), level);
+    });
+}
+
+void copy_around(const Canvas& out, const Canvas& base, const RECT& rc, const RowSpan& span) {
+    const Area a = area_of(rc);
+    const Columns cols = columns_of(out, a);
+    const Rows rows = a.w < 1 ? Rows{0, 0} : rows_of(out, a);
+    over_base(out, base, cols, rows, span);
+}
+
+void frame_over(const Canvas& out, const Canvas& base, const RECT& rc) {
+    const Area a = area_of(rc);
+    const Columns cols = columns_of(out, a);
+    const Rows rows = a.w < 1 ? Rows{0, 0} : rows_of(out, a);
+    over_base(out, base, cols, rows,
+              [&](uint16_t* o, const uint16_t* b, int64_t y) { frame_row(o, b, a, cols, y - a.top); });
 }
 
 }  // namespace kesra

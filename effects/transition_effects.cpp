@@ -32,6 +32,13 @@ void copy_whole(const Canvas& dst, const Canvas& src, size_t bytes) {
     std::memcpy(dst.origin, src.origin, bytes);
 }
 
+/* Whether a whole buffer is exactly its rows, so that a step can copy and
+ * compose in one pass (blend_over, frame_over). */
+bool rows_make_buffer(const TransitionFrames& f) {
+    return f.out.ypitch >= 2 * f.out.width &&
+           f.bytes == static_cast<size_t>(f.out.ypitch) * static_cast<size_t>(f.out.height);
+}
+
 tagCOMPOSE_PARAM param_of(DWORD mode, const RECT& rc) {
     tagCOMPOSE_PARAM p{};
     p.dwMode = mode;
@@ -46,9 +53,14 @@ void zoom_frame(const TransitionFrames& f, const Geometry& g, int steps, const P
     darken_checker(f.new_frame);
     const int64_t dx = g.w / (2 * steps), dy = g.h / (2 * steps);
     int64_t l = g.cx - g.w / 10, t = g.cy - g.h / 10, r = g.cx + g.w / 10, b = g.cy + g.h / 10;
+    const bool one_pass = rows_make_buffer(f);
     auto step = [&](const RECT& rc) {
-        copy_whole(f.out, f.new_frame, f.bytes);
-        compose_frame(f.out, Canvas{}, param_of(COMPOSE_FRAME, rc));
+        if (one_pass) {
+            frame_over(f.out, f.new_frame, rc);
+        } else {
+            copy_whole(f.out, f.new_frame, f.bytes);
+            compose_frame(f.out, Canvas{}, param_of(COMPOSE_FRAME, rc));
+        }
         present();
     };
     for (int i = 0; i < steps; ++i, l -= dx, r += dx, t -= dy, b += dy) step(rect_of(l, t, r, b));
@@ -59,10 +71,15 @@ void zoom_frame(const TransitionFrames& f, const Geometry& g, int steps, const P
 void cross_fade(const TransitionFrames& f, const Geometry& g, int steps, const PresentSink& present) {
     const int d = std::max(32 / steps, 1);
     tagCOMPOSE_PARAM p = param_of(COMPOSE_BLEND, g.rc);
+    const bool one_pass = rows_make_buffer(f);
     for (int i = 0, level = 32; i < steps; ++i, level -= d) {
-        copy_whole(f.out, f.new_frame, f.bytes);
-        p.nLevel = level;
-        compose_frame(f.out, f.old_frame, p);
+        if (one_pass) {
+            blend_over(f.out, f.new_frame, f.old_frame, g.rc, level);
+        } else {
+            copy_whole(f.out, f.new_frame, f.bytes);
+            p.nLevel = level;
+            compose_frame(f.out, f.old_frame, p);
+        }
         present();
     }
 }
@@ -100,25 +117,37 @@ void moving(const TransitionFrames& f, const Geometry& g, bool out, DWORD mode, 
 /* The capture scaled to width x height (nearest neighbour, as effect_scale
  * makes it) and drawn at (x, y) with every pixel blended at one level: the
  * image mode after a uniform alpha on an image without an alpha plane, whose
- * levels would all be level. Row by row, without making the scaled planes. */
-void draw_scaled_at_level(const Canvas& out, const tagEFFECTIMAGE& capture, LONG width, LONG height,
-                          int64_t x, int64_t y, int level) {
+ * levels would all be level. Row by row, without making the scaled planes.
+ * With a base, out first becomes a copy of it, in the same pass. */
+void draw_scaled_at_level(const Canvas& out, const Canvas* base, const tagEFFECTIMAGE& capture, LONG width,
+                          LONG height, int64_t x, int64_t y, int level) {
     Block b;
     if (!capture.pPixels || capture.nWidth < 1 || capture.nHeight < 1 || width < 1 || height < 1 ||
-        !clip_block(x, y, 0, 0, width, height, width, height, out.width, out.height, &b))
+        !clip_block(x, y, 0, 0, width, height, width, height, out.width, out.height, &b)) {
+        if (base) copy_around(out, *base, RECT{}, nullptr);
         return;
+    }
     const double fx = 1.0 / (static_cast<double>(width) / capture.nWidth);
     const double fy = 1.0 / (static_cast<double>(height) / capture.nHeight);
     std::vector<LONG> columns(static_cast<size_t>(b.w));
     for (int32_t i = 0; i < b.w; ++i)
         columns[static_cast<size_t>(i)] = std::min<LONG>(nearest_index((b.sx + i) * fx), capture.nWidth - 1);
     std::vector<uint16_t> row(static_cast<size_t>(b.w));
-    for (int32_t j = 0; j < b.h; ++j) {
+    auto draw_row = [&](uint16_t* o, const uint16_t* under, int64_t screen_y) {
+        const int32_t j = static_cast<int32_t>(screen_y - b.dy);
         const LONG source_row = std::min<LONG>(nearest_index((b.sy + j) * fy), capture.nHeight - 1);
         const uint16_t* in =
             capture.pPixels + static_cast<size_t>(source_row) * static_cast<size_t>(capture.nWidth);
         for (int32_t i = 0; i < b.w; ++i) row[static_cast<size_t>(i)] = in[columns[static_cast<size_t>(i)]];
-        blend_span(out.at(b.dx, b.dy + j), row.data(), row.size(), level);
+        blend_span_into(o, under, row.data(), row.size(), level);
+    };
+    if (base) {
+        copy_around(out, *base, RECT{b.dx, b.dy, b.dx + b.w, b.dy + b.h}, draw_row);
+        return;
+    }
+    for (int32_t j = 0; j < b.h; ++j) {
+        uint16_t* o = out.at(b.dx, b.dy + j);
+        draw_row(o, o, b.dy + j);
     }
 }
 
@@ -130,14 +159,15 @@ void zoom(const TransitionFrames& f, const Geometry& g, int steps, const Present
     const int64_t hw = g.w / 2, hh = g.h / 2;
     const int64_t k = std::max<int64_t>(hw / (int64_t{steps} * steps), 1);
     int level = 32 - 3 * steps;
+    const bool one_pass = rows_make_buffer(f);
     for (int j = steps - 1; j >= 0; --j, level += 3) {
         const int64_t w = std::max<int64_t>(hw - int64_t{j} * j * k, 0);
         if (w <= 0 || level < 0) continue;
         const int64_t h = (w * hh) / hw;
         if (h <= 0) continue;
-        copy_whole(f.out, f.old_frame, f.bytes);
-        draw_scaled_at_level(f.out, capture, static_cast<LONG>(2 * w), static_cast<LONG>(2 * h), g.cx - w,
-                             g.cy - h, level);
+        if (!one_pass) copy_whole(f.out, f.old_frame, f.bytes);
+        draw_scaled_at_level(f.out, one_pass ? &f.old_frame : nullptr, capture, static_cast<LONG>(2 * w),
+                             static_cast<LONG>(2 * h), g.cx - w, g.cy - h, level);
         present();
     }
     effect_free(&capture);

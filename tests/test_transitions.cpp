@@ -63,15 +63,49 @@ TEST(Compositor, SpanBlendsEqualThePixelBlendAtEveryLevel) {
         std::vector<uint16_t> spans = d, colour = d;
         kesra::blend_span(spans.data(), s.data(), spans.size(), level);
         kesra::blend_span_color(colour.data() + 1, colour.size() - 1, 0x8410, level);  // unaligned start
+        std::vector<uint16_t> into(d.size()), colour_into(d.size());
+        kesra::blend_span_into(into.data(), d.data(), s.data(), d.size(), level);
+        kesra::blend_span_color_into(colour_into.data(), d.data(), d.size(), 0x8410, level);
+        ASSERT_EQ(into, spans) << level;
         for (size_t i = 0; i < d.size(); ++i) {
             ASSERT_EQ(spans[i], bitmap_blend(d[i], s[i], level)) << level << " " << i;
             ASSERT_EQ(colour[i], i ? bitmap_blend(d[i], 0x8410, level) : d[0]) << level << " " << i;
+            ASSERT_EQ(colour_into[i], bitmap_blend(d[i], 0x8410, level)) << level << " " << i;
         }
     }
     std::vector<uint16_t> alpha_blended = d;
     kesra::blend_span_alpha(alpha_blended.data(), s.data(), alpha.data(), d.size());
     for (size_t i = 0; i < d.size(); ++i)
         ASSERT_EQ(alpha_blended[i], bitmap_blend(d[i], s[i], alpha[i])) << i;
+}
+
+TEST(Compositor, OnePassStepsEqualACopyThenTheModeOnSeededRectangles) {
+    // Padded rows (ypitch 2 * 45 + 6) of odd width, so that every span has a
+    // remainder after its vectors and the padding must be copied too.
+    constexpr int w = 45, h = 23, pitch = 2 * w + 6;
+    std::mt19937 random(6);
+    auto seeded = [&] {
+        std::vector<uint8_t> b(size_t(pitch) * h);
+        for (uint8_t& v : b) v = uint8_t(random());
+        return b;
+    };
+    std::vector<uint8_t> base = seeded(), over = seeded();
+    auto canvas = [&](std::vector<uint8_t>& b) { return Canvas{b.data(), pitch, w, h}; };
+    for (int round = 0; round < 300; ++round) {
+        const LONG l = LONG(random() % 70) - 12, t = LONG(random() % 40) - 8;
+        const RECT rc{l, t, l + LONG(random() % 60) - 5, t + LONG(random() % 36) - 5};
+        const int level = int(random() % 36) - 1;
+        std::vector<uint8_t> expected = base, fused(base.size(), 0xAB);
+        kesra::compose_frame(canvas(expected), canvas(over), param(kesra::COMPOSE_BLEND, rc, 0, level));
+        kesra::blend_over(canvas(fused), canvas(base), canvas(over), rc, level);
+        ASSERT_EQ(fused, expected) << "blend " << round;
+
+        expected = base;
+        std::fill(fused.begin(), fused.end(), 0xAB);
+        kesra::compose_frame(canvas(expected), Canvas{}, param(kesra::COMPOSE_FRAME, rc));
+        kesra::frame_over(canvas(fused), canvas(base), rc);
+        ASSERT_EQ(fused, expected) << "frame " << round;
+    }
 }
 
 TEST(Compositor, CheckerBlackensEvenPixelsOfTheWholeScreenOrDimsAnImage) {
