@@ -80,8 +80,6 @@ TEST_F(Photo, ScansListTypesInTurnAndFilterBySize) {
     std::fclose(broken);
 
     CCePhoto photo;
-    EXPECT_EQ(photo.m_nLogoIndex, -1);
-    EXPECT_EQ(photo.m_nExtraWidth, -1);
     const std::vector<std::pair<std::u16string, int>> once = {{u"a.bmp", QL_TYPE_BMP},
                                                               {u"b.PNG", QL_TYPE_PNG},
                                                               {u"c.jpg", QL_TYPE_JPEG},
