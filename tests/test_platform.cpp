@@ -69,8 +69,6 @@ TEST(DibSections, SixteenBitTopDownToTwentyFourBitBottomUp) {
     EXPECT_EQ(std::memcmp(q, bottom_row_first, 3), 0);
     const uint8_t top_row[] = {0, 0, 255, 0, 255, 0, 255, 0, 0};  // blue, green, red bytes
     EXPECT_EQ(std::memcmp(q + 12, top_row, 9), 0);
-    EXPECT_EQ(GetDeviceCaps(dst_dc, HORZRES), 3);
-    EXPECT_EQ(GetDeviceCaps(dst_dc, VERTRES), 2);
 
     EXPECT_FALSE(DeleteObject(src));  // still selected
     SelectObject(src_dc, old_src);
@@ -174,21 +172,6 @@ TEST(WindowDC, EveryPresentationIsCountedAndSeenWhole) {
     HostDestroyWindow(window);
 }
 
-TEST(Host, FirstWindowIsTheForegroundWindow) {
-    if (GetForegroundWindow() != nullptr) GTEST_SKIP() << "another test made a window first";
-    HWND first = HostCreateWindow(2, 2), second = HostCreateWindow(2, 2);
-    EXPECT_EQ(GetForegroundWindow(), first);
-    HostDestroyWindow(first);
-    EXPECT_EQ(GetForegroundWindow(), second);
-    HostDestroyWindow(second);
-    EXPECT_EQ(HostCreateWindow(0, 5), nullptr);
-    HostSetCursorPos(12, -3);
-    POINT p{};
-    EXPECT_TRUE(GetCursorPos(&p));
-    EXPECT_EQ(p.x, 12);
-    EXPECT_EQ(p.y, -3);
-}
-
 namespace {
 DWORD record_argument(LPVOID parameter) {
     Sleep(20);
@@ -209,10 +192,6 @@ TEST(Threads, WaitJoinsAndHandlesAreChecked) {
     EXPECT_TRUE(CloseHandle(thread));
     EXPECT_FALSE(CloseHandle(thread));
     EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_FAILED);
-    SYSTEMTIME t{};
-    GetLocalTime(&t);
-    EXPECT_GE(t.wYear, 2024);
-    EXPECT_GE(t.wMonth, 1);
 }
 
 TEST(Files, ModulePathHasBackslashesAndWidePathsOpenWithThem) {
