@@ -51,7 +51,9 @@ class OutlinedText : public ::testing::Test {
    protected:
     void SetUp() override {
         const std::vector<uint8_t> image = test_font();
-        path_ = ::testing::TempDir() + "outlined_text_font.bin";
+        // ctest runs the cases side by side: each writes its own file.
+        path_ = ::testing::TempDir() + "outlined_text_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".stcf";
         FILE* f = std::fopen(path_.c_str(), "wb");
         ASSERT_NE(f, nullptr);
         ASSERT_EQ(std::fwrite(image.data(), 1, image.size(), f), image.size());
@@ -124,7 +126,7 @@ TEST(GradientTable, RowsTruncateTowardZeroAndRebuildOnlyOnChange) {
     GradientTable t;
     ASSERT_TRUE(build_gradient(t, kRed, kBlue, 10));
     // White to black in 6 rows: red 248 + i x -248 / 5 gives 248, 199 (not
-    // 198), 150, 100, 51, 0; green 252 steps by -50.4 the same way.
+    // 198), 149, 100, 50, 0; green 252 steps by -50.4 the same way.
     ASSERT_TRUE(build_gradient(t, kWhite, 0x0000, 6));
     const std::vector<uint16_t> rows(t.rows.begin(), t.rows.begin() + 10);
     EXPECT_EQ(rows, (std::vector<uint16_t>{0xFFFF, 0xC658, 0x94D2, 0x632C, 0x3186, 0x0000, 0, 0, 0, 0}));
