@@ -630,6 +630,10 @@ TEST(KesraFont, ModeSixTableLeadsThroughTheUtf16Table) {
 
     options.utf16_table = false;  // the table has nothing to lead to
     EXPECT_FALSE(kesra_font::build(out, options, nullptr, &error));
+    options.utf16_table = true;
+    options.mode6_codepage = "NO-SUCH-CODE-PAGE";
+    EXPECT_FALSE(kesra_font::build(out, options, nullptr, &error));
+    EXPECT_NE(error.find("NO-SUCH-CODE-PAGE"), std::string::npos) << error;
 }
 
 /* render draws through the library's engine: 下 (no mirror image of itself) from wqy-microhei at 32 x 32

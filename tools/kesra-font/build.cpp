@@ -690,6 +690,10 @@ bool build(const std::string& out, const BuildOptions& options, BuildStats* stat
         *error = "the mode-6 table leads through the UTF-16 table; leave out --no-utf16";
         return false;
     }
+    if (!options.mode6_codepage.empty() && !CodePage(options.mode6_codepage.c_str()).ok()) {
+        *error = "iconv has no " + options.mode6_codepage + " conversion";  // said before the long work
+        return false;
+    }
     const size_t pages = options.latin.empty() ? 1 : options.latin.size();
     if (pages > static_cast<size_t>(kMaxPages)) {
         *error =
