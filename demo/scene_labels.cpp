@@ -1,8 +1,10 @@
-/* scene_labels.cpp - street names on the map and the panels' texts. Latin
- * names come from DejaVu Sans, Chinese ones from Droid Sans Fallback (both
- * TrueType: ".ttf" in the name picks FreeType); one font is loaded at a time.
- * Names along sloped roads are set a character at a time, each turned to the
- * road's direction. The panels use the system font. */
+/* scene_labels.cpp - street and place names on the map and the panels'
+ * texts. Street names come from DejaVu Sans and Droid Sans Fallback (both
+ * TrueType: ".ttf" in the name picks FreeType), set a character at a time
+ * along sloped roads, each turned to the road's direction. Place names stand
+ * upright with a halo or a drop shadow, drawn by the built-in engine in the
+ * outline font that the build makes with kesra-font (labels.stcf). One font
+ * is loaded at a time. The panels use the system font. */
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -49,10 +51,46 @@ void name_along(CCEDraw& dc, const std::u16string& name, POINT a, POINT b, doubl
     }
 }
 
-/* An upright name in a box centred on (cx, cy). */
-void name_at(CCEDraw& dc, const std::u16string& name, LONG cx, LONG cy, unsigned short color) {
-    dc.SetTextColor(color);
-    dc.DrawTextW(name.c_str(), -1, RECT{cx - 120, cy - 12, cx + 120, cy + 12}, DT_CENTER | DT_VCENTER);
+/* Top and bottom colours of an outlined label's gradient. */
+DWORD gradient(unsigned short top, unsigned short bottom) { return top | static_cast<DWORD>(bottom) << 16; }
+
+/* An upright outlined name centred on (cx, cy). */
+void outlined_at(CCEDraw& dc, const std::u16string& name, LONG cx, LONG cy, const tagDISTINCT_STRUCT& style) {
+    dc.DrawTextWithDistinct(name.c_str(), -1, RECT{cx - 150, cy - 15, cx + 150, cy + 15},
+                            DT_CENTER | DT_VCENTER, style);
+}
+
+/* Place names in the outline font: parks in green on a white halo, districts
+ * in dark grey with a shadow, and the next turn's street with the part of
+ * its name already read out greyed and a sheen across the rest. */
+void draw_place_names(CCEDraw& dc) {
+    const std::string path = std::string(KESRA_DEMO_ASSETS) + "/labels.stcf";
+    if (!load_font(path.c_str())) return;
+    CCEFont font(20, 20, 1, 400);  // smoothed horizontal edges
+    CKESRAObject* previous = dc.SetGDIObject(&font);
+    const unsigned short white = rgb565(255, 255, 255);
+    const tagDISTINCT_STRUCT park{
+        0, gradient(rgb565(40, 120, 50), rgb565(10, 70, 20)), white, 0, 0, 0, 0, 0, 0, 0};
+    outlined_at(dc, u"Lake Park", 640, 370, park);
+    outlined_at(dc, u"人民公园", 660, 418, park);
+    const tagDISTINCT_STRUCT district{
+        1, gradient(rgb565(90, 90, 100), rgb565(40, 40, 50)), rgb565(120, 120, 120), 0, 0, 0, 0, 0, 0, 0};
+    outlined_at(dc, u"Old Town", 470, 150, district);
+    outlined_at(dc, u"老城区", 470, 178, district);
+    const LONG turn_x = 560;
+    const tagDISTINCT_STRUCT turn{0,
+                                  gradient(rgb565(200, 60, 20), rgb565(130, 30, 10)),
+                                  white,
+                                  1,
+                                  turn_x + 40,
+                                  gradient(rgb565(150, 150, 150), rgb565(110, 110, 110)),
+                                  white,
+                                  1,
+                                  turn_x + 110,
+                                  0};
+    dc.DrawTextWithDistinct(u"Mill Lane 磨坊路", -1, RECT{turn_x, 230, kWidth - 1, 260}, DT_VCENTER, turn);
+    dc.SetGDIObject(previous);
+    ReleaseFont();
 }
 
 }  // namespace
@@ -67,7 +105,6 @@ void draw_street_names(CCEDraw& dc) {
         name_along(dc, u"Mill Lane", lower[4], lower[5], 9, ink);
         // The highway climbs to the right: the label turns with it.
         name_along(dc, u"Ring Expressway", POINT{330, 330}, POINT{420, 250}, 9, rgb565(120, 50, 10));
-        name_at(dc, u"Lake Park", 640, 372, rgb565(30, 90, 40));
         ReleaseFont();
     }
     if (load_font(kChineseFont)) {
@@ -84,10 +121,10 @@ void draw_street_names(CCEDraw& dc) {
             const char16_t one[2] = {name[i], 0};
             dc.DM_DrawText(one, 1, RECT{x, y, kMap.right, kMap.bottom}, &params, 0);
         }
-        name_at(dc, u"人民公园", 660, 420, rgb565(30, 90, 40));
         ReleaseFont();
     }
     dc.SetGDIObject(previous);
+    draw_place_names(dc);
 }
 
 void draw_panel_texts(CCEDraw& dc) {

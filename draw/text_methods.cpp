@@ -1,14 +1,15 @@
 /* text_methods.cpp - the text methods of CCEDraw: each checks the request
  * (text, a font at most 40 pixels wide, a rectangle that reaches the screen)
  * and hands it to the system font, the FreeType routes or the built-in
- * engine's (text/text_draw.h). The 16-level blends of glyph coverage live
- * here too. */
+ * engine's (text/text_draw.h); outlined text goes to text/outlined_text.h.
+ * The 16-level blends of glyph coverage live here too. */
 #include <cstring>
 #include <string>
 
 #include "core/pixel.h"
 #include "draw/context.h"
 #include "text/font_dispatch.h"
+#include "text/outlined_text.h"
 #include "text/text_draw.h"
 #include "winapi.h"
 
@@ -75,6 +76,20 @@ void CCEDraw::DM_DrawText(const WCHAR* text, int count, tagRECT rect, DMX_tag_St
         ft_draw_label(job, *params);
     else
         builtin_draw_label(*this, job, format, *params);
+}
+
+int CCEDraw::DrawTextWithDistinct(const WCHAR* text, int count, tagRECT rect, unsigned int format,
+                                  tagDISTINCT_STRUCT params) {
+    if (!text_request_valid(*this, text, rect)) return 0;
+    if (params.nMode == -1) {
+        DrawTextW(text, count, rect, format);
+        return 1;
+    }
+    // The halo and the shadow are made from the built-in engine's coverage;
+    // FreeType leaves none, so they draw nothing then.
+    if ((params.nMode == 0 || params.nMode == 1) && font_state().UseBuiltinEngine)
+        draw_outlined_text(job_of(*this, text, count, rect), format, params);
+    return 1;
 }
 
 void CCEDraw::DM_DrawAlphaPixel2(LONG x, LONG y, unsigned short color, int level) {

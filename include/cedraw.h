@@ -38,6 +38,22 @@ enum : DWORD {
     RF_TURN = 0x40000,
 };
 
+/* Outlined text (DrawTextWithDistinct), passed by value: ten 32-bit fields.
+ * Colour pairs hold the glyph's top-row Color16 in the low 16 bits and its
+ * bottom-row Color16 in the high 16 bits; back colours use the low 16 bits. */
+struct tagDISTINCT_STRUCT {
+    LONG nMode;             // -1 plain DrawTextW, 0 halo, 1 drop shadow; other values draw nothing
+    DWORD dwColors;         // the glyphs' gradient
+    DWORD dwBackColor;      // the halo or shadow
+    LONG bSplit;            // nonzero: pixels with x < nSplitX take the left colours
+    LONG nSplitX;           // screen x
+    DWORD dwLeftColors;     // the gradient left of the split
+    DWORD dwLeftBackColor;  // the halo or shadow left of the split
+    LONG bHighlight;        // nonzero: a sheen of white stripes on the main part
+    LONG nHighlightX;       // screen x of the sheen's origin
+    LONG nHighlightDir;     // 0: the stripes lie left of the origin, nonzero: right of it
+};
+
 class CCEDraw : public CCEGraphics {
    public:
     CCEDraw();
@@ -124,6 +140,9 @@ class CCEDraw : public CCEGraphics {
     int DrawTextW(const WCHAR* text, int count, tagRECT rect, unsigned int format);
     void DM_DrawText(const WCHAR* text, int count, tagRECT rect, DMX_tag_StringStruct* params,
                      unsigned int format);
+    /* 0 when refused as DrawTextW refuses, else 1 (also for modes that draw nothing). */
+    int DrawTextWithDistinct(const WCHAR* text, int count, tagRECT rect, unsigned int format,
+                             tagDISTINCT_STRUCT params);
     void DM_DrawAlphaPixel2(LONG x, LONG y, unsigned short color, int level);  // level 0..16
     void BlendPixel16(unsigned char* p, LONG x, LONG y, unsigned short color, int level);
     void UseSysFont(int use);

@@ -8,12 +8,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "text/stcf_format.h"
 #include "tools/common/png565.h"
 #include "tools/kesra-font/font_tool.h"
 #include "winapi.h"
@@ -587,6 +589,51 @@ TEST(KesraFont, Big5AndShiftJisTablesFromIconv) {
     EXPECT_EQ(f.d[euc + 2 * (0x8EB1 - 0x8000) + 1], 0);
     EXPECT_EQ(f.utf16(0x65E5), 3000 + 3569);
     EXPECT_NE(composite_flags(f, 3569), 0);
+}
+
+/* The mode-6 table (made here from Big5) holds UTF-16 units by two-byte code:
+ * 中, Big5 0xA4 0xA4, is entry 0x24A4. The engine's encoding 6 then draws the
+ * code unit 0xA4A4 as encoding 2 draws U+4E2D. */
+TEST(KesraFont, ModeSixTableLeadsThroughTheUtf16Table) {
+    ASSERT_TRUE(exists(kWqy)) << "fonts-wqy-microhei is needed";
+    kesra_font::BuildOptions options;
+    options.cjk = {kWqy, 0};
+    options.subset = true;
+    options.subset_chars = {0x4E2D};
+    options.mode6_codepage = "BIG5";
+    options.quiet = true;
+    const std::string out = scratch() + "/mode6.stcf";
+    std::string error;
+    ASSERT_TRUE(kesra_font::build(out, options, nullptr, &error)) << error;
+    const Font f = load(out);
+    const uint32_t table = f.u32(204);
+    ASSERT_NE(table, 0u);
+    EXPECT_EQ(table + 2 * 0x8000, f.d.size());
+    EXPECT_EQ(f.u16(table + 2 * 0x24A4), 0x4E2D);
+    EXPECT_EQ(f.u16(table + 2 * 0x2440), 0x4E00);  // 一, Big5 0xA4 0x40
+    EXPECT_EQ(f.u16(table + 2 * 0x0040), 0);       // 0x80 0x40 is no Big5 code
+
+    kesra::StcfFontRecord* record = kesra::ParseStcfImage(f.d.data(), f.d.size());
+    ASSERT_NE(record, nullptr);
+    auto draw = [&](char16_t unit, int encoding) {
+        CCEFont font(24, 24, 0, 400);
+        font.m_nP1 = encoding;
+        std::vector<uint8_t> coverage(24 * 24);
+        int w = 24, h = 24;
+        kesra::StcfRenderGlyph(*record, &w, &h, &unit, 1, coverage.data(), font);
+        return coverage;
+    };
+    const std::vector<uint8_t> expected = draw(0x4E2D, 2);
+    EXPECT_GT(std::count_if(expected.begin(), expected.end(), [](uint8_t v) { return v > 0; }), 20);
+    EXPECT_EQ(draw(0xA4A4, 6), expected);
+    kesra::FreeStcfRecord(record);
+
+    options.utf16_table = false;  // the table has nothing to lead to
+    EXPECT_FALSE(kesra_font::build(out, options, nullptr, &error));
+    options.utf16_table = true;
+    options.mode6_codepage = "NO-SUCH-CODE-PAGE";
+    EXPECT_FALSE(kesra_font::build(out, options, nullptr, &error));
+    EXPECT_NE(error.find("NO-SUCH-CODE-PAGE"), std::string::npos) << error;
 }
 
 /* render draws through the library's engine: 下 (no mirror image of itself) from wqy-microhei at 32 x 32

@@ -647,7 +647,7 @@ TEST(StcfLoadedFont, LoadMeasureRenderRelease) {
     int w = 16, h = 16;
     const WCHAR ch = u'W';
     uint8_t coverage[40 * 40] = {};
-    RenderGlyphCoverage(&w, &h, &ch, coverage, font);
+    RenderGlyphCoverage(&w, &h, &ch, 1, coverage, font);
     EXPECT_EQ(w, 16);
     EXPECT_EQ(coverage[15 * 16 + 0], 16);  // the square's bottom-left pixel
     EXPECT_EQ(coverage[15 * 16 + 7], 8);

@@ -17,11 +17,11 @@ bool is_edge_marker(int v) { return v == 17 || v == 19; }
 /* Renders one character and calls visit(x, y, v) for each of its pixels inside
  * the rectangle; returns the glyph's advance. Never reads past the buffer. */
 template <typename Visit>
-int32_t visit_glyph(const TextJob& job, const WCHAR* ch, int32_t pen, int32_t line, Visit visit) {
+int32_t visit_glyph(const TextJob& job, int n, int32_t pen, int32_t line, Visit visit) {
     const CCEFont& font = *job.font;
     int width = font.m_nWidth, height = font.m_nHeight;
     uint8_t* coverage = font_state().FontCoverageBuffer;
-    RenderGlyphCoverage(&width, &height, ch, coverage, font);
+    RenderGlyphCoverage(&width, &height, job.text + n, job.count - n, coverage, font);
     const int stride = font.m_nWidth;
     if (stride <= 0) return width;
     const int columns = std::min(width, stride);
@@ -45,8 +45,8 @@ void builtin_draw_text(CCEDraw& dc, const TextJob& job, UINT format) {
     const TextStart start = start_of(job, format);
     const int levels = job.font->m_nP2;
     int32_t pen = start.x;
-    for (int n = 0; n < job.count; ++n)
-        pen += visit_glyph(job, job.text + n, pen, start.y, [&](int32_t x, int32_t y, int v) {
+    for (int n = 0; n < job.count; n += GlyphUnits(job.text + n, job.count - n))
+        pen += visit_glyph(job, n, pen, start.y, [&](int32_t x, int32_t y, int v) {
             if (is_ink(v, levels))
                 dc.DM_DrawAlphaPixel2(x, y, dc.m_wTextColor, v);
             else if (is_edge_marker(v))
@@ -61,8 +61,8 @@ void builtin_draw_label(CCEDraw& dc, const TextJob& job, UINT format, const DMX_
     if (params.lBold && job.count > 0) {
         // The whole ring first, so that no later ring covers an earlier glyph.
         int32_t pen = start.x;
-        for (int n = 0; n < job.count; ++n)
-            pen += visit_glyph(job, job.text + n, pen, start.y, [&](int32_t x, int32_t y, int v) {
+        for (int n = 0; n < job.count; n += GlyphUnits(job.text + n, job.count - n))
+            pen += visit_glyph(job, n, pen, start.y, [&](int32_t x, int32_t y, int v) {
                 if (!is_ink(v, levels) && !is_edge_marker(v)) return;
                 for (int dy = -1; dy <= 1; ++dy)
                     for (int dx = -1; dx <= 1; ++dx)
@@ -70,8 +70,8 @@ void builtin_draw_label(CCEDraw& dc, const TextJob& job, UINT format, const DMX_
             });
     }
     int32_t pen = start.x;
-    for (int n = 0; n < job.count; ++n)
-        pen += visit_glyph(job, job.text + n, pen, start.y, [&](int32_t x, int32_t y, int v) {
+    for (int n = 0; n < job.count; n += GlyphUnits(job.text + n, job.count - n))
+        pen += visit_glyph(job, n, pen, start.y, [&](int32_t x, int32_t y, int v) {
             if (is_ink(v, levels)) {
                 dc.DM_DrawAlphaPixel2(x, y, color, v);
                 dc.DM_DrawAlphaPixel2(x, y, color, v / 2);

@@ -21,9 +21,15 @@ int to_ansi(const WCHAR* text, int count, char (&out)[kAnsiBufferSize]);
 /* Width in pixels of count UTF-16 characters with the active engine. */
 int32_t MeasureText(const WCHAR* text, int count, const CCEFont& font);
 
-/* Built-in engine only: one character's coverage into coverage; FreeType
- * leaves buffer and sizes as they are. */
-void RenderGlyphCoverage(int* width, int* height, const WCHAR* ch, uint8_t* coverage, const CCEFont& font);
+/* Built-in engine only: the coverage of the character at ch, with units code
+ * units left in its string, into coverage; FreeType leaves buffer and sizes
+ * as they are. */
+void RenderGlyphCoverage(int* width, int* height, const WCHAR* ch, int units, uint8_t* coverage,
+                         const CCEFont& font);
+
+/* Code units the character at text takes up with the active engine: 1, or
+ * for the built-in engine's inline composite its escape and data; at most units. */
+int GlyphUnits(const WCHAR* text, int units);
 
 /* The loaded FreeType record, or null. */
 FtFontRecord* LoadedFtRecord();

@@ -45,8 +45,9 @@ class FontEngine {
     /* Width in pixels of count UTF-16 characters drawn with font. */
     virtual int32_t Measure(const WCHAR* text, int count, const CCEFont& font) = 0;
     /* One character's coverage into coverage (rows *width bytes apart); *width
-     * and *height come in as the font's size and go out as the glyph's. */
-    virtual void RenderCoverage(int* width, int* height, const WCHAR* ch, uint8_t* coverage,
+     * and *height come in as the font's size and go out as the glyph's. units
+     * code units are left in the string from ch on. */
+    virtual void RenderCoverage(int* width, int* height, const WCHAR* ch, int units, uint8_t* coverage,
                                 const CCEFont& font) = 0;
 };
 
@@ -60,8 +61,10 @@ class BuiltinEngine final : public FontEngine {
     int Load(const WCHAR* path) override;
     void Release() override;
     int32_t Measure(const WCHAR* text, int count, const CCEFont& font) override;
-    void RenderCoverage(int* width, int* height, const WCHAR* ch, uint8_t* coverage,
+    void RenderCoverage(int* width, int* height, const WCHAR* ch, int units, uint8_t* coverage,
                         const CCEFont& font) override;
+    /* Code units the character at text takes up (an inline composite more than one). */
+    int CharUnits(const WCHAR* text, int units) const;
 
     bool loaded() const { return image_ && record_; }
     const uint8_t* image() const { return image_; }
@@ -79,7 +82,7 @@ class FreeTypeEngine final : public FontEngine {
     int Load(const WCHAR* path) override;
     void Release() override;
     int32_t Measure(const WCHAR* text, int count, const CCEFont& font) override;
-    void RenderCoverage(int*, int*, const WCHAR*, uint8_t*, const CCEFont&) override {}  // built-in only
+    void RenderCoverage(int*, int*, const WCHAR*, int, uint8_t*, const CCEFont&) override {}  // built-in only
 
     FtFontRecord* record();
     GlyphCache& cache() { return cache_; }

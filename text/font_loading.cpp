@@ -42,8 +42,14 @@ int32_t MeasureText(const WCHAR* text, int count, const CCEFont& font) {
     return font_state().active().Measure(text, count, font);
 }
 
-void RenderGlyphCoverage(int* width, int* height, const WCHAR* ch, uint8_t* coverage, const CCEFont& font) {
-    font_state().active().RenderCoverage(width, height, ch, coverage, font);
+void RenderGlyphCoverage(int* width, int* height, const WCHAR* ch, int units, uint8_t* coverage,
+                         const CCEFont& font) {
+    font_state().active().RenderCoverage(width, height, ch, units, coverage, font);
+}
+
+int GlyphUnits(const WCHAR* text, int units) {
+    const FontState& state = font_state();
+    return state.UseBuiltinEngine ? state.builtin.CharUnits(text, units) : 1;
 }
 
 FtFontRecord* LoadedFtRecord() { return font_state().freetype.record(); }
@@ -94,14 +100,18 @@ void BuiltinEngine::Release() {
 int32_t BuiltinEngine::Measure(const WCHAR* text, int count, const CCEFont& font) {
     if (!text || count < 1 || !record_) return 0;
     int32_t total = 0;
-    for (int i = 0; i < count; ++i)
-        total += StcfCharWidth(*record_, text[i], font.m_nWidth, font.m_nHeight, font);
+    for (int i = 0; i < count; i += StcfCharUnits(text + i, count - i))
+        total += StcfCharWidth(*record_, text + i, count - i, font.m_nWidth, font.m_nHeight, font);
     return total;
 }
 
-void BuiltinEngine::RenderCoverage(int* width, int* height, const WCHAR* ch, uint8_t* coverage,
+void BuiltinEngine::RenderCoverage(int* width, int* height, const WCHAR* ch, int units, uint8_t* coverage,
                                    const CCEFont& font) {
-    if (record_ && ch) StcfRenderGlyph(*record_, width, height, *ch, coverage, font);
+    if (record_ && ch && units >= 1) StcfRenderGlyph(*record_, width, height, ch, units, coverage, font);
+}
+
+int BuiltinEngine::CharUnits(const WCHAR* text, int units) const {
+    return text && units > 1 ? StcfCharUnits(text, units) : 1;
 }
 
 }  // namespace kesra

@@ -42,6 +42,11 @@ StcfFontRecord* parse(const uint8_t* image, size_t size);
 /* Frees the record and forgets its glyphs in the small-glyph store. */
 void release(StcfFontRecord* record);
 
+/* Code units the character at ch.text takes up: 1, or for an inline
+ * composite the escape, the unit after it and its data (all of ch.units when
+ * the data runs past them). Never more than ch.units, never less than 1. */
+size_t char_units(CharRef ch);
+
 /* Advance of one character: width unless the record exists, 5 <= width,
  * height <= 100 and the character is a Latin glyph or an inline composite. */
 int32_t char_width(const StcfFontRecord* record, CharRef ch, int32_t width, int32_t height,

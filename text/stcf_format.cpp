@@ -26,19 +26,28 @@ stcf::FontParams params_of(const CCEFont& font) {
     return p;
 }
 
+stcf::CharRef ref_of(const WCHAR* text, int units) {
+    return stcf::CharRef{text, units > 0 ? static_cast<size_t>(units) : 0};
+}
+
 }  // namespace
 
 StcfFontRecord* ParseStcfImage(const uint8_t* image, size_t size) { return stcf::parse(image, size); }
 
 void FreeStcfRecord(StcfFontRecord* record) { stcf::release(record); }
 
-int32_t StcfCharWidth(StcfFontRecord& record, WCHAR ch, int width, int height, const CCEFont& font) {
-    return stcf::char_width(&record, stcf::CharRef{&ch, 1}, width, height, params_of(font));
+int StcfCharUnits(const WCHAR* text, int units) {
+    return static_cast<int>(stcf::char_units(ref_of(text, units)));
 }
 
-void StcfRenderGlyph(StcfFontRecord& record, int* width, int* height, WCHAR ch, uint8_t* coverage,
-                     const CCEFont& font) {
-    stcf::render(&record, stcf::CharRef{&ch, 1}, params_of(font), coverage, kCoverageBufferBytes, width,
+int32_t StcfCharWidth(StcfFontRecord& record, const WCHAR* text, int units, int width, int height,
+                      const CCEFont& font) {
+    return stcf::char_width(&record, ref_of(text, units), width, height, params_of(font));
+}
+
+void StcfRenderGlyph(StcfFontRecord& record, int* width, int* height, const WCHAR* text, int units,
+                     uint8_t* coverage, const CCEFont& font) {
+    stcf::render(&record, ref_of(text, units), params_of(font), coverage, kCoverageBufferBytes, width,
                  height);
 }
 

@@ -18,13 +18,20 @@ struct StcfFontRecord;
 StcfFontRecord* ParseStcfImage(const uint8_t* image, size_t size);
 void FreeStcfRecord(StcfFontRecord* record);
 
+/* A character is read from text with units code units left in its string:
+ * an inline composite (0xFFFF) carries its data in the units after it. */
+
+/* Code units the character at text takes up, 1..units (units >= 1). */
+int StcfCharUnits(const WCHAR* text, int units);
+
 /* Advance width of one character; width and height start as the font's size. */
-int32_t StcfCharWidth(StcfFontRecord& record, WCHAR ch, int width, int height, const CCEFont& font);
+int32_t StcfCharWidth(StcfFontRecord& record, const WCHAR* text, int units, int width, int height,
+                      const CCEFont& font);
 
 /* One character's coverage (1..levels, 17 and 19 edge markers) into coverage,
  * rows *width bytes apart; *width and *height become the glyph's. */
-void StcfRenderGlyph(StcfFontRecord& record, int* width, int* height, WCHAR ch, uint8_t* coverage,
-                     const CCEFont& font);
+void StcfRenderGlyph(StcfFontRecord& record, int* width, int* height, const WCHAR* text, int units,
+                     uint8_t* coverage, const CCEFont& font);
 
 }  // namespace kesra
 

@@ -64,6 +64,21 @@ int component_count(uint32_t flags) {
     return 0;
 }
 
+/* Bytes of an inline composite's data (width byte, flags, components), or 0
+ * when they run past the string. */
+uint64_t inline_data_bytes(const ImageReader& in) {
+    uint32_t flags;
+    if (!in.u8(1, &flags)) return 0;
+    uint64_t at = 2;
+    const int count = component_count(flags);
+    for (int i = 0; i < count; ++i) {
+        uint32_t kind;
+        if (!in.u8(at++, &kind)) return 0;
+        at += (kind == 1 ? 2 : 0) + 2 + ((flags & (0x80u >> i)) ? 2 : 0);
+    }
+    return in.has(0, at) ? at : 0;
+}
+
 class GlyphDrawer {
    public:
     GlyphDrawer(const StcfFontRecord& font, const Grid& grid, ScanConverter& scan)
@@ -181,6 +196,13 @@ void write_target(const uint8_t* cell, size_t n, const FontParams& params, uint8
 }
 
 }  // namespace
+
+size_t char_units(CharRef ch) {
+    if (!ch.text || ch.units <= 1 || ch.text[0] != kInlineComposite) return 1;
+    const uint64_t bytes = inline_data_bytes(inline_bytes(ch));
+    if (bytes == 0) return ch.units;
+    return static_cast<size_t>(2 + (bytes + 1) / 2);
+}
 
 int32_t char_width(const StcfFontRecord* record, CharRef ch, int32_t width, int32_t height,
                    const FontParams& params) {

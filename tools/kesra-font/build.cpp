@@ -174,6 +174,7 @@ class FontWriter {
     void build_utf16_table();
     std::array<uint8_t, 2> table_cell(uint32_t cp) const;
     bool euc_table(std::vector<uint8_t>* table, std::string* error) const;
+    bool mode6_table(std::vector<uint8_t>* table, std::string* error) const;
     bool assemble(std::vector<uint8_t>* file, std::string* error);
     void progress(const char* what, size_t done, size_t total, bool last = false) const;
 
@@ -345,12 +346,13 @@ class CodePage {
     }
     bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
     const char* name() const { return name_; }
+    /* A two-byte code, or with trail -1 a single byte. */
     uint32_t decode(int lead, int trail) {
         char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
         uint8_t out[8] = {};
         char* in_p = in;
         char* out_p = reinterpret_cast<char*>(out);
-        size_t in_left = 2, out_left = sizeof out;
+        size_t in_left = trail < 0 ? 1 : 2, out_left = sizeof out;
         iconv(cd_, nullptr, nullptr, nullptr, nullptr);
         if (iconv(cd_, &in_p, &in_left, &out_p, &out_left) == static_cast<size_t>(-1) || out_left != 4)
             return 0;
@@ -447,6 +449,29 @@ bool FontWriter::euc_table(std::vector<uint8_t>* table, std::string* error) cons
             }
         }
     iconv_close(cd);
+    return true;
+}
+
+/* A double-byte code page's codes (lead, trail) as UTF-16 code units, entry
+ * (lead - 0x80) << 8 | trail; a single byte of 0x80 or above as (byte, 0).
+ * Codes without a character, or outside the 16-bit range, hold 0. */
+bool FontWriter::mode6_table(std::vector<uint8_t>* table, std::string* error) const {
+    CodePage page(options_.mode6_codepage.c_str());
+    if (!page.ok()) {
+        *error = "iconv has no " + options_.mode6_codepage + " conversion";
+        return false;
+    }
+    table->assign(2 * MODE6_ENTRIES, 0);
+    auto put = [&](int lead, int trail, uint32_t cp) {
+        if (cp == 0 || cp > 0xFFFF) return;
+        const size_t entry = static_cast<size_t>((lead - 0x80) << 8 | (trail < 0 ? 0 : trail));
+        (*table)[2 * entry] = static_cast<uint8_t>(cp);
+        (*table)[2 * entry + 1] = static_cast<uint8_t>(cp >> 8);
+    };
+    for (int lead = 0x80; lead <= 0xFF; ++lead) {
+        put(lead, -1, page.decode(lead, -1));
+        for (int trail = 0x21; trail <= 0xFF; ++trail) put(lead, trail, page.decode(lead, trail));
+    }
     return true;
 }
 
@@ -607,6 +632,13 @@ bool FontWriter::assemble(std::vector<uint8_t>* file, std::string* error) {
         f.insert(f.end(), euc.begin(), euc.end());
     }
 
+    if (!options_.mode6_codepage.empty()) {
+        std::vector<uint8_t> mode6;
+        if (!mode6_table(&mode6, error)) return false;
+        put_u32(f, field::MODE6_TABLE, static_cast<uint32_t>(f.size()));
+        f.insert(f.end(), mode6.begin(), mode6.end());
+    }
+
     put_u32(f, field::KIND, static_cast<uint32_t>(options_.charset_kind));
     put_u32(f, field::COMPOSITE_TABLE, composite_table_at);
     put_u32(f, field::COMPONENTS, records_at);
@@ -652,6 +684,14 @@ bool build(const std::string& out, const BuildOptions& options, BuildStats* stat
     *stats = BuildStats();
     if (options.charset_kind < 0 || options.charset_kind > kMaxKind) {
         *error = "character-set kind " + std::to_string(options.charset_kind) + " is out of range (0 to 4)";
+        return false;
+    }
+    if (!options.mode6_codepage.empty() && !options.utf16_table) {
+        *error = "the mode-6 table leads through the UTF-16 table; leave out --no-utf16";
+        return false;
+    }
+    if (!options.mode6_codepage.empty() && !CodePage(options.mode6_codepage.c_str()).ok()) {
+        *error = "iconv has no " + options.mode6_codepage + " conversion";  // said before the long work
         return false;
     }
     const size_t pages = options.latin.empty() ? 1 : options.latin.size();

@@ -28,7 +28,7 @@ constexpr int kMaxPages = 64;
  * glyphs by GBK code; 3 numbers the hanzi by Big5 cell and carries the Big5
  * table, 4 by Shift-JIS cell with the Shift-JIS and EUC tables. */
 constexpr int kMaxKind = 4;
-constexpr size_t kBig5Cells = 126 * 157, SJIS_CELLS = 60 * 188, EUC_ENTRIES = 0x8000;
+constexpr size_t kBig5Cells = 126 * 157, SJIS_CELLS = 60 * 188, EUC_ENTRIES = 0x8000, MODE6_ENTRIES = 0x8000;
 
 /* ---- Character indices (the code page 936 index space) ---- */
 
@@ -99,6 +99,9 @@ struct BuildOptions {
     bool subset = false;   // only the code points in subset_chars get CJK glyphs
     std::vector<uint32_t> subset_chars;
     bool utf16_table = true;
+    /* An iconv code page (CP949, BIG5, ...) whose codes the mode-6 table turns
+     * into UTF-16; empty: no table. Needs the UTF-16 table. */
+    std::string mode6_codepage;
     bool quiet = false;
 };
 

@@ -26,6 +26,8 @@ void usage(std::FILE* to) {
         "      --chars TEXT          only these characters (UTF-8) get CJK glyphs\n"
         "      --chars-file FILE     the same, from a UTF-8 file\n"
         "      --no-utf16            leave out the UTF-16 table\n"
+        "      --mode6 CODEPAGE      add the mode-6 table: this iconv code page's two-byte codes\n"
+        "                            (CP949, BIG5, ...) as UTF-16, read through the UTF-16 table\n"
         "      --quiet               no progress on standard error\n"
         "  kesra-font info FILE\n"
         "      prints the header, the Latin pages and the glyph counts; checks every table\n"
@@ -91,6 +93,10 @@ bool parse_build(int argc, char** argv, int first, BuildOptions* options, std::s
             if (!read_file(value, &bytes, error) ||
                 !add_chars(std::string(bytes.begin(), bytes.end()), value, options, error))
                 return false;
+            ++i;
+        } else if (a == "--mode6") {
+            if (!need_value()) return false;
+            options->mode6_codepage = value;
             ++i;
         } else if (a == "--flatten") {
             options->flatten = true;
