@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
     }
 
     const Assets assets{KESRA_DEMO_ASSETS};
+    if (!record_splash(dc, assets, out_dir)) return 1;
     dc.BeginDraw();
     draw_background(dc);
     draw_areas(dc);
@@ -66,6 +67,7 @@ int main(int argc, char** argv) {
     std::printf("navdemo: wrote dimmed.png and the loading screen's frames loading_NN.png\n");
     if (!record_transitions(dc, out_dir)) return 1;
     if (!record_photos(dc, out_dir)) return 1;
+    if (!record_menu(window, dc, assets, out_dir)) return 1;
 
     /* On a desktop window the frame stays until the window is closed; --seconds
      * bounds that, and keeps a frame buffer showing for as long. */

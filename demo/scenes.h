@@ -44,6 +44,12 @@ bool record_overlays(HWND window, CCEDraw& dc, const Assets& assets,
 bool record_transitions(CCEDraw& map, const std::string& out_dir);  // scene_transitions.cpp
 /* A folder of pictures listed and drawn by the photo browser, to out_dir/photos.png. */
 bool record_photos(CCEDraw& map, const std::string& out_dir);  // scene_photos.cpp
+/* The start-up splash played from splash.pack by CGifPlay, each frame written
+ * to out_dir/splash_NN.png; false unless every frame was shown. */
+bool record_splash(CCEDraw& dc, const Assets& assets, const std::string& out_dir);  // scene_splash.cpp
+/* The main menu laid out by menu.ini, presented and written to out_dir/menu.png. */
+bool record_menu(HWND window, CCEDraw& dc, const Assets& assets,
+                 const std::string& out_dir);  // scene_menu.cpp
 
 }  // namespace navdemo
 

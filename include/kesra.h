@@ -6,6 +6,7 @@
 #include "cebitmap.h"
 #include "cedraw.h"
 #include "cefont.h"
+#include "cegifplay.h"
 #include "cegraphics.h"
 #include "ceini.h"
 #include "ceobject.h"

@@ -1,6 +1,7 @@
 /* test_kesra_ini.cpp - kesra-ini: a description built into a file that the
  * library reads back field for field, the dump that builds the same bytes
- * again, and the command line's progress and error messages. */
+ * again, UTF-8 strings stored as GBK and back, and the command line's
+ * progress and error messages. */
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -117,7 +118,7 @@ TEST(KesraIni, DumpBuildsTheSameBytesAgain) {
     ASSERT_TRUE(kesra_ini::decode(file, &back, &error)) << error;
     const std::string dumped = kesra_ini::describe(back);
     EXPECT_NE(dumped.find("  name \"go \\\"home\\\"\""), std::string::npos) << dumped;
-    EXPECT_NE(dumped.find("  text 2 \"\\xBC\\xD2\""), std::string::npos) << dumped;
+    EXPECT_NE(dumped.find("  text 2 \"家\""), std::string::npos) << dumped;  // the GBK pair BC D2
     EXPECT_EQ(kesra_ini::encode(parse(dumped, &error)), file);
     /* Byte-exact also where the fields cannot say it: a name without its
      * terminator, bytes after a text's end. */
@@ -127,6 +128,50 @@ TEST(KesraIni, DumpBuildsTheSameBytesAgain) {
     const std::vector<uint8_t> odd_file = kesra_ini::encode(odd);
     ASSERT_TRUE(kesra_ini::decode(odd_file, &back, &error)) << error;
     EXPECT_EQ(kesra_ini::encode(parse(kesra_ini::describe(back), &error)), odd_file);
+}
+
+TEST(KesraIni, Utf8StringsAreStoredAsGbkAndDumpedBack) {
+    /* 路 C2 B7, 线 CF DF, 菜单 B2 CB B5 A5, the euro 80; \xNN stays one byte. */
+    const std::string description =
+        "version \"Ver 1.0 菜单\"\npage 1 backgrounds 0\nbutton\n"
+        "  name \"菜单\"\n  text 0 \"路线 €5\"\n  text 1 \"\\xC2\\xB7a\\x81\"\n";
+    std::string error;
+    const std::vector<uint8_t> file = kesra_ini::encode(parse(description, &error));
+    const std::string path = scratch_dir() + "/gbk.ini";
+    write_bytes(path, file);
+    ASSERT_EQ(CIniCtrl::OpenFile(reinterpret_cast<const WCHAR*>(wide(path).c_str())), 1);
+    CIniCtrl ini;
+    char version[32];
+    ASSERT_EQ(ini.ReadVersion(version), 1);
+    EXPECT_STREQ(version, "Ver 1.0 \xB2\xCB\xB5\xA5");
+    tagINIBUTTON b;
+    ASSERT_EQ(ini.ReadButton(0, 0, &b), 1);
+    EXPECT_STREQ(b.szName, "\xB2\xCB\xB5\xA5");
+    EXPECT_EQ(text_of(ini, 0, 0, 0),
+              "\xC2\xB7\xCF\xDF \x80"
+              "5");
+    EXPECT_EQ(text_of(ini, 0, 0, 1), "\xC2\xB7\x61\x81");
+    CIniCtrl::CloseFile();
+
+    kesra_ini::Config back;
+    ASSERT_TRUE(kesra_ini::decode(file, &back, &error)) << error;
+    const std::string dumped = kesra_ini::describe(back);
+    EXPECT_NE(dumped.find("version \"Ver 1.0 菜单\""), std::string::npos) << dumped;
+    EXPECT_NE(dumped.find("  text 0 \"路线 €5\""), std::string::npos) << dumped;
+    EXPECT_NE(dumped.find("  text 1 \"路a\\x81\""), std::string::npos) << dumped;  // a lone lead byte
+    EXPECT_EQ(kesra_ini::encode(parse(dumped, &error)), file);
+}
+
+TEST(KesraIni, CharactersGbkCannotHoldAreRefusedByLine) {
+    const std::string head = "page 1 backgrounds 0\nbutton\n";
+    EXPECT_EQ(parse_error(head + "  text 0 \"ok กข\"\n"), "menu.txt:3: 'ก' (U+0E01) has no GBK code");
+    EXPECT_EQ(parse_error(head + "  name \"\xF0\x9F\x98\x80\"\n"),
+              "menu.txt:3: '\xF0\x9F\x98\x80' (U+1F600) has no GBK code");
+    EXPECT_EQ(parse_error(head + "  text 1 \"\xB7\xCF\"\n"), "menu.txt:3: the byte 0xB7 is not UTF-8");
+    std::string wide_text;
+    for (int i = 0; i < 64; ++i) wide_text += "线";  // 192 bytes of UTF-8, 128 of GBK
+    EXPECT_EQ(parse_error(head + "  text 2 \"" + wide_text + "\"\n"),
+              "menu.txt:3: a text holds at most 127 bytes, not 128");
 }
 
 TEST(KesraIni, DescriptionErrorsNameTheLine) {

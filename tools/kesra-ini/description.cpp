@@ -5,7 +5,8 @@
  *   images N D X, color, font, align, action, param, name "..."
  *   button hex <296 hex digits>       the 148 bytes as they are
  *   text T "..."  |  text T hex <256 hex digits>   (T = 0-3)
- * Strings take \" \\ \n \t and \xNN; a text holds at most 127 bytes. */
+ * Strings are UTF-8 and are stored as GBK; they take \" \\ \n \t and \xNN
+ * (a byte stored as it is). A text holds at most 127 bytes once stored. */
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -78,6 +79,33 @@ struct Parser {
         }
     }
 
+    /* UTF-8 text runs become GBK; a \xNN escape is one byte as it is. */
+    bool flush_as_gbk(std::string* utf8, std::string* out) {
+        std::string gbk, why;
+        if (!gbk_from_utf8(*utf8, &gbk, &why)) return fail(why);
+        *out += gbk;
+        utf8->clear();
+        return true;
+    }
+
+    /* The string opening at in[*i]; *i ends past its closing quote. */
+    bool quoted_string(const std::string& in, size_t* i, std::string* out) {
+        std::string run;
+        for (++*i;; ++*i) {
+            if (*i >= in.size()) return fail("a string is not closed");
+            if (in[*i] == '"') break;
+            if (in[*i] != '\\') {
+                run += in[*i];
+                continue;
+            }
+            if (*i + 1 >= in.size()) return fail("a string is not closed");
+            if (in[*i + 1] == 'x' && !flush_as_gbk(&run, out)) return false;
+            if (!unescape(in, i, in[*i + 1] == 'x' ? out : &run)) return false;
+        }
+        ++*i;
+        return flush_as_gbk(&run, out);
+    }
+
     bool tokenize(const std::string& in, std::vector<Token>* tokens) {
         tokens->clear();
         size_t i = 0;
@@ -90,17 +118,7 @@ struct Parser {
             Token t;
             if (in[i] == '"') {
                 t.quoted = true;
-                for (++i;; ++i) {
-                    if (i >= in.size()) return fail("a string is not closed");
-                    if (in[i] == '"') break;
-                    if (in[i] == '\\') {
-                        if (i + 1 >= in.size()) return fail("a string is not closed");
-                        if (!unescape(in, &i, &t.text)) return false;
-                    } else {
-                        t.text += in[i];
-                    }
-                }
-                ++i;
+                if (!quoted_string(in, &i, &t.text)) return false;
             } else {
                 while (i < in.size() && !std::isspace(static_cast<unsigned char>(in[i])) && in[i] != '#')
                     t.text += in[i++];
@@ -210,18 +228,15 @@ struct Parser {
     }
 };
 
-/* Printable ASCII and whole UTF-8 sequences as they are, other bytes as \xNN. */
+/* Printable ASCII as it is, GBK characters as UTF-8, other bytes as \xNN. */
 std::string quote(const uint8_t* bytes, size_t n) {
     std::string out = "\"";
     for (size_t i = 0; i < n;) {
         const uint8_t c = bytes[i];
-        size_t len = c >= 0xF0 && c < 0xF5 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 1;
-        if (c >= 0x80 && len > 1 && i + len <= n) {
-            bool whole = true;
-            for (size_t k = 1; k < len; ++k) whole &= (bytes[i + k] & 0xC0) == 0x80;
-            if (whole) {
-                out.append(reinterpret_cast<const char*>(bytes + i), len);
-                i += len;
+        if (c >= 0x80) {
+            const size_t length = gbk_char_as_utf8(bytes + i, n - i, &out);
+            if (length) {
+                i += length;
                 continue;
             }
         }

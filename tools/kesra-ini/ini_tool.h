@@ -40,9 +40,19 @@ std::vector<uint8_t> encode(const Config& config);
  * file's size and the library's limits. */
 bool decode(const std::vector<uint8_t>& data, Config* config, std::string* error);
 
-/* The description: `name` is used in error messages as NAME:LINE. */
+/* The description: `name` is used in error messages as NAME:LINE. Its
+ * strings are UTF-8 and become GBK in the file; a \xNN escape is one byte of
+ * the file as it is. */
 bool parse_description(const std::string& text, const std::string& name, Config* config, std::string* error);
 std::string describe(const Config& config);
+
+/* The description's UTF-8 as the file's GBK: false, with why, for bytes that
+ * are not UTF-8 or a character that GBK cannot hold. */
+bool gbk_from_utf8(const std::string& utf8, std::string* gbk, std::string* why);
+/* The GBK character at bytes (n of them left) appended as UTF-8: its length
+ * in bytes, or 0 when the bytes are no character that converts back to the
+ * same bytes (nothing appended then). */
+size_t gbk_char_as_utf8(const uint8_t* bytes, size_t n, std::string* utf8);
 
 bool read_file(const std::string& path, std::vector<uint8_t>* data, std::string* error);
 bool write_file(const std::string& path, const std::vector<uint8_t>& data, std::string* error);

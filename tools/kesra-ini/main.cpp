@@ -1,7 +1,7 @@
 /* kesra-ini - builds a UI configuration file from its readable description
  * and dumps one back to that form: pages with their background counts, the
  * 148-byte button records (as fields or hex) and four texts per button,
- * scrambled with the library's key. */
+ * scrambled with the library's key. The description is UTF-8, the file GBK. */
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -27,7 +27,8 @@ void usage(std::FILE* to) {
         "  button hex HEX                 a button given as its 148 bytes (296 hex digits)\n"
         "  text T \"...\" | text T hex HEX  text T (0-3) of the button: at most 127 bytes,\n"
         "                                 or all 128 as 256 hex digits\n"
-        "Strings take \\\" \\\\ \\n \\t and \\xNN; numbers are decimal or 0x hex.\n",
+        "Strings are UTF-8, stored in the file as GBK (code page 936); they take\n"
+        "\\\" \\\\ \\n \\t and \\xNN (one byte stored as it is). Numbers are decimal or 0x hex.\n",
         to);
 }
 
