@@ -23,6 +23,7 @@
 #include "surface/shared_state.h"
 #include "tests/test_helpers.h"
 #include "text/font_dispatch.h"
+#include "text/ft_face.h"
 #include "text/ft_paint.h"
 
 using namespace kesra;
@@ -485,6 +486,71 @@ TEST_F(Text, ChineseLabelEqualsFreeTypesOwnBitmaps) {
     s.fill(0);
     EXPECT_EQ(s.dc->DrawTextW(u"中山路A", -1, RECT{2, 3, 199, 39}, 0), 1);
     EXPECT_EQ(pixels(s), expected_label(droid, U"中山路A", 16, 2, 3, 200, 40, 0x07FF));
+}
+
+namespace {
+
+/* A two-glyph bitmap font, 8 pixels high (ascent 7, descent 1): 'A' 5 x 7 on
+ * the baseline, 'B' a 4 x 3 box from one row below it, one pixel in. */
+std::string tiny_bdf(int ascent, int descent) {
+    return "STARTFONT 2.1\nFONT -kesra-tiny-medium-r-normal--8-80-75-75-c-60-iso10646-1\n"
+           "SIZE 8 75 75\nFONTBOUNDINGBOX 6 8 0 -1\nSTARTPROPERTIES 2\nFONT_ASCENT " +
+           std::to_string(ascent) + "\nFONT_DESCENT " + std::to_string(descent) +
+           "\nENDPROPERTIES\nCHARS 2\n"
+           "STARTCHAR A\nENCODING 65\nSWIDTH 750 0\nDWIDTH 6 0\nBBX 5 7 0 0\nBITMAP\n"
+           "20\n50\n88\nF8\n88\n88\n88\nENDCHAR\n"
+           "STARTCHAR B\nENCODING 66\nSWIDTH 750 0\nDWIDTH 6 0\nBBX 4 3 1 -1\nBITMAP\n"
+           "F0\n90\nF0\nENDCHAR\nENDFONT\n";
+}
+
+std::vector<char> bytes_of(const std::string& s) { return std::vector<char>(s.begin(), s.end()); }
+
+}  // namespace
+
+/* A bitmap-only face (BDF, one-bit glyphs) takes its fixed size at load time
+ * and paints its set bits in the text colour. With an 8 x 8 font the line's
+ * baseline is top + 2 + 7 - 1; the pen moves by width + 1 + left. */
+TEST_F(Text, BitmapOnlyFaceDrawsItsBitsAtItsFixedSize) {
+    TempDir dir;
+    ASSERT_EQ(load(dir.write("tiny.ttf", bytes_of(tiny_bdf(7, 1)))), 1);
+    const FtFontRecord* record = LoadedFtRecord();
+    ASSERT_NE(record, nullptr);
+    EXPECT_FALSE(FT_IS_SCALABLE(record->face));
+    EXPECT_EQ(record->height, 8);
+
+    Screen s(24, 16);
+    CCEFont font(8, 8, 2, 400);
+    s.dc->SetGDIObject(&font);
+    s.dc->SetTextColor(0xF800);
+    s.fill(0x001F);
+    EXPECT_EQ(s.dc->DrawTextW(u"AB", -1, RECT{2, 3, 23, 15}, 0), 1);
+    // 'A' from (2, 4); 'B' from (9, 9): pen 2 + 5 + 1, left 1, top 2.
+    const char* const picture[] = {
+        "........................", "........................", "........................",
+        "........................", "....#...................", "...#.#..................",
+        "..#...#.................", "..#####.................", "..#...#.................",
+        "..#...#..####...........", "..#...#..#..#...........", ".........####...........",
+        "........................", "........................", "........................",
+        "........................",
+    };
+    for (int y = 0; y < s.h; ++y)
+        for (int x = 0; x < s.w; ++x)
+            ASSERT_EQ(s.at(x, y), picture[y][x] == '#' ? 0xF800 : 0x001F) << x << "," << y;
+    s.dc->SetToDefaultFont();
+
+    // A face whose header cannot be read fails and the bitmap face stays.
+    std::string no_size = tiny_bdf(7, 1);
+    no_size.erase(no_size.find("SIZE"), no_size.find("FONTBOUNDINGBOX") - no_size.find("SIZE"));
+    EXPECT_EQ(load(dir.write("nosize.ttf", bytes_of(no_size))), 0);
+    EXPECT_EQ(LoadedFtRecord(), record);
+
+    // A bitmap-only face that lists no fixed size has nothing to draw with.
+    FT_FaceRec sizeless{};
+    FtFontRecord unsized{};
+    unsized.face = &sizeless;
+    EXPECT_FALSE(take_first_fixed_size(unsized));
+    EXPECT_EQ(unsized.width, 0);
+    EXPECT_EQ(unsized.height, 0);
 }
 
 TEST(TextPixels, SixteenLevelBlendAndAccessors) {

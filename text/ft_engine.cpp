@@ -15,6 +15,7 @@
 
 #include "text/charset.h"
 #include "text/font_dispatch.h"
+#include "text/ft_face.h"
 #include "winapi.h"
 
 namespace kesra {
@@ -66,6 +67,15 @@ bool render_into_slot(const FtFontRecord& record, uint32_t index) {
 
 }  // namespace
 
+bool take_first_fixed_size(FtFontRecord& record) {
+    const FT_Face face = record.face;
+    if (!face || face->num_fixed_sizes < 1 || !face->available_sizes) return false;
+    record.width = face->available_sizes[0].width;
+    record.height = face->available_sizes[0].height;
+    FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(record.width), static_cast<FT_UInt>(record.height));
+    return true;
+}
+
 FtFontRecord* FreeTypeEngine::record() { return record_ ? &record_->record : nullptr; }
 
 int FreeTypeEngine::Load(const WCHAR* path) {
@@ -100,16 +110,10 @@ int FreeTypeEngine::Load(const WCHAR* path) {
     }
     FtFontRecord& record = loaded->record;
     record.face = face;
-    if (!FT_IS_SCALABLE(face)) {
-        // A bitmap-only face takes its first fixed size; one without any cannot draw.
-        if (face->num_fixed_sizes < 1 || !face->available_sizes) {
-            FT_Done_Face(face);
-            delete loaded;
-            return 0;
-        }
-        record.width = face->available_sizes[0].width;
-        record.height = face->available_sizes[0].height;
-        FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(record.width), static_cast<FT_UInt>(record.height));
+    if (!FT_IS_SCALABLE(face) && !take_first_fixed_size(record)) {
+        FT_Done_Face(face);
+        delete loaded;
+        return 0;
     }
     record.applied_width = record.applied_height = -1;
     record.outline_color = 0xFFFF;
