@@ -98,7 +98,9 @@ FT_Bitmap dummy_bitmap() { return FT_Bitmap{}; }
 
 /* The cache against the lists walked as they are described: random adds of
  * new keys and lookups of old and unknown ones, seeded; the order, the counts
- * and each lookup's answer must agree at every step. */
+ * and each lookup's answer must agree at every step. Half the lookups go
+ * through hints that several keys share, so that hints name other keys'
+ * entries and entries dropped since. */
 TEST(GlyphCache, MatchesTheWalkedListsOverARandomRun) {
     struct Model {
         std::vector<std::pair<uint32_t, int>> active, overflow;  // head first
@@ -131,11 +133,13 @@ TEST(GlyphCache, MatchesTheWalkedListsOverARandomRun) {
     } model;
     GlyphCache cache;
     std::mt19937 rng(4303);
+    GlyphCache::Hint hints[64];
     uint32_t next = 0;
     for (int step = 0; step < 20000; ++step) {
         const uint32_t k = std::uniform_int_distribution<uint32_t>(0, next + 20)(rng);
         const int expected = model.lookup(k);
-        const CachedGlyph* hit = cache.Lookup(GlyphKey{k, 10, 10});
+        const GlyphKey key{k, 10, 10};
+        const CachedGlyph* hit = step % 2 ? cache.Lookup(key, hints[k % 64]) : cache.Lookup(key);
         ASSERT_EQ(hit != nullptr, expected != 0) << "step " << step;
         if (hit) {
             ASSERT_EQ(uint32_t(hit->top), k);

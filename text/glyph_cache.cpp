@@ -38,6 +38,7 @@ void GlyphCache::insert_ordered(Entry* e) {
 }
 
 void GlyphCache::destroy(Entry* e) {
+    ++generation_;
     index_erase(e);
     if (e->owner) FT_Done_Glyph(e->owner);
     delete e;
@@ -79,7 +80,20 @@ void GlyphCache::index_erase(const Entry* e) {
 
 const CachedGlyph* GlyphCache::Lookup(const GlyphKey& key) {
     Entry* e = index_find(key);
-    if (!e) return nullptr;
+    return e ? hit(e) : nullptr;
+}
+
+const CachedGlyph* GlyphCache::Lookup(const GlyphKey& key, Hint& hint) {
+    Entry* e = hint.generation == generation_ ? static_cast<Entry*>(const_cast<void*>(hint.entry)) : nullptr;
+    if (!e || !(e->key == key)) {
+        e = index_find(key);
+        if (!e) return nullptr;
+        hint = Hint{e, generation_};
+    }
+    return hit(e);
+}
+
+const CachedGlyph* GlyphCache::hit(Entry* e) {
     if (e->active) {
         // The list is sorted by count: with one more hit the entry's place
         // (in front of the first entry whose count is not above its own) is
