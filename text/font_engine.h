@@ -106,6 +106,8 @@ class FreeTypeEngine final : public FontEngine {
     GlyphCache::Hint* hint_of(FtFontRecord* record, int memo_slot);
     int fetch_index(FtFontRecord* record, uint32_t index, int step, GlyphCache::Hint* hint, int* left,
                     int* top, const FT_Bitmap** bitmap, int no_cache);
+    int fetch_rendered(FtFontRecord* record, const GlyphKey& key, int step, int* left, int* top,
+                       const FT_Bitmap** bitmap, int no_cache);
     int32_t char_width(FtFontRecord* record, uint32_t index, GlyphCache::Hint* hint);
     void release_loose_glyph();
 

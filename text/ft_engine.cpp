@@ -198,7 +198,7 @@ int FreeTypeEngine::FetchRun(FtFontRecord* record, const GlyphRun& run, int n, i
                        0);
 }
 
-/* The glyph of one character, whose bytes the caller has released the loose glyph for. */
+/* The glyph of one character, for which the caller has released the loose glyph. */
 int FreeTypeEngine::fetch_index(FtFontRecord* record, uint32_t index, int step, GlyphCache::Hint* hint,
                                 int* left, int* top, const FT_Bitmap** bitmap, int no_cache) {
     const GlyphKey key{index, record->width, record->height};
@@ -211,6 +211,12 @@ int FreeTypeEngine::fetch_index(FtFontRecord* record, uint32_t index, int step, 
             return step;
         }
     }
+    return fetch_rendered(record, key, step, left, top, bitmap, no_cache);
+}
+
+int FreeTypeEngine::fetch_rendered(FtFontRecord* record, const GlyphKey& key, int step, int* left, int* top,
+                                   const FT_Bitmap** bitmap, int no_cache) {
+    const uint32_t index = key.index;
     if (!render_into_slot(*record, index)) return 0;
     FT_Glyph glyph = nullptr;
     if (FT_Get_Glyph(record->face->glyph, &glyph)) return no_cache ? 0 : step;

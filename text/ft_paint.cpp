@@ -274,22 +274,25 @@ KESRA_AVX512 void blend_grey_box_32(const GreyBox& box, uint16_t color) {
     }
 }
 
-bool machine_has_avx512() {
-    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                            __builtin_cpu_supports("avx512vl");
-    return has;
-}
 #endif
 
-std::atomic<bool> wide_blend_allowed{true};
+using GreyBlend = void (*)(const GreyBox&, uint16_t);
 
-void blend_grey(const GreyBox& box, uint16_t color) {
+/* The widest blend the machine runs. */
+GreyBlend widest_blend() {
 #if defined(__x86_64__)
-    if (machine_has_avx512() && wide_blend_allowed.load(std::memory_order_relaxed))
-        return blend_grey_box_32(box, color);
+    __builtin_cpu_init();  // may run before the constructors that would do it
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512vl"))
+        return blend_grey_box_32;
 #endif
-    blend_grey_box(box, color);
+    return blend_grey_box;
 }
+
+/* The blend in use: the widest unless a test narrowed it. */
+std::atomic<GreyBlend> grey_blend{widest_blend()};
+
+void blend_grey(const GreyBox& box, uint16_t color) { grey_blend.load(std::memory_order_relaxed)(box, color); }
 
 bool on_screen(const Canvas& c, int64_t x, int64_t y) {
     return x >= 0 && y >= 0 && x < c.width && y < c.height;
@@ -344,12 +347,9 @@ void paint_ft_glyph(const Canvas& c, const FT_Bitmap& bitmap, int32_t x0, int32_
 }
 
 bool allow_wide_glyph_blend(bool allowed) {
-    wide_blend_allowed.store(allowed, std::memory_order_relaxed);
-#if defined(__x86_64__)
-    return allowed && machine_has_avx512();
-#else
-    return false;
-#endif
+    const GreyBlend widest = widest_blend();
+    grey_blend.store(allowed ? widest : blend_grey_box, std::memory_order_relaxed);
+    return allowed && widest != blend_grey_box;
 }
 
 void paint_ft_glyph_reference(CCEDraw& dc, const FT_Bitmap& bitmap, int32_t x0, int32_t y0,

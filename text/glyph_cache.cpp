@@ -83,33 +83,25 @@ const CachedGlyph* GlyphCache::Lookup(const GlyphKey& key) {
     return e ? hit(e) : nullptr;
 }
 
-const CachedGlyph* GlyphCache::Lookup(const GlyphKey& key, Hint& hint) {
-    Entry* e = hint.generation == generation_ ? static_cast<Entry*>(const_cast<void*>(hint.entry)) : nullptr;
-    if (!e || !(e->key == key)) {
-        e = index_find(key);
-        if (!e) return nullptr;
-        hint = Hint{e, generation_};
-    }
+const CachedGlyph* GlyphCache::lookup_unhinted(const GlyphKey& key, Hint& hint) {
+    Entry* e = index_find(key);
+    if (!e) return nullptr;
+    hint = Hint{e, generation_};
     return hit(e);
 }
 
-const CachedGlyph* GlyphCache::hit(Entry* e) {
-    if (e->active) {
-        // The list is sorted by count: with one more hit the entry's place
-        // (in front of the first entry whose count is not above its own) is
-        // found walking back from where it stands.
-        ++e->hits;
-        Entry* before = e->prev;
-        if (!before || before->hits > e->hits) return &e->glyph;  // its place is where it stands
-        Entry* at = e->next;
-        active_.unlink(e);
-        while (before && before->hits <= e->hits) {
-            at = before;
-            before = before->prev;
-        }
-        active_.insert_before(at, e);
+/* The list is sorted by count: with one more hit the entry's place (in front
+ * of the first entry whose count is not above its own) is found walking back
+ * from where it stands. */
+void GlyphCache::move_up(Entry* e) {
+    Entry* before = e->prev;
+    Entry* at = e->next;
+    active_.unlink(e);
+    while (before && before->hits <= e->hits) {
+        at = before;
+        before = before->prev;
     }
-    return &e->glyph;  // an OverflowList entry stays as it is
+    active_.insert_before(at, e);
 }
 
 const CachedGlyph* GlyphCache::Add(const FT_Bitmap& bitmap, FT_Glyph owner, const GlyphKey& key, int32_t top,

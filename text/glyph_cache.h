@@ -57,7 +57,10 @@ class GlyphCache {
     const CachedGlyph* Lookup(const GlyphKey& key);
     /* The same lookup, trying the hint before the index and leaving the
      * entry found in it. */
-    const CachedGlyph* Lookup(const GlyphKey& key, Hint& hint);
+    const CachedGlyph* Lookup(const GlyphKey& key, Hint& hint) {
+        Entry* e = hint.generation == generation_ ? static_cast<Entry*>(const_cast<void*>(hint.entry)) : nullptr;
+        return e && e->key == key ? hit(e) : lookup_unhinted(key, hint);
+    }
     /* Caches a bitmap and takes ownership of owner (may be null). Returns the
      * new entry's glyph, or null when it could not be allocated: then the
      * caller keeps owner. */
@@ -94,7 +97,17 @@ class GlyphCache {
 
     void insert_ordered(Entry* e);
     void destroy(Entry* e);
-    const CachedGlyph* hit(Entry* e);
+    /* Counts a hit: an ActiveList entry moves ahead of the entries whose
+     * count its own has reached; an OverflowList entry stays as it is. */
+    const CachedGlyph* hit(Entry* e) {
+        if (e->active) {
+            ++e->hits;
+            if (e->prev && e->prev->hits <= e->hits) move_up(e);
+        }
+        return &e->glyph;
+    }
+    void move_up(Entry* e);
+    const CachedGlyph* lookup_unhinted(const GlyphKey& key, Hint& hint);
 
     /* Open addressing with linear probing; at most 401 of the slots are used. */
     static constexpr uint32_t kSlots = 1024;
