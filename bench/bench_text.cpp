@@ -130,7 +130,8 @@ class KesraFrame {
     void measure() {
         kesra::font_state().UseBuiltinEngine = builtin_ ? 1 : 0;
         for (const Label& l : frame_)
-            benchmark::DoNotOptimize(kesra::MeasureText(l.text.c_str(), static_cast<int>(l.text.size()), font_));
+            benchmark::DoNotOptimize(
+                kesra::MeasureText(l.text.c_str(), static_cast<int>(l.text.size()), font_));
     }
     long inked() { return count_inked(screen_.dc.GetBuffer(), kWidth * 2); }
     // Halos: once CCEDraw::DrawTextWithDistinct (mode 0) is in the library, a
@@ -161,7 +162,8 @@ class CairoFrame {
         if (!library || FT_New_Face(library, font_path, 0, &face)) return;
         static const cairo_user_data_key_t owned_face{};
         cairo_face_ = cairo_ft_font_face_create_for_ft_face(face, 0);
-        if (cairo_font_face_set_user_data(cairo_face_, &owned_face, face, release_face) != CAIRO_STATUS_SUCCESS) {
+        if (cairo_font_face_set_user_data(cairo_face_, &owned_face, face, release_face) !=
+            CAIRO_STATUS_SUCCESS) {
             cairo_font_face_destroy(cairo_face_);
             cairo_face_ = nullptr;
             FT_Done_Face(face);
@@ -174,7 +176,8 @@ class CairoFrame {
         const uint32_t ref = kesra::Color16ToColorRef(kLabelColor);
         cairo_set_source_rgb(cr_, 1, 1, 1);
         cairo_paint(cr_);
-        cairo_set_source_rgb(cr_, (ref & 0xFF) / 255.0, (ref >> 8 & 0xFF) / 255.0, (ref >> 16 & 0xFF) / 255.0);
+        cairo_set_source_rgb(cr_, (ref & 0xFF) / 255.0, (ref >> 8 & 0xFF) / 255.0,
+                             (ref >> 16 & 0xFF) / 255.0);
     }
     ~CairoFrame() {
         if (cr_) cairo_destroy(cr_);
@@ -366,9 +369,11 @@ void compare_all(int rounds, int frames) {
             if (fonts.ok() && cairo.ready()) {
                 KesraFrame ours(chinese, false);
                 const std::string title = std::string(script) + " labels, FreeType, " +
-                                          (chinese ? "Droid Sans Fallback" : "DejaVu Sans") + ", beside cairo";
+                                          (chinese ? "Droid Sans Fallback" : "DejaVu Sans") +
+                                          ", beside cairo";
                 print_pairing(title.c_str(), "kesra", "cairo", "cairo / kesra",
-                              pair_up(std::ref(ours), std::ref(cairo), rounds, frames), "  (target at least 3)");
+                              pair_up(std::ref(ours), std::ref(cairo), rounds, frames),
+                              "  (target at least 3)");
                 // Both drew the labels: about as many pixels carry ink.
                 std::printf("  pixels inked: kesra %ld, cairo %ld\n", ours.inked(), cairo.inked());
             }

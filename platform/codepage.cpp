@@ -247,7 +247,8 @@ extern "C" int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR text, in
         units = static_cast<size_t>(length);
     }
     if (uses_table(code_page))
-        return utf16_to_cp936(text, units, default_char ? default_char : "?", out, out_size, used_default_char);
+        return utf16_to_cp936(text, units, default_char ? default_char : "?", out, out_size,
+                              used_default_char);
     const std::string to = charset_of(code_page);
     iconv_t cd = converter(to, kUtf16);
     if (cd == reinterpret_cast<iconv_t>(-1)) {

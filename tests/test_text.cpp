@@ -364,6 +364,28 @@ TEST_F(Text, DrawnLabelEqualsFreeTypesOwnBitmaps) {
     s.dc->SetToDefaultFont();
 }
 
+/* DrawTextW measures the label, then draws it, looking every character up in
+ * turn each time; measuring never adds. "abca" leaves a at 2 hits ahead of c
+ * and b; drawn again, b and c reach 3 and c, hit last, stands ahead of b. */
+TEST_F(Text, LabelsLookEachGlyphUpToMeasureAndAgainToDraw) {
+    Screen s(120, 30);
+    ASSERT_EQ(load(kLatinFont), 1);
+    const FT_Face face = LoadedFtRecord()->face;
+    const uint32_t a = FT_Get_Char_Index(face, 'a'), b = FT_Get_Char_Index(face, 'b'),
+                   c = FT_Get_Char_Index(face, 'c');
+    auto order = [] {
+        std::vector<std::pair<uint32_t, int>> out;
+        for (const auto& e : font_state().freetype.cache().active_entries())
+            out.emplace_back(e.first.index, e.second);
+        return out;
+    };
+    using Order = std::vector<std::pair<uint32_t, int>>;
+    s.dc->DrawTextW(u"abca", -1, RECT{0, 0, 119, 29}, 0);
+    EXPECT_EQ(order(), (Order{{a, 2}, {c, 1}, {b, 1}}));
+    s.dc->DrawTextW(u"abca", -1, RECT{0, 0, 119, 29}, 0);
+    EXPECT_EQ(order(), (Order{{a, 6}, {c, 3}, {b, 3}}));
+}
+
 TEST_F(Text, AlignmentMovesTheWholeLineAndClippingIsInclusive) {
     Screen s(200, 60);
     ASSERT_EQ(load(kLatinFont), 1);

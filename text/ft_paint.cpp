@@ -156,26 +156,27 @@ struct WideInk {
         const __m512i c = _mm512_cvtepu8_epi16(cover);
         const __m512i eighth = _mm512_srli_epi16(c, 3);
         // 255 is level 32, so that it gives the colour itself.
-        const __m512i level =
-            _mm512_mask_add_epi16(eighth, _mm512_cmpeq_epi16_mask(c, _mm512_set1_epi16(255)), eighth,
-                                  _mm512_set1_epi16(1));
+        const __m512i level = _mm512_mask_add_epi16(
+            eighth, _mm512_cmpeq_epi16_mask(c, _mm512_set1_epi16(255)), eighth, _mm512_set1_epi16(1));
         const __m512i b = _mm512_and_si512(pixels, _mm512_set1_epi16(0x1F));
         const __m512i g = _mm512_and_si512(_mm512_srli_epi16(pixels, 5), _mm512_set1_epi16(0x3F));
         const __m512i r = _mm512_srli_epi16(pixels, 11);
         return _mm512_ternarylogic_epi32(_mm512_slli_epi16(mix(r, red, level), 11),
-                                         _mm512_slli_epi16(mix(g, green, level), 5), mix(b, blue, level), 0xFE);
+                                         _mm512_slli_epi16(mix(g, green, level), 5), mix(b, blue, level),
+                                         0xFE);
     }
     /* One channel: from + ((to - from) * level >> 5). */
     static KESRA_AVX512 inline __m512i mix(const __m512i& from, const __m512i& to, const __m512i& level) {
-        return _mm512_add_epi16(from, _mm512_srai_epi16(_mm512_mullo_epi16(_mm512_sub_epi16(to, from), level), 5));
+        return _mm512_add_epi16(from,
+                                _mm512_srai_epi16(_mm512_mullo_epi16(_mm512_sub_epi16(to, from), level), 5));
     }
 };
 
 /* Two halves joined and a half taken, through the masked forms: GCC 12's
  * unmasked AVX-512 insertions and extractions set off -Wmaybe-uninitialized. */
 KESRA_AVX512 inline __m512i join(__m256i low, __m256i high) {
-    return _mm512_maskz_inserti64x4(0xFF, _mm512_maskz_inserti64x4(0xFF, _mm512_setzero_si512(), low, 0), high,
-                                    1);
+    return _mm512_maskz_inserti64x4(0xFF, _mm512_maskz_inserti64x4(0xFF, _mm512_setzero_si512(), low, 0),
+                                    high, 1);
 }
 template <int kHalf>
 KESRA_AVX512 inline __m256i half(__m512i v) {
@@ -292,7 +293,9 @@ GreyBlend widest_blend() {
 /* The blend in use: the widest unless a test narrowed it. */
 std::atomic<GreyBlend> grey_blend{widest_blend()};
 
-void blend_grey(const GreyBox& box, uint16_t color) { grey_blend.load(std::memory_order_relaxed)(box, color); }
+void blend_grey(const GreyBox& box, uint16_t color) {
+    grey_blend.load(std::memory_order_relaxed)(box, color);
+}
 
 bool on_screen(const Canvas& c, int64_t x, int64_t y) {
     return x >= 0 && y >= 0 && x < c.width && y < c.height;

@@ -14,10 +14,10 @@ namespace kesra {
 struct GlyphRun {
     static constexpr int kMaxChars = kAnsiBufferSize;
     int count = 0;
-    uint32_t index[kMaxChars];    // glyph index, or the code point when the face has no charmap
-    int16_t memo[kMaxChars];      // the face's memo slot of the character, -1: none
-    uint8_t bytes[kMaxChars];     // 1 or 2
-    bool wide_next[kMaxChars];    // the byte after the character has its high bit set
+    uint32_t index[kMaxChars];  // glyph index, or the code point when the face has no charmap
+    int16_t memo[kMaxChars];    // the face's memo slot of the character, -1: none
+    uint8_t bytes[kMaxChars];   // 1 or 2
+    bool wide_next[kMaxChars];  // the byte after the character has its high bit set
 };
 
 }  // namespace kesra

@@ -58,7 +58,8 @@ class GlyphCache {
     /* The same lookup, trying the hint before the index and leaving the
      * entry found in it. */
     const CachedGlyph* Lookup(const GlyphKey& key, Hint& hint) {
-        Entry* e = hint.generation == generation_ ? static_cast<Entry*>(const_cast<void*>(hint.entry)) : nullptr;
+        Entry* e =
+            hint.generation == generation_ ? static_cast<Entry*>(const_cast<void*>(hint.entry)) : nullptr;
         return e && e->key == key ? hit(e) : lookup_unhinted(key, hint);
     }
     /* Caches a bitmap and takes ownership of owner (may be null). Returns the
