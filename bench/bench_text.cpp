@@ -396,12 +396,13 @@ void compare_all(int rounds, int frames) {
             print_pairing(title.c_str(), "FreeType", "built-in", "built-in / FreeType",
                           pair_up(std::ref(freetype), std::ref(builtin), rounds, frames), "");
             std::printf("  pixels inked: FreeType %ld, built-in %ld\n", freetype.inked(), builtin.inked());
+            // One frame a round: such a frame takes tens of milliseconds.
             KesraFrame rendering(chinese, false, true);
             print_pairing(
                 (std::string(script) + " labels, the same with FreeType's cache emptied before each label")
                     .c_str(),
                 "FreeType, rendering", "built-in", "built-in / FreeType",
-                pair_up(std::ref(rendering), std::ref(builtin), rounds, frames), "");
+                pair_up(std::ref(rendering), std::ref(builtin), rounds, 1), "");
         }
     }
     print_font_sizes();
