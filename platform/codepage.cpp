@@ -17,8 +17,10 @@
 
 namespace kesra::platform {
 
-/* Every code unit's bytes, inverted from the rows once. */
-uint16_t cp936_bytes_of(char16_t unit) {
+namespace {
+
+/* Every code unit's bytes (65536 entries), inverted from the rows once. */
+const uint16_t* cp936_byte_table() {
     static const std::vector<uint16_t> bytes_of_unit = [] {
         std::vector<uint16_t> map(0x10000, 0);
         for (unsigned ascii = 0; ascii < 0x80; ++ascii) map[ascii] = static_cast<uint16_t>(ascii);
@@ -31,8 +33,12 @@ uint16_t cp936_bytes_of(char16_t unit) {
             }
         return map;
     }();
-    return bytes_of_unit[unit];
+    return bytes_of_unit.data();
 }
+
+}  // namespace
+
+uint16_t cp936_bytes_of(char16_t unit) { return cp936_byte_table()[unit]; }
 
 }  // namespace kesra::platform
 
@@ -133,24 +139,52 @@ bool convert(iconv_t cd, const char* in, size_t in_bytes, size_t unit_bytes, con
 
 constexpr const char* kTableCharset = "CP936";
 
-/* UTF-16 to code page 936, one code unit at a time: a unit the code page lacks
- * (a surrogate included) becomes the replacement, as iconv's route does. */
-void utf16_to_cp936(const char16_t* in, size_t units, const std::string& replacement, std::string& out,
-                    int* replaced) {
-    out.clear();
-    out.reserve(units * 2);
+/* Whether a code page converts through the table rather than iconv. */
+bool uses_table(UINT code_page) {
+    static const bool ansi_uses_table = ansi_charset() == kTableCharset;
+    if (code_page == CP_ACP || code_page == CP_OEMCP) return ansi_uses_table;
+    return code_page == 936;
+}
+
+/* UTF-16 to code page 936, one code unit at a time, straight into the
+ * caller's buffer (labels are converted per string, so no allocation): a
+ * unit the code page lacks (a surrogate included) becomes the replacement, as
+ * iconv's route does. Returns the size needed when out_size is 0; writes
+ * nothing and fails when the result does not fit. */
+int utf16_to_cp936(const char16_t* in, size_t units, const char* replacement, char* out, int out_size,
+                   BOOL* used_default_char) {
+    const uint16_t* const bytes_of = cp936_byte_table();
+    const size_t replacement_bytes = std::strlen(replacement);
+    size_t needed = 0;
+    bool replaced = false;
     for (size_t i = 0; i < units; ++i) {
-        const uint16_t bytes = cp936_bytes_of(in[i]);
+        const uint16_t bytes = bytes_of[in[i]];
         if (bytes == 0 && in[i] != 0) {
-            out += replacement;
-            ++*replaced;
-        } else if (bytes > 0xFF) {
-            out += static_cast<char>(bytes >> 8);
-            out += static_cast<char>(bytes & 0xFF);
+            needed += replacement_bytes;
+            replaced = true;
         } else {
-            out += static_cast<char>(bytes);
+            needed += bytes > 0xFF ? 2 : 1;
         }
     }
+    if (used_default_char && replaced) *used_default_char = TRUE;
+    if (needed > 0x7FFFFFFF || (out_size != 0 && (!out || needed > static_cast<size_t>(out_size)))) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    if (out_size == 0) return static_cast<int>(needed);
+    for (size_t i = 0; i < units; ++i) {
+        const uint16_t bytes = bytes_of[in[i]];
+        if (bytes == 0 && in[i] != 0) {
+            std::memcpy(out, replacement, replacement_bytes);
+            out += replacement_bytes;
+        } else if (bytes > 0xFF) {
+            *out++ = static_cast<char>(bytes >> 8);
+            *out++ = static_cast<char>(bytes & 0xFF);
+        } else {
+            *out++ = static_cast<char>(bytes);
+        }
+    }
+    return static_cast<int>(needed);
 }
 
 /* Code page 936 to UTF-16: ASCII, the euro byte, or an assigned pair; any
@@ -212,14 +246,10 @@ extern "C" int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR text, in
     } else {
         units = static_cast<size_t>(length);
     }
+    if (uses_table(code_page))
+        return utf16_to_cp936(text, units, default_char ? default_char : "?", out, out_size,
+                              used_default_char);
     const std::string to = charset_of(code_page);
-    if (to == kTableCharset) {
-        std::string result;
-        int replaced = 0;
-        utf16_to_cp936(text, units, default_char ? default_char : "?", result, &replaced);
-        if (used_default_char && replaced) *used_default_char = TRUE;
-        return deliver(result, out, out_size);
-    }
     iconv_t cd = converter(to, kUtf16);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         SetLastError(ERROR_INVALID_PARAMETER);

@@ -23,6 +23,7 @@
 #include "surface/shared_state.h"
 #include "tests/test_helpers.h"
 #include "text/font_dispatch.h"
+#include "text/ft_face.h"
 #include "text/ft_paint.h"
 
 using namespace kesra;
@@ -97,7 +98,9 @@ FT_Bitmap dummy_bitmap() { return FT_Bitmap{}; }
 
 /* The cache against the lists walked as they are described: random adds of
  * new keys and lookups of old and unknown ones, seeded; the order, the counts
- * and each lookup's answer must agree at every step. */
+ * and each lookup's answer must agree at every step. Half the lookups go
+ * through hints that several keys share, so that hints name other keys'
+ * entries and entries dropped since. */
 TEST(GlyphCache, MatchesTheWalkedListsOverARandomRun) {
     struct Model {
         std::vector<std::pair<uint32_t, int>> active, overflow;  // head first
@@ -130,11 +133,13 @@ TEST(GlyphCache, MatchesTheWalkedListsOverARandomRun) {
     } model;
     GlyphCache cache;
     std::mt19937 rng(4303);
+    GlyphCache::Hint hints[64];
     uint32_t next = 0;
     for (int step = 0; step < 20000; ++step) {
         const uint32_t k = std::uniform_int_distribution<uint32_t>(0, next + 20)(rng);
         const int expected = model.lookup(k);
-        const CachedGlyph* hit = cache.Lookup(GlyphKey{k, 10, 10});
+        const GlyphKey key{k, 10, 10};
+        const CachedGlyph* hit = step % 2 ? cache.Lookup(key, hints[k % 64]) : cache.Lookup(key);
         ASSERT_EQ(hit != nullptr, expected != 0) << "step " << step;
         if (hit) {
             ASSERT_EQ(uint32_t(hit->top), k);
@@ -359,6 +364,28 @@ TEST_F(Text, DrawnLabelEqualsFreeTypesOwnBitmaps) {
     s.dc->SetToDefaultFont();
 }
 
+/* DrawTextW measures the label, then draws it, looking every character up in
+ * turn each time; measuring never adds. "abca" leaves a at 2 hits ahead of c
+ * and b; drawn again, b and c reach 3 and c, hit last, stands ahead of b. */
+TEST_F(Text, LabelsLookEachGlyphUpToMeasureAndAgainToDraw) {
+    Screen s(120, 30);
+    ASSERT_EQ(load(kLatinFont), 1);
+    const FT_Face face = LoadedFtRecord()->face;
+    const uint32_t a = FT_Get_Char_Index(face, 'a'), b = FT_Get_Char_Index(face, 'b'),
+                   c = FT_Get_Char_Index(face, 'c');
+    auto order = [] {
+        std::vector<std::pair<uint32_t, int>> out;
+        for (const auto& e : font_state().freetype.cache().active_entries())
+            out.emplace_back(e.first.index, e.second);
+        return out;
+    };
+    using Order = std::vector<std::pair<uint32_t, int>>;
+    s.dc->DrawTextW(u"abca", -1, RECT{0, 0, 119, 29}, 0);
+    EXPECT_EQ(order(), (Order{{a, 2}, {c, 1}, {b, 1}}));
+    s.dc->DrawTextW(u"abca", -1, RECT{0, 0, 119, 29}, 0);
+    EXPECT_EQ(order(), (Order{{a, 6}, {c, 3}, {b, 3}}));
+}
+
 TEST_F(Text, AlignmentMovesTheWholeLineAndClippingIsInclusive) {
     Screen s(200, 60);
     ASSERT_EQ(load(kLatinFont), 1);
@@ -485,6 +512,71 @@ TEST_F(Text, ChineseLabelEqualsFreeTypesOwnBitmaps) {
     s.fill(0);
     EXPECT_EQ(s.dc->DrawTextW(u"中山路A", -1, RECT{2, 3, 199, 39}, 0), 1);
     EXPECT_EQ(pixels(s), expected_label(droid, U"中山路A", 16, 2, 3, 200, 40, 0x07FF));
+}
+
+namespace {
+
+/* A two-glyph bitmap font, 8 pixels high (ascent 7, descent 1): 'A' 5 x 7 on
+ * the baseline, 'B' a 4 x 3 box from one row below it, one pixel in. */
+std::string tiny_bdf(int ascent, int descent) {
+    return "STARTFONT 2.1\nFONT -kesra-tiny-medium-r-normal--8-80-75-75-c-60-iso10646-1\n"
+           "SIZE 8 75 75\nFONTBOUNDINGBOX 6 8 0 -1\nSTARTPROPERTIES 2\nFONT_ASCENT " +
+           std::to_string(ascent) + "\nFONT_DESCENT " + std::to_string(descent) +
+           "\nENDPROPERTIES\nCHARS 2\n"
+           "STARTCHAR A\nENCODING 65\nSWIDTH 750 0\nDWIDTH 6 0\nBBX 5 7 0 0\nBITMAP\n"
+           "20\n50\n88\nF8\n88\n88\n88\nENDCHAR\n"
+           "STARTCHAR B\nENCODING 66\nSWIDTH 750 0\nDWIDTH 6 0\nBBX 4 3 1 -1\nBITMAP\n"
+           "F0\n90\nF0\nENDCHAR\nENDFONT\n";
+}
+
+std::vector<char> bytes_of(const std::string& s) { return std::vector<char>(s.begin(), s.end()); }
+
+}  // namespace
+
+/* A bitmap-only face (BDF, one-bit glyphs) takes its fixed size at load time
+ * and paints its set bits in the text colour. With an 8 x 8 font the line's
+ * baseline is top + 2 + 7 - 1; the pen moves by width + 1 + left. */
+TEST_F(Text, BitmapOnlyFaceDrawsItsBitsAtItsFixedSize) {
+    TempDir dir;
+    ASSERT_EQ(load(dir.write("tiny.ttf", bytes_of(tiny_bdf(7, 1)))), 1);
+    const FtFontRecord* record = LoadedFtRecord();
+    ASSERT_NE(record, nullptr);
+    EXPECT_FALSE(FT_IS_SCALABLE(record->face));
+    EXPECT_EQ(record->height, 8);
+
+    Screen s(24, 16);
+    CCEFont font(8, 8, 2, 400);
+    s.dc->SetGDIObject(&font);
+    s.dc->SetTextColor(0xF800);
+    s.fill(0x001F);
+    EXPECT_EQ(s.dc->DrawTextW(u"AB", -1, RECT{2, 3, 23, 15}, 0), 1);
+    // 'A' from (2, 4); 'B' from (9, 9): pen 2 + 5 + 1, left 1, top 2.
+    const char* const picture[] = {
+        "........................", "........................", "........................",
+        "........................", "....#...................", "...#.#..................",
+        "..#...#.................", "..#####.................", "..#...#.................",
+        "..#...#..####...........", "..#...#..#..#...........", ".........####...........",
+        "........................", "........................", "........................",
+        "........................",
+    };
+    for (int y = 0; y < s.h; ++y)
+        for (int x = 0; x < s.w; ++x)
+            ASSERT_EQ(s.at(x, y), picture[y][x] == '#' ? 0xF800 : 0x001F) << x << "," << y;
+    s.dc->SetToDefaultFont();
+
+    // A face whose header cannot be read fails and the bitmap face stays.
+    std::string no_size = tiny_bdf(7, 1);
+    no_size.erase(no_size.find("SIZE"), no_size.find("FONTBOUNDINGBOX") - no_size.find("SIZE"));
+    EXPECT_EQ(load(dir.write("nosize.ttf", bytes_of(no_size))), 0);
+    EXPECT_EQ(LoadedFtRecord(), record);
+
+    // A bitmap-only face that lists no fixed size has nothing to draw with.
+    FT_FaceRec sizeless{};
+    FtFontRecord unsized{};
+    unsized.face = &sizeless;
+    EXPECT_FALSE(take_first_fixed_size(unsized));
+    EXPECT_EQ(unsized.width, 0);
+    EXPECT_EQ(unsized.height, 0);
 }
 
 TEST(TextPixels, SixteenLevelBlendAndAccessors) {

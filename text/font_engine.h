@@ -52,6 +52,7 @@ class FontEngine {
 };
 
 struct StcfFontRecord;
+struct GlyphRun;
 
 /* The library's own font format: the whole file is read into memory and
  * parsed by the format code (text/stcf_format.h). */
@@ -93,11 +94,24 @@ class FreeTypeEngine final : public FontEngine {
               int no_cache);
     /* Width of a multibyte string; -1 for a null record, 0 on a glyph error. */
     int32_t MeasureAnsi(FtFontRecord* record, const unsigned char* text, int count);
+    /* The same two steps over a string decoded once (text/ft_run.h): its
+     * first count characters, then their width, then character n's glyph. */
+    void Decode(FtFontRecord* record, const unsigned char* text, int count, GlyphRun& run);
+    int32_t MeasureRun(FtFontRecord* record, const GlyphRun& run);
+    int FetchRun(FtFontRecord* record, const GlyphRun& run, int n, int* left, int* top,
+                 const FT_Bitmap** bitmap);
 
    private:
     struct LoadedFace;
     void drop_face(LoadedFace* face);
-    uint32_t glyph_index(FtFontRecord* record, const unsigned char* text, int bytes);
+    /* The glyph index of the character at text and its memo slot (-1: none). */
+    uint32_t glyph_index(FtFontRecord* record, const unsigned char* text, int bytes, int* memo_slot);
+    GlyphCache::Hint* hint_of(FtFontRecord* record, int memo_slot);
+    int fetch_index(FtFontRecord* record, uint32_t index, int step, GlyphCache::Hint* hint, int* left,
+                    int* top, const FT_Bitmap** bitmap, int no_cache);
+    int fetch_rendered(FtFontRecord* record, const GlyphKey& key, int step, int* left, int* top,
+                       const FT_Bitmap** bitmap, int no_cache);
+    int32_t char_width(FtFontRecord* record, uint32_t index, GlyphCache::Hint* hint);
     void release_loose_glyph();
 
     FT_Library library_ = nullptr;

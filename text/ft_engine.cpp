@@ -15,6 +15,8 @@
 
 #include "text/charset.h"
 #include "text/font_dispatch.h"
+#include "text/ft_face.h"
+#include "text/ft_run.h"
 #include "winapi.h"
 
 namespace kesra {
@@ -23,10 +25,16 @@ namespace kesra {
 struct FreeTypeEngine::LoadedFace {
     FtFontRecord record;
     FT_StreamRec stream;
-    /* The face's charmap answers, by code point modulo 256: code point + 1
-     * (0 when empty) and its glyph index. */
-    uint32_t mapped_code[256];
-    uint32_t mapped_index[256];
+    /* The face's charmap answers by multibyte code (the character's one or
+     * two bytes), direct-mapped: code + 1 (0 when empty), its glyph index and
+     * where the glyph cache last had it. */
+    struct Memo {
+        uint32_t code;
+        uint32_t index;
+        GlyphCache::Hint hint;
+    };
+    static constexpr int kMemoBits = 9;
+    Memo memo[1 << kMemoBits];
 };
 
 namespace {
@@ -66,6 +74,15 @@ bool render_into_slot(const FtFontRecord& record, uint32_t index) {
 
 }  // namespace
 
+bool take_first_fixed_size(FtFontRecord& record) {
+    const FT_Face face = record.face;
+    if (!face || face->num_fixed_sizes < 1 || !face->available_sizes) return false;
+    record.width = face->available_sizes[0].width;
+    record.height = face->available_sizes[0].height;
+    FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(record.width), static_cast<FT_UInt>(record.height));
+    return true;
+}
+
 FtFontRecord* FreeTypeEngine::record() { return record_ ? &record_->record : nullptr; }
 
 int FreeTypeEngine::Load(const WCHAR* path) {
@@ -100,16 +117,10 @@ int FreeTypeEngine::Load(const WCHAR* path) {
     }
     FtFontRecord& record = loaded->record;
     record.face = face;
-    if (!FT_IS_SCALABLE(face)) {
-        // A bitmap-only face takes its first fixed size; one without any cannot draw.
-        if (face->num_fixed_sizes < 1 || !face->available_sizes) {
-            FT_Done_Face(face);
-            delete loaded;
-            return 0;
-        }
-        record.width = face->available_sizes[0].width;
-        record.height = face->available_sizes[0].height;
-        FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(record.width), static_cast<FT_UInt>(record.height));
+    if (!FT_IS_SCALABLE(face) && !take_first_fixed_size(record)) {
+        FT_Done_Face(face);
+        delete loaded;
+        return 0;
     }
     record.applied_width = record.applied_height = -1;
     record.outline_color = 0xFFFF;
@@ -141,17 +152,30 @@ void FreeTypeEngine::Release() {
 }
 
 /* FT_Get_Char_Index through a small memo: labels repeat their characters. */
-uint32_t FreeTypeEngine::glyph_index(FtFontRecord* record, const unsigned char* text, int bytes) {
-    const uint16_t code_point = code_point_of(text, bytes);
+uint32_t FreeTypeEngine::glyph_index(FtFontRecord* record, const unsigned char* text, int bytes,
+                                     int* memo_slot) {
+    *memo_slot = -1;
     FT_Face face = record->face;
-    if (!face->charmap) return code_point;
-    if (!record_ || &record_->record != record) return FT_Get_Char_Index(face, code_point);
-    const unsigned slot = code_point & 0xFF;
-    if (record_->mapped_code[slot] != code_point + 1u) {
-        record_->mapped_code[slot] = code_point + 1u;
-        record_->mapped_index[slot] = FT_Get_Char_Index(face, code_point);
+    const bool memoised = record_ && &record_->record == record;
+    const uint32_t code = bytes == 2 ? uint32_t{text[0]} << 8 | text[1] : text[0];
+    const int slot = static_cast<int>((code * 0x9E3779B1u) >> (32 - LoadedFace::kMemoBits));
+    if (memoised && record_->memo[slot].code == code + 1) {
+        *memo_slot = slot;
+        return record_->memo[slot].index;
     }
-    return record_->mapped_index[slot];
+    const uint16_t code_point = code_point_of(text, bytes);
+    const uint32_t index = face->charmap ? FT_Get_Char_Index(face, code_point) : code_point;
+    if (memoised) {
+        record_->memo[slot] = LoadedFace::Memo{code + 1, index, GlyphCache::Hint{}};
+        *memo_slot = slot;
+    }
+    return index;
+}
+
+GlyphCache::Hint* FreeTypeEngine::hint_of(FtFontRecord* record, int memo_slot) {
+    if (memo_slot < 0 || memo_slot >= (1 << LoadedFace::kMemoBits) || !record_ || &record_->record != record)
+        return nullptr;
+    return &record_->memo[memo_slot].hint;
 }
 
 int FreeTypeEngine::Fetch(FtFontRecord* record, int* left, int* top, const unsigned char* text,
@@ -160,16 +184,39 @@ int FreeTypeEngine::Fetch(FtFontRecord* record, int* left, int* top, const unsig
     *bitmap = nullptr;
     if (!record || !record->face || !text) return 0;
     const int step = AnsiCharBytes(text);
-    const uint32_t index = glyph_index(record, text, step);
+    int slot;
+    const uint32_t index = glyph_index(record, text, step, &slot);
+    return fetch_index(record, index, step, hint_of(record, slot), left, top, bitmap, no_cache);
+}
+
+int FreeTypeEngine::FetchRun(FtFontRecord* record, const GlyphRun& run, int n, int* left, int* top,
+                             const FT_Bitmap** bitmap) {
+    release_loose_glyph();
+    *bitmap = nullptr;
+    if (!record || !record->face || n < 0 || n >= run.count) return 0;
+    return fetch_index(record, run.index[n], run.bytes[n], hint_of(record, run.memo[n]), left, top, bitmap,
+                       0);
+}
+
+/* The glyph of one character, for which the caller has released the loose glyph. */
+int FreeTypeEngine::fetch_index(FtFontRecord* record, uint32_t index, int step, GlyphCache::Hint* hint,
+                                int* left, int* top, const FT_Bitmap** bitmap, int no_cache) {
     const GlyphKey key{index, record->width, record->height};
     if (!no_cache) {
-        if (const CachedGlyph* hit = cache_.Lookup(key)) {
+        const CachedGlyph* hit = hint ? cache_.Lookup(key, *hint) : cache_.Lookup(key);
+        if (hit) {
             *left = hit->left;
             *top = hit->top;
             *bitmap = &hit->bitmap;
             return step;
         }
     }
+    return fetch_rendered(record, key, step, left, top, bitmap, no_cache);
+}
+
+int FreeTypeEngine::fetch_rendered(FtFontRecord* record, const GlyphKey& key, int step, int* left, int* top,
+                                   const FT_Bitmap** bitmap, int no_cache) {
+    const uint32_t index = key.index;
     if (!render_into_slot(*record, index)) return 0;
     FT_Glyph glyph = nullptr;
     if (FT_Get_Glyph(record->face->glyph, &glyph)) return no_cache ? 0 : step;
@@ -187,6 +234,28 @@ int FreeTypeEngine::Fetch(FtFontRecord* record, int* left, int* top, const unsig
     return step;
 }
 
+/* A character's bitmap width for measuring: looked up, or rendered without
+ * caching; -1 on a glyph error. */
+int32_t FreeTypeEngine::char_width(FtFontRecord* record, uint32_t index, GlyphCache::Hint* hint) {
+    const GlyphKey key{index, record->width, record->height};
+    if (const CachedGlyph* hit = hint ? cache_.Lookup(key, *hint) : cache_.Lookup(key))
+        return static_cast<int32_t>(hit->bitmap.width);
+    if (!render_into_slot(*record, index)) return -1;
+    return static_cast<int32_t>(record->face->glyph->bitmap.width);
+}
+
+namespace {
+
+/* A character's share of a measured width: an empty glyph counts half the
+ * font's width, and a narrow one 2 more when a two-byte character follows. */
+int32_t measured_width(const FtFontRecord& record, int32_t width, bool wide_next) {
+    if (width == 0) width = record.width / 2;
+    if (width < record.width && wide_next) width += 2;
+    return record.extra_spacing + width;
+}
+
+}  // namespace
+
 int32_t FreeTypeEngine::MeasureAnsi(FtFontRecord* record, const unsigned char* text, int count) {
     if (!record || !record->face) return -1;
     if (!text || !*text) return 0;
@@ -194,18 +263,38 @@ int32_t FreeTypeEngine::MeasureAnsi(FtFontRecord* record, const unsigned char* t
     int32_t total = 0;
     for (int n = 0; n < count && *text; ++n) {
         const int step = AnsiCharBytes(text);
-        const uint32_t index = glyph_index(record, text, step);
-        int32_t width;
-        if (const CachedGlyph* hit = cache_.Lookup(GlyphKey{index, record->width, record->height})) {
-            width = static_cast<int32_t>(hit->bitmap.width);
-        } else {
-            if (!render_into_slot(*record, index)) return 0;
-            width = static_cast<int32_t>(record->face->glyph->bitmap.width);
-        }
+        int slot;
+        const uint32_t index = glyph_index(record, text, step, &slot);
+        const int32_t width = char_width(record, index, hint_of(record, slot));
+        if (width < 0) return 0;
         text += step;
-        if (width == 0) width = record->width / 2;
-        if (width < record->width && (*text & 0x80)) width += 2;
-        total += record->extra_spacing + width;
+        total += measured_width(*record, width, (*text & 0x80) != 0);
+    }
+    return total;
+}
+
+void FreeTypeEngine::Decode(FtFontRecord* record, const unsigned char* text, int count, GlyphRun& run) {
+    run.count = 0;
+    if (!record || !record->face || !text) return;
+    for (int n = 0; n < count && n < GlyphRun::kMaxChars && *text; ++n) {
+        const int step = AnsiCharBytes(text);
+        int slot;
+        run.index[n] = glyph_index(record, text, step, &slot);
+        run.memo[n] = static_cast<int16_t>(slot);
+        run.bytes[n] = static_cast<uint8_t>(step);
+        text += step;
+        run.wide_next[n] = (*text & 0x80) != 0;
+        run.count = n + 1;
+    }
+}
+
+int32_t FreeTypeEngine::MeasureRun(FtFontRecord* record, const GlyphRun& run) {
+    if (!record || !record->face) return -1;
+    int32_t total = 0;
+    for (int n = 0; n < run.count; ++n) {
+        const int32_t width = char_width(record, run.index[n], hint_of(record, run.memo[n]));
+        if (width < 0) return 0;
+        total += measured_width(*record, width, run.wide_next[n]);
     }
     return total;
 }

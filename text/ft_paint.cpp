@@ -72,7 +72,7 @@ struct GreyBox {
 };
 
 /* On x86-64 the eight-pixel blend is built for AVX2 beside the baseline, the
- * machine picking one at load time (machines with AVX-512 take the sixteen-pixel
+ * machine picking one at load time (machines with AVX-512 take the thirty-two-pixel
  * blend below instead); elsewhere (ARM: NEON) as it stands. */
 #if defined(__x86_64__)
 #define KESRA_PIXEL_CLONES __attribute__((target_clones("avx2", "default")))
@@ -132,98 +132,169 @@ KESRA_PIXEL_CLONES void blend_grey_box(const GreyBox& box, uint16_t color) {
 }
 
 #if defined(__x86_64__)
-/* Sixteen cells over sixteen pixels: masked loads read only the lanes in
- * reach and only lanes with ink are stored; a step whose cells are all 0 or
- * 255 stores the colour without blending. The pixels come in by load and go
- * out by store, each taking the lane mask and a pointer per half (one row or
- * two rows of at most eight). */
-struct WideInk {
-    typedef uint32_t U32x16 __attribute__((vector_size(64)));
-    typedef int32_t I32x16 __attribute__((vector_size(64)));
-    U32x16 source;
-    __m256i solid;
+/* Thirty-two cells over thirty-two pixels in 16-bit lanes: four rows of at
+ * most eight pixels, two of at most sixteen, or one row thirty-two columns at
+ * a time. The packed blend above equals, channel by channel, c + ((k - c) *
+ * level >> 5) with an arithmetic shift (no field borrows from another, and
+ * the products stay within 16 bits), so each channel is blended on its own.
+ * Masked loads read only the rows' cells and the pixels with ink; only
+ * pixels with ink are stored; a step whose inked cells are all 255 stores
+ * the colour. */
+#define KESRA_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl")))
 
-    __attribute__((target("avx512f,avx512bw,avx512vl"))) __m256i blend(__m128i cover, __mmask16 ink,
-                                                                       __m256i pixels) const {
-        // The arithmetic in vector types, the widenings as masked intrinsics
-        // (GCC's unmasked AVX-512 ones set off -Wmaybe-uninitialized).
-        const U32x16 c = (U32x16)_mm512_maskz_cvtepu8_epi32(ink, cover);
-        const U32x16 level = (c >> 3) - (U32x16)(c == 255);  // 255 -> 32
-        const U32x16 p = (U32x16)_mm512_maskz_cvtepu16_epi32(ink, pixels);
-        const U32x16 wide = p | p << 16;
-        const U32x16 diff = source - (wide & kSpreadMask);
-        const I32x16 scaled = (I32x16)(diff * level) >> 5;
-        const U32x16 r = ((wide & 0xFFE0F81Fu) + (U32x16)scaled) & kSpreadMask;
-        return _mm512_maskz_cvtepi32_epi16(ink, (__m512i)(r | r >> 16));
+struct WideInk {
+    __m512i red, green, blue;  // the colour's channels in every lane
+    __m512i solid;
+
+    KESRA_AVX512 explicit WideInk(uint16_t color)
+        : red(_mm512_set1_epi16(static_cast<short>(color >> 11))),
+          green(_mm512_set1_epi16(static_cast<short>(color >> 5 & 0x3F))),
+          blue(_mm512_set1_epi16(static_cast<short>(color & 0x1F))),
+          solid(_mm512_set1_epi16(static_cast<short>(color))) {}
+
+    KESRA_AVX512 __m512i blend(__m256i cover, __m512i pixels) const {
+        const __m512i c = _mm512_cvtepu8_epi16(cover);
+        const __m512i eighth = _mm512_srli_epi16(c, 3);
+        // 255 is level 32, so that it gives the colour itself.
+        const __m512i level = _mm512_mask_add_epi16(
+            eighth, _mm512_cmpeq_epi16_mask(c, _mm512_set1_epi16(255)), eighth, _mm512_set1_epi16(1));
+        const __m512i b = _mm512_and_si512(pixels, _mm512_set1_epi16(0x1F));
+        const __m512i g = _mm512_and_si512(_mm512_srli_epi16(pixels, 5), _mm512_set1_epi16(0x3F));
+        const __m512i r = _mm512_srli_epi16(pixels, 11);
+        return _mm512_ternarylogic_epi32(_mm512_slli_epi16(mix(r, red, level), 11),
+                                         _mm512_slli_epi16(mix(g, green, level), 5), mix(b, blue, level),
+                                         0xFE);
     }
-    /* The cells' lanes with ink and whether they are all 255. */
-    __attribute__((target("avx512f,avx512bw,avx512vl"))) static __mmask16 inked(__m128i cover, bool& opaque) {
-        const __mmask16 ink = _mm_test_epi8_mask(cover, cover);
-        opaque = _mm_cmpeq_epi8_mask(cover, _mm_set1_epi8(-1)) == ink;
-        return ink;
+    /* One channel: from + ((to - from) * level >> 5). */
+    static KESRA_AVX512 inline __m512i mix(const __m512i& from, const __m512i& to, const __m512i& level) {
+        return _mm512_add_epi16(from,
+                                _mm512_srai_epi16(_mm512_mullo_epi16(_mm512_sub_epi16(to, from), level), 5));
     }
 };
 
-__attribute__((target("avx512f,avx512bw,avx512vl"))) void blend_grey_box_16(const GreyBox& box,
-                                                                            uint16_t color) {
-    const WideInk wide{WideInk::U32x16{} + spread565(color), _mm256_set1_epi16(static_cast<short>(color))};
-    // The box is copied: the stores below could otherwise alias it for the compiler.
+/* Two halves joined and a half taken, through the masked forms: GCC 12's
+ * unmasked AVX-512 insertions and extractions set off -Wmaybe-uninitialized. */
+KESRA_AVX512 inline __m512i join(__m256i low, __m256i high) {
+    return _mm512_maskz_inserti64x4(0xFF, _mm512_maskz_inserti64x4(0xFF, _mm512_setzero_si512(), low, 0),
+                                    high, 1);
+}
+template <int kHalf>
+KESRA_AVX512 inline __m256i half(__m512i v) {
+    return _mm512_maskz_extracti64x4_epi64(0xF, v, kHalf);
+}
+
+/* One step: `rows` rows (4, 2 or 1) of `lanes` cells (8, 16 or 32); a row
+ * past the box has an empty mask and its pointers stay on the first row. */
+template <int kRows>
+KESRA_AVX512 inline void blend_step(const WideInk& ink, uint16_t* d, intptr_t d_stride, const uint8_t* v,
+                                    intptr_t v_stride, int present, uint32_t row_mask) {
+    constexpr int kLanes = 32 / kRows;
+    uint16_t* dr[kRows];
+    const uint8_t* vr[kRows];
+    uint32_t rm[kRows];
+    for (int k = 0; k < kRows; ++k) {
+        const bool here = k < present;
+        dr[k] = here ? d + k * d_stride : d;
+        vr[k] = here ? v + k * v_stride : v;
+        rm[k] = here ? row_mask : 0;
+    }
+    __m256i cover;
+    if (kRows == 4) {
+        const __m128i low = _mm_unpacklo_epi64(_mm_maskz_loadu_epi8(static_cast<__mmask16>(rm[0]), vr[0]),
+                                               _mm_maskz_loadu_epi8(static_cast<__mmask16>(rm[1]), vr[1]));
+        const __m128i high = _mm_unpacklo_epi64(_mm_maskz_loadu_epi8(static_cast<__mmask16>(rm[2]), vr[2]),
+                                                _mm_maskz_loadu_epi8(static_cast<__mmask16>(rm[3]), vr[3]));
+        cover = _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+    } else if (kRows == 2) {
+        cover = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_maskz_loadu_epi8(static_cast<__mmask16>(rm[0]), vr[0])),
+            _mm_maskz_loadu_epi8(static_cast<__mmask16>(rm[1]), vr[1]), 1);
+    } else {
+        cover = _mm256_maskz_loadu_epi8(rm[0], vr[0]);
+    }
+    const __mmask32 inked = _mm256_test_epi8_mask(cover, cover);
+    if (!inked) return;
+    const bool opaque = _mm256_cmpeq_epi8_mask(cover, _mm256_set1_epi8(-1)) == inked;
+    constexpr uint32_t kRowBits = kLanes == 32 ? ~0u : (1u << kLanes) - 1;
+    uint32_t ink_of[kRows];
+    for (int k = 0; k < kRows; ++k) ink_of[k] = (inked >> (k * kLanes)) & kRowBits;
+    __m512i out = ink.solid;
+    if (!opaque) {
+        __m512i pixels;
+        if (kRows == 4) {
+            const __m256i low = _mm256_inserti128_si256(
+                _mm256_castsi128_si256(_mm_maskz_loadu_epi16(static_cast<__mmask8>(ink_of[0]), dr[0])),
+                _mm_maskz_loadu_epi16(static_cast<__mmask8>(ink_of[1]), dr[1]), 1);
+            const __m256i high = _mm256_inserti128_si256(
+                _mm256_castsi128_si256(_mm_maskz_loadu_epi16(static_cast<__mmask8>(ink_of[2]), dr[2])),
+                _mm_maskz_loadu_epi16(static_cast<__mmask8>(ink_of[3]), dr[3]), 1);
+            pixels = join(low, high);
+        } else if (kRows == 2) {
+            pixels = join(_mm256_maskz_loadu_epi16(static_cast<__mmask16>(ink_of[0]), dr[0]),
+                          _mm256_maskz_loadu_epi16(static_cast<__mmask16>(ink_of[1]), dr[1]));
+        } else {
+            pixels = _mm512_maskz_loadu_epi16(ink_of[0], dr[0]);
+        }
+        out = ink.blend(cover, pixels);
+    }
+    if (kRows == 4) {
+        const __m256i low = half<0>(out), high = half<1>(out);
+        _mm_mask_storeu_epi16(dr[0], static_cast<__mmask8>(ink_of[0]), _mm256_castsi256_si128(low));
+        _mm_mask_storeu_epi16(dr[1], static_cast<__mmask8>(ink_of[1]), _mm256_extracti128_si256(low, 1));
+        _mm_mask_storeu_epi16(dr[2], static_cast<__mmask8>(ink_of[2]), _mm256_castsi256_si128(high));
+        _mm_mask_storeu_epi16(dr[3], static_cast<__mmask8>(ink_of[3]), _mm256_extracti128_si256(high, 1));
+    } else if (kRows == 2) {
+        _mm256_mask_storeu_epi16(dr[0], static_cast<__mmask16>(ink_of[0]), half<0>(out));
+        _mm256_mask_storeu_epi16(dr[1], static_cast<__mmask16>(ink_of[1]), half<1>(out));
+    } else {
+        _mm512_mask_storeu_epi16(dr[0], ink_of[0], out);
+    }
+}
+
+KESRA_AVX512 void blend_grey_box_32(const GreyBox& box, uint16_t color) {
+    const WideInk ink(color);
+    // The box is copied: the stores could otherwise alias it for the compiler.
     const int32_t rows = box.rows, columns = box.columns;
     const intptr_t d_stride = box.d_stride, v_stride = box.v_stride;
     uint16_t* d = box.d;
     const uint8_t* v = box.v;
-    int32_t j = 0;
     if (columns <= 8) {
-        // Narrow glyphs: two rows a step, the first in the low eight lanes.
-        const __mmask16 row = static_cast<__mmask16>(0xFFu >> (8 - columns));
-        for (; j + 2 <= rows; j += 2, d += 2 * d_stride, v += 2 * v_stride) {
-            const __m128i cover =
-                _mm_unpacklo_epi64(_mm_maskz_loadu_epi8(row, v), _mm_maskz_loadu_epi8(row, v + v_stride));
-            bool opaque;
-            const __mmask16 ink = WideInk::inked(cover, opaque);
-            if (!ink) continue;
-            const __mmask8 low = static_cast<__mmask8>(ink), high = static_cast<__mmask8>(ink >> 8);
-            __m256i out = wide.solid;
-            if (!opaque) {
-                const __m256i pixels =
-                    _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_maskz_loadu_epi16(low, d)),
-                                            _mm_maskz_loadu_epi16(high, d + d_stride), 1);
-                out = wide.blend(cover, ink, pixels);
+        const uint32_t row = (1u << columns) - 1;
+        for (int32_t j = 0; j < rows; j += 4, d += 4 * d_stride, v += 4 * v_stride)
+            blend_step<4>(ink, d, d_stride, v, v_stride, std::min(rows - j, 4), row);
+    } else if (columns <= 16) {
+        const uint32_t row = (1u << columns) - 1;
+        for (int32_t j = 0; j < rows; j += 2, d += 2 * d_stride, v += 2 * v_stride)
+            blend_step<2>(ink, d, d_stride, v, v_stride, std::min(rows - j, 2), row);
+    } else {
+        for (int32_t j = 0; j < rows; ++j, d += d_stride, v += v_stride)
+            for (int32_t i = 0; i < columns; i += 32) {
+                const int32_t n = std::min(columns - i, 32);
+                blend_step<1>(ink, d + i, d_stride, v + i, v_stride, 1, n == 32 ? ~0u : (1u << n) - 1);
             }
-            _mm_mask_storeu_epi16(d, low, _mm256_castsi256_si128(out));
-            _mm_mask_storeu_epi16(d + d_stride, high, _mm256_extracti128_si256(out, 1));
-        }
-    }
-    for (; j < rows; ++j, d += d_stride, v += v_stride) {
-        for (int32_t i = 0; i < columns; i += 16) {
-            const int32_t n = std::min(columns - i, 16);
-            const __mmask16 row = static_cast<__mmask16>(0xFFFFu >> (16 - n));
-            const __m128i cover = _mm_maskz_loadu_epi8(row, v + i);
-            bool opaque;
-            const __mmask16 ink = WideInk::inked(cover, opaque);
-            if (!ink) continue;
-            const __m256i out =
-                opaque ? wide.solid : wide.blend(cover, ink, _mm256_maskz_loadu_epi16(ink, d + i));
-            _mm256_mask_storeu_epi16(d + i, ink, out);
-        }
     }
 }
 
-bool machine_has_avx512() {
-    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                            __builtin_cpu_supports("avx512vl");
-    return has;
-}
 #endif
 
-std::atomic<bool> wide_blend_allowed{true};
+using GreyBlend = void (*)(const GreyBox&, uint16_t);
+
+/* The widest blend the machine runs. */
+GreyBlend widest_blend() {
+#if defined(__x86_64__)
+    __builtin_cpu_init();  // may run before the constructors that would do it
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512vl"))
+        return blend_grey_box_32;
+#endif
+    return blend_grey_box;
+}
+
+/* The blend in use: the widest unless a test narrowed it. */
+std::atomic<GreyBlend> grey_blend{widest_blend()};
 
 void blend_grey(const GreyBox& box, uint16_t color) {
-#if defined(__x86_64__)
-    if (machine_has_avx512() && wide_blend_allowed.load(std::memory_order_relaxed))
-        return blend_grey_box_16(box, color);
-#endif
-    blend_grey_box(box, color);
+    grey_blend.load(std::memory_order_relaxed)(box, color);
 }
 
 bool on_screen(const Canvas& c, int64_t x, int64_t y) {
@@ -279,12 +350,9 @@ void paint_ft_glyph(const Canvas& c, const FT_Bitmap& bitmap, int32_t x0, int32_
 }
 
 bool allow_wide_glyph_blend(bool allowed) {
-    wide_blend_allowed.store(allowed, std::memory_order_relaxed);
-#if defined(__x86_64__)
-    return allowed && machine_has_avx512();
-#else
-    return false;
-#endif
+    const GreyBlend widest = widest_blend();
+    grey_blend.store(allowed ? widest : blend_grey_box, std::memory_order_relaxed);
+    return allowed && widest != blend_grey_box;
 }
 
 void paint_ft_glyph_reference(CCEDraw& dc, const FT_Bitmap& bitmap, int32_t x0, int32_t y0,

@@ -30,7 +30,7 @@ struct GlyphInk {
 void paint_ft_glyph(const Canvas& canvas, const FT_Bitmap& bitmap, int32_t x0, int32_t y0,
                     const TextClip& clip, const GlyphInk& ink);
 
-/* Whether the grey painter may take sixteen pixels a step where the machine
+/* Whether the grey painter may take thirty-two pixels a step where the machine
  * has AVX-512 (the default), so that tests reach both blends; returns whether
  * it now does. */
 bool allow_wide_glyph_blend(bool allowed);

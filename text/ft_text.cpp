@@ -8,6 +8,7 @@
 #include "draw/trig_tables.h"
 #include "text/font_dispatch.h"
 #include "text/ft_paint.h"
+#include "text/ft_run.h"
 #include "text/text_draw.h"
 #include "winapi.h"
 
@@ -59,11 +60,14 @@ int ft_draw_text(const TextJob& job, UINT format, uint16_t color) {
     if (!record) return 0;
     const CCEFont& font = *job.font;
     prepare(record, font);
-    // One conversion serves the measuring (MeasureText's FreeType side) and the drawing.
+    // One conversion and one decoding serve the measuring (MeasureText's
+    // FreeType side) and the drawing; each still looks its glyphs up in turn.
     char ansi[kAnsiBufferSize];
     to_ansi(job.text, job.count, ansi);
-    const int32_t width =
-        font_state().freetype.MeasureAnsi(record, reinterpret_cast<const unsigned char*>(ansi), job.count);
+    FreeTypeEngine& engine = font_state().freetype;
+    GlyphRun run;
+    engine.Decode(record, reinterpret_cast<const unsigned char*>(ansi), job.count, run);
+    const int32_t width = engine.MeasureRun(record, run);
     const TextStart start = align_text(job.rect, format, width, font.m_nHeight);
     const FT_Size_Metrics& metrics = record->face->size->metrics;
     const int32_t baseline = start.y + 2 + static_cast<int32_t>(metrics.ascender >> 6) +
@@ -71,13 +75,10 @@ int ft_draw_text(const TextJob& job, UINT format, uint16_t color) {
     const GlyphInk ink{color, record->outline != 0, record->outline_color, job.rgb565};
     const TextClip clip = clip_of(job.rect);
     int32_t pen = start.x;
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(ansi);
-    for (int n = 0; n < job.count && *p; ++n) {
+    for (int n = 0; n < run.count; ++n) {
         int left = 0, top = 0;
         const FT_Bitmap* bitmap = nullptr;
-        const int bytes = AnsiCharBytes(p);
-        FetchFtGlyph(record, &left, &top, p, &bitmap, 0);
-        p += bytes;
+        engine.FetchRun(record, run, n, &left, &top, &bitmap);
         if (!bitmap) {
             pen += advance(0, 0, font.m_nWidth, 1);
             continue;

@@ -38,6 +38,7 @@ void GlyphCache::insert_ordered(Entry* e) {
 }
 
 void GlyphCache::destroy(Entry* e) {
+    ++generation_;
     index_erase(e);
     if (e->owner) FT_Done_Glyph(e->owner);
     delete e;
@@ -79,23 +80,28 @@ void GlyphCache::index_erase(const Entry* e) {
 
 const CachedGlyph* GlyphCache::Lookup(const GlyphKey& key) {
     Entry* e = index_find(key);
+    return e ? hit(e) : nullptr;
+}
+
+const CachedGlyph* GlyphCache::lookup_unhinted(const GlyphKey& key, Hint& hint) {
+    Entry* e = index_find(key);
     if (!e) return nullptr;
-    if (e->active) {
-        // The list is sorted by count: with one more hit the entry's place
-        // (in front of the first entry whose count is not above its own) is
-        // found walking back from where it stands.
-        ++e->hits;
-        Entry* before = e->prev;
-        if (!before || before->hits > e->hits) return &e->glyph;  // its place is where it stands
-        Entry* at = e->next;
-        active_.unlink(e);
-        while (before && before->hits <= e->hits) {
-            at = before;
-            before = before->prev;
-        }
-        active_.insert_before(at, e);
+    hint = Hint{e, generation_};
+    return hit(e);
+}
+
+/* The list is sorted by count: with one more hit the entry's place (in front
+ * of the first entry whose count is not above its own) is found walking back
+ * from where it stands. */
+void GlyphCache::move_up(Entry* e) {
+    Entry* before = e->prev;
+    Entry* at = e->next;
+    active_.unlink(e);
+    while (before && before->hits <= e->hits) {
+        at = before;
+        before = before->prev;
     }
-    return &e->glyph;  // an OverflowList entry stays as it is
+    active_.insert_before(at, e);
 }
 
 const CachedGlyph* GlyphCache::Add(const FT_Bitmap& bitmap, FT_Glyph owner, const GlyphKey& key, int32_t top,

@@ -5,7 +5,8 @@
  * 300 and is searched unchanged. Each entry owns the FreeType glyph behind its
  * bitmap; a bitmap handed out stays valid until the next Add or Clear. An
  * index over both lists finds a key's entry (keys are unique: a glyph is added
- * after its lookup missed); the lists alone decide order and eviction. */
+ * after its lookup missed); the lists alone decide order and eviction. A
+ * caller may keep a hint to an entry, checked against a count of drops. */
 #ifndef KESRA_TEXT_GLYPH_CACHE_H
 #define KESRA_TEXT_GLYPH_CACHE_H
 
@@ -45,8 +46,22 @@ class GlyphCache {
     GlyphCache(const GlyphCache&) = delete;
     GlyphCache& operator=(const GlyphCache&) = delete;
 
+    /* Where a key's entry was last found: still good while no entry has been
+     * dropped since, and only for the key that entry holds. */
+    struct Hint {
+        const void* entry = nullptr;
+        uint64_t generation = 0;
+    };
+
     /* The cached glyph, or null. A hit in ActiveList counts and moves it. */
     const CachedGlyph* Lookup(const GlyphKey& key);
+    /* The same lookup, trying the hint before the index and leaving the
+     * entry found in it. */
+    const CachedGlyph* Lookup(const GlyphKey& key, Hint& hint) {
+        Entry* e =
+            hint.generation == generation_ ? static_cast<Entry*>(const_cast<void*>(hint.entry)) : nullptr;
+        return e && e->key == key ? hit(e) : lookup_unhinted(key, hint);
+    }
     /* Caches a bitmap and takes ownership of owner (may be null). Returns the
      * new entry's glyph, or null when it could not be allocated: then the
      * caller keeps owner. */
@@ -83,6 +98,17 @@ class GlyphCache {
 
     void insert_ordered(Entry* e);
     void destroy(Entry* e);
+    /* Counts a hit: an ActiveList entry moves ahead of the entries whose
+     * count its own has reached; an OverflowList entry stays as it is. */
+    const CachedGlyph* hit(Entry* e) {
+        if (e->active) {
+            ++e->hits;
+            if (e->prev && e->prev->hits <= e->hits) move_up(e);
+        }
+        return &e->glyph;
+    }
+    void move_up(Entry* e);
+    const CachedGlyph* lookup_unhinted(const GlyphKey& key, Hint& hint);
 
     /* Open addressing with linear probing; at most 401 of the slots are used. */
     static constexpr uint32_t kSlots = 1024;
@@ -99,6 +125,7 @@ class GlyphCache {
 
     List active_;
     List overflow_;
+    uint64_t generation_ = 0;  // entries dropped so far: a hint from before is void
     Slot slots_[kSlots] = {};
 };
 
