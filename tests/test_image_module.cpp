@@ -2,9 +2,6 @@
 // images and its 1024-record limit, round trips through BMP, JPEG and PNG,
 // zlib blocks, and files that are cut short or lie in their headers.
 #include <gtest/gtest.h>
-#include <png.h>
-// jpeglib.h wants FILE and size_t first.
-#include <jpeglib.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -19,6 +16,7 @@
 
 #include "image/ql_module.h"
 #include "kesra.h"
+#include "tests/test_image_writers.h"
 #include "tools/common/png565.h"
 
 namespace {
@@ -57,55 +55,17 @@ Bytes read_file(const std::string& path) {
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-/* A PNG in memory, written by libpng with the given colour type and rows. */
-struct PngLayout {
-    uint32_t width = 1, height = 1;
-    int colour = PNG_COLOR_TYPE_RGB_ALPHA, depth = 8;
-    Bytes rows;  // packed rows as libpng takes them
-    std::vector<png_color> palette;
-    Bytes trns;
-};
-
-void append_png(png_structp png, png_bytep data, png_size_t length) {
-    auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + length);
-}
-
-Bytes make_png(const PngLayout& layout) {
-    Bytes out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        ADD_FAILURE() << "libpng refused the test image";
-        png_destroy_write_struct(&png, &info);
-        return {};
-    }
-    png_set_write_fn(png, &out, append_png, nullptr);
-    png_set_IHDR(png, info, layout.width, layout.height, layout.depth, layout.colour, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!layout.palette.empty())
-        png_set_PLTE(png, info, layout.palette.data(), static_cast<int>(layout.palette.size()));
-    if (!layout.trns.empty())
-        png_set_tRNS(png, info, layout.trns.data(), static_cast<int>(layout.trns.size()), nullptr);
-    png_write_info(png, info);
-    const size_t row_bytes = layout.rows.size() / layout.height;
-    for (uint32_t y = 0; y < layout.height; ++y)
-        png_write_row(png, const_cast<png_bytep>(layout.rows.data() + y * row_bytes));
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return out;
-}
-
 Bytes current_pixels() {
     const BYTE* p = QLGetPixelData();
     return p ? Bytes(p, p + size_t{QLGetWidth()} * QLGetHeight() * 4) : Bytes{};
 }
 
+using kesra::test::make_jpeg;
+using kesra::test::make_png;
+
 /* A 1 x 1 RGBA PNG. */
-Bytes pixel_png(Bytes rgba = {1, 2, 3, 4}) {
-    PngLayout layout;
-    layout.rows = std::move(rgba);
-    return make_png(layout);
+Bytes pixel_png(const Bytes& rgba = {1, 2, 3, 4}) {
+    return make_png(1, 1, PNG_COLOR_TYPE_RGB_ALPHA, 8, rgba);
 }
 
 void put_be32(Bytes& b, size_t at, uint32_t v) {
@@ -201,33 +161,23 @@ TEST_F(ImageModule, RgbaPixelReadsBackAlphaFirst) {
 }
 
 TEST_F(ImageModule, OtherColourTypesBecomeArgb) {
-    PngLayout palette;  // alpha from tRNS; index 2 has no entry: opaque
-    palette.width = 3;
-    palette.colour = PNG_COLOR_TYPE_PALETTE;
-    palette.palette = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}};
-    palette.trns = {0, 128};
-    palette.rows = {2, 1, 0};
-    ASSERT_EQ(from_memory(make_png(palette), QL_TYPE_PNG), 1);
+    // Alpha from tRNS; index 2 has no entry: opaque.
+    const Bytes palette =
+        make_png(3, 1, PNG_COLOR_TYPE_PALETTE, 8, {2, 1, 0}, {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}, {0, 128});
+    ASSERT_EQ(from_memory(palette, QL_TYPE_PNG), 1);
     EXPECT_EQ(current_pixels(), (Bytes{255, 7, 8, 9, 128, 4, 5, 6, 0, 1, 2, 3}));
     EXPECT_EQ(QLGetPixelDepth(), 8);
     EXPECT_EQ(QLIsAlpha(), 1);
 
-    PngLayout grey16;  // 16-bit grey: pixel depth 16, high bytes kept
-    grey16.width = 2;
-    grey16.colour = PNG_COLOR_TYPE_GRAY;
-    grey16.depth = 16;
-    grey16.rows = {0x12, 0x34, 0xAB, 0xCD};
-    ASSERT_EQ(from_memory(make_png(grey16), QL_TYPE_PNG), 1);
+    // 16-bit grey: pixel depth 16, high bytes kept.
+    ASSERT_EQ(from_memory(make_png(2, 1, PNG_COLOR_TYPE_GRAY, 16, {0x12, 0x34, 0xAB, 0xCD}), QL_TYPE_PNG), 1);
     EXPECT_EQ(current_pixels(), (Bytes{255, 0x12, 0x12, 0x12, 255, 0xAB, 0xAB, 0xAB}));
     EXPECT_EQ(QLGetPixelDepth(), 16);
 
-    PngLayout bits;  // 2-bit palette, four pixels in one byte
-    bits.width = 4;
-    bits.colour = PNG_COLOR_TYPE_PALETTE;
-    bits.depth = 2;
-    bits.palette = {{0, 0, 0}, {10, 10, 10}, {20, 20, 20}, {30, 30, 30}};
-    bits.rows = {0x1B};  // indices 0, 1, 2, 3
-    ASSERT_EQ(from_memory(make_png(bits), QL_TYPE_PNG), 1);
+    // 2-bit palette, four pixels (indices 0, 1, 2, 3) in one byte.
+    const Bytes bits = make_png(4, 1, PNG_COLOR_TYPE_PALETTE, 2, {0x1B},
+                                {{0, 0, 0}, {10, 10, 10}, {20, 20, 20}, {30, 30, 30}});
+    ASSERT_EQ(from_memory(bits, QL_TYPE_PNG), 1);
     EXPECT_EQ(current_pixels(), (Bytes{255, 0, 0, 0, 255, 10, 10, 10, 255, 20, 20, 20, 255, 30, 30, 30}));
 }
 
@@ -308,25 +258,8 @@ TEST_F(ImageModule, CmykJpegBecomesRgb) {
     // An 8 x 8 Adobe CMYK JPEG (inks stored inverted): C = 255, M = 0, Y = 0,
     // K = 255 is red, R = C * K / 255.
     const std::string file = path("cmyk.jpg");
-    FILE* out = std::fopen(file.c_str(), "wb");
-    ASSERT_NE(out, nullptr);
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr error;
-    cinfo.err = jpeg_std_error(&error);
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, out);
-    cinfo.image_width = cinfo.image_height = 8;
-    cinfo.input_components = 4;
-    cinfo.in_color_space = JCS_CMYK;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 100, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    Bytes row;
-    for (int x = 0; x < 8; ++x) row.insert(row.end(), {255, 0, 0, 255});
-    for (JSAMPROW rows[1] = {row.data()}; cinfo.next_scanline < 8;) jpeg_write_scanlines(&cinfo, rows, 1);
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::fclose(out);
+    write_file(file,
+               make_jpeg(8, 8, 4, [](int, int, int k) -> uint8_t { return k == 0 || k == 3 ? 255 : 0; }));
     ASSERT_EQ(load(file, QL_TYPE_JPEG), 1);
     const Bytes argb = current_pixels();
     ASSERT_EQ(argb.size(), 8u * 8 * 4);

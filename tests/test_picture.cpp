@@ -2,9 +2,6 @@
 // (files saved by the image module included), the PNG colour types with
 // their alpha plane, the scaled draw, and inputs cut short or lying.
 #include <gtest/gtest.h>
-#include <png.h>
-// jpeglib.h wants FILE and size_t first.
-#include <jpeglib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -18,11 +15,14 @@
 #include "image/picture.h"
 #include "kesra.h"
 #include "tests/test_helpers.h"
+#include "tests/test_image_writers.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 using kesra::narrow565;
+using kesra::test::make_jpeg;
+using kesra::test::make_png;
 
 void put16(Bytes& b, size_t at, uint32_t v) {
     b[at] = static_cast<uint8_t>(v);
@@ -70,35 +70,6 @@ std::vector<uint16_t> bmp_plane(int width, int height) {
     return out;
 }
 
-void append(png_structp png, png_bytep data, png_size_t length) {
-    auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + length);
-}
-
-/* A PNG written by libpng: colour type, depth and packed rows as it takes them. */
-Bytes make_png(uint32_t width, uint32_t height, int colour, int depth, const Bytes& rows,
-               const std::vector<png_color>& palette = {}) {
-    Bytes out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        ADD_FAILURE() << "libpng refused the test image";
-        return {};
-    }
-    png_set_write_fn(png, &out, append, nullptr);
-    png_set_IHDR(png, info, width, height, depth, colour, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
-    png_write_info(png, info);
-    const size_t row_bytes = rows.size() / height;
-    for (uint32_t y = 0; y < height; ++y)
-        png_write_row(png, const_cast<png_bytep>(rows.data() + y * row_bytes));
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return out;
-}
-
 /* A GIF89a with a 16-colour global table (entry i is (i * 16, 255 - i * 16,
  * i * 8)), a comment block, and one image whose decoded lines carry the
  * given indices. The LZW stream has 5-bit codes: a clear code before every
@@ -136,38 +107,6 @@ Bytes make_gif(int width, int height, const Bytes& lines, bool interlaced) {
 }
 
 uint16_t gif_colour(int i) { return narrow565(i * 16, 255 - i * 16, i * 8); }
-
-/* A JPEG at quality 100 from libjpeg: width x height, 1 or 3 components, each
- * sample given by sample(x, y, channel). */
-template <typename Sample>
-Bytes make_jpeg(int width, int height, int components, Sample sample) {
-    jpeg_compress_struct c;
-    jpeg_error_mgr errors;
-    c.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long out_size = 0;
-    jpeg_mem_dest(&c, &out, &out_size);
-    c.image_width = width;
-    c.image_height = height;
-    c.input_components = components;
-    c.in_color_space = components == 3 ? JCS_RGB : JCS_GRAYSCALE;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 100, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    Bytes row(size_t(width) * components);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x)
-            for (int k = 0; k < components; ++k) row[size_t(x) * components + k] = sample(x, y, k);
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&c, rows, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    Bytes bytes(out, out + out_size);
-    free(out);
-    return bytes;
-}
 
 std::string temp_file(const std::string& name, const Bytes& bytes) {
     const std::string path = ::testing::TempDir() + "pic_" + name;
