@@ -200,21 +200,16 @@ namespace {
 std::vector<uint8_t> bmp24(int w, int h, const std::vector<std::array<uint8_t, 3>>& rgb_top_down) {
     const int stride = (w * 3 + 3) / 4 * 4;
     std::vector<uint8_t> d(54 + static_cast<size_t>(stride) * h, 0);
-    d[0] = 'B';
-    d[1] = 'M';
+    d[0] = 'B', d[1] = 'M', d[26] = 1, d[28] = 24;
     pack::write_le32(&d[10], 54);
     pack::write_le32(&d[14], 40);
     pack::write_le32(&d[18], static_cast<uint32_t>(w));
     pack::write_le32(&d[22], static_cast<uint32_t>(h));
-    d[26] = 1;
-    d[28] = 24;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const auto& c = rgb_top_down[static_cast<size_t>(y) * w + x];
             uint8_t* p = &d[54 + static_cast<size_t>(h - 1 - y) * stride + x * 3];
-            p[0] = c[2];
-            p[1] = c[1];
-            p[2] = c[0];
+            p[0] = c[2], p[1] = c[1], p[2] = c[0];
         }
     return d;
 }
@@ -227,12 +222,10 @@ TEST(Loaders, BmpKeyFromTheTopLeftPixel) {
     CCEBitmap b;
     ASSERT_EQ(b.LoadBitmapW(data.data(), static_cast<int>(data.size()), 0xFFFE, 0, 0), 1);
     EXPECT_EQ(pixels_of(b), (std::vector<uint16_t>{0xFFFF, 0xF800, 0xFFFF, 0xF800, 0xFFFF, 0xF800}));
-    EXPECT_EQ(alpha_of(b),
-              (std::vector<uint8_t>{0, 31, 0, 31, 0, 31}));
+    EXPECT_EQ(alpha_of(b), (std::vector<uint8_t>{0, 31, 0, 31, 0, 31}));
     CCEBitmap keyed;
     ASSERT_EQ(keyed.LoadBitmapW(data.data(), static_cast<int>(data.size()), 0xF800, 0, 0), 1);
-    EXPECT_EQ(keyed.GetAlphaData()[1], 0);
-    EXPECT_EQ(keyed.GetAlphaData()[0], 31);
+    EXPECT_EQ(alpha_of(keyed), (std::vector<uint8_t>{31, 0, 31, 0, 31, 0}));
     CCEBitmap unsized;  // the size may be left out: the headers are trusted then
     ASSERT_EQ(unsized.LoadBitmapW(data.data(), 0, 0xFFFF, 0, 0), 1);
     EXPECT_EQ(pixels_of(unsized), pixels_of(b));
@@ -277,17 +270,13 @@ TEST(Loaders, BmpInMemoryRefusesShortDataAndImagesWithoutPixels) {
 }
 
 TEST(Loaders, PngFilesByExtension) {
-    devutil::RgbaImage image;
-    image.width = 2;
-    image.height = 1;
-    image.rgba = {255, 0, 0, 255, 0, 255, 0, 130};
+    const devutil::RgbaImage image{2, 1, {255, 0, 0, 255, 0, 255, 0, 130}};
     const std::string png = scratch_dir() + "/icon.PnG";
     ASSERT_TRUE(devutil::write_png_rgba(png, image));
     CCEBitmap b;
     ASSERT_EQ(b.LoadBitmapW(wide(png).c_str()), 1);
     EXPECT_EQ(pixels_of(b), (std::vector<uint16_t>{0xF800, 0x07E0}));
-    EXPECT_EQ(b.GetAlphaData()[0], 31);
-    EXPECT_EQ(b.GetAlphaData()[1], 130 / 8);
+    EXPECT_EQ(alpha_of(b), (std::vector<uint8_t>{31, 130 / 8}));
     const std::string bmp = scratch_dir() + "/icon.bmp";
     write_bytes(bmp, {1, 2, 3});
     EXPECT_EQ(b.LoadBitmapW(wide(bmp).c_str()), 0);
@@ -315,10 +304,7 @@ TEST(Loaders, ResampledFilesAndUnknownTypes) {
     CCEBitmap b;
     EXPECT_EQ(b.LoadBitmapW(wide(gif).c_str(), 4, 4), 0);
     EXPECT_EQ(g_message, u"不支持该图片格式！");
-    devutil::RgbaImage image;
-    image.width = 4;
-    image.height = 1;
-    image.rgba = {255, 0, 0, 255, 1, 1, 1, 255, 0, 0, 255, 0, 9, 9, 9, 255};
+    const devutil::RgbaImage image{4, 1, {255, 0, 0, 255, 1, 1, 1, 255, 0, 0, 255, 0, 9, 9, 9, 255}};
     const std::string png = scratch_dir() + "/strip.png";
     ASSERT_TRUE(devutil::write_png_rgba(png, image));
     ASSERT_EQ(b.LoadBitmapW(wide(png).c_str(), 2, 1), 1);
