@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cstring>
 
 #include "anim/ini_format.h"
@@ -68,13 +67,6 @@ std::string text_of(CIniCtrl& ini, int page, int button, int text) {
 
 bool same_record(const tagINIBUTTON& got, const kesra_ini::Record& want) {
     return !std::memcmp(&got, want.data(), want.size());
-}
-
-/* Every byte of the object still holds the filler. */
-template <typename T>
-bool untouched(const T& object, uint8_t filler) {
-    const auto* p = reinterpret_cast<const uint8_t*>(&object);
-    return std::all_of(p, p + sizeof object, [&](uint8_t b) { return b == filler; });
 }
 
 }  // namespace
@@ -161,8 +153,8 @@ TEST(IniFile, ATextReadStopsAt128BytesUnscrambled) {
     uint8_t buf[256];
     std::memset(buf, 0xEE, sizeof buf);
     EXPECT_EQ(ini.ReadButtonText(0, 0, 1, buf, 200), 1);
-    EXPECT_TRUE(std::equal(buf, buf + 128, c.pages[0].buttons[0].texts[1].begin()));
-    EXPECT_TRUE(std::all_of(buf + 128, buf + 256, [](uint8_t b) { return b == 0xEE; }));
+    for (int i = 0; i < 128; ++i) ASSERT_EQ(buf[i], 255 - i) << i;
+    for (int i = 128; i < 256; ++i) ASSERT_EQ(buf[i], 0xEE) << i;
     std::memset(buf, 0xEE, sizeof buf);
     EXPECT_EQ(ini.ReadButtonText(0, 0, 1, buf, 5), 1);
     EXPECT_EQ(buf[4], 251);
@@ -262,14 +254,14 @@ TEST(IniFile, DamagedFilesAreRefusedAndNothingOutsideABufferIsWritten) {
     } g;
     std::memset(&g, 0xC3, sizeof g);
     EXPECT_EQ(ini.ReadButton(1, 0, &g.button), 0);
-    EXPECT_TRUE(untouched(g, 0xC3));
+    for (size_t i = 0; i < sizeof g; ++i) ASSERT_EQ(reinterpret_cast<uint8_t*>(&g)[i], 0xC3) << i;
     EXPECT_EQ(ini.ReadButton(0, 2, &g.button), 1);  // the file is still usable
     EXPECT_TRUE(same_record(g.button, c.pages[0].buttons[2].record));
     EXPECT_EQ(patched(40, 0xFFFFFF00), 1);
     char text[140];
     std::memset(text, 0x11, sizeof text);
     EXPECT_EQ(ini.ReadButtonText(0, 0, 0, text, 128), 0);
-    EXPECT_TRUE(untouched(text, 0x11));
+    for (char ch : text) ASSERT_EQ(ch, 0x11);
 
     /* Every truncation of a good file: refused, or read in full, never in part. */
     for (size_t cut = 0; cut < good.size(); cut += 37) {
@@ -283,7 +275,8 @@ TEST(IniFile, DamagedFilesAreRefusedAndNothingOutsideABufferIsWritten) {
                 if (ini.ReadButton(page, index, &g.button))
                     ASSERT_TRUE(same_record(g.button, c.pages[page].buttons[index].record));
                 else
-                    ASSERT_TRUE(untouched(g, 0xC3));
+                    for (size_t i = 0; i < sizeof g; ++i)
+                        ASSERT_EQ(reinterpret_cast<uint8_t*>(&g)[i], 0xC3) << i;
                 char t[129] = {};
                 const bool in_page = index < static_cast<int>(c.pages[page].buttons.size());
                 if (in_page && ini.ReadButtonText(page, index, 1, t, 128)) {
