@@ -34,11 +34,6 @@ struct OpenPack {
     std::string path;
 };
 
-std::vector<uint16_t> pixels_of(CCEBitmap& b) {
-    const auto* p = reinterpret_cast<const uint16_t*>(b.GetImageData());
-    return std::vector<uint16_t>(p, p + b.GetWidth() * b.GetHeight());
-}
-
 /* A coded block of n bytes covering the image with one colour. */
 std::vector<uint8_t> coded_block_of(size_t bytes, uint16_t color) {
     std::vector<uint8_t> out;
@@ -53,9 +48,11 @@ std::vector<uint8_t> coded_block_of(size_t bytes, uint16_t color) {
 
 /* ---- Temporary bitmaps and the image pool ---- */
 
-TEST(TempBitmaps, ASecondLoadIsFoundInTheTable) {
+TEST(TempBitmaps, ASecondLoadIsFoundAndTheFiftyFirstLeavesOneRecord) {
     pool::clear_table();
-    OpenPack pack({{2, 1, le16_bytes({7, 8}), {}}});
+    std::vector<PackImage> images;
+    for (uint16_t i = 0; i < 51; ++i) images.push_back({1, 1, le16_bytes({i}), {}});
+    OpenPack pack(images);
     CCEBitmap a, b;
     ASSERT_EQ(a.LoadBitmapTemp(300u), 1);
     ASSERT_EQ(b.LoadBitmapTemp(300u), 1);
@@ -64,16 +61,7 @@ TEST(TempBitmaps, ASecondLoadIsFoundInTheTable) {
     EXPECT_EQ(a.m_nID, 300);  // a read from the pack records the ID, a hit does not
     EXPECT_EQ(b.m_nID, 0);
     EXPECT_EQ(CCEBitmap::GetLastTempBitmapID(), 300);
-    EXPECT_EQ(pixels_of(b), (std::vector<uint16_t>{7, 8}));
-}
-
-TEST(TempBitmaps, TheFiftyFirstLoadLeavesOneRecord) {
-    pool::clear_table();
-    std::vector<PackImage> images;
-    for (uint16_t i = 0; i < 51; ++i) images.push_back({1, 1, le16_bytes({i}), {}});
-    OpenPack pack(images);
-    CCEBitmap b;
-    for (unsigned i = 0; i < 50; ++i) ASSERT_EQ(b.LoadBitmapTemp(300 + i), 1);
+    for (unsigned i = 1; i < 50; ++i) ASSERT_EQ(b.LoadBitmapTemp(300 + i), 1);
     EXPECT_EQ(pool::count(), 50);
     ASSERT_EQ(b.LoadBitmapTemp(350u), 1);
     EXPECT_EQ(pool::count(), 1);
@@ -212,21 +200,16 @@ namespace {
 std::vector<uint8_t> bmp24(int w, int h, const std::vector<std::array<uint8_t, 3>>& rgb_top_down) {
     const int stride = (w * 3 + 3) / 4 * 4;
     std::vector<uint8_t> d(54 + static_cast<size_t>(stride) * h, 0);
-    d[0] = 'B';
-    d[1] = 'M';
+    d[0] = 'B', d[1] = 'M', d[26] = 1, d[28] = 24;
     pack::write_le32(&d[10], 54);
     pack::write_le32(&d[14], 40);
     pack::write_le32(&d[18], static_cast<uint32_t>(w));
     pack::write_le32(&d[22], static_cast<uint32_t>(h));
-    d[26] = 1;
-    d[28] = 24;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const auto& c = rgb_top_down[static_cast<size_t>(y) * w + x];
             uint8_t* p = &d[54 + static_cast<size_t>(h - 1 - y) * stride + x * 3];
-            p[0] = c[2];
-            p[1] = c[1];
-            p[2] = c[0];
+            p[0] = c[2], p[1] = c[1], p[2] = c[0];
         }
     return d;
 }
@@ -239,12 +222,10 @@ TEST(Loaders, BmpKeyFromTheTopLeftPixel) {
     CCEBitmap b;
     ASSERT_EQ(b.LoadBitmapW(data.data(), static_cast<int>(data.size()), 0xFFFE, 0, 0), 1);
     EXPECT_EQ(pixels_of(b), (std::vector<uint16_t>{0xFFFF, 0xF800, 0xFFFF, 0xF800, 0xFFFF, 0xF800}));
-    EXPECT_EQ(std::vector<uint8_t>(b.GetAlphaData(), b.GetAlphaData() + 6),
-              (std::vector<uint8_t>{0, 31, 0, 31, 0, 31}));
+    EXPECT_EQ(alpha_of(b), (std::vector<uint8_t>{0, 31, 0, 31, 0, 31}));
     CCEBitmap keyed;
     ASSERT_EQ(keyed.LoadBitmapW(data.data(), static_cast<int>(data.size()), 0xF800, 0, 0), 1);
-    EXPECT_EQ(keyed.GetAlphaData()[1], 0);
-    EXPECT_EQ(keyed.GetAlphaData()[0], 31);
+    EXPECT_EQ(alpha_of(keyed), (std::vector<uint8_t>{31, 0, 31, 0, 31, 0}));
     CCEBitmap unsized;  // the size may be left out: the headers are trusted then
     ASSERT_EQ(unsized.LoadBitmapW(data.data(), 0, 0xFFFF, 0, 0), 1);
     EXPECT_EQ(pixels_of(unsized), pixels_of(b));
@@ -289,17 +270,13 @@ TEST(Loaders, BmpInMemoryRefusesShortDataAndImagesWithoutPixels) {
 }
 
 TEST(Loaders, PngFilesByExtension) {
-    devutil::RgbaImage image;
-    image.width = 2;
-    image.height = 1;
-    image.rgba = {255, 0, 0, 255, 0, 255, 0, 130};
+    const devutil::RgbaImage image{2, 1, {255, 0, 0, 255, 0, 255, 0, 130}};
     const std::string png = scratch_dir() + "/icon.PnG";
     ASSERT_TRUE(devutil::write_png_rgba(png, image));
     CCEBitmap b;
     ASSERT_EQ(b.LoadBitmapW(wide(png).c_str()), 1);
     EXPECT_EQ(pixels_of(b), (std::vector<uint16_t>{0xF800, 0x07E0}));
-    EXPECT_EQ(b.GetAlphaData()[0], 31);
-    EXPECT_EQ(b.GetAlphaData()[1], 130 / 8);
+    EXPECT_EQ(alpha_of(b), (std::vector<uint8_t>{31, 130 / 8}));
     const std::string bmp = scratch_dir() + "/icon.bmp";
     write_bytes(bmp, {1, 2, 3});
     EXPECT_EQ(b.LoadBitmapW(wide(bmp).c_str()), 0);
@@ -327,10 +304,7 @@ TEST(Loaders, ResampledFilesAndUnknownTypes) {
     CCEBitmap b;
     EXPECT_EQ(b.LoadBitmapW(wide(gif).c_str(), 4, 4), 0);
     EXPECT_EQ(g_message, u"不支持该图片格式！");
-    devutil::RgbaImage image;
-    image.width = 4;
-    image.height = 1;
-    image.rgba = {255, 0, 0, 255, 1, 1, 1, 255, 0, 0, 255, 0, 9, 9, 9, 255};
+    const devutil::RgbaImage image{4, 1, {255, 0, 0, 255, 1, 1, 1, 255, 0, 0, 255, 0, 9, 9, 9, 255}};
     const std::string png = scratch_dir() + "/strip.png";
     ASSERT_TRUE(devutil::write_png_rgba(png, image));
     ASSERT_EQ(b.LoadBitmapW(wide(png).c_str(), 2, 1), 1);
@@ -420,11 +394,6 @@ Planes random_planes(std::mt19937& rng, bool with_alpha) {
     return p;
 }
 
-std::vector<uint16_t> screen_pixels(const Screen& s) {
-    const auto* p = reinterpret_cast<const uint16_t*>(s.dc->GetBuffer());
-    return std::vector<uint16_t>(p, p + W * H);
-}
-
 void fill_pattern(Screen& s) {
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) s.at(x, y) = static_cast<uint16_t>(x * 977 + y * 131);
@@ -452,15 +421,15 @@ TEST(Draw, MatchesThePlainReferenceOnRandomBitmapsAndWindows) {
                      << " window " << w << "x" << h << " from " << sx << "," << sy
                      << (code_pixels ? " coded" : " raw") << (code_alpha ? " coded alpha" : ""));
         fill_pattern(screen);
-        std::vector<uint16_t> expected = screen_pixels(screen);
+        std::vector<uint16_t> expected = screen.pixels();
         reference_draw(expected, p, x, y, w ? w : p.w, h ? h : p.h, sx, sy);
         screen.dc->DrawBitmap(&b, x, y, w, h, sx, sy);
-        ASSERT_EQ(screen_pixels(screen), expected);
+        ASSERT_EQ(screen.pixels(), expected);
 
         /* The same window into the back buffer (no 0 defaults there). */
         std::memcpy(CCEGraphics::m_pBackBuffer, screen.dc->GetBuffer(), W * H * 2);
         fill_pattern(screen);
-        std::vector<uint16_t> back_expected = screen_pixels(screen);
+        std::vector<uint16_t> back_expected = screen.pixels();
         std::memcpy(CCEGraphics::m_pBackBuffer, back_expected.data(), W * H * 2);
         reference_draw(back_expected, p, x, y, w, h, sx, sy);
         screen.dc->BitBackBuffer(x, y, w, h, &b, sx, sy);
@@ -530,7 +499,7 @@ TEST(Draw, NegativeSourceCornerByPlaneKind) {
     screen.fill(0);
     raw.Draw(screen.dc.get(), 10, 10, 4, 2, -2, -1, 1);
     alpha.Draw(screen.dc.get(), 10, 10, 4, 2, -2, -1, 0);
-    EXPECT_EQ(screen_pixels(screen), std::vector<uint16_t>(W * H, 0));
+    EXPECT_EQ(screen.pixels(), std::vector<uint16_t>(W * H, 0));
 }
 
 TEST(AlphaBlend, LevelsZeroHalfFullAndBeyond) {
@@ -596,12 +565,12 @@ TEST(StretchBlt, NearestNeighbourAndTheIdentity) {
     ASSERT_EQ(coded.LoadBitmapW(300u), 1);
     fill_pattern(screen);
     coded.Draw(screen.dc.get(), 3, 4, 0, 0, 0, 0, 1);
-    const auto drawn = screen_pixels(screen);
+    const auto drawn = screen.pixels();
     fill_pattern(screen);
     coded.StretchBlt(screen.dc.get(), 3, 4, 0, 0, 0, 0);
-    EXPECT_EQ(screen_pixels(screen), drawn);
+    EXPECT_EQ(screen.pixels(), drawn);
     fill_pattern(screen);
-    std::vector<uint16_t> expected = screen_pixels(screen);
+    std::vector<uint16_t> expected = screen.pixels();
     for (int j = 0; j < p.h * 2 && 4 + j < H; ++j)
         for (int i = 0; i < p.w * 2 && 3 + i < W; ++i) {
             const size_t s = static_cast<size_t>(j / 2) * p.w + i / 2;
@@ -609,5 +578,5 @@ TEST(StretchBlt, NearestNeighbourAndTheIdentity) {
             if (p.alpha[s]) d = reference_blend(d, p.pixels[s], p.alpha[s]);
         }
     coded.StretchBlt(screen.dc.get(), 3, 4, p.w * 2, p.h * 2, 0, 0);
-    EXPECT_EQ(screen_pixels(screen), expected);
+    EXPECT_EQ(screen.pixels(), expected);
 }

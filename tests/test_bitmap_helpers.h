@@ -15,6 +15,7 @@
 
 #include "bitmap/pack_format.h"
 #include "host.h"
+#include "kesra.h"
 #include "text/app_directory.h"
 #include "text/debug_log.h"
 
@@ -107,6 +108,16 @@ inline const std::string& scratch_dir() {
 inline std::string log_path() { return scratch_dir() + "/debugKESRA.log"; }
 inline void clear_log() { std::remove(log_path().c_str()); }
 inline std::string log_text() { return read_text(log_path()); }
+
+/* The planes of a loaded bitmap, width x height entries (none without alpha). */
+inline std::vector<uint16_t> pixels_of(CCEBitmap& b) {
+    const auto* p = reinterpret_cast<const uint16_t*>(b.GetImageData());
+    return std::vector<uint16_t>(p, p + b.GetWidth() * b.GetHeight());
+}
+inline std::vector<uint8_t> alpha_of(CCEBitmap& b) {
+    if (!b.GetAlphaData()) return {};
+    return std::vector<uint8_t>(b.GetAlphaData(), b.GetAlphaData() + b.GetWidth() * b.GetHeight());
+}
 
 /* GBK bytes of the messages the tests look for. */
 constexpr const char* GBK_ERROR = "\xB4\xED\xCE\xF3\xA3\xBA";  // the prefix every load error carries

@@ -82,23 +82,6 @@ TEST(BlockClip, CornersMoveTogether) {
     EXPECT_FALSE(kesra::clip_block(0, 0, 0, 0, 0, 5, 20, 10, 30, 16, &b));   // empty
 }
 
-TEST(BlockClip, BitBltCopiesTheClippedBlock) {
-    kesra::test::Screen s(16, 8);
-    CCEDraw other;
-    ASSERT_TRUE(other.Create(16, 8, 0, 0, s.window, 0));
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 16; ++x)
-            reinterpret_cast<uint16_t*>(other.GetBuffer())[y * 16 + x] = static_cast<uint16_t>(y << 8 | x);
-    s.fill(0xFFFF);
-    s.dc->BitBlt(-2, 5, 6, 6, &other, 3, 1);  // columns 5..8, rows 1..3 land at 0..3, 5..7
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 16; ++x) {
-            const bool inside = x < 4 && y >= 5;
-            ASSERT_EQ(s.at(x, y), inside ? (y - 4) << 8 | (x + 5) : 0xFFFF) << x << "," << y;
-        }
-    other.Release();
-}
-
 /* A star of many points, filled by several threads at once on canvases of
  * their own, gives each the pixels of the same fill on one thread. */
 TEST(ScanFill, ThreadsFillAtTheSameTime) {

@@ -3,7 +3,6 @@
  * choice at its tie; the frame pack and the real-scene file; and the command
  * line's list, extract and error messages. */
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <random>
@@ -51,16 +50,6 @@ kesra_pack::Planes planes_of_png(const std::string& path) {
     return kesra_pack::planes_from_rgba(im, false);
 }
 
-std::vector<uint16_t> pixels_of(CCEBitmap& b) {
-    const auto* p = reinterpret_cast<const uint16_t*>(b.GetImageData());
-    return std::vector<uint16_t>(p, p + b.GetWidth() * b.GetHeight());
-}
-
-std::vector<uint8_t> alpha_of(CCEBitmap& b) {
-    if (!b.GetAlphaData()) return {};
-    return std::vector<uint8_t>(b.GetAlphaData(), b.GetAlphaData() + b.GetWidth() * b.GetHeight());
-}
-
 bool build(const std::string& out, const std::vector<std::string>& pngs, Format format, Coding coding) {
     kesra_pack::BuildOptions options;
     options.format = format;
@@ -73,11 +62,7 @@ bool build(const std::string& out, const std::vector<std::string>& pngs, Format 
 }
 
 int run_tool(const std::string& args, std::string* output) {
-    FILE* p = popen((std::string(KESRA_PACK_EXE) + " " + args + " 2>&1").c_str(), "r");
-    output->clear();
-    for (int c; p && (c = std::fgetc(p)) != EOF;) *output += char(c);
-    const int status = p ? pclose(p) : -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run_program(KESRA_PACK_EXE, args, output);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 /* Map lines, dashes, railways and the wide line, with plain walk-everything
  * renderers kept equal to the windowed ones over seeded random roads. */
+#include <array>
 #include <cmath>
 #include <random>
 #include <utility>
@@ -14,6 +15,7 @@
 #include "tests/test_helpers.h"
 
 using kesra::ClipBox;
+using kesra::test::Buffer;
 using kesra::test::Screen;
 
 namespace {
@@ -21,15 +23,6 @@ namespace {
 constexpr uint16_t kBackground = 0xFFFF;
 constexpr uint16_t kRoad = 0x8410;
 const RECT kWholeScreen{0, 0, 799, 479};
-
-struct Buffer {
-    Buffer(int width, int height)
-        : w(width), h(height), pixels(static_cast<size_t>(width) * height, kBackground) {}
-    kesra::Canvas canvas() { return kesra::Canvas{reinterpret_cast<uint8_t*>(pixels.data()), 2 * w, w, h}; }
-    uint16_t& at(int x, int y) { return pixels[static_cast<size_t>(y) * w + x]; }
-    int w, h;
-    std::vector<uint16_t> pixels;
-};
 
 /* The capsule walked edge by edge with column tables as wide as the capsule. */
 struct ReferenceCapsule {
@@ -167,8 +160,7 @@ TEST(AntiPolyline, SingleVertexDrawsNothing) {
     POINT pts[2] = {{10, 10}, {50, 50}};
     s.dc->DrawAntiPolyline(pts, 1, kRoad, 5, RECT{0, 0, 63, 63}, 0, 0);
     s.dc->DrawAntiPolyline(nullptr, 2, kRoad, 5, RECT{0, 0, 63, 63}, 0, 0);
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x) ASSERT_EQ(s.at(x, y), kBackground);
+    EXPECT_EQ(s.pixels(), std::vector<uint16_t>(64 * 64, kBackground));
 }
 
 TEST(AntiPolyline, OnePixelClipLetsExactlyThatPixelThrough) {
@@ -176,12 +168,9 @@ TEST(AntiPolyline, OnePixelClipLetsExactlyThatPixelThrough) {
     s.fill(kBackground);
     POINT pts[3] = {{50, 60}, {300, 200}, {420, 90}};
     s.dc->DrawAntiPolyline(pts, 3, kRoad, 8, RECT{175, 130, 175, 130}, 0, 0);
-    for (int y = 0; y < 480; ++y)
-        for (int x = 0; x < 800; ++x)
-            if (x != 175 || y != 130) {
-                ASSERT_EQ(s.at(x, y), kBackground) << x << "," << y;
-            }
-    EXPECT_EQ(s.at(175, 130), kRoad);
+    std::vector<uint16_t> want(800 * 480, kBackground);
+    want[130 * 800 + 175] = kRoad;
+    EXPECT_EQ(s.pixels(), want);
 }
 
 TEST(AntiPolyline, OffsetShiftsTheRoadAndTheClipAppliesAfterIt) {
@@ -225,7 +214,7 @@ TEST(AntiPolyline, WindowedRendererMatchesThePlainWalkOverRandomRoads) {
     std::mt19937 rng(7302);
     auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     for (int round = 0; round < 400; ++round) {
-        Buffer fast(160, 120), plain(160, 120);
+        Buffer fast(160, 120, kBackground), plain(160, 120, kBackground);
         const POINT a{uniform(-200, 360), uniform(-150, 270)}, b{uniform(-200, 360), uniform(-150, 270)};
         const int radius = round % 10 == 0 ? uniform(0, 2600) : uniform(0, 40);
         ClipBox clip{uniform(-20, 100), uniform(-20, 80), uniform(60, 200), uniform(40, 150)};
@@ -237,58 +226,28 @@ TEST(AntiPolyline, WindowedRendererMatchesThePlainWalkOverRandomRoads) {
     }
 }
 
-using Dashes = std::vector<std::pair<POINT, POINT>>;
+/* The first and last point of every dash: x, y, x, y. */
+using Ends = std::vector<std::array<LONG, 4>>;
 
-static Dashes dashes_of(const POINT* pts, int n, int dashLen) {
-    Dashes dashes;
-    kesra::walk_dashes(pts, n, dashLen, [&](POINT f, POINT l) { dashes.emplace_back(f, l); });
-    return dashes;
+Ends dash_ends(std::vector<POINT> pts, int dashLen) {
+    Ends ends;
+    kesra::walk_dashes(pts.data(), int(pts.size()), dashLen, [&](POINT f, POINT l) {
+        ends.push_back({f.x, f.y, l.x, l.y});
+    });
+    return ends;
 }
 
-TEST(DashWalker, StraightLineAlternatesDashesAndGaps) {
-    POINT pts[2] = {{0, 5}, {100, 5}};
-    const Dashes dashes = dashes_of(pts, 2, 10);
-    ASSERT_EQ(dashes.size(), 5u);
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(dashes[i].first.x, 20 * i);
-        EXPECT_EQ(dashes[i].second.x, 20 * i + 9);
-        EXPECT_EQ(dashes[i].first.y, 5);
-    }
-}
-
-TEST(DashWalker, DashCountsPositionsAcrossTheBend) {
-    POINT pts[3] = {{0, 0}, {15, 0}, {30, 15}};  // 15 positions, then 15 on the diagonal
-    const Dashes dashes = dashes_of(pts, 3, 10);
-    ASSERT_EQ(dashes.size(), 2u);
-    EXPECT_EQ(dashes[0].first.x, 0);
-    EXPECT_EQ(dashes[0].second.x, 9);
-    EXPECT_EQ(dashes[1].first.x, 20);  // position 20 is the sixth of the diagonal
-    EXPECT_EQ(dashes[1].first.y, 5);
-    EXPECT_EQ(dashes[1].second.x, 29);
-    EXPECT_EQ(dashes[1].second.y, 14);
-}
-
-TEST(DashWalker, LastPositionsVerticalStartAndLongDashes) {
-    POINT lone[2] = {{0, 0}, {21, 0}};  // positions 0 ... 20: dash, gap, then one position
-    EXPECT_EQ(dashes_of(lone, 2, 10).size(), 1u);
-    POINT longer[2] = {{0, 0}, {22, 0}};  // two positions left: a short last dash
-    Dashes dashes = dashes_of(longer, 2, 10);
-    ASSERT_EQ(dashes.size(), 2u);
-    EXPECT_EQ(dashes[1].first.x, 20);
-    EXPECT_EQ(dashes[1].second.x, 21);
-    POINT vertical[2] = {{50, 0}, {50, 10}};  // steps left at its first step
-    dashes = dashes_of(vertical, 2, 10);
-    ASSERT_EQ(dashes.size(), 1u);
-    EXPECT_EQ(dashes[0].first.x, 50);
-    EXPECT_EQ(dashes[0].first.y, 0);
-    EXPECT_EQ(dashes[0].second.x, 49);
-    EXPECT_EQ(dashes[0].second.y, 9);
-    POINT far[2] = {{0, 0}, {2000, 0}};  // dashes longer than 500 positions
-    dashes = dashes_of(far, 2, 800);
-    ASSERT_EQ(dashes.size(), 2u);
-    EXPECT_EQ(dashes[0].second.x, 799);
-    EXPECT_EQ(dashes[1].first.x, 1600);
-    EXPECT_EQ(dashes[1].second.x, 1999);
+TEST(DashWalker, DashesAlternateWithGapsCountingPositionsAcrossBends) {
+    EXPECT_EQ(dash_ends({{0, 5}, {100, 5}}, 10),
+              (Ends{{0, 5, 9, 5}, {20, 5, 29, 5}, {40, 5, 49, 5}, {60, 5, 69, 5}, {80, 5, 89, 5}}));
+    // 15 positions, then 15 on the diagonal: position 20 is its sixth.
+    EXPECT_EQ(dash_ends({{0, 0}, {15, 0}, {30, 15}}, 10), (Ends{{0, 0, 9, 0}, {20, 5, 29, 14}}));
+    // Positions 0 ... 20: dash, gap, then one position; two make a short last dash.
+    EXPECT_EQ(dash_ends({{0, 0}, {21, 0}}, 10).size(), 1u);
+    EXPECT_EQ(dash_ends({{0, 0}, {22, 0}}, 10), (Ends{{0, 0, 9, 0}, {20, 0, 21, 0}}));
+    EXPECT_EQ(dash_ends({{50, 0}, {50, 10}}, 10), (Ends{{50, 0, 49, 9}}));  // steps left at its first step
+    // Dashes longer than 500 positions.
+    EXPECT_EQ(dash_ends({{0, 0}, {2000, 0}}, 800), (Ends{{0, 0, 799, 0}, {1600, 0, 1999, 0}}));
 }
 
 TEST(DashLine, GapsKeepTheBackgroundAndRailwaysShowTheBase) {
@@ -326,7 +285,7 @@ TEST(WideLine, MatchesAPlainWalkInEveryDirection) {
     std::mt19937 rng(4411);
     auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     for (int round = 0; round < 300; ++round) {
-        Buffer fast(90, 70), plain(90, 70);
+        Buffer fast(90, 70, kBackground), plain(90, 70, kBackground);
         const POINT p1{uniform(-300, 400), uniform(-300, 400)}, p2{uniform(-300, 400), uniform(-300, 400)};
         const ClipBox clip{uniform(-10, 50), uniform(-10, 40), uniform(30, 120), uniform(20, 100)};
         kesra::draw_wide_line(fast.canvas(), p1, p2, 0x1234, clip);

@@ -1,4 +1,6 @@
 /* Pens, fonts and the drawing-object slot. */
+#include <vector>
+
 #include "tests/test_helpers.h"
 
 namespace {
@@ -19,45 +21,34 @@ TEST(DrawingObjectSlot, ContextBuiltAtStartUpGetsTheDefaults) {
     EXPECT_EQ(g_static_context.m_pFont->m_nP9, 2);
 }
 
-TEST(PenAndFont, ConstructorsAndCreateKeepTheirFields) {
-    CCEPen plain;
-    EXPECT_EQ(plain.m_dwType, DWORD{GDI_TYPE_PEN});
-    EXPECT_EQ(plain.m_dwStyle, 0u);
-    EXPECT_EQ(plain.m_dwWidth, 1u);
+std::vector<LONG> parameters(const CCEFont& f) {
+    return {f.m_nP1, f.m_nP2, f.m_nP3, f.m_nP4, f.m_nP5, f.m_nP6, f.m_nP7, f.m_nP8, f.m_nP9};
+}
+
+TEST(PenAndFont, ConstructorsCopiesAndCreateKeepTheirFields) {
     CCEPen red(2, 5, 0xF800), copy;
     copy = red;
+    EXPECT_EQ(copy.m_dwType, DWORD{GDI_TYPE_PEN});
     EXPECT_EQ(copy.m_dwStyle, 2u);
     EXPECT_EQ(copy.m_dwWidth, 5u);
     EXPECT_EQ(copy.m_wColor, 0xF800);
 
-    CCEFont bold(10, 14, 7, 700);
+    // Both constructors start from the default parameters; the last is the caller's.
+    CCEFont plain, bold(10, 14, 7, 700);
+    EXPECT_EQ(parameters(plain), (std::vector<LONG>{2, 16, 0, -1, 1, -1, -1, 0, 0}));
+    EXPECT_EQ(parameters(bold), (std::vector<LONG>{2, 16, 0, -1, 1, -1, -1, 0, 7}));
+    EXPECT_EQ(plain.m_nWidth, 12);
     EXPECT_EQ(bold.m_dwType, DWORD{GDI_TYPE_FONT});
-    EXPECT_EQ(bold.m_nWeight, 700);
-    EXPECT_EQ(bold.m_nP9, 7);
     bold.m_nP3 = 99;
-    EXPECT_EQ(bold.CreateFont(20, 24, 2), 1);
-    EXPECT_EQ(bold.m_nWeight, 700);  // CreateFont keeps the weight
+    EXPECT_EQ(bold.CreateFont(20, 24, 2), 1);  // keeps the weight, resets the parameters
+    EXPECT_EQ(bold.m_nWeight, 700);
     EXPECT_EQ(bold.m_nWidth, 20);
     EXPECT_EQ(bold.m_nHeight, 24);
-    EXPECT_EQ(bold.m_nP3, 0);  // and resets the parameters
-    EXPECT_EQ(bold.m_nP9, 2);
-    const LONG expected[] = {2, 16, 0, -1, 1, -1, -1, 0};
-    const LONG actual[] = {bold.m_nP1, bold.m_nP2, bold.m_nP3, bold.m_nP4,
-                           bold.m_nP5, bold.m_nP6, bold.m_nP7, bold.m_nP8};
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(actual[i], expected[i]) << "p" << i + 1;
-    CCEFont plain_font, sized(9, 11, 5, 300);
-    EXPECT_EQ(plain_font.m_nWidth, 12);
-    EXPECT_EQ(plain_font.m_nHeight, 12);
-    EXPECT_EQ(plain_font.m_nP9, 0);
-    EXPECT_EQ(sized.m_nHeight, 11);
-    for (const CCEFont* f : {&plain_font, &sized}) {  // both constructors start from the defaults
-        const LONG fresh[] = {f->m_nP1, f->m_nP2, f->m_nP3, f->m_nP4, f->m_nP5, f->m_nP6, f->m_nP7, f->m_nP8};
-        for (int i = 0; i < 8; ++i) EXPECT_EQ(fresh[i], expected[i]) << "p" << i + 1;
-    }
+    EXPECT_EQ(parameters(bold), (std::vector<LONG>{2, 16, 0, -1, 1, -1, -1, 0, 2}));
     CCEFont copied;
-    copied = sized;
-    EXPECT_EQ(copied.m_nWeight, 300);
-    EXPECT_EQ(copied.m_nP9, 5);
+    copied = bold;
+    EXPECT_EQ(copied.m_nHeight, 24);
+    EXPECT_EQ(copied.m_nP9, 2);
 }
 
 /* The exported records keep their field order: 32-bit fields back to back. */
@@ -85,14 +76,6 @@ TEST(PenAndFont, FieldsLieInTheirDeclaredOrder) {
 
 TEST(DrawingObjectSlot, SelectReturnsWhatItReplaces) {
     CCEDraw dc;
-    EXPECT_EQ(CCEDraw::m_bInited, 1);
-    EXPECT_EQ(CCEDraw::m_PenDefault.m_dwStyle, 1u);
-    EXPECT_EQ(CCEDraw::m_PenDefault.m_dwWidth, 1u);
-    EXPECT_EQ(CCEDraw::m_PenDefault.m_wColor, 0);
-    EXPECT_EQ(CCEDraw::m_FontDefault.m_nWidth, 16);
-    EXPECT_EQ(CCEDraw::m_FontDefault.m_nP9, 2);
-    EXPECT_EQ(dc.m_wTextColor, 0);
-    EXPECT_EQ(dc.m_wTextOutColor, 0);
 
     CCEPen pen(0, 3, 0x07E0);
     CCEFont font(20, 22, 0, 400);

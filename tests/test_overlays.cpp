@@ -23,6 +23,7 @@
 #include <SDL.h>
 #endif
 
+using kesra::test::eventually;
 using kesra::test::Screen;
 
 namespace {
@@ -67,17 +68,6 @@ uint16_t shown(const Screen& s, int x, int y) { return HostWindowPixels(s.window
 void present(const Screen& s) {
     s.dc->FlipBackBuffer(0, 0);
     s.dc->Flip(3, 0, 0);
-}
-
-/* Polls until the condition holds or 5 s have passed. */
-template <typename Condition>
-bool eventually(Condition condition) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < end) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return condition();
 }
 
 /* The pixel at (4, 2) of each presented frame: the sandglass's top-left. */
@@ -167,7 +157,8 @@ TEST(Overlays, StripsThatCannotBeDrawnShowNothing) {
     ASSERT_EQ(screen.dc->SetSandglass(tagSANDGLASS_STRUCT{399, 2, 4, 3}), 1);  // no such image
     screen.dc->ShowSandglass(1);
     present(screen);
-    for (int i = 0; i < W * H; ++i) ASSERT_EQ(HostWindowPixels(screen.window)[i], 0x1234) << i;
+    EXPECT_EQ(std::vector<uint16_t>(HostWindowPixels(screen.window), HostWindowPixels(screen.window) + W * H),
+              std::vector<uint16_t>(W * H, 0x1234));
     screen.dc->ShowCursor(0);
     screen.dc->ShowSandglass(0);
     kesra::set_overlay_pause(false);
@@ -268,13 +259,7 @@ std::string ascii(const std::u16string& s) { return std::string(s.begin(), s.end
 }  // namespace
 
 TEST(ScreenDump, NameCarriesMonthDayAndTimeWithoutTheYear) {
-    SYSTEMTIME t{};
-    t.wYear = 2026;
-    t.wMonth = 3;
-    t.wDay = 3;
-    t.wHour = 9;
-    t.wMinute = 5;
-    t.wSecond = 7;
+    const SYSTEMTIME t{2026, 3, 2, 3, 9, 5, 7, 0};
     EXPECT_EQ(ascii(kesra::dump_file_name(u"\\sd\\nav", t)), "\\sd\\nav\\bmp\\0303090507.bmp");
     EXPECT_EQ(kesra::bmp24_row_bytes(10), 32u);  // 30 bytes padded
     const auto h = kesra::bmp24_headers(800, 480);
@@ -284,8 +269,7 @@ TEST(ScreenDump, NameCarriesMonthDayAndTimeWithoutTheYear) {
 TEST(ScreenDump, WritesWhatTheDisplayShowsAsABottomUpBmp) {
     DumpFolder folder;
     Screen screen(10, 3);  // rows of 30 bytes, padded to 32
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 10; ++x) screen.at(x, y) = 0x0000;
+    screen.fill(0x0000);
     screen.at(0, 0) = 0xF800;
     screen.at(9, 0) = 0x07E0;
     screen.at(0, 2) = 0x001F;
@@ -312,15 +296,12 @@ TEST(ScreenDump, WritesWhatTheDisplayShowsAsABottomUpBmp) {
     const std::string bmp = kesra::test::read_text(folder.app + "/bmp/" + name);
     ASSERT_EQ(bmp.size(), 54u + 32u * 3u);
     EXPECT_EQ(bmp.substr(0, 2), "BM");
-    EXPECT_EQ(le32(bmp, 2), bmp.size());
-    EXPECT_EQ(le32(bmp, 6), 0u);  // both reserved words
-    EXPECT_EQ(le32(bmp, 10), 54u);
-    EXPECT_EQ(le32(bmp, 14), 40u);
-    EXPECT_EQ(le32(bmp, 18), 10u);
-    EXPECT_EQ(le32(bmp, 22), 3u);  // positive: bottom row first
-    EXPECT_EQ(le16(bmp, 26), 1u);
-    EXPECT_EQ(le16(bmp, 28), 24u);
-    for (size_t at = 30; at < 54; at += 4) EXPECT_EQ(le32(bmp, at), 0u) << at;
+    // Size, both reserved words, pixel offset, header size, 10 x 3 (positive:
+    // bottom row first), one plane of 24 bits, then nothing but zeros.
+    const std::vector<uint32_t> header = {le32(bmp, 2),  le32(bmp, 6),  le32(bmp, 10), le32(bmp, 14),
+                                          le32(bmp, 18), le32(bmp, 22), le16(bmp, 26), le16(bmp, 28)};
+    EXPECT_EQ(header, (std::vector<uint32_t>{150, 0, 54, 40, 10, 3, 1, 24}));
+    EXPECT_EQ(bmp.substr(30, 24), std::string(24, '\0'));
 
     /* Pixel (x, y) of the screen: row 2 - y of the file, blue, green, red. */
     const auto pixel = [&](int x, int y) {
@@ -356,19 +337,6 @@ TEST(ScreenDump, WritesWhatTheDisplayShowsAsABottomUpBmp) {
         SDL_FreeSurface(rgb);
     }
 #endif
-
-    /* The file(1) command's reading of it, where the machine has one. */
-    if (std::system("command -v file >/dev/null 2>&1") == 0) {
-        const std::string command = "file -b '" + folder.app + "/bmp/" + name + "'";
-        FILE* p = popen(command.c_str(), "r");
-        ASSERT_NE(p, nullptr);
-        char line[256] = {};
-        const bool read = std::fgets(line, sizeof line, p) != nullptr;
-        pclose(p);
-        ASSERT_TRUE(read);
-        EXPECT_NE(std::string(line).find("PC bitmap"), std::string::npos) << line;
-        EXPECT_NE(std::string(line).find("10 x 3 x 24"), std::string::npos) << line;
-    }
 }
 
 TEST(ScreenDump, NoDisplayToReadLeavesNoFile) {

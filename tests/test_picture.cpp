@@ -2,9 +2,6 @@
 // (files saved by the image module included), the PNG colour types with
 // their alpha plane, the scaled draw, and inputs cut short or lying.
 #include <gtest/gtest.h>
-#include <png.h>
-// jpeglib.h wants FILE and size_t first.
-#include <jpeglib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -18,11 +15,14 @@
 #include "image/picture.h"
 #include "kesra.h"
 #include "tests/test_helpers.h"
+#include "tests/test_image_writers.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 using kesra::narrow565;
+using kesra::test::make_jpeg;
+using kesra::test::make_png;
 
 void put16(Bytes& b, size_t at, uint32_t v) {
     b[at] = static_cast<uint8_t>(v);
@@ -62,32 +62,11 @@ Bytes make_bmp(int width, int height, bool top_down = false, uint32_t offset = 5
 
 uint16_t bmp_colour(int x, int y) { return narrow565(x * 40, y * 50, 200 - x); }
 
-void append(png_structp png, png_bytep data, png_size_t length) {
-    auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + length);
-}
-
-/* A PNG written by libpng: colour type, depth and packed rows as it takes them. */
-Bytes make_png(uint32_t width, uint32_t height, int colour, int depth, const Bytes& rows,
-               const std::vector<png_color>& palette = {}) {
-    Bytes out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        ADD_FAILURE() << "libpng refused the test image";
-        return {};
-    }
-    png_set_write_fn(png, &out, append, nullptr);
-    png_set_IHDR(png, info, width, height, depth, colour, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
-    png_write_info(png, info);
-    const size_t row_bytes = rows.size() / height;
-    for (uint32_t y = 0; y < height; ++y)
-        png_write_row(png, const_cast<png_bytep>(rows.data() + y * row_bytes));
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
+/* The plane a width x height make_bmp() decodes to. */
+std::vector<uint16_t> bmp_plane(int width, int height) {
+    std::vector<uint16_t> out;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) out.push_back(bmp_colour(x, y));
     return out;
 }
 
@@ -129,38 +108,6 @@ Bytes make_gif(int width, int height, const Bytes& lines, bool interlaced) {
 
 uint16_t gif_colour(int i) { return narrow565(i * 16, 255 - i * 16, i * 8); }
 
-/* A JPEG at quality 100 from libjpeg: width x height, 1 or 3 components, each
- * sample given by sample(x, y, channel). */
-template <typename Sample>
-Bytes make_jpeg(int width, int height, int components, Sample sample) {
-    jpeg_compress_struct c;
-    jpeg_error_mgr errors;
-    c.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long out_size = 0;
-    jpeg_mem_dest(&c, &out, &out_size);
-    c.image_width = width;
-    c.image_height = height;
-    c.input_components = components;
-    c.in_color_space = components == 3 ? JCS_RGB : JCS_GRAYSCALE;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 100, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    Bytes row(size_t(width) * components);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x)
-            for (int k = 0; k < components; ++k) row[size_t(x) * components + k] = sample(x, y, k);
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&c, rows, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    Bytes bytes(out, out + out_size);
-    free(out);
-    return bytes;
-}
-
 std::string temp_file(const std::string& name, const Bytes& bytes) {
     const std::string path = ::testing::TempDir() + "pic_" + name;
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -199,9 +146,7 @@ TEST(PictureBmp, RowsArePaddedBottomUpAndReadAtTheirOffset) {
         ASSERT_EQ(pic.GetPicHeight(), 4);
         EXPECT_EQ(pic.m_pStore->nPitch, 6);
         EXPECT_EQ(pic.m_pStore->pAlpha, nullptr);
-        const auto p = plane(pic);
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 3; ++x) EXPECT_EQ(p[y * 3 + x], bmp_colour(x, y)) << x << "," << y;
+        EXPECT_EQ(plane(pic), bmp_plane(3, 4));
     }
 }
 
@@ -215,9 +160,7 @@ TEST(PictureBmp, FilesSavedByTheImageModuleLoad) {
     QLDestructor();
     CCEPic pic;
     ASSERT_EQ(pic.LoadPic(saved.c_str(), CEPIC_TYPE_BMP), 1);
-    const auto p = plane(pic);
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 5; ++x) EXPECT_EQ(p[y * 5 + x], bmp_colour(x, y));
+    EXPECT_EQ(plane(pic), bmp_plane(5, 3));
 }
 
 TEST(PictureBmp, ShortLyingAndOtherDepthsFail) {
@@ -314,7 +257,7 @@ TEST(PictureDraw, ScalesByTheSizeAndBlendsByAlpha) {
     pic.DrawPic(screen.dc.get(), 0, 0, 0, 0, 3, 0);
     pic.DrawPic(screen.dc.get(), 0, -1, 0, 0, 0, 0);
     pic.DrawPic(nullptr, 0, 0, 0, 0, 0, 0);
-    for (int x = 0; x < 40; ++x) EXPECT_EQ(screen.at(x, 0), 0x1234);
+    EXPECT_EQ(screen.pixels(), std::vector<uint16_t>(40 * 20, 0x1234));
     // The right edge of the screen cuts a picture drawn across it.
     pic.DrawPic(screen.dc.get(), 38, 19, 0, 0, 0, 0);
     EXPECT_EQ(screen.at(38, 19), bmp_colour(0, 0));
@@ -367,10 +310,9 @@ TEST(PictureJpeg, PlanesAreReadAtTheirWidth) {
     ASSERT_EQ(pic.LoadPic(colour.data(), colour.size(), CEPIC_TYPE_JPEG), 1);
     ASSERT_EQ(pic.GetPicWidth(), 17);
     ASSERT_EQ(pic.GetPicHeight(), 9);
-    const auto p = plane(pic);
-    for (int y = 0; y < 9; ++y)
-        for (int x = 0; x < 17; ++x)
-            ASSERT_EQ(p[y * 17 + x], bars(x, y, 0) ? 0xFFFF : 0x0000) << x << "," << y;
+    std::vector<uint16_t> want;
+    for (int i = 0; i < 17 * 9; ++i) want.push_back(bars(i % 17, 0, 0) ? 0xFFFF : 0x0000);
+    EXPECT_EQ(plane(pic), want);
 
     const Bytes grey = make_jpeg(8, 8, 1, [](int, int, int) -> uint8_t { return 200; });
     const std::string file = temp_file("grey.jpg", grey);

@@ -13,34 +13,15 @@
 
 namespace {
 
-struct Dib16 {
-    BITMAPINFOHEADER header;
-    DWORD masks[3];
-};
-
-HBITMAP make_dib16(HDC dc, int width, int height, void** bits) {
-    Dib16 info{};
-    info.header.biSize = 40;
-    info.header.biWidth = width;
-    info.header.biHeight = -height;
-    info.header.biPlanes = 1;
-    info.header.biBitCount = 16;
-    info.header.biCompression = BI_BITFIELDS;
-    info.masks[0] = 0xF800;
-    info.masks[1] = 0x07E0;
-    info.masks[2] = 0x001F;
+/* A DIB section: 16 bits top-down with RGB565 masks, or 24 bits bottom-up. */
+HBITMAP make_dib(HDC dc, int width, int height, WORD depth, void** bits) {
+    struct {
+        BITMAPINFOHEADER header;
+        DWORD masks[3];
+    } info{{40, width, depth == 16 ? -height : height, 1, depth,
+            depth == 16 ? DWORD{BI_BITFIELDS} : DWORD{BI_RGB}, 0, 0, 0, 0, 0},
+           {0xF800, 0x07E0, 0x001F}};
     return CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, bits, nullptr, 0);
-}
-
-HBITMAP make_dib24(HDC dc, int width, int height, void** bits) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = 40;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;  // bottom-up
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    return CreateDIBSection(dc, &info, DIB_RGB_COLORS, bits, nullptr, 0);
 }
 
 }  // namespace
@@ -49,8 +30,8 @@ TEST(DibSections, SixteenBitTopDownToTwentyFourBitBottomUp) {
     HDC src_dc = CreateCompatibleDC(nullptr), dst_dc = CreateCompatibleDC(nullptr);
     void* src_bits = nullptr;
     void* dst_bits = nullptr;
-    HBITMAP src = make_dib16(src_dc, 3, 2, &src_bits);
-    HBITMAP dst = make_dib24(dst_dc, 3, 2, &dst_bits);
+    HBITMAP src = make_dib(src_dc, 3, 2, 16, &src_bits);
+    HBITMAP dst = make_dib(dst_dc, 3, 2, 24, &dst_bits);
     ASSERT_NE(src, nullptr);
     ASSERT_NE(dst, nullptr);
     HGDIOBJ old_src = SelectObject(src_dc, src);
@@ -83,11 +64,7 @@ TEST(DibSections, SixteenBitTopDownToTwentyFourBitBottomUp) {
 
 TEST(DibSections, RefusesHeadersItCannotHonour) {
     BITMAPINFO info{};
-    info.bmiHeader.biSize = 40;
-    info.bmiHeader.biWidth = 4;
-    info.bmiHeader.biHeight = 4;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 8;  // palettes are not supported
+    info.bmiHeader = {40, 4, 4, 1, 8, BI_RGB, 0, 0, 0, 0, 0};  // palettes are not supported
     void* bits = reinterpret_cast<void*>(1);
     EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
     EXPECT_EQ(bits, nullptr);
@@ -102,7 +79,7 @@ TEST(WindowDC, BitBltPresentsAndClipsToTheWindow) {
     HDC window_dc = GetDC(window);
     HDC mem = CreateCompatibleDC(window_dc);
     void* bits = nullptr;
-    HBITMAP dib = make_dib16(mem, 4, 4, &bits);
+    HBITMAP dib = make_dib(mem, 4, 4, 16, &bits);
     HGDIOBJ old = SelectObject(mem, dib);
     for (int i = 0; i < 16; ++i) static_cast<uint16_t*>(bits)[i] = static_cast<uint16_t>(100 + i);
     const unsigned before = HostPresentCount(window);
@@ -153,7 +130,7 @@ TEST(WindowDC, EveryPresentationIsCountedAndSeenWhole) {
         HDC window_dc = GetDC(window);
         HDC mem = CreateCompatibleDC(window_dc);
         void* bits = nullptr;
-        HBITMAP dib = make_dib16(mem, kSide, kSide, &bits);
+        HBITMAP dib = make_dib(mem, kSide, kSide, 16, &bits);
         HGDIOBJ old = SelectObject(mem, dib);
         for (int i = 0; i < kSide * kSide; ++i) static_cast<uint16_t*>(bits)[i] = colour;
         for (int i = 0; i < kFrames; ++i) BitBlt(window_dc, 0, 0, kSide, kSide, mem, 0, 0, SRCCOPY);

@@ -38,11 +38,6 @@ std::vector<uint8_t> small_pack() {
     });
 }
 
-std::vector<uint16_t> pixels_of(CCEBitmap& b) {
-    const auto* p = reinterpret_cast<const uint16_t*>(b.GetImageData());
-    return std::vector<uint16_t>(p, p + b.GetWidth() * b.GetHeight());
-}
-
 class ResourcePack : public ::testing::Test {
    protected:
     void SetUp() override {
@@ -80,15 +75,20 @@ TEST_F(ResourcePack, IdsBelow300OrNoPackFailWithTheFirstMessage) {
     EXPECT_NE(log.find(kIdMessage + "299, m_fpResource = "), std::string::npos);
     EXPECT_EQ(b.LoadBitmapW(300u), 1);  // ID 300 is index 0
     EXPECT_EQ(pixels_of(b), (std::vector<uint16_t>{0x1111, 0x2222, 0x3333, 0x4444}));
-}
+    const unsigned char* plane = b.GetImageData();
+    EXPECT_EQ(b.LoadBitmapW(300u), 1);  // a loaded ID is found without reading the pack again
+    EXPECT_EQ(b.GetImageData(), plane);
 
-TEST_F(ResourcePack, AnIndexAtTheCountPrintsTheIndex) {
-    PackFile pack(small_pack());
-    ASSERT_EQ(CCEBitmap::OpenResource(pack.wpath().c_str()), 1);
-    CCEBitmap b;
-    EXPECT_EQ(b.LoadBitmapW(302u), 0);
+    // An index at the count prints the index; so does the unset ID of a new bitmap.
+    clear_log();
+    CCEBitmap c, fresh;
+    EXPECT_EQ(c.LoadBitmapW(302u), 0);
+    EXPECT_EQ(c.GetImageData(), nullptr);
     EXPECT_EQ(log_text(), kIdMessage + "2, st.iNum = 2\n");
-    EXPECT_EQ(b.GetImageData(), nullptr);
+    clear_log();
+    EXPECT_EQ(fresh.LoadBitmapW(0xFFFFFFFFu), 0);
+    EXPECT_EQ(fresh.GetImageData(), nullptr);
+    EXPECT_NE(log_text().find("st.iNum = 2"), std::string::npos) << log_text();
 }
 
 /* A block of exactly width x height x 2 bytes is raw; the same pairs with
@@ -147,38 +147,30 @@ TEST_F(ResourcePack, ARunCountOfZeroCoversOnePixel) {
     CCEBitmap b;
     ASSERT_EQ(b.LoadBitmapW(300u, 0, 0), 1);
     EXPECT_EQ(pixels_of(b), (std::vector<uint16_t>{1, 2, 3, 3}));
-    EXPECT_EQ(std::vector<uint8_t>(b.GetAlphaData(), b.GetAlphaData() + 4),
-              (std::vector<uint8_t>{5, 9, 9, 7}));
+    EXPECT_EQ(alpha_of(b), (std::vector<uint8_t>{5, 9, 9, 7}));
 }
 
 TEST_F(ResourcePack, DamagedPacksFailWithAMessage) {
     const std::vector<uint8_t> good = small_pack();
-    struct Case {
-        const char* what;
-        std::vector<uint8_t> bytes;
+    auto patched = [&](size_t at, uint32_t value) {
+        std::vector<uint8_t> f = good;
+        pack::write_le32(f.data() + at, value);
+        return f;
     };
-    std::vector<Case> cases;
-    cases.push_back({"header cut short", std::vector<uint8_t>(good.begin(), good.begin() + 20)});
-    auto index_beyond = good;
-    pack::write_le32(index_beyond.data() + pack::kHeaderIndexAt, 1u << 30);
-    cases.push_back({"index beyond the file", index_beyond});
-    auto record_beyond = good;
-    pack::write_le32(record_beyond.data() + pack::parse_header(good.data()).index_offset + 4, 0x7FFFFFF0u);
-    cases.push_back({"record beyond the file", record_beyond});
-    auto sizes_beyond = good;
-    pack::write_le32(sizes_beyond.data() + pack::kHeaderBytes + pack::kRecordPixelBytesAt, 0x10000000u);
-    cases.push_back({"pixel block past the end", sizes_beyond});
-    auto huge_sides = good;
-    pack::write_le32(huge_sides.data() + pack::kHeaderBytes + pack::kRecordWidthAt, 0x40000000u);
-    cases.push_back({"sides beyond 32-bit sizes", huge_sides});
-    auto negative = good;
-    pack::write_le32(negative.data() + pack::kHeaderBytes + pack::kRecordHeightAt, 0xFFFFFFFEu);
-    cases.push_back({"negative height", negative});
-    cases.push_back({"file cut inside the blocks", std::vector<uint8_t>(good.begin(), good.begin() + 50)});
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    const size_t record = pack::kHeaderBytes;
+    const std::pair<const char*, std::vector<uint8_t>> cases[] = {
+        {"header cut short", std::vector<uint8_t>(good.begin(), good.begin() + 20)},
+        {"index beyond the file", patched(pack::kHeaderIndexAt, 1u << 30)},
+        {"record beyond the file", patched(pack::parse_header(good.data()).index_offset + 4, 0x7FFFFFF0u)},
+        {"pixel block past the end", patched(record + pack::kRecordPixelBytesAt, 0x10000000u)},
+        {"sides beyond 32-bit sizes", patched(record + pack::kRecordWidthAt, 0x40000000u)},
+        {"negative height", patched(record + pack::kRecordHeightAt, 0xFFFFFFFEu)},
+        {"file cut inside the blocks", std::vector<uint8_t>(good.begin(), good.begin() + 50)},
+    };
+    for (const auto& [what, bytes] : cases) {
+        SCOPED_TRACE(what);
         clear_log();
-        PackFile pack(c.bytes);
+        PackFile pack(bytes);
         ASSERT_EQ(CCEBitmap::OpenResource(pack.wpath().c_str()), 1);
         CCEBitmap b, t;
         EXPECT_EQ(b.LoadBitmapW(300u), 0);
@@ -258,7 +250,7 @@ TEST_F(ResourcePack, FramePackBlocksInflateToRawPlanes) {
     CCEBitmap b;
     ASSERT_EQ(b.LoadBitmapGIF(frames.wpath().c_str(), 300), 1);
     EXPECT_EQ(pixels_of(b), (std::vector<uint16_t>{1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(std::vector<uint8_t>(b.GetAlphaData(), b.GetAlphaData() + 6), alpha);
+    EXPECT_EQ(alpha_of(b), alpha);
     EXPECT_EQ(b.GetPixelSize(), 12);  // raw: drawn as raw whatever bCoded says
     CCEBitmap bad, short_block;
     EXPECT_EQ(bad.LoadBitmapGIF(frames.wpath().c_str(), 301), 0);  // corrupted stream
@@ -393,8 +385,7 @@ TEST_F(ResourcePack, RunsThatCannotCoverTheImageAreRefusedBeforeExpanding) {
     CCEBitmap sound;
     ASSERT_EQ(sound.LoadBitmapW(304u, 0, 0), 1);
     EXPECT_EQ(pixels_of(sound), (std::vector<uint16_t>{0x7777, 0x7777, 0x7777, 0x7777, 0, 0}));
-    EXPECT_EQ(std::vector<uint8_t>(sound.GetAlphaData(), sound.GetAlphaData() + 6),
-              (std::vector<uint8_t>{9, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(alpha_of(sound), (std::vector<uint8_t>{9, 0, 0, 0, 0, 0}));
     // Kept as stored, the same blocks cost only their own bytes.
     CCEBitmap stored;
     EXPECT_EQ(stored.LoadBitmapW(300u), 1);
@@ -431,21 +422,6 @@ TEST_F(ResourcePack, RecordsWithoutPixelsOrWithWrappingPitchAreRefused) {
     }
     CCEBitmap one;
     EXPECT_EQ(one.LoadBitmapW(303u), 1);
-}
-
-TEST_F(ResourcePack, TheUnsetIdOfANewBitmapIsNoImage) {
-    PackFile pack(small_pack());
-    ASSERT_EQ(CCEBitmap::OpenResource(pack.wpath().c_str()), 1);
-    clear_log();
-    CCEBitmap fresh;
-    EXPECT_EQ(fresh.LoadBitmapW(0xFFFFFFFFu), 0);
-    EXPECT_EQ(fresh.GetImageData(), nullptr);
-    EXPECT_NE(log_text().find("st.iNum = 2"), std::string::npos) << log_text();
-    // A loaded ID is still found without reading the pack again.
-    ASSERT_EQ(fresh.LoadBitmapW(300u), 1);
-    const unsigned char* plane = fresh.GetImageData();
-    EXPECT_EQ(fresh.LoadBitmapW(300u), 1);
-    EXPECT_EQ(fresh.GetImageData(), plane);
 }
 
 TEST_F(ResourcePack, OpeningAnotherPackForgetsTheTemporaryBitmaps) {
