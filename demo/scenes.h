@@ -45,6 +45,10 @@ bool record_transitions(CCEDraw& map, const std::string& out_dir);  // scene_tra
 /* A folder of pictures listed and drawn by the photo browser, to out_dir/photos.png. */
 bool record_photos(CCEDraw& map, const std::string& out_dir);  // scene_photos.cpp
 
+/* The map as an interactive loop until Esc, a closed window or the given
+ * seconds (negative: no limit); the exit status. */
+int run_live(CCEDraw& dc, const Assets& assets, double seconds);  // live.cpp
+
 }  // namespace navdemo
 
 #endif
