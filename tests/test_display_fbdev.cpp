@@ -12,6 +12,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/pixel.h"
@@ -75,6 +76,17 @@ std::unique_ptr<DisplayBackend> open_file(const FbFile& file) {
     return backend;
 }
 
+/* The file's bytes after one present of a w x h window on it. */
+std::vector<uint8_t> present_once(const char* geometry, size_t file_bytes, int w, int h,
+                                  std::vector<uint16_t> pixels, const char* origin = nullptr,
+                                  const char* order = nullptr) {
+    FbFile file(file_bytes);
+    Settings settings(geometry, origin, order);
+    Window window(w, h, std::move(pixels));
+    if (auto backend = open_file(file)) backend->present(&window);
+    return file.bytes();
+}
+
 uint16_t le16(const std::vector<uint8_t>& b, size_t at) {
     return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
 }
@@ -87,51 +99,27 @@ const std::vector<uint16_t> kSixPixels = {0xF800, 0x07E0, 0x001F, 0xFFFF, 0x0000
 
 }  // namespace
 
-/* 3 x 2 windows on 3 x 2 screens whose rows are 4 bytes longer than the
- * pixels; the padding keeps its bytes. */
+/* 3 x 2 windows on 3 x 2 screens whose rows are longer than the pixels; the
+ * padding keeps its bytes. */
 TEST(FrameBufferFile, PixelsLandInTheirBytesAtEveryDepth) {
-    {
-        FbFile file(2 * 10);
-        Settings settings("3x2x16:10");
-        Window window(3, 2, kSixPixels);
-        open_file(file)->present(&window);
-        const auto b = file.bytes();
-        for (int i = 0; i < 6; ++i) EXPECT_EQ(le16(b, (i / 3) * 10 + (i % 3) * 2), kSixPixels[i]) << i;
-        for (size_t pad : {6, 7, 8, 9, 16, 17, 18, 19}) EXPECT_EQ(b[pad], kUntouched) << pad;
-    }
-    {
-        FbFile file(2 * 10);
-        Settings settings("3x2x16:10", nullptr, "big");
-        Window window(3, 2, kSixPixels);
-        open_file(file)->present(&window);
-        const auto b = file.bytes();
-        EXPECT_EQ(b[0], 0xF8);  // high byte first
-        EXPECT_EQ(b[1], 0x00);
-        EXPECT_EQ(b[10 + 2 * 2], 0x84);
-        EXPECT_EQ(b[10 + 2 * 2 + 1], 0x10);
-    }
-    {
-        FbFile file(2 * 13);
-        Settings settings("3x2x24:13");
-        Window window(3, 2, kSixPixels);
-        open_file(file)->present(&window);
-        const auto b = file.bytes();
-        const uint8_t expected[2][9] = {{0, 0, 255, 0, 255, 0, 255, 0, 0},
-                                        {255, 255, 255, 0, 0, 0, 0x84, 0x82, 0x84}};
-        for (int y = 0; y < 2; ++y)
-            for (int i = 0; i < 9; ++i) EXPECT_EQ(b[y * 13 + i], expected[y][i]) << y << "," << i;
-        for (size_t pad : {9, 12, 22, 25}) EXPECT_EQ(b[pad], kUntouched) << pad;
-    }
-    {
-        FbFile file(2 * 16);
-        Settings settings("3x2x32:16");
-        Window window(3, 2, kSixPixels);
-        open_file(file)->present(&window);
-        const auto b = file.bytes();
-        const uint32_t expected[6] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0, 0x848284};
-        for (int i = 0; i < 6; ++i) EXPECT_EQ(le32(b, (i / 3) * 16 + (i % 3) * 4), expected[i]) << i;
-        for (size_t pad : {12, 15, 28, 31}) EXPECT_EQ(b[pad], kUntouched) << pad;
-    }
+    auto b = present_once("3x2x16:10", 20, 3, 2, kSixPixels);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(le16(b, (i / 3) * 10 + (i % 3) * 2), kSixPixels[i]) << i;
+    for (size_t pad : {6, 9, 16, 19}) EXPECT_EQ(b[pad], kUntouched) << pad;
+
+    b = present_once("3x2x16:10", 20, 3, 2, kSixPixels, nullptr, "big");
+    EXPECT_EQ(le16(b, 0), 0x00F8);  // high byte first
+    EXPECT_EQ(le16(b, 10 + 2 * 2), 0x1084);
+
+    b = present_once("3x2x24:13", 26, 3, 2, kSixPixels);
+    const uint8_t bgr[2][9] = {{0, 0, 255, 0, 255, 0, 255, 0, 0}, {255, 255, 255, 0, 0, 0, 0x84, 0x82, 0x84}};
+    for (int y = 0; y < 2; ++y)
+        for (int i = 0; i < 9; ++i) EXPECT_EQ(b[y * 13 + i], bgr[y][i]) << y << "," << i;
+    for (size_t pad : {9, 12, 22, 25}) EXPECT_EQ(b[pad], kUntouched) << pad;
+
+    b = present_once("3x2x32:16", 32, 3, 2, kSixPixels);
+    const uint32_t xrgb[6] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0, 0x848284};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(le32(b, (i / 3) * 16 + (i % 3) * 4), xrgb[i]) << i;
+    for (size_t pad : {12, 15, 28, 31}) EXPECT_EQ(b[pad], kUntouched) << pad;
 }
 
 /* A file of two screens holds the virtual height: presents alternate
@@ -157,41 +145,24 @@ TEST(FrameBufferFile, FramesAlternateBetweenTheTwoScreensOfAPannedFile) {
  * vertically; a 2 x 2 window is centred; an origin of -1,3 shows only the
  * window's pixel (1, 0), at the bottom-left corner. Margins are black. */
 TEST(FrameBufferFile, WindowsAreCutCentredOrPlacedAtTheOrigin) {
-    const auto screen_of = [](const FbFile& file) {
-        const auto b = file.bytes();
+    const auto screen = [](const std::vector<uint8_t>& b) {
         std::vector<uint16_t> shown(16);
         for (int i = 0; i < 16; ++i) shown[i] = le16(b, 2 * i);
         return shown;
     };
     std::vector<uint16_t> wide(12);
     for (int i = 0; i < 12; ++i) wide[i] = static_cast<uint16_t>(10 + i);
-    {
-        FbFile file(32);
-        Settings settings("4x4x16");
-        Window window(6, 2, wide);
-        open_file(file)->present(&window);
-        EXPECT_EQ(screen_of(file),
-                  (std::vector<uint16_t>{0, 0, 0, 0, 10, 11, 12, 13, 16, 17, 18, 19, 0, 0, 0, 0}));
-    }
-    {
-        FbFile file(32);
-        Settings settings("4x4x16");
-        Window window(2, 2, {1, 2, 3, 4});
-        open_file(file)->present(&window);
-        EXPECT_EQ(screen_of(file), (std::vector<uint16_t>{0, 0, 0, 0, 0, 1, 2, 0, 0, 3, 4, 0, 0, 0, 0, 0}));
-    }
-    {
-        FbFile file(32);
-        Settings settings("4x4x16", "-1,3");
-        Window window(2, 2, {1, 2, 3, 4});
-        open_file(file)->present(&window);
-        EXPECT_EQ(screen_of(file), (std::vector<uint16_t>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0}));
-    }
+    EXPECT_EQ(screen(present_once("4x4x16", 32, 6, 2, wide)),
+              (std::vector<uint16_t>{0, 0, 0, 0, 10, 11, 12, 13, 16, 17, 18, 19, 0, 0, 0, 0}));
+    EXPECT_EQ(screen(present_once("4x4x16", 32, 2, 2, {1, 2, 3, 4})),
+              (std::vector<uint16_t>{0, 0, 0, 0, 0, 1, 2, 0, 0, 3, 4, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(screen(present_once("4x4x16", 32, 2, 2, {1, 2, 3, 4}, "-1,3")),
+              (std::vector<uint16_t>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0}));
 }
 
 /* A driver's records: the screen shown from (1, 2) of the virtual screen,
  * 32-bit pixels B, G, R in the high bytes and an alpha byte that must read
- * opaque; a 16-bit screen of 5-5-5 fields; a 32-bit one of 10-bit fields. */
+ * opaque; and 10-bit fields, which repeat the widened byte. */
 TEST(FrameBufferRecords, OffsetsAndColourFieldsAreHonoured) {
     fb_var_screeninfo var{};
     fb_fix_screeninfo fix{};
@@ -226,15 +197,6 @@ TEST(FrameBufferRecords, OffsetsAndColourFieldsAreHonoured) {
     EXPECT_FALSE(fb::describe_screen(var, fix, 2 * 16 + 11, layout, error));
     EXPECT_NE(error.find("fewer than its screen needs (44)"), std::string::npos) << error;
 
-    fb::PixelFormat rgb555;
-    rgb555.red = {10, 5};
-    rgb555.green = {5, 5};
-    rgb555.blue = {0, 5};
-    uint8_t out[4];
-    fb::convert_row(row, 2, rgb555, out);
-    EXPECT_EQ(le16(std::vector<uint8_t>(out, out + 4), 0), 0x7C00);
-    EXPECT_EQ(le16(std::vector<uint8_t>(out, out + 4), 2), 0x4210);
-
     fb::PixelFormat deep;
     deep.bytes_per_pixel = 4;
     deep.red = {20, 10};
@@ -263,8 +225,8 @@ TEST(FrameBufferRecords, RowConversionMatchesThePlainPerPixelOne) {
     formats[1].red = {0, 8};
     formats[1].green = {8, 8};
     formats[1].blue = {16, 8};
-    formats[2].red = {0, 5};  // BGR565 stored high byte first
-    formats[2].blue = {11, 5};
+    formats[2].red = {10, 5};  // RGB555 stored high byte first
+    formats[2].green = {5, 5};
     formats[2].swap_bytes = true;
     formats[3].swap_bytes = true;  // RGB565 stored high byte first
     for (const fb::PixelFormat& f : formats) {

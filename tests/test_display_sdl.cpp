@@ -53,6 +53,32 @@ std::vector<uint16_t> shown(HWND window) {
     return out;
 }
 
+void push_pointer(Uint32 type, Uint32 window_id, int x, int y) {
+    SDL_Event e{};
+    e.type = type;
+    if (type == SDL_MOUSEMOTION) {
+        e.motion.windowID = window_id;
+        e.motion.x = x;
+        e.motion.y = y;
+    } else {
+        e.button.windowID = window_id;
+        e.button.button = SDL_BUTTON_LEFT;
+        e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+        e.button.x = x;
+        e.button.y = y;
+    }
+    SDL_PushEvent(&e);
+}
+
+void push_key(Uint32 type, Uint32 window_id, SDL_Keycode key) {
+    SDL_Event e{};
+    e.type = type;
+    e.key.windowID = window_id;
+    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.sym = key;
+    SDL_PushEvent(&e);
+}
+
 struct Message {
     HWND window;
     UINT message;
@@ -93,34 +119,11 @@ TEST(SdlDisplay, PointerAndKeysReachTheCursorAndTheInputHandler) {
     g_messages.clear();
     HostSetInputHandler(keep_message);
 
-    SDL_Event e{};
-    e.type = SDL_MOUSEMOTION;
-    e.motion.windowID = id;
-    e.motion.x = 9;
-    e.motion.y = 3;
-    SDL_PushEvent(&e);
-    e = SDL_Event{};
-    e.type = SDL_MOUSEBUTTONDOWN;
-    e.button.windowID = id;
-    e.button.button = SDL_BUTTON_LEFT;
-    e.button.state = SDL_PRESSED;
-    e.button.x = 15;
-    e.button.y = 7;
-    SDL_PushEvent(&e);
-    e.type = SDL_MOUSEBUTTONUP;
-    e.button.state = SDL_RELEASED;
-    SDL_PushEvent(&e);
-    e = SDL_Event{};
-    e.type = SDL_KEYDOWN;
-    e.key.windowID = id;
-    e.key.state = SDL_PRESSED;
-    e.key.keysym.sym = SDLK_LEFT;
-    SDL_PushEvent(&e);
-    e.type = SDL_KEYUP;
-    e.key.state = SDL_RELEASED;
-    e.key.keysym.sym = SDLK_a;
-    SDL_PushEvent(&e);
-
+    push_pointer(SDL_MOUSEMOTION, id, 9, 3);
+    push_pointer(SDL_MOUSEBUTTONDOWN, id, 15, 7);
+    push_pointer(SDL_MOUSEBUTTONUP, id, 15, 7);
+    push_key(SDL_KEYDOWN, id, SDLK_LEFT);
+    push_key(SDL_KEYUP, id, SDLK_a);
     EXPECT_EQ(HostPumpEvents(), 1);
     HostSetInputHandler(nullptr);
     POINT cursor{};
