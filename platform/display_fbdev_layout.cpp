@@ -17,6 +17,7 @@ namespace kesra::platform::fb {
 namespace {
 
 constexpr int kLargestSide = 16384;
+constexpr size_t kLongestLine = size_t{1} << 24;  // bytes from row to row
 
 bool field_fits(const fb_bitfield& field, int bits_per_pixel, bool may_be_empty) {
     if (field.length == 0) return may_be_empty;
@@ -169,9 +170,10 @@ bool describe_screen(const fb_var_screeninfo& var, const fb_fix_screeninfo& fix,
     const size_t line =
         fix.line_length ? fix.line_length : size_t{var.xres_virtual} * l.format.bytes_per_pixel;
     const size_t row_end = static_cast<size_t>(l.x_offset + l.width) * l.format.bytes_per_pixel;
-    if (line < row_end || line > (size_t{1} << 24)) {
-        error = "has a line length of " + std::to_string(line) + " bytes, shorter than its rows of " +
-                std::to_string(row_end);
+    if (line < row_end || line > kLongestLine) {
+        error = "has a line length of " + std::to_string(line) + " bytes, " +
+                (line < row_end ? "shorter than its rows of " + std::to_string(row_end)
+                                : "longer than " + std::to_string(kLongestLine));
         return false;
     }
     l.line_length = static_cast<int>(line);
