@@ -1,7 +1,8 @@
 /* navdemo - draws a navigation screen through libkesra's public interface,
  * presents it on an 800 x 480 window and writes what the window shows to
  * OUT_DIR/navdemo.png. With KESRA_DISPLAY=sdl the frame is shown live until
- * the window is closed (or for --seconds N). */
+ * the window is closed (or for --seconds N). --live runs the map as an
+ * interactive loop instead (live.cpp). */
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,8 +19,11 @@ using namespace navdemo;
 int main(int argc, char** argv) {
     std::string out_dir = "out";
     double seconds = -1;
+    bool live = false;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc)
+        if (!std::strcmp(argv[i], "--live"))
+            live = true;
+        else if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc)
             seconds = std::atof(argv[++i]);
         else
             out_dir = argv[i];
@@ -50,6 +54,12 @@ int main(int argc, char** argv) {
     dc.EndDraw();
     dc.FlipBackBuffer(0, 0);
     dc.Flip(3, 0, 0);
+    if (live) {
+        const int status = run_live(dc, assets, seconds);
+        dc.Release();
+        HostDestroyWindow(window);
+        return status;
+    }
 
     if (!kesra::devutil::make_directories(out_dir)) {
         std::fprintf(stderr, "navdemo: cannot create the folder %s\n", out_dir.c_str());

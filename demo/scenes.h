@@ -51,6 +51,10 @@ bool record_splash(CCEDraw& dc, const Assets& assets, const std::string& out_dir
 bool record_menu(HWND window, CCEDraw& dc, const Assets& assets,
                  const std::string& out_dir);  // scene_menu.cpp
 
+/* The map as an interactive loop until Esc, a closed window or the given
+ * seconds (negative: no limit); the exit status. */
+int run_live(CCEDraw& dc, const Assets& assets, double seconds);  // live.cpp
+
 }  // namespace navdemo
 
 #endif

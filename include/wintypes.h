@@ -27,6 +27,8 @@ typedef char* LPSTR;
 typedef const char* LPCSTR;
 typedef void* LPVOID;
 typedef DWORD COLORREF;
+typedef uintptr_t WPARAM; /* a window message's two parameters */
+typedef intptr_t LPARAM;
 
 typedef void* HANDLE;
 typedef struct HWND__* HWND;

@@ -7,10 +7,11 @@ namespace {
 
 class HeadlessBackend final : public DisplayBackend {
    public:
+    const char* name() const override { return "headless"; }
     bool open_window(HWND) override { return true; }
     void close_window(HWND) override {}
     void present(HWND) override {}
-    int pump_events() override { return 1; }
+    int pump_events(std::vector<InputMessage>&) override { return 1; }
 };
 
 }  // namespace

@@ -28,6 +28,7 @@ struct HostState {
     bool module_file_name_set = false;
     std::atomic<void (*)(HWND, const uint16_t*, int, int)> present_handler{
         nullptr};  // the overlay thread presents too
+    std::atomic<void (*)(HWND, UINT, WPARAM, LPARAM)> input_handler{nullptr};
 };
 
 HostState& host() {
@@ -35,24 +36,10 @@ HostState& host() {
     return state;
 }
 
-std::unique_ptr<DisplayBackend> choose_backend() {
-    const char* choice = std::getenv("KESRA_DISPLAY");
-    std::string name = choice ? choice : "headless";
-    if (name == "sdl") {
-        if (auto backend = make_sdl_backend()) return backend;
-        std::fprintf(stderr,
-                     "kesra: KESRA_DISPLAY=sdl, but the SDL display could not be opened; using headless\n");
-    } else if (name.rfind("fbdev", 0) == 0) {
-        std::string device = name.size() > 6 && name[5] == ':' ? name.substr(6) : "/dev/fb0";
-        if (auto backend = make_fbdev_backend(device)) return backend;
-        std::fprintf(stderr, "kesra: KESRA_DISPLAY=%s, but %s could not be opened; using headless\n",
-                     name.c_str(), device.c_str());
-    } else if (name != "headless") {
-        std::fprintf(stderr,
-                     "kesra: unknown KESRA_DISPLAY '%s' (headless, sdl, fbdev[:/dev/fbN]); using headless\n",
-                     name.c_str());
-    }
-    return make_headless_backend();
+/* The point of a pointer message: x and y as signed 16-bit halves. */
+void track_pointer(const InputMessage& m) {
+    if (m.message < WM_MOUSEMOVE || m.message > WM_MBUTTONUP) return;
+    set_cursor_pos(static_cast<int16_t>(m.lparam & 0xFFFF), static_cast<int16_t>((m.lparam >> 16) & 0xFFFF));
 }
 
 }  // namespace
@@ -74,6 +61,25 @@ void present_window(HWND window) {
         handler(window, window->pixels.data(), window->width, window->height);
 }
 
+std::unique_ptr<DisplayBackend> make_display_backend(const std::string& setting) {
+    if (setting == "sdl") {
+        if (auto backend = make_sdl_backend()) return backend;
+        std::fprintf(stderr,
+                     "kesra: KESRA_DISPLAY=sdl, but the SDL display could not be opened; using headless\n");
+    } else if (setting == "fbdev" || setting.rfind("fbdev:", 0) == 0) {
+        const std::string device = setting.size() > 6 ? setting.substr(6) : "/dev/fb0";
+        std::string error;
+        if (auto backend = make_fbdev_backend(device, error)) return backend;
+        std::fprintf(stderr, "kesra: KESRA_DISPLAY=%s, but %s; using headless\n", setting.c_str(),
+                     error.c_str());
+    } else if (setting != "headless") {
+        std::fprintf(stderr,
+                     "kesra: unknown KESRA_DISPLAY '%s' (headless, sdl, fbdev[:/dev/fbN]); using headless\n",
+                     setting.c_str());
+    }
+    return make_headless_backend();
+}
+
 void set_cursor_pos(int x, int y) {
     host().cursor_x = x;
     host().cursor_y = y;
@@ -91,7 +97,10 @@ extern "C" HWND HostCreateWindow(int width, int height) {
     window->height = height;
     window->pixels.assign(static_cast<size_t>(width) * height, 0);
     std::lock_guard<std::mutex> lock(h.mutex);
-    if (!h.backend) h.backend = choose_backend();
+    if (!h.backend) {
+        const char* setting = std::getenv("KESRA_DISPLAY");
+        h.backend = make_display_backend(setting ? setting : "headless");
+    }
     if (!h.backend->open_window(window.get())) return nullptr;
     HWND handle = window.release();
     h.windows.push_back(handle);
@@ -137,10 +146,25 @@ extern "C" unsigned HostPresentCount(HWND window) {
     return window_is_live(window) ? window->present_count.load() : 0;
 }
 
+extern "C" void HostSetInputHandler(void (*handler)(HWND, UINT, WPARAM, LPARAM)) {
+    host().input_handler = handler;
+}
+
+/* The input is delivered after the host's lock is released, so that the
+ * handler may create, destroy and present windows. */
 extern "C" int HostPumpEvents(void) {
     HostState& h = host();
-    std::lock_guard<std::mutex> lock(h.mutex);
-    return h.backend ? h.backend->pump_events() : 1;
+    std::vector<InputMessage> input;
+    int open = 1;
+    {
+        std::lock_guard<std::mutex> lock(h.mutex);
+        if (h.backend) open = h.backend->pump_events(input);
+    }
+    for (const InputMessage& m : input) {
+        track_pointer(m);
+        if (auto handler = h.input_handler.load()) handler(m.window, m.message, m.wparam, m.lparam);
+    }
+    return open;
 }
 
 extern "C" HWND GetForegroundWindow(void) { return foreground_window(); }

@@ -66,19 +66,35 @@ struct HDC__ {
 
 namespace kesra::platform {
 
+/* A window message of the pointer or the keyboard, for the host's input
+ * handler (host.h). */
+struct InputMessage {
+    HWND window;
+    UINT message;
+    WPARAM wparam;
+    LPARAM lparam;
+};
+
 /* One back end drives every window of the process. */
 class DisplayBackend {
    public:
     virtual ~DisplayBackend() = default;
+    virtual const char* name() const = 0;  // "headless", "sdl" or "fbdev"
     virtual bool open_window(HWND window) = 0;
     virtual void close_window(HWND window) = 0;
     virtual void present(HWND window) = 0;  // window->pixels hold the new frame
-    virtual int pump_events() = 0;          // 0 once a window was closed
+    /* Handles pending events on the thread that opened the windows, adding the
+     * input to deliver to input; 0 once a window was closed. */
+    virtual int pump_events(std::vector<InputMessage>& input) = 0;
 };
 
 std::unique_ptr<DisplayBackend> make_headless_backend();
 std::unique_ptr<DisplayBackend> make_sdl_backend();  // null when built without SDL
-std::unique_ptr<DisplayBackend> make_fbdev_backend(const std::string& device);
+/* Null with the reason in error ("/dev/fb1 could not be opened (...)"). */
+std::unique_ptr<DisplayBackend> make_fbdev_backend(const std::string& device, std::string& error);
+/* The back end a KESRA_DISPLAY value names; when it cannot be opened, one
+ * line on standard error and the headless back end. */
+std::unique_ptr<DisplayBackend> make_display_backend(const std::string& setting);
 
 /* Host state shared by the platform files. */
 bool window_is_live(HWND window);
