@@ -44,6 +44,9 @@ bool record_overlays(HWND window, CCEDraw& dc, const Assets& assets,
 bool record_transitions(CCEDraw& map, const std::string& out_dir);  // scene_transitions.cpp
 /* A folder of pictures listed and drawn by the photo browser, to out_dir/photos.png. */
 bool record_photos(CCEDraw& map, const std::string& out_dir);  // scene_photos.cpp
+/* The badge animation played over the map with its chime, each frame written
+ * to out_dir; the map is put back afterwards. */
+bool record_animation(CCEDraw& dc, const Assets& assets, const std::string& out_dir);  // scene_anim.cpp
 
 }  // namespace navdemo
 
