@@ -32,7 +32,8 @@ bool usable(unsigned int id) { return open_file() && id >= kFirstId; }
 /* The path as the log takes it: ANSI text, at most MAX_PATH bytes. */
 std::string ansi_path(const WCHAR* path) {
     char buffer[MAX_PATH + 1] = {};
-    if (path && WideCharToMultiByte(CP_ACP, 0, path, -1, buffer, MAX_PATH, nullptr, nullptr) <= 0) buffer[0] = 0;
+    if (path && WideCharToMultiByte(CP_ACP, 0, path, -1, buffer, MAX_PATH, nullptr, nullptr) <= 0)
+        buffer[0] = 0;
     buffer[MAX_PATH] = 0;
     return buffer;
 }

@@ -69,7 +69,8 @@ int sounds_playing() {
 
 bool wait_for_sounds(unsigned timeout_ms) {
     std::unique_lock<std::mutex> lock(g_running_mutex);
-    return g_running_changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), [] { return g_running == 0; });
+    return g_running_changed.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                                      [] { return g_running == 0; });
 }
 
 }  // namespace kesra::ani

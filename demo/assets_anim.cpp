@@ -43,7 +43,8 @@ struct Canvas {
     bool save(const std::string& path) const {
         kesra::devutil::RgbaImage image;
         image.width = image.height = kSize;
-        for (float v : px) image.rgba.push_back(static_cast<uint8_t>(std::lround(std::fmin(std::fmax(v, 0.f), 1.f) * 255)));
+        for (float v : px)
+            image.rgba.push_back(static_cast<uint8_t>(std::lround(std::fmin(std::fmax(v, 0.f), 1.f) * 255)));
         std::string error;
         if (kesra::devutil::write_png_rgba(path, image, &error)) return true;
         std::fprintf(stderr, "navdemo-anim: %s\n", error.c_str());
@@ -67,7 +68,8 @@ bool in_arrow(float x, float y, float a) {
     }
     bool in = false;
     for (int i = 0, j = 6; i < 7; j = i++)
-        if ((py[i] > y) != (py[j] > y) && x < (px[j] - px[i]) * (y - py[i]) / (py[j] - py[i]) + px[i]) in = !in;
+        if ((py[i] > y) != (py[j] > y) && x < (px[j] - px[i]) * (y - py[i]) / (py[j] - py[i]) + px[i])
+            in = !in;
     return in;
 }
 
@@ -124,7 +126,8 @@ int main(int argc, char** argv) {
     }
     const std::string dir = argv[1];
     std::vector<int16_t> sound = chime();
-    if (!kesra::devutil::make_directories(dir) || !write_frames(dir) || !write_wave(dir + "/chime.wav", sound))
+    if (!kesra::devutil::make_directories(dir) || !write_frames(dir) ||
+        !write_wave(dir + "/chime.wav", sound))
         return 1;
     std::vector<int16_t> back(sound.rbegin(), sound.rend());
     if (!write_wave(dir + "/chime_back.wav", back)) return 1;

@@ -47,7 +47,8 @@ bool record_animation(CCEDraw& dc, const Assets& assets, const std::string& out_
         return false;
     }
     const size_t bytes = static_cast<size_t>(kWidth) * kHeight * 2;
-    std::vector<uint8_t> map(static_cast<uint8_t*>(dc.GetBuffer()), static_cast<uint8_t*>(dc.GetBuffer()) + bytes);
+    std::vector<uint8_t> map(static_cast<uint8_t*>(dc.GetBuffer()),
+                             static_cast<uint8_t*>(dc.GetBuffer()) + bytes);
     const bool desktop = on_desktop();
     if (!desktop) HostSetSoundHandler(hear_sound);  // the desktop plays the chime aloud
     g_frames.clear();
@@ -69,10 +70,13 @@ bool record_animation(CCEDraw& dc, const Assets& assets, const std::string& out_
         char name[32];
         std::snprintf(name, sizeof name, "/anim_%02zu.png", i);
         std::string error;
-        ok = kesra::devutil::write_png565(out_dir + name, g_frames[i].data(), kWidth, kHeight, kWidth, &error);
+        ok =
+            kesra::devutil::write_png565(out_dir + name, g_frames[i].data(), kWidth, kHeight, kWidth, &error);
         if (!ok) std::fprintf(stderr, "navdemo: %s\n", error.c_str());
     }
-    if (ok) std::printf("navdemo: wrote the animation's frames anim_00.png ... anim_%02zu.png\n", g_frames.size() - 1);
+    if (ok)
+        std::printf("navdemo: wrote the animation's frames anim_00.png ... anim_%02zu.png\n",
+                    g_frames.size() - 1);
     if (!desktop) {
         std::unique_lock<std::mutex> lock(g_sound_mutex);
         // Generous: the sound thread only has to hand over bytes it has read.

@@ -15,14 +15,14 @@ class CCEBitmap;
 
 /* What to play, passed by value. */
 typedef struct tagANICTRL {
-    int nAniID;       // 300 + index of the animation in the file
-    CCEDraw* pDraw;   // receives and presents the frames
-    int dwTime;       // total playing time in milliseconds
-    int nX, nY;       // the frame's top-left corner (its centre with bCenter)
-    int bReverse;     // play backward, with the backward sound
-    int bCenter;      // ShowFrame: (nX, nY) is the frame's centre
-    int nFrom, nTo;   // ShowFrame: the first and last frame of the range
-    int nDstWidth;    // with nDstHeight, both non-zero: every frame scaled to this size
+    int nAniID;      // 300 + index of the animation in the file
+    CCEDraw* pDraw;  // receives and presents the frames
+    int dwTime;      // total playing time in milliseconds
+    int nX, nY;      // the frame's top-left corner (its centre with bCenter)
+    int bReverse;    // play backward, with the backward sound
+    int bCenter;     // ShowFrame: (nX, nY) is the frame's centre
+    int nFrom, nTo;  // ShowFrame: the first and last frame of the range
+    int nDstWidth;   // with nDstHeight, both non-zero: every frame scaled to this size
     int nDstHeight;
 } tagANICTRL;
 

@@ -1,11 +1,13 @@
 /* test_ani.cpp - CAniCtrl and PlaySoundW: frames drawn exactly (opaque,
  * blended, scaled, centred), the order of whole plays and of frame ranges,
  * the frame delay, sounds handed to the sound handler byte for byte, WAVE
- * images accepted and refused, and damaged files failing without disturbing
- * the open file. Files are laid out by kesra-ani's writer from frames made
- * here; damaged ones are those files with bytes changed. */
+ * images accepted and refused (made here, and real files from Debian
+ * packages), and damaged files failing without disturbing the open file.
+ * Files are laid out by kesra-ani's writer from frames made here; damaged
+ * ones are those files with bytes changed. */
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -13,11 +15,13 @@
 #include "anim/ani_format.h"
 #include "anim/ani_frames.h"
 #include "anim/ani_sound.h"
+#include "core/pixel.h"
 #include "kesra.h"
 #include "platform/sound.h"
 #include "surface/shared_state.h"
 #include "tests/test_bitmap_helpers.h"
 #include "tests/test_helpers.h"
+#include "tools/common/png565.h"
 #include "tools/kesra-ani/ani_tool.h"
 
 using namespace kesra;
@@ -26,13 +30,16 @@ using namespace kesra::test;
 namespace {
 
 /* A PCM WAVE file; `extra` chunks (id and body) go between fmt and data. */
-std::vector<uint8_t> make_wave(uint32_t rate, uint16_t channels, uint16_t bits, const std::vector<uint8_t>& samples,
+std::vector<uint8_t> make_wave(uint32_t rate, uint16_t channels, uint16_t bits,
+                               const std::vector<uint8_t>& samples,
                                const std::vector<std::pair<std::string, std::vector<uint8_t>>>& extra = {}) {
     std::vector<uint8_t> w;
     auto put32 = [&](uint32_t v) {
         for (int i = 0; i < 4; ++i) w.push_back(static_cast<uint8_t>(v >> (8 * i)));
     };
-    auto put16 = [&](uint16_t v) { w.insert(w.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}); };
+    auto put16 = [&](uint16_t v) {
+        w.insert(w.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
+    };
     auto chunk = [&](const std::string& id, const std::vector<uint8_t>& body, bool pad) {
         w.insert(w.end(), id.begin(), id.end());
         put32(static_cast<uint32_t>(body.size()));
@@ -283,7 +290,8 @@ TEST_F(Ani, LookupsByIdentifier) {
     EXPECT_EQ(CAniCtrl::OpenFile(u"/nonexistent/x.ani"), 0);
     EXPECT_EQ(ani.GetFrameNum(300), 0);  // the earlier file was closed
     // 动画文件路径错误：/nonexistent/x.ani
-    EXPECT_EQ(log_text(), "\xB6\xAF\xBB\xAD\xCE\xC4\xBC\xFE\xC2\xB7\xBE\xB6\xB4\xED\xCE\xF3\xA3\xBA/nonexistent/x.ani");
+    EXPECT_EQ(log_text(),
+              "\xB6\xAF\xBB\xAD\xCE\xC4\xBC\xFE\xC2\xB7\xBE\xB6\xB4\xED\xCE\xF3\xA3\xBA/nonexistent/x.ani");
 }
 
 TEST_F(Ani, TheSoundOfTheDirectionReachesTheHandlerWhole) {
@@ -311,15 +319,58 @@ TEST_F(Ani, TheSoundOfTheDirectionReachesTheHandlerWhole) {
     EXPECT_TRUE(sounds.received().empty());
 }
 
+TEST_F(Ani, TheToolBuildsFromADescriptionOfPngFramesAndWaveFiles) {
+    const std::string dir = scratch_dir() + "/tool";
+    ASSERT_TRUE(devutil::make_directories(dir));
+    for (int i = 0; i < 3; ++i) {
+        devutil::RgbaImage png;
+        png.width = 2;
+        png.height = 1;
+        // Left pixel opaque, right pixel at A = 130: level 130 / 8 = 16.
+        png.rgba = {static_cast<uint8_t>(40 * i), 200, 100, 255, 255, 255, 255, 130};
+        ASSERT_TRUE(devutil::write_png_rgba(dir + "/f" + std::to_string(i) + ".png", png));
+    }
+    const std::vector<uint8_t> wave = make_wave(8000, 1, 8, {1, 2, 3});
+    write_bytes(dir + "/s.wav", wave);
+    std::ofstream(dir + "/spec.txt")
+        << "# two animations\nanimation one\nframes f%d.png 0 2\nbackward s.wav\n"
+           "animation\nframe f2.png \"f0.png\"  # a comment\n";
+    std::string error;
+    kesra_ani::Options quiet;
+    quiet.quiet = true;
+    ASSERT_TRUE(kesra_ani::build(dir + "/out.ani", dir + "/spec.txt", quiet, &error)) << error;
+    ASSERT_EQ(CAniCtrl::OpenFile(reinterpret_cast<const WCHAR*>(wide(dir + "/out.ani").c_str())), 1);
+    EXPECT_EQ(ani.GetFrameNum(300), 3);
+    EXPECT_EQ(ani.GetFrameNum(301), 2);
+    screen.fill(0x0000);
+    tagANICTRL r = request(screen.dc.get(), 300, 2, 3);
+    r.nFrom = r.nTo = 1;
+    ASSERT_EQ(ani.ShowFrame(r, 1), 1);
+    EXPECT_EQ(screen.at(2, 3), narrow565(40, 200, 100));
+    EXPECT_EQ(screen.at(3, 3), 0x7BEF);  // white at level 16 over black
+    SoundLog sounds;
+    r.bReverse = 1;
+    ASSERT_EQ(ani.Play(r), 1);
+    EXPECT_EQ(sounds.received(), std::vector<std::vector<uint8_t>>{wave});
+
+    std::ofstream(dir + "/bad.txt") << "animation\nframe f0.png\nforward f0.png\n";
+    EXPECT_FALSE(kesra_ani::build(dir + "/bad.ani", dir + "/bad.txt", quiet, &error));
+    EXPECT_EQ(error.rfind(dir + "/bad.txt:3: " + dir + "/f0.png: not a WAVE file", 0), 0u) << error;
+    std::ofstream(dir + "/bad.txt") << "frame f0.png\n";
+    EXPECT_FALSE(kesra_ani::build(dir + "/bad.ani", dir + "/bad.txt", quiet, &error));
+    EXPECT_EQ(error, dir + "/bad.txt:1: frame before the first 'animation'");
+}
+
 TEST(Wave, ImagesAcceptedAndRefused) {
     using platform::parse_wave;
     platform::WaveInfo info;
-    const std::vector<uint8_t> good = make_wave(22050, 2, 16, std::vector<uint8_t>(400, 7), {{"LIST", {1, 2, 3}}});
+    const std::vector<uint8_t> good =
+        make_wave(22050, 2, 16, std::vector<uint8_t>(400, 7), {{"LIST", {1, 2, 3}}});
     ASSERT_TRUE(parse_wave(good.data(), good.size(), &info));
     EXPECT_EQ(info.image_bytes, good.size());
     EXPECT_EQ(info.data_offset, good.size() - 400);
     EXPECT_EQ(info.data_bytes, 400u);
-    EXPECT_EQ(platform::wave_duration_ms(info), 5u);  // 100 samples at 22050 Hz, rounded up
+    EXPECT_EQ(platform::wave_duration_ms(info), 5u);                // 100 samples at 22050 Hz, rounded up
     EXPECT_FALSE(parse_wave(good.data(), good.size() - 1, &info));  // the image is longer than the bytes held
 
     auto refused = [&](size_t at, std::vector<uint8_t> bytes) {
@@ -329,10 +380,10 @@ TEST(Wave, ImagesAcceptedAndRefused) {
     };
     EXPECT_TRUE(refused(0, {'R', 'I', 'F', 'X'}));
     EXPECT_TRUE(refused(8, {'A', 'V', 'I', ' '}));
-    EXPECT_TRUE(refused(20, {3, 0}));             // IEEE float, not PCM
-    EXPECT_TRUE(refused(34, {24, 0}));            // 24 bits
-    EXPECT_TRUE(refused(22, {0, 0}));             // no channels
-    EXPECT_TRUE(refused(40, {0xFF, 0xFF, 0, 0}));  // the LIST chunk runs past the image
+    EXPECT_TRUE(refused(20, {3, 0}));                             // IEEE float, not PCM
+    EXPECT_TRUE(refused(34, {24, 0}));                            // 24 bits
+    EXPECT_TRUE(refused(22, {0, 0}));                             // no channels
+    EXPECT_TRUE(refused(40, {0xFF, 0xFF, 0, 0}));                 // the LIST chunk runs past the image
     EXPECT_TRUE(refused(good.size() - 404, {0xFF, 0xFF, 0, 0}));  // so does the data chunk
     const std::vector<uint8_t> no_data(good.begin(), good.begin() + 36);
     std::vector<uint8_t> cut = no_data;
@@ -341,16 +392,68 @@ TEST(Wave, ImagesAcceptedAndRefused) {
 
     SoundLog sounds;
     EXPECT_EQ(PlaySoundW(reinterpret_cast<const WCHAR*>(good.data()), nullptr, SND_MEMORY), TRUE);
-    const std::vector<uint8_t> text = {'n', 'o', 't', ' ', 'a', ' ', 'w', 'a', 'v', 'e', ' ', 'f', 'i', 'l', 'e'};
+    const std::vector<uint8_t> text = {'n', 'o', 't', ' ', 'a', ' ', 'w', 'a',
+                                       'v', 'e', ' ', 'f', 'i', 'l', 'e'};
     EXPECT_EQ(PlaySoundW(reinterpret_cast<const WCHAR*>(text.data()), nullptr, SND_MEMORY), FALSE);
     EXPECT_EQ(sounds.received(), std::vector<std::vector<uint8_t>>{good});
 }
 
 TEST(Wave, TheDefaultDeviceTakesTheSound) {
-    setenv("SDL_AUDIODRIVER", "dummy", 0);  // where the build has SDL: a device that opens anywhere
-    const std::vector<uint8_t> wave = make_wave(8000, 1, 8, std::vector<uint8_t>(80, 0x80));  // 10 ms
+    std::vector<uint8_t> samples(80);
+    for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<uint8_t>(0x40 + i);
+    const std::vector<uint8_t> wave = make_wave(8000, 1, 8, samples);  // 10 ms
     HostSetSoundHandler(nullptr);
+#ifdef KESRA_TEST_SDL_AUDIO
+    // SDL's disk driver: a device that opens on any machine and keeps what it played.
+    const std::string played = scratch_dir() + "/played.raw";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", played.c_str(), 1);
+#endif
     EXPECT_EQ(PlaySoundW(reinterpret_cast<const WCHAR*>(wave.data()), nullptr, SND_MEMORY), TRUE);
+#ifdef KESRA_TEST_SDL_AUDIO
+    // The device plays silence until it is started: the samples follow it.
+    const std::string text = read_text(played);
+    const std::vector<uint8_t> bytes(text.begin(), text.end());
+    EXPECT_NE(std::search(bytes.begin(), bytes.end(), samples.begin(), samples.end()), bytes.end());
+    unsetenv("SDL_AUDIODRIVER");
+    unsetenv("SDL_DISKAUDIOFILE");
+#endif
+}
+
+/* Real files: the speaker-test voices (48 kHz, 16-bit mono) and one pluck
+ * stored as 8-, 16-, 24- and 32-bit PCM behind a LIST chunk. */
+TEST_F(Ani, RealWaveFilesFromDebian) {
+    auto load = [](const char* name) {
+        std::vector<uint8_t> w;
+        std::string error;
+        EXPECT_TRUE(kesra_ani::read_file(std::string(KESRA_DEBIAN_WAVES) + "/" + name, &w, &error)) << error;
+        return w;
+    };
+    platform::WaveInfo info;
+    for (const char* name : {"Front_Center.wav", "Noise.wav", "Side_Left.wav"}) {
+        const std::vector<uint8_t> w = load(name);
+        ASSERT_TRUE(platform::parse_wave(w.data(), w.size(), &info)) << name;
+        EXPECT_EQ(info.sample_rate, 48000u);
+        EXPECT_EQ(info.channels * info.bits_per_sample, 16);
+        EXPECT_EQ(info.data_offset + info.data_bytes, w.size());
+    }
+    const std::vector<uint8_t> pcm8 = load("pluck-pcm8.wav"), pcm16 = load("pluck-pcm16.wav");
+    platform::WaveInfo info8;
+    ASSERT_TRUE(platform::parse_wave(pcm8.data(), pcm8.size(), &info8));
+    ASSERT_TRUE(platform::parse_wave(pcm16.data(), pcm16.size(), &info));
+    EXPECT_EQ(info8.data_bytes * 2, info.data_bytes);
+    EXPECT_EQ(platform::wave_duration_ms(info8), platform::wave_duration_ms(info));
+    for (const char* name : {"pluck-pcm24.wav", "pluck-pcm32.wav"}) {
+        const std::vector<uint8_t> w = load(name);
+        EXPECT_FALSE(platform::parse_wave(w.data(), w.size(), &info)) << name;
+    }
+
+    kesra_ani::Animation a = strip(1);
+    a.forward = pcm16;
+    ASSERT_EQ(open(assemble({a})), 1);
+    SoundLog sounds;
+    ASSERT_EQ(ani.Play(request(screen.dc.get(), 300)), 1);
+    EXPECT_EQ(sounds.received(), std::vector<std::vector<uint8_t>>{pcm16});
 }
 
 /* A file whose animation 301 is damaged in one way; 300 must keep playing. */

@@ -18,9 +18,10 @@ extern const char* const kFileTag;
  * relative to the description's folder. */
 struct AnimationSpec {
     std::string name;
-    int line = 0;
     std::string forward, backward;  // WAVE files; empty: no sound
     std::vector<std::string> frames;
+    int forward_line = 0, backward_line = 0;  // where each file is named, for messages
+    std::vector<int> frame_lines;
 };
 
 /* Parses the description; false with "SPEC:LINE: what" on the first error. */

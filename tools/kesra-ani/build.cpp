@@ -37,8 +37,8 @@ void put_text(std::vector<uint8_t>* file, size_t at, const std::string& text) {
 bool deflate(const void* data, size_t bytes, int level, std::vector<uint8_t>* out) {
     BYTE* packed = nullptr;
     DWORD packed_bytes = 0;
-    const bool ok = QLCompress(&packed, &packed_bytes, static_cast<const BYTE*>(data), static_cast<DWORD>(bytes),
-                               level) == 0;
+    const bool ok = QLCompress(&packed, &packed_bytes, static_cast<const BYTE*>(data),
+                               static_cast<DWORD>(bytes), level) == 0;
     if (ok) out->assign(packed, packed + packed_bytes);
     std::free(packed);
     return ok;
@@ -48,7 +48,8 @@ bool deflate(const void* data, size_t bytes, int level, std::vector<uint8_t>* ou
 bool append_frame(std::vector<uint8_t>* file, const Frame& f, size_t index, int level, std::string* error) {
     const size_t count = static_cast<size_t>(f.width) * f.height;
     if (f.pixels.size() != count || (!f.alpha.empty() && f.alpha.size() != count))
-        return fail(error, "frame " + std::to_string(index) + ": its planes do not hold width x height values");
+        return fail(error,
+                    "frame " + std::to_string(index) + ": its planes do not hold width x height values");
     std::vector<uint8_t> pixels, alpha, raw(count * 2);
     for (size_t i = 0; i < count; ++i) {
         raw[i * 2] = static_cast<uint8_t>(f.pixels[i]);
@@ -154,8 +155,9 @@ bool load_wave(const std::string& path, std::vector<uint8_t>* wave, std::string*
     if (!read_file(path, wave, error)) return false;
     platform::WaveInfo info;
     if (!platform::parse_wave(wave->data(), wave->size(), &info))
-        return fail(error, path + ": not a WAVE file the library plays (RIFF/WAVE, PCM with 8 or 16 bits, "
-                                  "a data chunk inside the file)");
+        return fail(error, path +
+                               ": not a WAVE file the library plays (RIFF/WAVE, PCM with 8 or 16 bits, "
+                               "a data chunk inside the file)");
     wave->resize(info.image_bytes);  // bytes after the RIFF image are not the sound's
     return true;
 }
@@ -180,23 +182,24 @@ bool build(const std::string& out, const std::string& spec, const Options& optio
     for (const AnimationSpec& s : specs) total += s.frames.size();
     for (size_t k = 0; k < specs.size(); ++k) {
         const AnimationSpec& s = specs[k];
-        const std::string where = spec + ":" + std::to_string(s.line) + ": ";
+        const auto where = [&spec](int line) { return spec + ":" + std::to_string(line) + ": "; };
         Animation& a = animations[k];
         a.name = s.name;
-        if ((!s.forward.empty() && !load_wave(s.forward, &a.forward, error)) ||
-            (!s.backward.empty() && !load_wave(s.backward, &a.backward, error)))
-            return fail(error, where + *error);
+        if (!s.forward.empty() && !load_wave(s.forward, &a.forward, error))
+            return fail(error, where(s.forward_line) + *error);
+        if (!s.backward.empty() && !load_wave(s.backward, &a.backward, error))
+            return fail(error, where(s.backward_line) + *error);
         a.frames.resize(s.frames.size());
         for (size_t f = 0; f < s.frames.size(); ++f) {
             if (!load_frame_png(s.frames[f], options.keep_alpha, &a.frames[f], error))
-                return fail(error, where + *error);
+                return fail(error, where(s.frame_lines[f]) + *error);
             ++done;
             if (!options.quiet && (done % 16 == 0 || done == total))
                 std::printf("kesra-ani: [%zu/%zu] frames read\n", done, total);
         }
     }
     std::vector<uint8_t> file;
-    if (!assemble(animations, 9, &file, error)) return false;
+    if (!assemble(animations, 9, &file, error)) return fail(error, out + ": " + *error);
     std::FILE* f = std::fopen(out.c_str(), "wb");
     if (!f) return fail(error, out + ": cannot create");
     const bool written = std::fwrite(file.data(), 1, file.size(), f) == file.size();

@@ -25,7 +25,8 @@ std::string text_field(const uint8_t* field) {
     return s;
 }
 
-std::string describe_sound(const std::vector<uint8_t>& data, Source& src, const ani::Animation& anim, bool backward) {
+std::string describe_sound(const std::vector<uint8_t>& data, Source& src, const ani::Animation& anim,
+                           bool backward) {
     const uint32_t units = backward ? anim.record.backward_units : anim.record.forward_units;
     if (units == 0) return "none";
     uint64_t at = 0, bytes = 0;
@@ -48,7 +49,8 @@ std::string check_stream(const std::vector<uint8_t>& data, uint64_t at, uint32_t
     const LONG result = QLDecompress(&plane, &plane_bytes, data.data() + at, bytes);
     std::free(plane);
     if (result == 0 && plane_bytes == expect) return "";
-    return " DAMAGED (inflates to " + std::to_string(plane_bytes) + " bytes, not " + std::to_string(expect) + ")";
+    return " DAMAGED (inflates to " + std::to_string(plane_bytes) + " bytes, not " + std::to_string(expect) +
+           ")";
 }
 
 void list_frames(const std::vector<uint8_t>& data, Source& src, const ani::Animation& anim, int* damaged) {
@@ -63,11 +65,13 @@ void list_frames(const std::vector<uint8_t>& data, Source& src, const ani::Anima
         const uint64_t count = uint64_t(h.width > 0 ? h.width : 0) * uint64_t(h.height > 0 ? h.height : 0);
         std::string pixels = "none", alpha = "none";
         if (h.pixel_bytes)
-            pixels = std::to_string(h.pixel_bytes) + " bytes" + check_stream(data, streams, h.pixel_bytes, count * 2);
+            pixels = std::to_string(h.pixel_bytes) + " bytes" +
+                     check_stream(data, streams, h.pixel_bytes, count * 2);
         if (h.alpha_bytes)
             alpha = std::to_string(h.alpha_bytes) + " bytes" +
                     check_stream(data, streams + h.pixel_bytes, h.alpha_bytes, count);
-        if (pixels.find("DAMAGED") != std::string::npos || alpha.find("DAMAGED") != std::string::npos) ++*damaged;
+        if (pixels.find("DAMAGED") != std::string::npos || alpha.find("DAMAGED") != std::string::npos)
+            ++*damaged;
         std::printf("  frame %d: %d x %d, pixels %s, alpha %s\n", f, h.width, h.height, pixels.c_str(),
                     alpha.c_str());
     }
@@ -86,7 +90,8 @@ bool list(const std::string& path, const std::vector<uint8_t>& data, std::string
     std::printf("%s: animation file%s, %d animation%s\n", path.c_str(), ours ? " (kesra-ani)" : "", count,
                 count == 1 ? "" : "s");
     // Only the index entries that lie inside the file can name an animation.
-    const uint64_t listed = std::min<uint64_t>(static_cast<uint32_t>(count), (data.size() - kIndexOffset) / 8);
+    const uint64_t listed =
+        std::min<uint64_t>(static_cast<uint32_t>(count), (data.size() - kIndexOffset) / 8);
     int damaged = 0;
     for (uint64_t k = 0; k < listed; ++k) {
         const uint32_t id = kFirstId + static_cast<uint32_t>(k);
@@ -98,7 +103,8 @@ bool list(const std::string& path, const std::vector<uint8_t>& data, std::string
         }
         const std::string forward = describe_sound(data, src, anim, false);
         const std::string backward = describe_sound(data, src, anim, true);
-        damaged += (forward.find("DAMAGED") != std::string::npos) + (backward.find("DAMAGED") != std::string::npos);
+        damaged +=
+            (forward.find("DAMAGED") != std::string::npos) + (backward.find("DAMAGED") != std::string::npos);
         std::printf("animation %u \"%s\": %d frame%s, forward sound %s, backward sound %s\n", id,
                     text_field(data.data() + anim.base).c_str(), anim.record.frame_count,
                     anim.record.frame_count == 1 ? "" : "s", forward.c_str(), backward.c_str());

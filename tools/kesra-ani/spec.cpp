@@ -81,6 +81,7 @@ struct Parser {
             char path[4096];
             std::snprintf(path, sizeof path, pattern.c_str(), static_cast<int>(n));
             anim->frames.push_back(resolve(path));
+            anim->frame_lines.push_back(line);
         }
         return true;
     }
@@ -90,7 +91,6 @@ struct Parser {
         if (key == "animation") {
             if (w.size() > 2) return fail("animation takes at most a name");
             AnimationSpec anim;
-            anim.line = line;
             if (w.size() == 2) anim.name = w[1];
             if (anim.name.size() > 31) return fail("the name '" + anim.name + "' is longer than 31 bytes");
             out->push_back(anim);
@@ -103,13 +103,17 @@ struct Parser {
         if (key == "frames") return pattern_frames(w, &anim);
         if (w.size() < 2) return fail(key + " takes a file");
         if (key == "frame") {
-            for (size_t i = 1; i < w.size(); ++i) anim.frames.push_back(resolve(w[i]));
+            for (size_t i = 1; i < w.size(); ++i) {
+                anim.frames.push_back(resolve(w[i]));
+                anim.frame_lines.push_back(line);
+            }
             return true;
         }
         if (w.size() != 2) return fail(key + " takes one WAVE file");
         std::string& sound = key == "forward" ? anim.forward : anim.backward;
         if (!sound.empty()) return fail("the " + key + " sound is given twice");
         sound = resolve(w[1]);
+        (key == "forward" ? anim.forward_line : anim.backward_line) = line;
         return true;
     }
 };
