@@ -332,13 +332,13 @@ TEST_F(Ani, TheToolBuildsFromADescriptionOfPngFramesAndWaveFiles) {
     }
     const std::vector<uint8_t> wave = make_wave(8000, 1, 8, {1, 2, 3});
     write_bytes(dir + "/s.wav", wave);
-    std::ofstream(dir + "/spec.txt")
+    std::ofstream(dir + "/badge.txt")
         << "# two animations\nanimation one\nframes f%d.png 0 2\nbackward s.wav\n"
            "animation\nframe f2.png \"f0.png\"  # a comment\n";
     std::string error;
     kesra_ani::Options quiet;
     quiet.quiet = true;
-    ASSERT_TRUE(kesra_ani::build(dir + "/out.ani", dir + "/spec.txt", quiet, &error)) << error;
+    ASSERT_TRUE(kesra_ani::build(dir + "/out.ani", dir + "/badge.txt", quiet, &error)) << error;
     ASSERT_EQ(CAniCtrl::OpenFile(reinterpret_cast<const WCHAR*>(wide(dir + "/out.ani").c_str())), 1);
     EXPECT_EQ(ani.GetFrameNum(300), 3);
     EXPECT_EQ(ani.GetFrameNum(301), 2);
@@ -385,8 +385,7 @@ TEST(Wave, ImagesAcceptedAndRefused) {
     EXPECT_TRUE(refused(22, {0, 0}));                             // no channels
     EXPECT_TRUE(refused(40, {0xFF, 0xFF, 0, 0}));                 // the LIST chunk runs past the image
     EXPECT_TRUE(refused(good.size() - 404, {0xFF, 0xFF, 0, 0}));  // so does the data chunk
-    const std::vector<uint8_t> no_data(good.begin(), good.begin() + 36);
-    std::vector<uint8_t> cut = no_data;
+    std::vector<uint8_t> cut(good.begin(), good.begin() + 36);    // no data chunk
     ani::store32(cut.data() + 4, 28);
     EXPECT_FALSE(parse_wave(cut.data(), cut.size(), &info));
 
@@ -395,7 +394,11 @@ TEST(Wave, ImagesAcceptedAndRefused) {
     const std::vector<uint8_t> text = {'n', 'o', 't', ' ', 'a', ' ', 'w', 'a',
                                        'v', 'e', ' ', 'f', 'i', 'l', 'e'};
     EXPECT_EQ(PlaySoundW(reinterpret_cast<const WCHAR*>(text.data()), nullptr, SND_MEMORY), FALSE);
-    EXPECT_EQ(sounds.received(), std::vector<std::vector<uint8_t>>{good});
+    write_bytes(scratch_dir() + "/good.wav", good);  // by path: the file's bytes go the same way
+    EXPECT_EQ(PlaySoundW(reinterpret_cast<const WCHAR*>(wide(scratch_dir() + "/good.wav").c_str()), nullptr,
+                         SND_FILENAME),
+              TRUE);
+    EXPECT_EQ(sounds.received(), (std::vector<std::vector<uint8_t>>{good, good}));
 }
 
 TEST(Wave, TheDefaultDeviceTakesTheSound) {

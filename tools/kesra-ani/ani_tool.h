@@ -16,7 +16,7 @@ extern const char* const kFileTag;
 
 /* One animation as the description gives it: paths as written there,
  * relative to the description's folder. */
-struct AnimationSpec {
+struct AnimationEntry {
     std::string name;
     std::string forward, backward;  // WAVE files; empty: no sound
     std::vector<std::string> frames;
@@ -24,8 +24,8 @@ struct AnimationSpec {
     std::vector<int> frame_lines;
 };
 
-/* Parses the description; false with "SPEC:LINE: what" on the first error. */
-bool parse_spec(const std::string& path, std::vector<AnimationSpec>* out, std::string* error);
+/* Parses the description; false with "DESCRIPTION:LINE: what" on the first error. */
+bool parse_description(const std::string& path, std::vector<AnimationEntry>* out, std::string* error);
 
 /* A frame as the file stores it: RGB565 and alpha levels 0-31. */
 struct Frame {
@@ -60,7 +60,8 @@ struct Options {
 };
 
 /* Builds out from the description; the output is removed on failure. */
-bool build(const std::string& out, const std::string& spec, const Options& options, std::string* error);
+bool build(const std::string& out, const std::string& description, const Options& options,
+           std::string* error);
 
 /* Prints every animation, its sounds and frames; damaged parts are named. */
 bool list(const std::string& path, const std::vector<uint8_t>& data, std::string* error);

@@ -174,15 +174,18 @@ bool read_file(const std::string& path, std::vector<uint8_t>* data, std::string*
     return ok ? true : fail(error, path + ": read failed");
 }
 
-bool build(const std::string& out, const std::string& spec, const Options& options, std::string* error) {
-    std::vector<AnimationSpec> specs;
-    if (!parse_spec(spec, &specs, error)) return false;
-    std::vector<Animation> animations(specs.size());
+bool build(const std::string& out, const std::string& description, const Options& options,
+           std::string* error) {
+    std::vector<AnimationEntry> entries;
+    if (!parse_description(description, &entries, error)) return false;
+    std::vector<Animation> animations(entries.size());
     size_t total = 0, done = 0;
-    for (const AnimationSpec& s : specs) total += s.frames.size();
-    for (size_t k = 0; k < specs.size(); ++k) {
-        const AnimationSpec& s = specs[k];
-        const auto where = [&spec](int line) { return spec + ":" + std::to_string(line) + ": "; };
+    for (const AnimationEntry& s : entries) total += s.frames.size();
+    for (size_t k = 0; k < entries.size(); ++k) {
+        const AnimationEntry& s = entries[k];
+        const auto where = [&description](int line) {
+            return description + ":" + std::to_string(line) + ": ";
+        };
         Animation& a = animations[k];
         a.name = s.name;
         if (!s.forward.empty() && !load_wave(s.forward, &a.forward, error))

@@ -15,13 +15,13 @@ namespace {
 void usage(std::FILE* to) {
     std::fputs(
         "usage:\n"
-        "  kesra-ani build [--alpha] [--quiet] OUT.ani SPEC\n"
-        "      writes the animations SPEC describes, in order: IDs 300, 301, ...\n"
+        "  kesra-ani build [--alpha] [--quiet] OUT.ani DESCRIPTION\n"
+        "      writes the animations DESCRIPTION describes, in order: IDs 300, 301, ...\n"
         "      --alpha   keep an alpha plane even for opaque frames\n"
         "      --quiet   no progress lines\n"
         "  kesra-ani list FILE\n"
         "      prints every animation with its sounds and frames; exits 1 if any is damaged\n"
-        "SPEC, one statement a line ('#' starts a comment, paths relative to SPEC):\n"
+        "DESCRIPTION, one statement a line (# starts a comment; paths relative to its folder):\n"
         "  animation [NAME]            the next animation\n"
         "  forward FILE.wav            its sound played forward (PCM, 8 or 16 bits)\n"
         "  backward FILE.wav           its sound played backward\n"

@@ -1,4 +1,4 @@
-/* spec.cpp - the readable description of an animation file, one statement a
+/* description.cpp - the readable description of an animation file, one statement a
  * line ('#' starts a comment; "..." quotes a path with spaces):
  *   animation [NAME]           starts the next animation (ID 300, 301, ...)
  *   forward FILE.wav           its sound when played forward
@@ -64,7 +64,7 @@ struct Parser {
         return true;
     }
 
-    bool pattern_frames(const std::vector<std::string>& w, AnimationSpec* anim) {
+    bool pattern_frames(const std::vector<std::string>& w, AnimationEntry* anim) {
         if (w.size() != 4) return fail("frames takes a pattern, a first and a last number");
         const std::string& pattern = w[1];
         const size_t percent = pattern.find('%');
@@ -86,11 +86,11 @@ struct Parser {
         return true;
     }
 
-    bool statement(const std::vector<std::string>& w, std::vector<AnimationSpec>* out) {
+    bool statement(const std::vector<std::string>& w, std::vector<AnimationEntry>* out) {
         const std::string& key = w[0];
         if (key == "animation") {
             if (w.size() > 2) return fail("animation takes at most a name");
-            AnimationSpec anim;
+            AnimationEntry anim;
             if (w.size() == 2) anim.name = w[1];
             if (anim.name.size() > 31) return fail("the name '" + anim.name + "' is longer than 31 bytes");
             out->push_back(anim);
@@ -99,7 +99,7 @@ struct Parser {
         if (key != "forward" && key != "backward" && key != "frame" && key != "frames")
             return fail("unknown statement '" + key + "' (animation, forward, backward, frame, frames)");
         if (out->empty()) return fail(key + " before the first 'animation'");
-        AnimationSpec& anim = out->back();
+        AnimationEntry& anim = out->back();
         if (key == "frames") return pattern_frames(w, &anim);
         if (w.size() < 2) return fail(key + " takes a file");
         if (key == "frame") {
@@ -120,7 +120,7 @@ struct Parser {
 
 }  // namespace
 
-bool parse_spec(const std::string& path, std::vector<AnimationSpec>* out, std::string* error) {
+bool parse_description(const std::string& path, std::vector<AnimationEntry>* out, std::string* error) {
     std::ifstream in(path);
     if (!in) {
         *error = path + ": cannot open the description";
