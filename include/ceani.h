@@ -39,8 +39,10 @@ class CAniCtrl {
     /* The whole animation, forward or backward, with its sound; the overlay
      * thread stays paused meanwhile. 1 when every frame was shown. */
     int Play(tagANICTRL ani);
-    /* Frames nFrom to nTo (nFrom > nTo: from nFrom down to nTo), without
-     * sound; each is presented only when bFlip is non-zero. */
+    /* Frames nFrom to nTo of the animation, or with bReverse of the animation
+     * played backward (frames F-1-nFrom ... F-1-nTo of F); nFrom > nTo shows
+     * frames nFrom down to nTo. No sound; each frame is presented only when
+     * bFlip is non-zero, and 0 comes back when nFrom or nTo is not a frame. */
     int ShowFrame(tagANICTRL ani, int bFlip);
     /* The number of frames of an animation; 0 when it is not in the file. */
     int GetFrameNum(unsigned int nAniID);
