@@ -72,12 +72,12 @@ test-sanitize: deps
 FUZZ_SECONDS ?= 60
 FUZZ_FLAGS = -rss_limit_mb=512 -timeout=10 -max_total_time=$(FUZZ_SECONDS)
 FUZZERS = fuzz_pack fuzz_pack_files fuzz_image_png fuzz_image_jpeg fuzz_image_bmp \
-	fuzz_ql_decompress fuzz_bitmap_files fuzz_ini fuzz_pic \
+	fuzz_ql_decompress fuzz_bitmap_files fuzz_ini fuzz_ani fuzz_pic \
 	fuzz_gif fuzz_jpeg_own
 # Seeds every corpus starts from: the images the seed tests use and the demo's pack.
 FUZZ_SEEDS = $(wildcard /usr/share/gitweb/static/git-logo.png /usr/share/doc/python3/_static/file.png \
 	/usr/share/doc/nodejs/thin-white-stripe.jpg /usr/share/doc/fp-compiler/3.2.2/palmos/pilrc.bmp \
-	$(BUILD)/demo/assets/icons.pack $(BUILD)-fuzz/fuzz/seeds/example.ini \
+	$(BUILD)/demo/assets/icons.pack $(BUILD)/demo/assets/badge.ani $(BUILD)-fuzz/fuzz/seeds/example.ini \
 	$(BUILD)/tests/debian-images/video-001.interlaced.gif $(BUILD)/tests/debian-images/video-001.q50.420.jpeg)
 
 fuzz: deps

@@ -73,6 +73,7 @@ int main(int argc, char** argv) {
     }
     std::printf("navdemo: wrote %s (%u frame%s presented)\n", path.c_str(), HostPresentCount(window),
                 HostPresentCount(window) == 1 ? "" : "s");
+    if (!record_animation(dc, assets, out_dir)) return 1;
     if (!record_overlays(window, dc, assets, out_dir)) return 1;
     std::printf("navdemo: wrote dimmed.png and the loading screen's frames loading_NN.png\n");
     if (!record_transitions(dc, out_dir)) return 1;

@@ -54,6 +54,9 @@ bool record_menu(HWND window, CCEDraw& dc, const Assets& assets,
 /* The map as an interactive loop until Esc, a closed window or the given
  * seconds (negative: no limit); the exit status. */
 int run_live(CCEDraw& dc, const Assets& assets, double seconds);  // live.cpp
+/* The badge animation played over the map with its chime, each frame written
+ * to out_dir; the map is put back afterwards. */
+bool record_animation(CCEDraw& dc, const Assets& assets, const std::string& out_dir);  // scene_anim.cpp
 
 }  // namespace navdemo
 

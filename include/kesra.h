@@ -3,6 +3,7 @@
 #ifndef KESRA_KESRA_H
 #define KESRA_KESRA_H
 
+#include "ceani.h"
 #include "cebitmap.h"
 #include "cedraw.h"
 #include "cefont.h"

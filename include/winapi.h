@@ -82,6 +82,15 @@ void Sleep(DWORD milliseconds);
 void GetLocalTime(SYSTEMTIME* time);
 DWORD GetTickCount(void);
 
+/* Sounds: a WAVE image (RIFF, PCM with 8 or 16 bits) in memory with
+ * SND_MEMORY, else the path of a WAVE file. It goes to the host's sound
+ * handler, or is played on the audio device; the call returns when it has
+ * played. FALSE for anything that is not such a WAVE image. */
+#define SND_SYNC 0x0000u
+#define SND_MEMORY 0x0004u
+#define SND_FILENAME 0x00020000u
+BOOL PlaySoundW(LPCWSTR sound, HMODULE module, DWORD flags);
+
 /* The application's executable and files. */
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
 FILE* _wfopen(const WCHAR* path, const WCHAR* mode);
