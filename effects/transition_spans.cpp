@@ -3,8 +3,15 @@
  * sixteen pixels a step at one level, eight at per-pixel levels. Per field
  * the spread-form blend of core/pixel.h is d + floor((s - d) * level / 32),
  * which fits a 16-bit lane; levels of 31 and above store the colour, as the
- * bitmap blend does. */
+ * bitmap blend does. Also the checker row and the nearest-neighbour row
+ * gather (32 pixels a permute with AVX-512, one by one elsewhere). */
+#include <algorithm>
 #include <cstring>
+#include <utility>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "core/pixel.h"
 #include "effects/transition.h"
@@ -58,6 +65,41 @@ inline __attribute__((always_inline)) L mix(L d, L s, S level) {
 
 uint16_t bitmap_blend(uint16_t d, uint16_t s, int level) { return level >= 31 ? s : blend565(d, s, level); }
 
+#if defined(__x86_64__)
+bool has_avx512bw() {
+    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    return has;
+}
+
+#define KESRA_HUGE __attribute__((target("avx512f,avx512bw"), always_inline)) inline
+
+/* mix on 32 pixels at one level (1 to 30), each field's change added to d in
+ * place: red (s_r - d_r) * level >> 5 in low bits, moved up; green and blue
+ * from their fields as they stand, green through the high half of a product
+ * (x * level * 64 >> 16 = x * level / 32, floored, for x = 32 * (s_g - d_g)). */
+KESRA_HUGE __m512i mix_huge(__m512i d, __m512i s, int level) {
+    const __m512i l = _mm512_set1_epi16(static_cast<int16_t>(level));
+    const __m512i green_level = _mm512_set1_epi16(static_cast<int16_t>(level << 6));
+    const __m512i green = _mm512_set1_epi16(0x07E0), blue = _mm512_set1_epi16(0x001F);
+    const __m512i dr = _mm512_sub_epi16(_mm512_srli_epi16(s, 11), _mm512_srli_epi16(d, 11));
+    const __m512i red_change = _mm512_slli_epi16(_mm512_srai_epi16(_mm512_mullo_epi16(dr, l), 5), 11);
+    const __m512i dg = _mm512_sub_epi16(_mm512_and_si512(s, green), _mm512_and_si512(d, green));
+    const __m512i green_change = _mm512_slli_epi16(_mm512_mulhi_epi16(dg, green_level), 5);
+    const __m512i db = _mm512_sub_epi16(_mm512_and_si512(s, blue), _mm512_and_si512(d, blue));
+    const __m512i blue_change = _mm512_srai_epi16(_mm512_mullo_epi16(db, l), 5);
+    return _mm512_add_epi16(_mm512_add_epi16(d, red_change), _mm512_add_epi16(green_change, blue_change));
+}
+
+/* The uniform-level blend 32 pixels a step; returns how many it wrote. */
+__attribute__((target("avx512f,avx512bw"))) size_t blend_huge(uint16_t* out, const uint16_t* d,
+                                                              const uint16_t* s, size_t n, int level) {
+    size_t i = 0;
+    for (; i + 32 <= n; i += 32)
+        _mm512_storeu_si512(out + i, mix_huge(_mm512_loadu_si512(d + i), _mm512_loadu_si512(s + i), level));
+    return i;
+}
+#endif
+
 }  // namespace
 
 KESRA_SPAN_CLONES void blend_span_into(uint16_t* out, const uint16_t* d, const uint16_t* s, size_t n,
@@ -72,6 +114,9 @@ KESRA_SPAN_CLONES void blend_span_into(uint16_t* out, const uint16_t* d, const u
     }
     const SignedWideLanes l = SignedWideLanes{} + static_cast<int16_t>(level);
     size_t i = 0;
+#if defined(__x86_64__)
+    if (has_avx512bw()) i = blend_huge(out, d, s, n, level);
+#endif
     for (; i + 16 <= n; i += 16) store(out + i, mix(load<WideLanes>(d + i), load<WideLanes>(s + i), l));
     for (; i < n; ++i) out[i] = blend565(d[i], s[i], level);
 }
@@ -110,6 +155,126 @@ void blend_span_alpha(uint16_t* d, const uint16_t* s, const uint8_t* alpha, size
         store(d + i, (sv & opaque) | (mix(load<Lanes>(d + i), sv, level) & ~opaque));
     }
     for (; i < n; ++i) d[i] = bitmap_blend(d[i], s[i], alpha[i]);
+}
+
+KESRA_SPAN_CLONES void checker_span(uint16_t* row, size_t n, int first) {
+    WideLanes keep{};
+    for (int i = 0; i < 16; ++i) keep[i] = ((i + first) & 1) ? 0xFFFF : 0;
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) store(row + i, load<WideLanes>(row + i) & keep);
+    for (i += static_cast<size_t>(first); i < n; i += 2) row[i] = 0;
+}
+
+namespace {
+
+/* Outputs per group such that every group's columns lie within 64 source
+ * pixels of its first, or 0 when not even 16 do. */
+int permute_group(const std::vector<LONG>& columns) {
+    for (int group : {32, 16}) {
+        bool fits = true;
+        for (size_t g = 0; g < columns.size() && fits; g += group) {
+            const size_t last = std::min(columns.size(), g + group) - 1;
+            fits = columns[last] - columns[g] < 64;
+        }
+        if (fits) return group;
+    }
+    return 0;
+}
+
+#if defined(__x86_64__)
+
+/* Each group of outputs picked by one permute from the 64 pixels at its
+ * first column; the masked loads take only pixels that the row holds. */
+__attribute__((target("avx512f,avx512bw"))) void gather_groups(uint16_t* out, const uint16_t* in,
+                                                               const LONG* columns, size_t n, int group,
+                                                               const uint16_t* index, LONG width) {
+    const size_t step = static_cast<size_t>(group);
+    size_t g = 0;
+    // Groups that end inside the row and whose 64 pixels do too: plain loads.
+    for (; g + 32 <= n && columns[g] + 64 <= width; g += step, index += 32) {
+        const __m512i a = _mm512_loadu_si512(in + columns[g]);
+        const __m512i b = _mm512_loadu_si512(in + columns[g] + 32);
+        _mm512_storeu_si512(out + g, _mm512_permutex2var_epi16(a, _mm512_loadu_si512(index), b));
+    }
+    for (; g < n; g += step, index += 32) {
+        const LONG base = columns[g];
+        const LONG held = width - base;  // at least 1
+        const __mmask32 low = held >= 32 ? ~__mmask32{0} : (__mmask32{1} << held) - 1;
+        const __mmask32 high = held >= 64 ? ~__mmask32{0} : held > 32 ? (__mmask32{1} << (held - 32)) - 1 : 0;
+        const __m512i a = _mm512_maskz_loadu_epi16(low, in + base);
+        const __m512i b = _mm512_maskz_loadu_epi16(high, in + base + 32);
+        const __m512i picked = _mm512_permutex2var_epi16(a, _mm512_loadu_si512(index), b);
+        const size_t count = std::min(n - g, step);
+        const __mmask32 written = count >= 32 ? ~__mmask32{0} : (__mmask32{1} << count) - 1;
+        _mm512_mask_storeu_epi16(out + g, written, picked);
+    }
+}
+
+/* gather_groups and blend_span_into in one pass: each group's picked pixels
+ * blended over under at level (1 to 30) into out, which may be under. Stores
+ * are masked to the group's own outputs, so no later group reads a pixel of
+ * under already written. */
+__attribute__((target("avx512f,avx512bw"))) void gather_blend_groups(uint16_t* out, const uint16_t* under,
+                                                                     const uint16_t* in, const LONG* columns,
+                                                                     size_t n, int group, const uint16_t* index,
+                                                                     LONG width, int level) {
+    const size_t step = static_cast<size_t>(group);
+    for (size_t g = 0; g < n; g += step, index += 32) {
+        const LONG base = columns[g];
+        const LONG held = width - base;  // at least 1
+        const __mmask32 low = held >= 32 ? ~__mmask32{0} : (__mmask32{1} << held) - 1;
+        const __mmask32 high = held >= 64 ? ~__mmask32{0} : held > 32 ? (__mmask32{1} << (held - 32)) - 1 : 0;
+        const __m512i a = _mm512_maskz_loadu_epi16(low, in + base);
+        const __m512i b = _mm512_maskz_loadu_epi16(high, in + base + 32);
+        const __m512i picked = _mm512_permutex2var_epi16(a, _mm512_loadu_si512(index), b);
+        const size_t count = std::min(n - g, step);
+        const __mmask32 mine = count >= 32 ? ~__mmask32{0} : (__mmask32{1} << count) - 1;
+        const __m512i below = _mm512_maskz_loadu_epi16(mine, under + g);
+        _mm512_mask_storeu_epi16(out + g, mine, mix_huge(below, picked, level));
+    }
+}
+#endif
+
+}  // namespace
+
+ColumnGather::ColumnGather(std::vector<LONG> columns, LONG source_width)
+    : columns_(std::move(columns)), source_width_(source_width) {
+    for (size_t i = 1; i < columns_.size() && contiguous_; ++i) contiguous_ = columns_[i] == columns_[i - 1] + 1;
+#if defined(__x86_64__)
+    if (contiguous_ || !has_avx512bw()) return;
+    group_ = permute_group(columns_);
+    if (!group_) return;
+    const size_t groups = (columns_.size() + static_cast<size_t>(group_) - 1) / static_cast<size_t>(group_);
+    index_.assign(groups * 32, 0);
+    for (size_t i = 0; i < columns_.size(); ++i) {
+        const size_t g = i / static_cast<size_t>(group_);
+        index_[g * 32 + i % static_cast<size_t>(group_)] =
+            static_cast<uint16_t>(columns_[i] - columns_[g * static_cast<size_t>(group_)]);
+    }
+#endif
+}
+
+void ColumnGather::blend_into(uint16_t* out, const uint16_t* under, const uint16_t* in, int level,
+                              uint16_t* scratch) const {
+#if defined(__x86_64__)
+    if (group_ && level > 0 && level < 31) {
+        gather_blend_groups(out, under, in, columns_.data(), columns_.size(), group_, index_.data(), source_width_,
+                            level);
+        return;
+    }
+#endif
+    gather(scratch, in);
+    blend_span_into(out, under, scratch, columns_.size(), level);
+}
+
+void ColumnGather::gather(uint16_t* out, const uint16_t* in) const {
+#if defined(__x86_64__)
+    if (group_) {
+        gather_groups(out, in, columns_.data(), columns_.size(), group_, index_.data(), source_width_);
+        return;
+    }
+#endif
+    for (size_t i = 0; i < columns_.size(); ++i) out[i] = in[columns_[i]];
 }
 
 }  // namespace kesra

@@ -3,6 +3,7 @@
  * finish that always shows the new frame, RenderFlip through the host's
  * present counter and handler, and the map zoom, fade and shadow. */
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -77,6 +78,39 @@ TEST(Compositor, SpanBlendsEqualThePixelBlendAtEveryLevel) {
     kesra::blend_span_alpha(alpha_blended.data(), s.data(), alpha.data(), d.size());
     for (size_t i = 0; i < d.size(); ++i)
         ASSERT_EQ(alpha_blended[i], bitmap_blend(d[i], s[i], alpha[i])) << i;
+}
+
+/* The planned row gather (permuted groups of 32 or 16, or one by one) and its
+ * blend against the plain loop, on seeded scales and offsets; the source row
+ * is its own allocation, ending at the last column a plan may read. */
+TEST(Compositor, ColumnGatherEqualsThePlainLookUpAndBlend) {
+    std::mt19937 random(21);
+    for (const double scale : {1.0, 1.04, 1.19, 1.5625, 2.78, 4.5}) {
+        for (const LONG width : {LONG(800), LONG(97)}) {
+            std::vector<uint16_t> in(static_cast<size_t>(width)), under(static_cast<size_t>(width));
+            for (size_t i = 0; i < in.size(); ++i) in[i] = uint16_t(random()), under[i] = uint16_t(random());
+            const LONG skip = LONG(random() % 7);
+            std::vector<LONG> columns;
+            for (LONG i = 0; skip + i * scale < width; ++i)
+                columns.push_back(std::min<LONG>(LONG(std::lround((skip + i) * scale)), width - 1));
+            const kesra::ColumnGather plan(columns, width);
+            EXPECT_EQ(plan.contiguous(), scale == 1.0);
+            std::vector<uint16_t> row(columns.size()), scratch(columns.size());
+            plan.gather(row.data(), in.data());
+            for (size_t i = 0; i < columns.size(); ++i) ASSERT_EQ(row[i], in[size_t(columns[i])]) << scale << " " << i;
+            for (const int level : {0, 7, 30, 31}) {
+                std::vector<uint16_t> out(columns.size()), in_place(under.begin(), under.begin() + columns.size());
+                plan.blend_into(out.data(), under.data(), in.data(), level, scratch.data());
+                plan.blend_into(in_place.data(), in_place.data(), in.data(), level, scratch.data());
+                for (size_t i = 0; i < columns.size(); ++i) {
+                    const uint16_t s = in[size_t(columns[i])];
+                    const uint16_t want = level >= 31 ? s : level <= 0 ? under[i] : kesra::blend565(under[i], s, level);
+                    ASSERT_EQ(out[i], want) << scale << " " << level << " " << i;
+                    ASSERT_EQ(in_place[i], want) << scale << " " << level << " " << i;
+                }
+            }
+        }
+    }
 }
 
 TEST(Compositor, OnePassStepsEqualACopyThenTheModeOnSeededRectangles) {
