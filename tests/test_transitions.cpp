@@ -409,6 +409,40 @@ TEST(MapZoom, TheThreeWorkedExamplesOn800x480) {
     EXPECT_EQ(small.at(799, 479), src.at(399, 239));                        // (800 - 1) / 2, (480 - 1) / 2
 }
 
+/* Odd zooms on an odd screen against the plain scaler (a capture, effect_scale,
+ * a copy), and a frame zoomed onto itself as if it were a separate copy. */
+TEST(MapZoom, EqualsTheScaledCaptureAndMayZoomAFrameOntoItself) {
+    const int W = 203, H = 117;
+    Frame src(W, H);
+    std::mt19937 random(31);
+    for (uint16_t& p : src.pixels) p = uint16_t(random());
+    for (const double zoom : {1.37, 3.9, 0.73, 0.31}) {
+        Frame expected(W, H, 0x0F0F), zoomed(W, H, 0x0F0F);
+        tagEFFECTIMAGE capture{}, scaled{};
+        RECT part{0, 0, W, H};
+        if (zoom >= 1) {
+            const int w = int(W * (1 / zoom)), h = int(H * (1 / zoom));
+            part = RECT{(W - w) / 2, (H - h) / 2, (W - w) / 2 + w, (H - h) / 2 + h};
+        }
+        ASSERT_EQ(kesra::effect_capture(&capture, src.canvas(), part), 1);
+        scaled.nWidth = zoom >= 1 ? W : LONG(W * zoom);
+        scaled.nHeight = zoom >= 1 ? H : LONG(H * zoom);
+        ASSERT_EQ(kesra::effect_scale(&scaled, capture), 1);
+        const int x = zoom >= 1 ? 0 : int((1 - zoom) * W * 0.5), y = zoom >= 1 ? 0 : int((1 - zoom) * H * 0.5);
+        for (int j = 0; j < scaled.nHeight; ++j)
+            std::memcpy(&expected.at(x, y + j), scaled.pPixels + size_t(j) * scaled.nWidth, size_t(scaled.nWidth) * 2);
+        kesra::effect_free(&scaled);
+        kesra::effect_free(&capture);
+        EXPECT_EQ(kesra::zoom_map(zoomed.canvas(), src.pixels.data(), zoom), 0);
+        EXPECT_EQ(zoomed.pixels, expected.pixels) << zoom;
+        if (zoom >= 1) {
+            Frame itself = src;
+            EXPECT_EQ(kesra::zoom_map(itself.canvas(), itself.pixels.data(), zoom), 0);
+            EXPECT_EQ(itself.pixels, expected.pixels) << zoom;
+        }
+    }
+}
+
 TEST(FadeAndShadow, FadeBorrowsAcrossFieldsAndSparesTheLastRowAndColumn) {
     uint16_t p[3] = {0x0000, 0x0821, 0xFFFF};
     kesra::fade_pixels(p, 3, 1);
