@@ -74,17 +74,20 @@ bool has_avx512bw() {
 #define KESRA_HUGE __attribute__((target("avx512f,avx512bw"), always_inline)) inline
 
 /* mix on 32 pixels at one level (1 to 30), each field's change added to d in
- * place: red (s_r - d_r) * level >> 5 in low bits, moved up; green and blue
- * from their fields as they stand, green through the high half of a product
- * (x * level * 64 >> 16 = x * level / 32, floored, for x = 32 * (s_g - d_g)). */
+ * place (the fields stay in range, so nothing carries between them): red's
+ * (s_r - d_r) * level, shifted up 6, holds floor(change / 32) in the top 5
+ * bits, all that a change there needs modulo 2^16; green's change comes from
+ * the high half of a product (x * level * 64 >> 16 = x * level / 32, floored,
+ * for x = 32 * (s_g - d_g)); blue's from its own field. */
 KESRA_HUGE __m512i mix_huge(__m512i d, __m512i s, int level) {
     const __m512i l = _mm512_set1_epi16(static_cast<int16_t>(level));
-    const __m512i green_level = _mm512_set1_epi16(static_cast<int16_t>(level << 6));
+    const __m512i high_level = _mm512_set1_epi16(static_cast<int16_t>(level << 6));
+    const __m512i red = _mm512_set1_epi16(static_cast<int16_t>(0xF800));
     const __m512i green = _mm512_set1_epi16(0x07E0), blue = _mm512_set1_epi16(0x001F);
     const __m512i dr = _mm512_sub_epi16(_mm512_srli_epi16(s, 11), _mm512_srli_epi16(d, 11));
-    const __m512i red_change = _mm512_slli_epi16(_mm512_srai_epi16(_mm512_mullo_epi16(dr, l), 5), 11);
+    const __m512i red_change = _mm512_and_si512(_mm512_mullo_epi16(dr, high_level), red);
     const __m512i dg = _mm512_sub_epi16(_mm512_and_si512(s, green), _mm512_and_si512(d, green));
-    const __m512i green_change = _mm512_slli_epi16(_mm512_mulhi_epi16(dg, green_level), 5);
+    const __m512i green_change = _mm512_slli_epi16(_mm512_mulhi_epi16(dg, high_level), 5);
     const __m512i db = _mm512_sub_epi16(_mm512_and_si512(s, blue), _mm512_and_si512(d, blue));
     const __m512i blue_change = _mm512_srai_epi16(_mm512_mullo_epi16(db, l), 5);
     return _mm512_add_epi16(_mm512_add_epi16(d, red_change), _mm512_add_epi16(green_change, blue_change));
@@ -219,7 +222,15 @@ __attribute__((target("avx512f,avx512bw"))) void gather_blend_groups(uint16_t* o
                                                                      size_t n, int group, const uint16_t* index,
                                                                      LONG width, int level) {
     const size_t step = static_cast<size_t>(group);
-    for (size_t g = 0; g < n; g += step, index += 32) {
+    size_t g = 0;
+    // Whole groups of 32 whose 64 pixels lie inside the row: plain loads and stores.
+    for (; group == 32 && g + 32 <= n && columns[g] + 64 <= width; g += 32, index += 32) {
+        const __m512i a = _mm512_loadu_si512(in + columns[g]);
+        const __m512i b = _mm512_loadu_si512(in + columns[g] + 32);
+        const __m512i picked = _mm512_permutex2var_epi16(a, _mm512_loadu_si512(index), b);
+        _mm512_storeu_si512(out + g, mix_huge(_mm512_loadu_si512(under + g), picked, level));
+    }
+    for (; g < n; g += step, index += 32) {
         const LONG base = columns[g];
         const LONG held = width - base;  // at least 1
         const __mmask32 low = held >= 32 ? ~__mmask32{0} : (__mmask32{1} << held) - 1;
