@@ -90,7 +90,8 @@ class ColumnGather {
     void gather(uint16_t* out, const uint16_t* in) const;
     /* blend_span_into(out, under, the gathered row, size(), level), through
      * scratch (size() pixels) where it needs the row whole. */
-    void blend_into(uint16_t* out, const uint16_t* under, const uint16_t* in, int level, uint16_t* scratch) const;
+    void blend_into(uint16_t* out, const uint16_t* under, const uint16_t* in, int level,
+                    uint16_t* scratch) const;
 
    private:
     std::vector<LONG> columns_;

@@ -68,7 +68,8 @@ void darken_row(const Canvas& dst, const Area& a, int64_t y, int level) {
 }
 
 void checker_screen(const Canvas& dst) {
-    for (int32_t y = 0; y < dst.height; ++y) checker_span(dst.at(0, y), static_cast<size_t>(dst.width), y & 1);
+    for (int32_t y = 0; y < dst.height; ++y)
+        checker_span(dst.at(0, y), static_cast<size_t>(dst.width), y & 1);
 }
 
 /* On an image: even pixels black, the others blended toward black at 8. */

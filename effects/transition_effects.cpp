@@ -170,13 +170,14 @@ void zoom(const TransitionFrames& f, const Geometry& g, int steps, const Present
     tagEFFECTIMAGE capture{};
     SourcePlane source{};
     const RECT& rc = g.rc;
-    if (rc.left >= 0 && rc.top >= 0 && rc.left < rc.right && rc.top < rc.bottom && rc.right <= f.new_frame.width &&
-        rc.bottom <= f.new_frame.height && f.new_frame.ypitch > 0 && f.new_frame.ypitch % 2 == 0 &&
-        f.new_frame.origin != f.out.origin) {
+    if (rc.left >= 0 && rc.top >= 0 && rc.left < rc.right && rc.top < rc.bottom &&
+        rc.right <= f.new_frame.width && rc.bottom <= f.new_frame.height && f.new_frame.ypitch > 0 &&
+        f.new_frame.ypitch % 2 == 0 && f.new_frame.origin != f.out.origin) {
         source = SourcePlane{f.new_frame.at(rc.left, rc.top), static_cast<size_t>(f.new_frame.ypitch / 2),
                              static_cast<LONG>(g.w), static_cast<LONG>(g.h)};
     } else if (effect_capture(&capture, f.new_frame, g.rc)) {
-        source = SourcePlane{capture.pPixels, static_cast<size_t>(capture.nWidth), capture.nWidth, capture.nHeight};
+        source = SourcePlane{capture.pPixels, static_cast<size_t>(capture.nWidth), capture.nWidth,
+                             capture.nHeight};
     }
     const int64_t hw = g.w / 2, hh = g.h / 2;
     const int64_t k = std::max<int64_t>(hw / (int64_t{steps} * steps), 1);

@@ -20,19 +20,20 @@ std::vector<LONG> nearest_map(int64_t target, int64_t source, int64_t offset) {
     const double f = 1.0 / (static_cast<double>(target) / static_cast<double>(source));
     std::vector<LONG> map(static_cast<size_t>(target));
     for (int64_t i = 0; i < target; ++i)
-        map[static_cast<size_t>(i)] =
-            static_cast<LONG>(offset + std::min<int64_t>(nearest_index(static_cast<LONG>(i) * f), source - 1));
+        map[static_cast<size_t>(i)] = static_cast<LONG>(
+            offset + std::min<int64_t>(nearest_index(static_cast<LONG>(i) * f), source - 1));
     return map;
 }
 
 /* The w x h part of src from (sx, sy) (rows W apart) scaled to tw x th and
  * drawn at (x, y) on dst, cut to the screen; a row that takes the same
  * source row as the one above is a copy of it. */
-void draw_scaled(const Canvas& dst, const uint16_t* src, int64_t W, int64_t sx, int64_t sy, int64_t w, int64_t h,
-                 int64_t tw, int64_t th, int64_t x, int64_t y) {
+void draw_scaled(const Canvas& dst, const uint16_t* src, int64_t W, int64_t sx, int64_t sy, int64_t w,
+                 int64_t h, int64_t tw, int64_t th, int64_t x, int64_t y) {
     Block b;
-    if (tw < 1 || th < 1 || !clip_block(x, y, 0, 0, tw, th, static_cast<int32_t>(tw), static_cast<int32_t>(th),
-                                        dst.width, dst.height, &b))
+    if (tw < 1 || th < 1 ||
+        !clip_block(x, y, 0, 0, tw, th, static_cast<int32_t>(tw), static_cast<int32_t>(th), dst.width,
+                    dst.height, &b))
         return;
     const std::vector<LONG> rows = nearest_map(th, h, sy);
     std::vector<LONG> columns = nearest_map(tw, w, sx);

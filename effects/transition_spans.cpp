@@ -219,8 +219,9 @@ __attribute__((target("avx512f,avx512bw"))) void gather_groups(uint16_t* out, co
  * under already written. */
 __attribute__((target("avx512f,avx512bw"))) void gather_blend_groups(uint16_t* out, const uint16_t* under,
                                                                      const uint16_t* in, const LONG* columns,
-                                                                     size_t n, int group, const uint16_t* index,
-                                                                     LONG width, int level) {
+                                                                     size_t n, int group,
+                                                                     const uint16_t* index, LONG width,
+                                                                     int level) {
     const size_t step = static_cast<size_t>(group);
     size_t g = 0;
     // Whole groups of 32 whose 64 pixels lie inside the row: plain loads and stores.
@@ -250,7 +251,8 @@ __attribute__((target("avx512f,avx512bw"))) void gather_blend_groups(uint16_t* o
 
 ColumnGather::ColumnGather(std::vector<LONG> columns, LONG source_width)
     : columns_(std::move(columns)), source_width_(source_width) {
-    for (size_t i = 1; i < columns_.size() && contiguous_; ++i) contiguous_ = columns_[i] == columns_[i - 1] + 1;
+    for (size_t i = 1; i < columns_.size() && contiguous_; ++i)
+        contiguous_ = columns_[i] == columns_[i - 1] + 1;
 #if defined(__x86_64__)
     if (contiguous_ || !has_avx512bw()) return;
     group_ = permute_group(columns_);
@@ -269,8 +271,8 @@ void ColumnGather::blend_into(uint16_t* out, const uint16_t* under, const uint16
                               uint16_t* scratch) const {
 #if defined(__x86_64__)
     if (group_ && level > 0 && level < 31) {
-        gather_blend_groups(out, under, in, columns_.data(), columns_.size(), group_, index_.data(), source_width_,
-                            level);
+        gather_blend_groups(out, under, in, columns_.data(), columns_.size(), group_, index_.data(),
+                            source_width_, level);
         return;
     }
 #endif

@@ -153,7 +153,8 @@ void fill_fast_ac(JpegDecoder::Huffman* table) {
         if (entry && size && length + size <= kFastBits) {
             const int raw = (bits >> (kFastBits - length - size)) & ((1 << size) - 1);
             const uint32_t value = static_cast<uint32_t>(extend(raw, size));
-            fast = static_cast<int32_t>(value << 16 | uint32_t(run) << 8 | uint32_t(length) << 4 | uint32_t(size));
+            fast = static_cast<int32_t>(value << 16 | uint32_t(run) << 8 | uint32_t(length) << 4 |
+                                        uint32_t(size));
         }
         table->fast_ac[bits] = fast;
     }
@@ -285,7 +286,8 @@ constexpr int kPass1Bits = 2;
 
 /* The samples of a block of DC alone, which is flat: what both passes give. */
 uint8_t flat_sample(int32_t dc) {
-    return clamp_sample(((int64_t{dc} * (1 << kPass1Bits) + (1 << (kPass1Bits + 2))) >> (kPass1Bits + 3)) + 128);
+    return clamp_sample(((int64_t{dc} * (1 << kPass1Bits) + (1 << (kPass1Bits + 2))) >> (kPass1Bits + 3)) +
+                        128);
 }
 
 void fill_flat(int32_t dc, uint8_t* out, int stride) {
@@ -387,7 +389,8 @@ KESRA_AVX2 void lanes_transpose(__m256i* v) {
 /* Eight lanes, each limited to 0-255 (by the saturating packs), as 8 bytes. */
 KESRA_AVX2 void store_limited(uint8_t* out, __m256i v) {
     const __m256i bytes = _mm256_packus_epi16(_mm256_packus_epi32(v, v), _mm256_setzero_si256());
-    const __m128i both = _mm_unpacklo_epi32(_mm256_castsi256_si128(bytes), _mm256_extracti128_si256(bytes, 1));
+    const __m128i both =
+        _mm_unpacklo_epi32(_mm256_castsi256_si128(bytes), _mm256_extracti128_si256(bytes, 1));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out), both);
 }
 
@@ -437,7 +440,7 @@ KESRA_AVX2 __m256i widen(const uint8_t* p) {
 
 /* jpeg_rgb_to_565 sixteen samples a step; returns how many were converted. */
 __attribute__((target("avx2"))) size_t rgb_to_565_avx2(const uint8_t* r, const uint8_t* g, const uint8_t* b,
-                                                        uint16_t* out, size_t count) {
+                                                       uint16_t* out, size_t count) {
     const __m256i red_bits = _mm256_set1_epi16(0xF8), green_bits = _mm256_set1_epi16(0xFC);
     size_t i = 0;
     for (; i + 16 <= count; i += 16) {

@@ -64,7 +64,7 @@ class JpegDecoder {
         // For AC codes whose code and value bits fit 9 bits, 0 otherwise:
         // (value << 16) | (run << 8) | (code length << 4) | value length.
         int32_t fast_ac[1 << 9];
-        int32_t max_code[18];     // largest code of each length, -1 without one
+        int32_t max_code[18];  // largest code of each length, -1 without one
         int32_t first_code[17];
         int32_t first_index[17];  // index in symbols of the first code of each length
         uint8_t symbols[256];

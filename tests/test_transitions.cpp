@@ -97,14 +97,18 @@ TEST(Compositor, ColumnGatherEqualsThePlainLookUpAndBlend) {
             EXPECT_EQ(plan.contiguous(), scale == 1.0);
             std::vector<uint16_t> row(columns.size()), scratch(columns.size());
             plan.gather(row.data(), in.data());
-            for (size_t i = 0; i < columns.size(); ++i) ASSERT_EQ(row[i], in[size_t(columns[i])]) << scale << " " << i;
+            for (size_t i = 0; i < columns.size(); ++i)
+                ASSERT_EQ(row[i], in[size_t(columns[i])]) << scale << " " << i;
             for (const int level : {0, 7, 30, 31}) {
-                std::vector<uint16_t> out(columns.size()), in_place(under.begin(), under.begin() + columns.size());
+                std::vector<uint16_t> out(columns.size()),
+                    in_place(under.begin(), under.begin() + columns.size());
                 plan.blend_into(out.data(), under.data(), in.data(), level, scratch.data());
                 plan.blend_into(in_place.data(), in_place.data(), in.data(), level, scratch.data());
                 for (size_t i = 0; i < columns.size(); ++i) {
                     const uint16_t s = in[size_t(columns[i])];
-                    const uint16_t want = level >= 31 ? s : level <= 0 ? under[i] : kesra::blend565(under[i], s, level);
+                    const uint16_t want = level >= 31  ? s
+                                          : level <= 0 ? under[i]
+                                                       : kesra::blend565(under[i], s, level);
                     ASSERT_EQ(out[i], want) << scale << " " << level << " " << i;
                     ASSERT_EQ(in_place[i], want) << scale << " " << level << " " << i;
                 }
@@ -428,9 +432,11 @@ TEST(MapZoom, EqualsTheScaledCaptureAndMayZoomAFrameOntoItself) {
         scaled.nWidth = zoom >= 1 ? W : LONG(W * zoom);
         scaled.nHeight = zoom >= 1 ? H : LONG(H * zoom);
         ASSERT_EQ(kesra::effect_scale(&scaled, capture), 1);
-        const int x = zoom >= 1 ? 0 : int((1 - zoom) * W * 0.5), y = zoom >= 1 ? 0 : int((1 - zoom) * H * 0.5);
+        const int x = zoom >= 1 ? 0 : int((1 - zoom) * W * 0.5),
+                  y = zoom >= 1 ? 0 : int((1 - zoom) * H * 0.5);
         for (int j = 0; j < scaled.nHeight; ++j)
-            std::memcpy(&expected.at(x, y + j), scaled.pPixels + size_t(j) * scaled.nWidth, size_t(scaled.nWidth) * 2);
+            std::memcpy(&expected.at(x, y + j), scaled.pPixels + size_t(j) * scaled.nWidth,
+                        size_t(scaled.nWidth) * 2);
         kesra::effect_free(&scaled);
         kesra::effect_free(&capture);
         EXPECT_EQ(kesra::zoom_map(zoomed.canvas(), src.pixels.data(), zoom), 0);
