@@ -77,8 +77,8 @@ void blend_span_color_into(uint16_t* out, const uint16_t* d, size_t n, uint16_t 
 void checker_span(uint16_t* row, size_t n, int first);
 
 /* A nearest-neighbour scaled row, planned once for many rows: pixel i of an
- * output row is pixel columns[i] of its source row. Columns never decrease
- * and lie below the source width; nothing past a source row is read. */
+ * output row is pixel columns[i] of its source row. Columns lie from 0 to
+ * below the source width; nothing past a source row is read. */
 class ColumnGather {
    public:
     ColumnGather(std::vector<LONG> columns, LONG source_width);

@@ -171,13 +171,13 @@ KESRA_SPAN_CLONES void checker_span(uint16_t* row, size_t n, int first) {
 namespace {
 
 /* Outputs per group such that every group's columns lie within 64 source
- * pixels of its first, or 0 when not even 16 do. */
+ * pixels from its first one on, or 0 when not even 16 do. */
 int permute_group(const std::vector<LONG>& columns) {
     for (int group : {32, 16}) {
         bool fits = true;
-        for (size_t g = 0; g < columns.size() && fits; g += group) {
-            const size_t last = std::min(columns.size(), g + group) - 1;
-            fits = columns[last] - columns[g] < 64;
+        for (size_t i = 0; i < columns.size() && fits; ++i) {
+            const LONG from = columns[i - i % static_cast<size_t>(group)];
+            fits = columns[i] >= from && columns[i] - from < 64;
         }
         if (fits) return group;
     }
