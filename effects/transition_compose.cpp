@@ -291,6 +291,18 @@ void blend_over(const Canvas& out, const Canvas& base, const Canvas& over, const
     const Area a = area_of(rc);
     const Columns cols = columns_of(out, a);
     const Rows rows = a.w < 1 ? Rows{0, 0} : rows_of(out, a);
+    // Levels that keep one frame over rows of the whole width: one copy per band.
+    if ((level <= 0 || level >= 31) && cols.x0 == 0 && cols.x1 == out.width && out.ypitch == 2 * out.width) {
+        const size_t pitch = static_cast<size_t>(out.ypitch);
+        const size_t top = static_cast<size_t>(rows.y0) * pitch,
+                     bottom = static_cast<size_t>(rows.y1) * pitch;
+        const Canvas& inside = level >= 31 ? over : base;
+        std::memcpy(out.origin, base.origin, top);
+        std::memcpy(out.origin + top, inside.origin + top, bottom - top);
+        std::memcpy(out.origin + bottom, base.origin + bottom,
+                    static_cast<size_t>(out.height) * pitch - bottom);
+        return;
+    }
     over_base(out, base, cols, rows, [&](uint16_t* o, const uint16_t* b, int64_t y) {
         blend_span_into(o, b, screen_row(over, cols.x0, y), cols.n(), level);
     });

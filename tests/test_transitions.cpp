@@ -146,6 +146,21 @@ TEST(Compositor, OnePassStepsEqualACopyThenTheModeOnSeededRectangles) {
     }
 }
 
+/* On packed rows, levels that keep one frame copy whole bands of rows: the
+ * same pixels as the blend mode after a copy, for rectangles inside, across
+ * and off the screen. */
+TEST(Compositor, OnePassBlendOfWholeRowsAtTheEndLevels) {
+    Frame base = labelled(37, 21, 0x8000), over = labelled(37, 21, 0x4000);
+    const RECT rects[] = {{0, 5, 37, 9}, {-3, -4, 40, 30}, {0, 20, 37, 25}, {0, 30, 37, 40}, {1, 5, 37, 9}};
+    for (const RECT& rc : rects)
+        for (const int level : {-1, 0, 31, 32}) {
+            Frame expected = base, fused(37, 21, 0xABCD);
+            kesra::compose_frame(expected.canvas(), over.canvas(), param(kesra::COMPOSE_BLEND, rc, 0, level));
+            kesra::blend_over(fused.canvas(), base.canvas(), over.canvas(), rc, level);
+            ASSERT_EQ(fused.pixels, expected.pixels) << rc.left << " " << rc.top << " " << level;
+        }
+}
+
 TEST(Compositor, CheckerBlackensEvenPixelsOfTheWholeScreenOrDimsAnImage) {
     Frame d(3, 2, 0xFFFF);
     kesra::compose_frame(d.canvas(), Canvas{}, param(kesra::COMPOSE_CHECKER, RECT{1, 1, 1, 1}));
