@@ -34,33 +34,32 @@ typedef uint8_t Bytes __attribute__((vector_size(8)));
 #define KESRA_SPAN_CLONES
 #endif
 
-/* The vector helpers are always inlined, so no 32-byte vector crosses a call
- * and the compiler's note on the AVX calling convention (-Wpsabi, given as
- * the file ends) does not apply; it is off for this file. */
+/* The vector helpers are always inlined and take and give vectors by
+ * reference, so no 32-byte vector crosses a call or is passed by value
+ * where AVX is off (clang refuses that; GCC notes it, -Wpsabi, which is off
+ * for this file). */
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 template <class V>
-inline __attribute__((always_inline)) V load(const uint16_t* p) {
-    V v;
+inline __attribute__((always_inline)) void load(V& v, const uint16_t* p) {
     std::memcpy(&v, p, sizeof v);
-    return v;
 }
 
 template <class V>
-inline __attribute__((always_inline)) void store(uint16_t* p, V v) {
+inline __attribute__((always_inline)) void store(uint16_t* p, const V& v) {
     std::memcpy(p, &v, sizeof v);
 }
 
-/* d + floor((s - d) * level / 32) in each field; level 0-32 per lane. */
+/* out = d + floor((s - d) * level / 32) in each field; level 0-32 per lane. */
 template <class L, class S>
-inline __attribute__((always_inline)) L mix(L d, L s, S level) {
+inline __attribute__((always_inline)) void mix(L& out, const L& d, const L& s, const S& level) {
     const S dr = (S)(d >> 11), sr = (S)(s >> 11);
     const S dg = (S)((d >> 5) & 63), sg = (S)((s >> 5) & 63);
     const S db = (S)(d & 31), sb = (S)(s & 31);
     const L r = (L)(dr + (((sr - dr) * level) >> 5));
     const L g = (L)(dg + (((sg - dg) * level) >> 5));
     const L b = (L)(db + (((sb - db) * level) >> 5));
-    return (L)(r << 11 | g << 5 | b);
+    out = (L)(r << 11 | g << 5 | b);
 }
 
 uint16_t bitmap_blend(uint16_t d, uint16_t s, int level) { return level >= 31 ? s : blend565(d, s, level); }
@@ -120,7 +119,13 @@ KESRA_SPAN_CLONES void blend_span_into(uint16_t* out, const uint16_t* d, const u
 #if defined(__x86_64__)
     if (has_avx512bw()) i = blend_huge(out, d, s, n, level);
 #endif
-    for (; i + 16 <= n; i += 16) store(out + i, mix(load<WideLanes>(d + i), load<WideLanes>(s + i), l));
+    for (; i + 16 <= n; i += 16) {
+        WideLanes below, above, mixed;
+        load(below, d + i);
+        load(above, s + i);
+        mix(mixed, below, above, l);
+        store(out + i, mixed);
+    }
     for (; i < n; ++i) out[i] = blend565(d[i], s[i], level);
 }
 
@@ -137,7 +142,12 @@ KESRA_SPAN_CLONES void blend_span_color_into(uint16_t* out, const uint16_t* d, s
     const SignedWideLanes l = SignedWideLanes{} + static_cast<int16_t>(level);
     const WideLanes c = WideLanes{} + color;
     size_t i = 0;
-    for (; i + 16 <= n; i += 16) store(out + i, mix(load<WideLanes>(d + i), c, l));
+    for (; i + 16 <= n; i += 16) {
+        WideLanes below, mixed;
+        load(below, d + i);
+        mix(mixed, below, c, l);
+        store(out + i, mixed);
+    }
     for (; i < n; ++i) out[i] = blend565(d[i], color, level);
 }
 
@@ -154,8 +164,11 @@ void blend_span_alpha(uint16_t* d, const uint16_t* s, const uint8_t* alpha, size
         std::memcpy(&bytes, alpha + i, sizeof bytes);
         const SignedLanes level = __builtin_convertvector(bytes, SignedLanes);
         const Lanes opaque = (Lanes)(level >= 31);
-        const Lanes sv = load<Lanes>(s + i);
-        store(d + i, (sv & opaque) | (mix(load<Lanes>(d + i), sv, level) & ~opaque));
+        Lanes sv, dv, mixed;
+        load(sv, s + i);
+        load(dv, d + i);
+        mix(mixed, dv, sv, level);
+        store(d + i, Lanes((sv & opaque) | (mixed & ~opaque)));
     }
     for (; i < n; ++i) d[i] = bitmap_blend(d[i], s[i], alpha[i]);
 }
@@ -185,7 +198,12 @@ KESRA_SPAN_CLONES void checker_span(uint16_t* row, size_t n, int first) {
 #endif
     WideLanes keep{};
     for (int k = 0; k < 16; ++k) keep[k] = ((k + first) & 1) ? 0xFFFF : 0;
-    for (; i + 16 <= n; i += 16) store(row + i, load<WideLanes>(row + i) & keep);
+    for (; i + 16 <= n; i += 16) {
+        WideLanes pixels;
+        load(pixels, row + i);
+        pixels &= keep;
+        store(row + i, pixels);
+    }
     for (i += static_cast<size_t>(first); i < n; i += 2) row[i] = 0;
 }
 
