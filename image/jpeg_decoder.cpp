@@ -2,7 +2,8 @@
  * DCTs and the colour conversion of the baseline JPEG decoder. The bit reader
  * stops in front of any marker and feeds zero bits past it or past the end, so
  * entropy decoding never reads outside the data; the marker loop takes over
- * where the scan stopped. */
+ * where the scan stopped. AVX2 lanes, where present, compute exactly what the
+ * plain routines compute. */
 #include "image/jpeg_decoder.h"
 
 #include <cmath>
