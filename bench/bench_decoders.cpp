@@ -105,10 +105,9 @@ void ours_jpeg(benchmark::State& state) {
         const int w = jpeg.width(), h = jpeg.height(), pw = jpeg.plane_width();
         out.resize(size_t(w) * h);
         for (int y = 0; y < h; ++y) {
-            const uint8_t* r = jpeg.plane(0) + size_t(y) * pw;
-            const uint8_t* g = jpeg.plane(1) + size_t(y) * pw;
-            const uint8_t* b = jpeg.plane(2) + size_t(y) * pw;
-            for (int x = 0; x < w; ++x) out[size_t(y) * w + x] = rgb565(r[x], g[x], b[x]);
+            const size_t row = size_t(y) * pw;
+            kesra::pic::jpeg_rgb_to_565(jpeg.plane(0) + row, jpeg.plane(1) + row, jpeg.plane(2) + row,
+                                        out.data() + size_t(y) * w, size_t(w));
         }
         benchmark::DoNotOptimize(out.data());
     }

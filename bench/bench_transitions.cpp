@@ -1,7 +1,8 @@
 /* One step of each transition on an 800 x 480 screen, as the ratio of its
  * cost to a memcpy of the whole screen measured in the same run (counter
  * x_memcpy). A step is a whole transition's time divided by the frames it
- * presents (its finish included), on plain buffers without a window. */
+ * presents (its finish included), on plain buffers without a window; and
+ * the map zoom of a whole screen, in and out. */
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -83,7 +84,23 @@ void BM_TransitionStep(benchmark::State& state) {
     state.counters["x_memcpy"] = per_step / memcpy_seconds();
 }
 
+/* The map zoom of a whole screen by zoom / 100, as a ratio to the memcpy. */
+void BM_ZoomMap(benchmark::State& state) {
+    const double zoom = static_cast<double>(state.range(0)) / 100;
+    Screens s;
+    double best = 1e9;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        kesra::zoom_map(s.canvas(s.out), s.new_frame.data(), zoom);
+        best = std::min(best, seconds_since(start));
+        benchmark::DoNotOptimize(s.out.data());
+    }
+    state.counters["x_memcpy"] = best / memcpy_seconds();
+}
+
 }  // namespace
+
+BENCHMARK(BM_ZoomMap)->ArgName("zoom_percent")->Arg(200)->Arg(137)->Arg(50)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK(BM_TransitionStep)
     ->ArgName("effect")

@@ -11,11 +11,6 @@
 
 namespace kesra {
 
-int nearest_index(double v) {
-    const int whole = static_cast<int>(v);
-    return v - whole >= 0.5 ? whole + 1 : whole;
-}
-
 bool plane_size(LONG width, LONG height, size_t* count) {
     if (width < 1 || height < 1) return false;
     const uint64_t n = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);

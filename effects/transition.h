@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "core/canvas.h"
 #include "effects/transforms.h"
@@ -70,6 +71,35 @@ void blend_span_alpha(uint16_t* d, const uint16_t* s, const uint8_t* alpha, size
  * d[i] would have become. Level 0 copies d. */
 void blend_span_into(uint16_t* out, const uint16_t* d, const uint16_t* s, size_t n, int level);
 void blend_span_color_into(uint16_t* out, const uint16_t* d, size_t n, uint16_t color, int level);
+
+/* Every other pixel of n from first (0 or 1) becomes black: a row of the
+ * checker shadow. */
+void checker_span(uint16_t* row, size_t n, int first);
+
+/* A nearest-neighbour scaled row, planned once for many rows: pixel i of an
+ * output row is pixel columns[i] of its source row. Columns lie from 0 to
+ * below the source width; nothing past a source row is read. */
+class ColumnGather {
+   public:
+    ColumnGather(std::vector<LONG> columns, LONG source_width);
+    /* Whether the columns are consecutive, so that a row is a plain run from first(). */
+    bool contiguous() const { return contiguous_; }
+    LONG first() const { return columns_.empty() ? 0 : columns_[0]; }
+    size_t size() const { return columns_.size(); }
+    /* out[i] = in[columns[i]] for every column; in is the source row. */
+    void gather(uint16_t* out, const uint16_t* in) const;
+    /* blend_span_into(out, under, the gathered row, size(), level), through
+     * scratch (size() pixels) where it needs the row whole. */
+    void blend_into(uint16_t* out, const uint16_t* under, const uint16_t* in, int level,
+                    uint16_t* scratch) const;
+
+   private:
+    std::vector<LONG> columns_;
+    LONG source_width_;
+    bool contiguous_ = true;
+    int group_ = 0;                // outputs per permuted group; 0 takes them one by one
+    std::vector<uint16_t> index_;  // 32 indices a group, from the group's first column
+};
 
 struct TransitionFrames {
     Canvas old_frame;  // the saved copy of what the screen showed

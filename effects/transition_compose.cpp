@@ -68,10 +68,8 @@ void darken_row(const Canvas& dst, const Area& a, int64_t y, int level) {
 }
 
 void checker_screen(const Canvas& dst) {
-    for (int32_t y = 0; y < dst.height; ++y) {
-        uint16_t* row = dst.at(0, y);
-        for (int32_t x = y & 1; x < dst.width; x += 2) row[x] = 0;
-    }
+    for (int32_t y = 0; y < dst.height; ++y)
+        checker_span(dst.at(0, y), static_cast<size_t>(dst.width), y & 1);
 }
 
 /* On an image: even pixels black, the others blended toward black at 8. */
@@ -293,6 +291,18 @@ void blend_over(const Canvas& out, const Canvas& base, const Canvas& over, const
     const Area a = area_of(rc);
     const Columns cols = columns_of(out, a);
     const Rows rows = a.w < 1 ? Rows{0, 0} : rows_of(out, a);
+    // Levels that keep one frame over rows of the whole width: one copy per band.
+    if ((level <= 0 || level >= 31) && cols.x0 == 0 && cols.x1 == out.width && out.ypitch == 2 * out.width) {
+        const size_t pitch = static_cast<size_t>(out.ypitch);
+        const size_t top = static_cast<size_t>(rows.y0) * pitch,
+                     bottom = static_cast<size_t>(rows.y1) * pitch;
+        const Canvas& inside = level >= 31 ? over : base;
+        std::memcpy(out.origin, base.origin, top);
+        std::memcpy(out.origin + top, inside.origin + top, bottom - top);
+        std::memcpy(out.origin + bottom, base.origin + bottom,
+                    static_cast<size_t>(out.height) * pitch - bottom);
+        return;
+    }
     over_base(out, base, cols, rows, [&](uint16_t* o, const uint16_t* b, int64_t y) {
         blend_span_into(o, b, screen_row(over, cols.x0, y), cols.n(), level);
     });

@@ -114,32 +114,43 @@ void moving(const TransitionFrames& f, const Geometry& g, bool out, DWORD mode, 
     }
 }
 
-/* The capture scaled to width x height (nearest neighbour, as effect_scale
+/* Pixels of a source image: a plane of its own or a rectangle of a frame. */
+struct SourcePlane {
+    const uint16_t* pixels;
+    size_t pitch;  // pixels from one row to the next
+    LONG width, height;
+};
+
+/* The source scaled to width x height (nearest neighbour, as effect_scale
  * makes it) and drawn at (x, y) with every pixel blended at one level: the
  * image mode after a uniform alpha on an image without an alpha plane, whose
- * levels would all be level. Row by row, without making the scaled planes.
- * With a base, out first becomes a copy of it, in the same pass. */
-void draw_scaled_at_level(const Canvas& out, const Canvas* base, const tagEFFECTIMAGE& capture, LONG width,
+ * levels would all be level. Row by row, without making the scaled planes:
+ * the columns are planned once, a row that maps 1:1 blends straight from
+ * the source. With a base, out first becomes a copy of it, in the same pass. */
+void draw_scaled_at_level(const Canvas& out, const Canvas* base, const SourcePlane& source, LONG width,
                           LONG height, int64_t x, int64_t y, int level) {
     Block b;
-    if (!capture.pPixels || capture.nWidth < 1 || capture.nHeight < 1 || width < 1 || height < 1 ||
+    if (!source.pixels || source.width < 1 || source.height < 1 || width < 1 || height < 1 ||
         !clip_block(x, y, 0, 0, width, height, width, height, out.width, out.height, &b)) {
         if (base) copy_around(out, *base, RECT{}, nullptr);
         return;
     }
-    const double fx = 1.0 / (static_cast<double>(width) / capture.nWidth);
-    const double fy = 1.0 / (static_cast<double>(height) / capture.nHeight);
+    const double fx = 1.0 / (static_cast<double>(width) / source.width);
+    const double fy = 1.0 / (static_cast<double>(height) / source.height);
     std::vector<LONG> columns(static_cast<size_t>(b.w));
     for (int32_t i = 0; i < b.w; ++i)
-        columns[static_cast<size_t>(i)] = std::min<LONG>(nearest_index((b.sx + i) * fx), capture.nWidth - 1);
-    std::vector<uint16_t> row(static_cast<size_t>(b.w));
+        columns[static_cast<size_t>(i)] = std::min<LONG>(nearest_index((b.sx + i) * fx), source.width - 1);
+    const ColumnGather plan(std::move(columns), source.width);
+    std::vector<uint16_t> row(plan.contiguous() ? 0 : static_cast<size_t>(b.w));
     auto draw_row = [&](uint16_t* o, const uint16_t* under, int64_t screen_y) {
         const int32_t j = static_cast<int32_t>(screen_y - b.dy);
-        const LONG source_row = std::min<LONG>(nearest_index((b.sy + j) * fy), capture.nHeight - 1);
-        const uint16_t* in =
-            capture.pPixels + static_cast<size_t>(source_row) * static_cast<size_t>(capture.nWidth);
-        for (int32_t i = 0; i < b.w; ++i) row[static_cast<size_t>(i)] = in[columns[static_cast<size_t>(i)]];
-        blend_span_into(o, under, row.data(), row.size(), level);
+        const LONG source_row = std::min<LONG>(nearest_index((b.sy + j) * fy), source.height - 1);
+        const uint16_t* in = source.pixels + static_cast<size_t>(source_row) * source.pitch;
+        if (plan.contiguous()) {
+            blend_span_into(o, under, in + plan.first(), plan.size(), level);
+            return;
+        }
+        plan.blend_into(o, under, in, level, row.data());
     };
     if (base) {
         copy_around(out, *base, RECT{b.dx, b.dy, b.dx + b.w, b.dy + b.h}, draw_row);
@@ -151,11 +162,23 @@ void draw_scaled_at_level(const Canvas& out, const Canvas* base, const tagEFFECT
     }
 }
 
-/* The new content grows out of the centre and fades in over the dimmed old frame. */
+/* The new content grows out of the centre and fades in over the dimmed old
+ * frame. An area wholly on the screen is read in place (nothing writes the
+ * new frame meanwhile); another is captured first, its off-screen part 0. */
 void zoom(const TransitionFrames& f, const Geometry& g, int steps, const PresentSink& present) {
     darken_checker(f.old_frame);
     tagEFFECTIMAGE capture{};
-    effect_capture(&capture, f.new_frame, g.rc);
+    SourcePlane source{};
+    const RECT& rc = g.rc;
+    if (rc.left >= 0 && rc.top >= 0 && rc.left < rc.right && rc.top < rc.bottom &&
+        rc.right <= f.new_frame.width && rc.bottom <= f.new_frame.height && f.new_frame.ypitch > 0 &&
+        f.new_frame.ypitch % 2 == 0 && f.new_frame.origin != f.out.origin) {
+        source = SourcePlane{f.new_frame.at(rc.left, rc.top), static_cast<size_t>(f.new_frame.ypitch / 2),
+                             static_cast<LONG>(g.w), static_cast<LONG>(g.h)};
+    } else if (effect_capture(&capture, f.new_frame, g.rc)) {
+        source = SourcePlane{capture.pPixels, static_cast<size_t>(capture.nWidth), capture.nWidth,
+                             capture.nHeight};
+    }
     const int64_t hw = g.w / 2, hh = g.h / 2;
     const int64_t k = std::max<int64_t>(hw / (int64_t{steps} * steps), 1);
     int level = 32 - 3 * steps;
@@ -166,7 +189,7 @@ void zoom(const TransitionFrames& f, const Geometry& g, int steps, const Present
         const int64_t h = (w * hh) / hw;
         if (h <= 0) continue;
         if (!one_pass) copy_whole(f.out, f.old_frame, f.bytes);
-        draw_scaled_at_level(f.out, one_pass ? &f.old_frame : nullptr, capture, static_cast<LONG>(2 * w),
+        draw_scaled_at_level(f.out, one_pass ? &f.old_frame : nullptr, source, static_cast<LONG>(2 * w),
                              static_cast<LONG>(2 * h), g.cx - w, g.cy - h, level);
         present();
     }

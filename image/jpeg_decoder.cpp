@@ -2,13 +2,19 @@
  * DCTs and the colour conversion of the baseline JPEG decoder. The bit reader
  * stops in front of any marker and feeds zero bits past it or past the end, so
  * entropy decoding never reads outside the data; the marker loop takes over
- * where the scan stopped. */
+ * where the scan stopped. AVX2 lanes, where present, compute exactly what the
+ * plain routines compute. */
 #include "image/jpeg_decoder.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+#include "core/pixel.h"
 #include "winapi.h"
 
 namespace kesra::pic {
@@ -101,7 +107,7 @@ class BitReader {
 };
 
 /* A symbol of table, or -1 when the next 16 bits are no code of it. */
-int decode_symbol(BitReader& bits, const JpegDecoder::Huffman& table) {
+inline int decode_symbol(BitReader& bits, const JpegDecoder::Huffman& table) {
     bits.fill();
     const uint16_t fast = table.lookup[bits.peek(kFastBits)];
     if (fast) {
@@ -138,16 +144,52 @@ int extend(int value, int size) {
     return size && value < (1 << (size - 1)) ? value - (1 << size) + 1 : value;
 }
 
-/* Decodes one block's coefficients, dequantised, in natural order. */
+/* The combined look-up of short AC codes and their value bits. */
+void fill_fast_ac(JpegDecoder::Huffman* table) {
+    for (int bits = 0; bits < (1 << kFastBits); ++bits) {
+        const int entry = table->lookup[bits];
+        const int length = entry >> 8, symbol = entry & 0xFF;
+        const int run = symbol >> 4, size = symbol & 15;
+        int32_t fast = 0;
+        if (entry && size && length + size <= kFastBits) {
+            const int raw = (bits >> (kFastBits - length - size)) & ((1 << size) - 1);
+            const uint32_t value = static_cast<uint32_t>(extend(raw, size));
+            fast = static_cast<int32_t>(value << 16 | uint32_t(run) << 8 | uint32_t(length) << 4 |
+                                        uint32_t(size));
+        }
+        table->fast_ac[bits] = fast;
+    }
+}
+
+/* Decodes one block's coefficients, dequantised, in natural order; *ac_set
+ * tells whether any coefficient past DC is non-zero. Short codes whose value
+ * bits fit the fast window take one look-up for both; the reader is refilled
+ * between the code and its value exactly as a separate receive would, so the
+ * bytes it has read stay those of the plain walk. */
 bool decode_block(BitReader& bits, JpegDecoder::Component& c, const JpegDecoder::Huffman& dc,
-                  const JpegDecoder::Huffman& ac, const uint8_t* quant, int32_t* block) {
+                  const JpegDecoder::Huffman& ac, const uint8_t* quant, int32_t* block, bool* ac_set) {
     std::memset(block, 0, 64 * sizeof(int32_t));
     const int size = decode_symbol(bits, dc);
     if (size < 0 || size > 15) return false;
     // The predictor is kept in 16 bits as a sample coefficient is.
     c.predictor = static_cast<int16_t>(c.predictor + extend(bits.receive(size), size));
     block[0] = c.predictor * quant[0];
+    int32_t any = 0;
     for (int k = 1; k < 64;) {
+        bits.fill();
+        const int32_t fast = ac.fast_ac[bits.peek(kFastBits)];
+        if (fast) {
+            k += (fast >> 8) & 15;
+            bits.skip((fast >> 4) & 15);
+            bits.fill();
+            bits.skip(fast & 15);
+            if (k > 63) return false;
+            const int32_t value = (fast >> 16) * quant[k];
+            block[kNaturalOrder[k]] = value;
+            any |= value;
+            ++k;
+            continue;
+        }
         const int symbol = decode_symbol(bits, ac);
         if (symbol < 0) return false;
         const int run = symbol >> 4;
@@ -159,26 +201,13 @@ bool decode_block(BitReader& bits, JpegDecoder::Component& c, const JpegDecoder:
         }
         k += run;
         if (k > 63) return false;
-        block[kNaturalOrder[k]] = extend(bits.receive(ac_size), ac_size) * quant[k];
+        const int32_t value = extend(bits.receive(ac_size), ac_size) * quant[k];
+        block[kNaturalOrder[k]] = value;
+        any |= value;
         ++k;
     }
+    *ac_set = any != 0;
     return true;
-}
-
-/* Repeats each of the 8 x 8 samples sx times across and sy times down. */
-void replicate_block(const uint8_t* samples, uint8_t* out, size_t stride, int sx, int sy) {
-    for (int row = 0; row < 8; ++row) {
-        uint8_t* line = out + static_cast<size_t>(row) * sy * stride;
-        const uint8_t* in = samples + row * 8;
-        if (sx == 2) {
-            for (int i = 0; i < 8; ++i) line[2 * i] = line[2 * i + 1] = in[i];
-        } else {
-            for (int i = 0; i < 8; ++i)
-                for (int k = 0; k < sx; ++k) line[i * sx + k] = in[i];
-        }
-        for (int copy = 1; copy < sy; ++copy)
-            for (int i = 0; i < 8 * sx; ++i) line[copy * stride + i] = line[i];
-    }
 }
 
 }  // namespace
@@ -250,18 +279,215 @@ bool narrow(const In* values, int step) {
 
 }  // namespace
 
-void jpeg_idct_integer(const int32_t* in, uint8_t* out, int stride) {
-    // Columns first, keeping 2 extra bits for the rows; 3 more bits of the
-    // final shift are the transform's scale of 8.
-    constexpr int kPass1Bits = 2;
+namespace {
+
+// Columns first, keeping 2 extra bits for the rows; 3 more bits of the final
+// shift are the transform's scale of 8.
+constexpr int kPass1Bits = 2;
+
+/* The samples of a block of DC alone, which is flat: what both passes give. */
+uint8_t flat_sample(int32_t dc) {
+    return clamp_sample(((int64_t{dc} * (1 << kPass1Bits) + (1 << (kPass1Bits + 2))) >> (kPass1Bits + 3)) +
+                        128);
+}
+
+void fill_flat(int32_t dc, uint8_t* out, int stride) {
+    const uint8_t sample = flat_sample(dc);
+    for (int row = 0; row < 8; ++row) std::memset(out + static_cast<size_t>(row) * stride, sample, 8);
+}
+
+#if defined(__x86_64__)
+/* AVX2: eight 32-bit lanes hold a row of a block, so one pass runs on eight
+ * columns (or, transposed, eight rows) at once. With every input narrow the
+ * lanes compute exactly what the scalar passes compute. Chosen at load time;
+ * other machines take the plain routines. */
+#define KESRA_AVX2 __attribute__((target("avx2"), always_inline)) inline
+
+// The helpers are always inlined into AVX2 functions, so no 32-byte vector
+// crosses a call and the note on the AVX calling convention does not apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+bool has_avx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+KESRA_AVX2 __m256i lanes_wide(__m256i v) {
+    return _mm256_or_si256(_mm256_cmpgt_epi32(v, _mm256_set1_epi32(kNarrowInput - 1)),
+                           _mm256_cmpgt_epi32(_mm256_set1_epi32(1 - kNarrowInput), v));
+}
+
+KESRA_AVX2 bool lanes_narrow(const __m256i* v) {
+    __m256i wide = lanes_wide(v[0]);
+    for (int i = 1; i < 8; ++i) wide = _mm256_or_si256(wide, lanes_wide(v[i]));
+    return _mm256_testz_si256(wide, wide);
+}
+
+KESRA_AVX2 __m256i mul(__m256i v, int32_t k) { return _mm256_mullo_epi32(v, _mm256_set1_epi32(k)); }
+KESRA_AVX2 __m256i add(__m256i a, __m256i b) { return _mm256_add_epi32(a, b); }
+KESRA_AVX2 __m256i sub(__m256i a, __m256i b) { return _mm256_sub_epi32(a, b); }
+
+/* (value + round) >> count, plus offset. */
+KESRA_AVX2 __m256i descale(__m256i value, __m256i round, __m128i count, __m256i offset) {
+    return add(_mm256_sra_epi32(add(value, round), count), offset);
+}
+
+/* idct_pass on eight lanes in place: v[k] holds input k of every lane. */
+KESRA_AVX2 void lanes_pass(__m256i* v, int shift, int bias) {
+    __m256i z1 = mul(add(v[2], v[6]), 4433);
+    const __m256i t2 = add(z1, mul(v[6], -15137));
+    const __m256i t3 = add(z1, mul(v[2], 6270));
+    const __m256i t0 = _mm256_slli_epi32(add(v[0], v[4]), 13);
+    const __m256i t1 = _mm256_slli_epi32(sub(v[0], v[4]), 13);
+    const __m256i e10 = add(t0, t3), e13 = sub(t0, t3), e11 = add(t1, t2), e12 = sub(t1, t2);
+    __m256i o0 = v[7], o1 = v[5], o2 = v[3], o3 = v[1];
+    z1 = add(o0, o3);
+    __m256i z2 = add(o1, o2), z3 = add(o0, o2), z4 = add(o1, o3);
+    const __m256i z5 = mul(add(z3, z4), 9633);
+    o0 = mul(o0, 2446);
+    o1 = mul(o1, 16819);
+    o2 = mul(o2, 25172);
+    o3 = mul(o3, 12299);
+    z1 = mul(z1, -7373);
+    z2 = mul(z2, -20995);
+    z3 = add(mul(z3, -16069), z5);
+    z4 = add(mul(z4, -3196), z5);
+    o0 = add(o0, add(z1, z3));
+    o1 = add(o1, add(z2, z4));
+    o2 = add(o2, add(z2, z3));
+    o3 = add(o3, add(z1, z4));
+    const __m256i round = _mm256_set1_epi32(1 << (shift - 1)), offset = _mm256_set1_epi32(bias);
+    const __m128i count = _mm_cvtsi32_si128(shift);
+    v[0] = descale(add(e10, o3), round, count, offset);
+    v[7] = descale(sub(e10, o3), round, count, offset);
+    v[1] = descale(add(e11, o2), round, count, offset);
+    v[6] = descale(sub(e11, o2), round, count, offset);
+    v[2] = descale(add(e12, o1), round, count, offset);
+    v[5] = descale(sub(e12, o1), round, count, offset);
+    v[3] = descale(add(e13, o0), round, count, offset);
+    v[4] = descale(sub(e13, o0), round, count, offset);
+}
+
+/* Rows become columns. */
+KESRA_AVX2 void lanes_transpose(__m256i* v) {
+    __m256i t[8], q[8];
+    for (int i = 0; i < 8; i += 2) {
+        t[i] = _mm256_unpacklo_epi32(v[i], v[i + 1]);
+        t[i + 1] = _mm256_unpackhi_epi32(v[i], v[i + 1]);
+    }
+    for (int i = 0; i < 8; i += 4) {
+        q[i] = _mm256_unpacklo_epi64(t[i], t[i + 2]);
+        q[i + 1] = _mm256_unpackhi_epi64(t[i], t[i + 2]);
+        q[i + 2] = _mm256_unpacklo_epi64(t[i + 1], t[i + 3]);
+        q[i + 3] = _mm256_unpackhi_epi64(t[i + 1], t[i + 3]);
+    }
+    for (int i = 0; i < 4; ++i) {
+        v[i] = _mm256_permute2x128_si256(q[i], q[i + 4], 0x20);
+        v[i + 4] = _mm256_permute2x128_si256(q[i], q[i + 4], 0x31);
+    }
+}
+
+/* Eight lanes, each limited to 0-255 (by the saturating packs), as 8 bytes. */
+KESRA_AVX2 void store_limited(uint8_t* out, __m256i v) {
+    const __m256i bytes = _mm256_packus_epi16(_mm256_packus_epi32(v, v), _mm256_setzero_si256());
+    const __m128i both =
+        _mm_unpacklo_epi32(_mm256_castsi256_si128(bytes), _mm256_extracti128_si256(bytes, 1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), both);
+}
+
+/* The integer IDCT of a block whose inputs and column results are all narrow;
+ * false (nothing written) otherwise. */
+__attribute__((target("avx2"))) bool idct_integer_avx2(const int32_t* in, uint8_t* out, int stride) {
+    __m256i v[8];
+    for (int i = 0; i < 8; ++i) v[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 8 * i));
+    if (!lanes_narrow(v)) return false;
+    lanes_pass(v, 13 - kPass1Bits, 0);
+    if (!lanes_narrow(v)) return false;
+    lanes_transpose(v);
+    lanes_pass(v, 13 + kPass1Bits + 3, 128);
+    lanes_transpose(v);
+    for (int row = 0; row < 8; ++row) store_limited(out + static_cast<size_t>(row) * stride, v[row]);
+    return true;
+}
+
+/* (product / 65536) truncated toward zero, as C divides. */
+KESRA_AVX2 __m256i divide_65536(__m256i product) {
+    const __m256i toward_zero = _mm256_and_si256(_mm256_srai_epi32(product, 31), _mm256_set1_epi32(65535));
+    return _mm256_srai_epi32(add(product, toward_zero), 16);
+}
+
+KESRA_AVX2 __m256i load_widened(const uint8_t* p) {
+    return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+}
+
+/* jpeg_ycc_to_rgb eight samples a step; returns how many were converted. */
+__attribute__((target("avx2"))) size_t ycc_to_rgb_avx2(uint8_t* y, uint8_t* cb, uint8_t* cr, size_t count) {
+    const __m256i half = _mm256_set1_epi32(128);
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m256i luma = load_widened(y + i);
+        const __m256i blue = sub(load_widened(cb + i), half);
+        const __m256i red = sub(load_widened(cr + i), half);
+        store_limited(y + i, add(luma, divide_65536(mul(red, 91881))));
+        store_limited(cb + i, sub(sub(luma, divide_65536(mul(blue, 22553))), divide_65536(mul(red, 46801))));
+        store_limited(cr + i, add(luma, divide_65536(mul(blue, 116129))));
+    }
+    return i;
+}
+
+KESRA_AVX2 __m256i widen(const uint8_t* p) {
+    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+/* jpeg_rgb_to_565 sixteen samples a step; returns how many were converted. */
+__attribute__((target("avx2"))) size_t rgb_to_565_avx2(const uint8_t* r, const uint8_t* g, const uint8_t* b,
+                                                       uint16_t* out, size_t count) {
+    const __m256i red_bits = _mm256_set1_epi16(0xF8), green_bits = _mm256_set1_epi16(0xFC);
+    size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        const __m256i red = _mm256_slli_epi16(_mm256_and_si256(widen(r + i), red_bits), 8);
+        const __m256i green = _mm256_slli_epi16(_mm256_and_si256(widen(g + i), green_bits), 3);
+        const __m256i blue = _mm256_srli_epi16(widen(b + i), 3);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
+                            _mm256_or_si256(red, _mm256_or_si256(green, blue)));
+    }
+    return i;
+}
+#endif
+
+/* Repeats each of the 8 x 8 samples sx times across and sy times down. */
+void replicate_block(const uint8_t* samples, uint8_t* out, size_t stride, int sx, int sy) {
+    for (int row = 0; row < 8; ++row) {
+        uint8_t* line = out + static_cast<size_t>(row) * sy * stride;
+        const uint8_t* in = samples + row * 8;
+        if (sx == 2) {
+#if defined(__x86_64__)
+            const __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(line), _mm_unpacklo_epi8(eight, eight));
+#else
+            for (int i = 0; i < 8; ++i) line[2 * i] = line[2 * i + 1] = in[i];
+#endif
+        } else {
+            for (int i = 0; i < 8; ++i)
+                for (int k = 0; k < sx; ++k) line[i * sx + k] = in[i];
+        }
+        for (int copy = 1; copy < sy; ++copy) {
+            if (sx == 2)
+                std::memcpy(line + copy * stride, line, 16);
+            else
+                std::memcpy(line + copy * stride, line, size_t(8) * sx);
+        }
+    }
+}
+
+}  // namespace
+
+void jpeg_idct_integer_plain(const int32_t* in, uint8_t* out, int stride) {
     // A block of DC alone is flat: the value of the shortcuts below.
     bool flat = true;
     for (int i = 1; i < 64 && flat; ++i) flat = in[i] == 0;
     if (flat) {
-        const int64_t dc =
-            ((int64_t{in[0]} * (1 << kPass1Bits) + (1 << (kPass1Bits + 2))) >> (kPass1Bits + 3)) + 128;
-        for (int row = 0; row < 8; ++row)
-            std::memset(out + static_cast<size_t>(row) * stride, clamp_sample(dc), 8);
+        fill_flat(in[0], out, stride);
         return;
     }
     // Inputs are at most 2^15 * 255 in size, so the columns' results fit 32 bits.
@@ -290,6 +516,50 @@ void jpeg_idct_integer(const int32_t* in, uint8_t* out, int stride) {
             idct_pass<int64_t>(w, 1, o, 1, 13 + kPass1Bits + 3, 128);
         }
     }
+}
+
+void jpeg_idct_integer(const int32_t* in, uint8_t* out, int stride) {
+#if defined(__x86_64__)
+    if (has_avx2() && idct_integer_avx2(in, out, stride)) return;
+#endif
+    jpeg_idct_integer_plain(in, out, stride);
+}
+
+void jpeg_ycc_planes_to_rgb(uint8_t* y, uint8_t* cb, uint8_t* cr, size_t count) {
+    size_t i = 0;
+#if defined(__x86_64__)
+    if (has_avx2()) i = ycc_to_rgb_avx2(y, cb, cr, count);
+#endif
+    // The four products for every chroma value, truncated alike, and results
+    // (within -256 ... 511) limited through a table.
+    static const struct Tables {
+        int r_cr[256], g_cb[256], g_cr[256], b_cb[256];
+        uint8_t limit[768];
+        Tables() {
+            for (int v = 0; v < 256; ++v) {
+                r_cr[v] = (91881 * (v - 128)) / 65536;
+                g_cb[v] = (22553 * (v - 128)) / 65536;
+                g_cr[v] = (46801 * (v - 128)) / 65536;
+                b_cb[v] = (116129 * (v - 128)) / 65536;
+            }
+            for (int v = 0; v < 768; ++v) limit[v] = clamp_sample(v - 256);
+        }
+    } t;
+    const uint8_t* limited = t.limit + 256;
+    for (; i < count; ++i) {
+        const int luma = y[i], blue = cb[i], red = cr[i];
+        y[i] = limited[luma + t.r_cr[red]];
+        cb[i] = limited[luma - t.g_cb[blue] - t.g_cr[red]];
+        cr[i] = limited[luma + t.b_cb[blue]];
+    }
+}
+
+void jpeg_rgb_to_565(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint16_t* out, size_t count) {
+    size_t i = 0;
+#if defined(__x86_64__)
+    if (has_avx2()) i = rgb_to_565_avx2(r, g, b, out, count);
+#endif
+    for (; i < count; ++i) out[i] = narrow565(r[i], g[i], b[i]);
 }
 
 void jpeg_idct_float(const int32_t* in, uint8_t* out, int stride) {
@@ -508,7 +778,8 @@ bool JpegDecoder::read_frame(const uint8_t* p, size_t length) {
     plane_height_ = mcus_down_ * 8 * v_max_;
     const uint64_t samples = uint64_t(plane_width_) * uint64_t(plane_height_);
     if (samples * count > kJpegMaxPlaneSamples) return false;
-    planes_.assign(count, std::vector<uint8_t>(samples, 0));
+    planes_.resize(count);
+    for (std::vector<uint8_t>& plane : planes_) plane.assign(samples, 0);
     frame_seen_ = true;
     return true;
 }
@@ -546,6 +817,7 @@ bool JpegDecoder::read_huffman(const uint8_t* p, size_t length) {
             code <<= 1;
         }
         table.max_code[17] = INT32_MAX;
+        fill_fast_ac(&table);
         table.defined = true;
         at += 17 + total;
     }
@@ -595,7 +867,9 @@ bool JpegDecoder::read_scan(const uint8_t* data, size_t size, size_t* pos, size_
     const size_t stride = static_cast<size_t>(plane_width_);
     auto decode_at = [&](int ci, int block_x, int block_y) {
         Component& c = frame_[ci];
-        if (!decode_block(bits, c, dc_[c.dc_table], ac_[c.ac_table], quant_[c.quant], block)) return false;
+        bool ac_set = false;
+        if (!decode_block(bits, c, dc_[c.dc_table], ac_[c.ac_table], quant_[c.quant], block, &ac_set))
+            return false;
         const int sx = h_max_ / c.h, sy = v_max_ / c.v;
         uint8_t* out = planes_[ci].data() + static_cast<size_t>(block_y) * 8 * sy * stride +
                        static_cast<size_t>(block_x) * 8 * sx;
@@ -604,7 +878,10 @@ bool JpegDecoder::read_scan(const uint8_t* data, size_t size, size_t* pos, size_
         uint8_t* target = direct ? out : samples;
         const int target_stride = direct ? static_cast<int>(stride) : 8;
         if (idct_ == kJpegIdctInteger) {
-            jpeg_idct_integer(block, target, target_stride);
+            if (ac_set)
+                jpeg_idct_integer(block, target, target_stride);
+            else
+                fill_flat(block[0], target, target_stride);
         } else if (idct_ == kJpegIdctFloat) {
             jpeg_idct_float(block, target, target_stride);
         } else {
@@ -654,36 +931,7 @@ bool JpegDecoder::read_scan(const uint8_t* data, size_t size, size_t* pos, size_
 
 void JpegDecoder::convert_colours() {
     if (planes_.size() != 3) return;
-    // The four products of jpeg_ycc_to_rgb for every chroma value, truncated alike.
-    static const struct Tables {
-        int r_cr[256], g_cb[256], g_cr[256], b_cb[256];
-        Tables() {
-            for (int i = 0; i < 256; ++i) {
-                r_cr[i] = (91881 * (i - 128)) / 65536;
-                g_cb[i] = (22553 * (i - 128)) / 65536;
-                g_cr[i] = (46801 * (i - 128)) / 65536;
-                b_cb[i] = (116129 * (i - 128)) / 65536;
-            }
-        }
-    } t;
-    // Results lie within -256 ... 511: limited through a table.
-    static const struct Limit {
-        uint8_t at[768];
-        Limit() {
-            for (int i = 0; i < 768; ++i) at[i] = clamp_sample(i - 256);
-        }
-    } limit;
-    const uint8_t* limited = limit.at + 256;
-    uint8_t* y = planes_[0].data();
-    uint8_t* cb = planes_[1].data();
-    uint8_t* cr = planes_[2].data();
-    const size_t samples = planes_[0].size();
-    for (size_t i = 0; i < samples; ++i) {
-        const int luma = y[i], blue = cb[i], red = cr[i];
-        y[i] = limited[luma + t.r_cr[red]];
-        cb[i] = limited[luma - t.g_cb[blue] - t.g_cr[red]];
-        cr[i] = limited[luma + t.b_cb[blue]];
-    }
+    jpeg_ycc_planes_to_rgb(planes_[0].data(), planes_[1].data(), planes_[2].data(), planes_[0].size());
 }
 
 }  // namespace kesra::pic

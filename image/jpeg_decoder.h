@@ -61,7 +61,10 @@ class JpegDecoder {
     struct Huffman {
         bool defined = false;
         uint16_t lookup[1 << 9];  // (length << 8) | symbol for codes up to 9 bits, 0 otherwise
-        int32_t max_code[18];     // largest code of each length, -1 without one
+        // For AC codes whose code and value bits fit 9 bits, 0 otherwise:
+        // (value << 16) | (run << 8) | (code length << 4) | value length.
+        int32_t fast_ac[1 << 9];
+        int32_t max_code[18];  // largest code of each length, -1 without one
         int32_t first_code[17];
         int32_t first_index[17];  // index in symbols of the first code of each length
         uint8_t symbols[256];
@@ -97,10 +100,17 @@ class JpegDecoder {
 /* The inverse DCTs of one dequantised block (natural order) into 8 x 8 samples
  * at out with the given row stride. */
 void jpeg_idct_integer(const int32_t* coefficients, uint8_t* out, int stride);
+/* The same integer IDCT one column and one row at a time, in 64 bits where a
+ * value could outgrow 32: what jpeg_idct_integer falls back on and must equal. */
+void jpeg_idct_integer_plain(const int32_t* coefficients, uint8_t* out, int stride);
 void jpeg_idct_float(const int32_t* coefficients, uint8_t* out, int stride);
 
 /* The YCbCr to RGB step of one sample triple, in 16.16 fixed point. */
 void jpeg_ycc_to_rgb(int y, int cb, int cr, uint8_t* r, uint8_t* g, uint8_t* b);
+/* count R, G and B samples as RGB565 pixels (the top 5, 6 and 5 bits). */
+void jpeg_rgb_to_565(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint16_t* out, size_t count);
+/* jpeg_ycc_to_rgb over count samples in place: Y, Cb, Cr become R, G, B. */
+void jpeg_ycc_planes_to_rgb(uint8_t* y, uint8_t* cb, uint8_t* cr, size_t count);
 
 }  // namespace kesra::pic
 

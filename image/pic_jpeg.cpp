@@ -23,8 +23,8 @@ bool decode_jpeg(const uint8_t* data, size_t size, CEPICSTORE& store) {
     const uint8_t* b = components == 3 ? jpeg.plane(2) : r;
     for (int y = 0; y < height; ++y) {
         const size_t row = static_cast<size_t>(y) * stride;
-        uint16_t* out = store.pPixels + static_cast<size_t>(y) * width;
-        for (int x = 0; x < width; ++x) out[x] = narrow565(r[row + x], g[row + x], b[row + x]);
+        jpeg_rgb_to_565(r + row, g + row, b + row, store.pPixels + static_cast<size_t>(y) * width,
+                        static_cast<size_t>(width));
     }
     return true;
 }

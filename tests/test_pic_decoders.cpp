@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/pixel.h"
 #include "image/gif_decoder.h"
 #include "image/jpeg_decoder.h"
 
@@ -297,6 +298,37 @@ TEST(JpegDecoder, IntegerIdctMatchesTheExactTransform) {
                 ASSERT_NEAR(out[y * 8 + x], exact, 1.0) << "trial " << trial;
                 ASSERT_NEAR(out_float[y * 8 + x], exact, 1.0) << "trial " << trial;
             }
+    }
+}
+
+/* The vector routines against the plain ones on seeded input: blocks of small
+ * and of huge coefficients (which must take the 64-bit fallback), and sample
+ * rows whose lengths leave a scalar tail. */
+TEST(JpegDecoder, FastRoutinesEqualThePlainOnes) {
+    std::mt19937 random(29);
+    int32_t block[64];
+    uint8_t fast[64], plain[64];
+    for (int trial = 0; trial < 3000; ++trial) {
+        const int range = trial % 3 == 0 ? 2048 : trial % 3 == 1 ? 12000 : 8000000;
+        for (int i = 0; i < 64; ++i) block[i] = random() % 4 ? 0 : int(random() % (2 * range + 1)) - range;
+        kesra::pic::jpeg_idct_integer(block, fast, 8);
+        kesra::pic::jpeg_idct_integer_plain(block, plain, 8);
+        ASSERT_EQ(0, std::memcmp(fast, plain, 64)) << "trial " << trial;
+    }
+    constexpr size_t kCount = 8 * 1024 + 13;
+    Bytes y(kCount), cb(kCount), cr(kCount);
+    for (size_t i = 0; i < kCount; ++i) y[i] = random(), cb[i] = random(), cr[i] = random();
+    Bytes r = y, g = cb, b = cr;
+    kesra::pic::jpeg_ycc_planes_to_rgb(r.data(), g.data(), b.data(), kCount);
+    std::vector<uint16_t> pixels(kCount);
+    kesra::pic::jpeg_rgb_to_565(r.data(), g.data(), b.data(), pixels.data(), kCount);
+    for (size_t i = 0; i < kCount; ++i) {
+        uint8_t want[3];
+        kesra::pic::jpeg_ycc_to_rgb(y[i], cb[i], cr[i], &want[0], &want[1], &want[2]);
+        ASSERT_EQ(r[i], want[0]) << i;
+        ASSERT_EQ(g[i], want[1]) << i;
+        ASSERT_EQ(b[i], want[2]) << i;
+        ASSERT_EQ(pixels[i], kesra::narrow565(want[0], want[1], want[2])) << i;
     }
 }
 

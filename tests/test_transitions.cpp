@@ -3,6 +3,7 @@
  * finish that always shows the new frame, RenderFlip through the host's
  * present counter and handler, and the map zoom, fade and shadow. */
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -79,6 +80,43 @@ TEST(Compositor, SpanBlendsEqualThePixelBlendAtEveryLevel) {
         ASSERT_EQ(alpha_blended[i], bitmap_blend(d[i], s[i], alpha[i])) << i;
 }
 
+/* The planned row gather (permuted groups of 32 or 16, or one by one) and its
+ * blend against the plain loop, on seeded scales and offsets; the source row
+ * is its own allocation, ending at the last column a plan may read. */
+TEST(Compositor, ColumnGatherEqualsThePlainLookUpAndBlend) {
+    std::mt19937 random(21);
+    for (const double scale : {1.0, 1.04, 1.19, 1.5625, 2.78, 4.5}) {
+        for (const LONG width : {LONG(800), LONG(97)}) {
+            std::vector<uint16_t> in(static_cast<size_t>(width)), under(static_cast<size_t>(width));
+            for (size_t i = 0; i < in.size(); ++i) in[i] = uint16_t(random()), under[i] = uint16_t(random());
+            const LONG skip = LONG(random() % 7);
+            std::vector<LONG> columns;
+            for (LONG i = 0; skip + i * scale < width; ++i)
+                columns.push_back(std::min<LONG>(LONG(std::lround((skip + i) * scale)), width - 1));
+            const kesra::ColumnGather plan(columns, width);
+            EXPECT_EQ(plan.contiguous(), scale == 1.0);
+            std::vector<uint16_t> row(columns.size()), scratch(columns.size());
+            plan.gather(row.data(), in.data());
+            for (size_t i = 0; i < columns.size(); ++i)
+                ASSERT_EQ(row[i], in[size_t(columns[i])]) << scale << " " << i;
+            for (const int level : {0, 7, 30, 31}) {
+                std::vector<uint16_t> out(columns.size()),
+                    in_place(under.begin(), under.begin() + columns.size());
+                plan.blend_into(out.data(), under.data(), in.data(), level, scratch.data());
+                plan.blend_into(in_place.data(), in_place.data(), in.data(), level, scratch.data());
+                for (size_t i = 0; i < columns.size(); ++i) {
+                    const uint16_t s = in[size_t(columns[i])];
+                    const uint16_t want = level >= 31  ? s
+                                          : level <= 0 ? under[i]
+                                                       : kesra::blend565(under[i], s, level);
+                    ASSERT_EQ(out[i], want) << scale << " " << level << " " << i;
+                    ASSERT_EQ(in_place[i], want) << scale << " " << level << " " << i;
+                }
+            }
+        }
+    }
+}
+
 TEST(Compositor, OnePassStepsEqualACopyThenTheModeOnSeededRectangles) {
     // Padded rows (ypitch 2 * 45 + 6) of odd width, so that every span has a
     // remainder after its vectors and the padding must be copied too.
@@ -106,6 +144,21 @@ TEST(Compositor, OnePassStepsEqualACopyThenTheModeOnSeededRectangles) {
         kesra::frame_over(canvas(fused), canvas(base), rc);
         ASSERT_EQ(fused, expected) << "frame " << round;
     }
+}
+
+/* On packed rows, levels that keep one frame copy whole bands of rows: the
+ * same pixels as the blend mode after a copy, for rectangles inside, across
+ * and off the screen. */
+TEST(Compositor, OnePassBlendOfWholeRowsAtTheEndLevels) {
+    Frame base = labelled(37, 21, 0x8000), over = labelled(37, 21, 0x4000);
+    const RECT rects[] = {{0, 5, 37, 9}, {-3, -4, 40, 30}, {0, 20, 37, 25}, {0, 30, 37, 40}, {1, 5, 37, 9}};
+    for (const RECT& rc : rects)
+        for (const int level : {-1, 0, 31, 32}) {
+            Frame expected = base, fused(37, 21, 0xABCD);
+            kesra::compose_frame(expected.canvas(), over.canvas(), param(kesra::COMPOSE_BLEND, rc, 0, level));
+            kesra::blend_over(fused.canvas(), base.canvas(), over.canvas(), rc, level);
+            ASSERT_EQ(fused.pixels, expected.pixels) << rc.left << " " << rc.top << " " << level;
+        }
 }
 
 TEST(Compositor, CheckerBlackensEvenPixelsOfTheWholeScreenOrDimsAnImage) {
@@ -373,6 +426,42 @@ TEST(MapZoom, TheThreeWorkedExamplesOn800x480) {
     EXPECT_EQ(kesra::zoom_map(small.canvas(), src.pixels.data(), 0.0), -1);
     EXPECT_EQ(kesra::zoom_map(small.canvas(), src.pixels.data(), 1e9), 0);  // one source pixel, enlarged
     EXPECT_EQ(small.at(799, 479), src.at(399, 239));                        // (800 - 1) / 2, (480 - 1) / 2
+}
+
+/* Odd zooms on an odd screen against the plain scaler (a capture, effect_scale,
+ * a copy), and a frame zoomed onto itself as if it were a separate copy. */
+TEST(MapZoom, EqualsTheScaledCaptureAndMayZoomAFrameOntoItself) {
+    const int W = 203, H = 117;
+    Frame src(W, H);
+    std::mt19937 random(31);
+    for (uint16_t& p : src.pixels) p = uint16_t(random());
+    for (const double zoom : {1.37, 3.9, 0.73, 0.31}) {
+        Frame expected(W, H, 0x0F0F), zoomed(W, H, 0x0F0F);
+        tagEFFECTIMAGE capture{}, scaled{};
+        RECT part{0, 0, W, H};
+        if (zoom >= 1) {
+            const int w = int(W * (1 / zoom)), h = int(H * (1 / zoom));
+            part = RECT{(W - w) / 2, (H - h) / 2, (W - w) / 2 + w, (H - h) / 2 + h};
+        }
+        ASSERT_EQ(kesra::effect_capture(&capture, src.canvas(), part), 1);
+        scaled.nWidth = zoom >= 1 ? W : LONG(W * zoom);
+        scaled.nHeight = zoom >= 1 ? H : LONG(H * zoom);
+        ASSERT_EQ(kesra::effect_scale(&scaled, capture), 1);
+        const int x = zoom >= 1 ? 0 : int((1 - zoom) * W * 0.5),
+                  y = zoom >= 1 ? 0 : int((1 - zoom) * H * 0.5);
+        for (int j = 0; j < scaled.nHeight; ++j)
+            std::memcpy(&expected.at(x, y + j), scaled.pPixels + size_t(j) * scaled.nWidth,
+                        size_t(scaled.nWidth) * 2);
+        kesra::effect_free(&scaled);
+        kesra::effect_free(&capture);
+        EXPECT_EQ(kesra::zoom_map(zoomed.canvas(), src.pixels.data(), zoom), 0);
+        EXPECT_EQ(zoomed.pixels, expected.pixels) << zoom;
+        if (zoom >= 1) {
+            Frame itself = src;
+            EXPECT_EQ(kesra::zoom_map(itself.canvas(), itself.pixels.data(), zoom), 0);
+            EXPECT_EQ(itself.pixels, expected.pixels) << zoom;
+        }
+    }
 }
 
 TEST(FadeAndShadow, FadeBorrowsAcrossFieldsAndSparesTheLastRowAndColumn) {
