@@ -9,10 +9,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 
 #include "core/pixel.h"
 #include "draw/lines.h"
+#include "draw/pixel_runs.h"
 #include "draw/trig_tables.h"
 #include "draw/walk.h"
 
@@ -75,9 +77,9 @@ void blend_clipped(const CapsuleRenderer::Target& t, int64_t x, int64_t y, int32
  * to the end point (major + 1 pixels); the pixel on the line gets 32 - a and
  * its neighbour one step further along the minor axis gets a, with
  * a = e * 32 / major. Only steps whose major coordinate can be seen are
- * walked. */
+ * walked. This plain form divides at every step. */
 template <int Octant>
-void outline_octant(const CapsuleRenderer::Target& t, const CapsuleRenderer::Edge& edge) {
+void outline_octant_plain(const CapsuleRenderer::Target& t, const CapsuleRenderer::Edge& edge) {
     constexpr bool x_major = Octant < 4;
     constexpr int sx = (Octant == 2 || Octant == 3 || Octant == 5 || Octant == 7) ? -1 : 1;
     constexpr int sy = (Octant == 1 || Octant == 3 || Octant == 6 || Octant == 7) ? -1 : 1;
@@ -112,9 +114,73 @@ void outline_octant(const CapsuleRenderer::Target& t, const CapsuleRenderer::Edg
     }
 }
 
+/* The same walk without a division per step: a = e * 32 / major is carried
+ * with its remainder, gaining 32 * minor / major (and a carry) per step and
+ * losing 32 when e wraps. The major coordinate of every walked step can be
+ * seen, so only the minor one is tested. */
+template <int Octant>
+void outline_octant(const CapsuleRenderer::Target& t, const CapsuleRenderer::Edge& edge) {
+    constexpr bool x_major = Octant < 4;
+    constexpr int sx = (Octant == 2 || Octant == 3 || Octant == 5 || Octant == 7) ? -1 : 1;
+    constexpr int sy = (Octant == 1 || Octant == 3 || Octant == 6 || Octant == 7) ? -1 : 1;
+    constexpr int s_major = x_major ? sx : sy, s_minor = x_major ? sy : sx;
+    const int64_t major = x_major ? edge.adx : edge.ady;
+    const int64_t minor = x_major ? edge.ady : edge.adx;
+    const int64_t lo =
+        x_major ? int64_t{std::max(t.clip.left, 0)} - t.offX : int64_t{std::max(t.clip.top, 0)} - t.offY;
+    const int64_t hi = x_major ? int64_t{std::min(t.clip.right, t.canvas.width - 1)} - t.offX
+                               : int64_t{std::min(t.clip.bottom, t.canvas.height - 1)} - t.offY;
+    // The minor coordinates that can be seen, in the edge's own coordinates.
+    const int64_t minor_lo =
+        x_major ? int64_t{std::max(t.clip.top, 0)} - t.offY : int64_t{std::max(t.clip.left, 0)} - t.offX;
+    const int64_t minor_hi = x_major ? int64_t{std::min(t.clip.bottom, t.canvas.height - 1)} - t.offY
+                                     : int64_t{std::min(t.clip.right, t.canvas.width - 1)} - t.offX;
+    const int64_t major0 = x_major ? edge.x0 : edge.y0, minor0 = x_major ? edge.y0 : edge.x0;
+    int64_t k, k_last;
+    if (!steps_within(major0, s_major, major, lo, hi, k, k_last)) return;
+    int64_t e = (k * minor) % major;
+    int64_t at = minor0 + s_minor * ((k * minor) / major);  // the minor coordinate of the line's pixel
+    int64_t a = (e * 32) / major, a_rest = (e * 32) % major;
+    const int64_t a_gain = (32 * minor) / major, a_rest_gain = (32 * minor) % major;
+    WalkSteps steps;
+    steps.add(static_cast<uint64_t>(k_last - k + 1));
+    const int64_t major_off = x_major ? t.offX : t.offY, minor_off = x_major ? t.offY : t.offX;
+    const intptr_t major_step = x_major ? Canvas::xpitch : t.canvas.ypitch;
+    const intptr_t minor_step = x_major ? t.canvas.ypitch : Canvas::xpitch;
+    uint8_t* major_base = t.canvas.origin + (major0 + s_major * k + major_off) * major_step;
+    for (; k <= k_last; ++k, major_base += s_major * major_step) {
+        const int64_t near = at, far = at + s_minor;
+        if (a != 32 && near >= minor_lo && near <= minor_hi) {
+            uint16_t* p = reinterpret_cast<uint16_t*>(major_base + (near + minor_off) * minor_step);
+            *p = blend565(*p, t.edgeColor, static_cast<int32_t>(32 - a));
+        }
+        if (a != 0 && far >= minor_lo && far <= minor_hi) {
+            uint16_t* p = reinterpret_cast<uint16_t*>(major_base + (far + minor_off) * minor_step);
+            *p = blend565(*p, t.edgeColor, static_cast<int32_t>(a));
+        }
+        e += minor;
+        a += a_gain;
+        a_rest += a_rest_gain;
+        if (a_rest >= major) {
+            a_rest -= major;
+            ++a;
+        }
+        if (e >= major) {
+            e -= major;
+            a -= 32;
+            at += s_minor;
+        }
+    }
+}
+
 constexpr CapsuleRenderer::OctantRoutine kOctantRoutines[8] = {
     outline_octant<0>, outline_octant<1>, outline_octant<2>, outline_octant<3>,
     outline_octant<4>, outline_octant<5>, outline_octant<6>, outline_octant<7>,
+};
+
+constexpr CapsuleRenderer::OctantRoutine kPlainOctantRoutines[8] = {
+    outline_octant_plain<0>, outline_octant_plain<1>, outline_octant_plain<2>, outline_octant_plain<3>,
+    outline_octant_plain<4>, outline_octant_plain<5>, outline_octant_plain<6>, outline_octant_plain<7>,
 };
 
 }  // namespace
@@ -224,30 +290,39 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start) {
 }
 
 void CapsuleRenderer::fill_window(const CapsulePolygon& poly, int32_t window_start, int32_t window_end,
-                                  uint16_t color) {
+                                  uint16_t color, bool plain) {
     const int32_t columns = window_end - window_start + 1;
     std::fill(first_, first_ + columns, 0);  // an unwritten column stays an empty span
     std::fill(last_, last_ + columns, -1);
     for (int i = 0; i < 12; ++i)
         if (set_up_edge(poly[i], poly[i + 1])) walk_fill_edge(i < 6 ? 0 : 1, window_start);
 
+    // Each column's span cut to the clip rows and the screen; an upside-down
+    // clip box lets nothing through.
     const Target& t = target_;
+    const int64_t row_lo = std::max(t.clip.top, 0), row_hi = std::min(t.clip.bottom, t.canvas.height - 1);
+    const int64_t x0 = int64_t{window_start} + t.offX;
+    const bool short_rows = t.canvas.height <= INT16_MAX;  // rows fit the block fill's 16-bit lanes
     for (int32_t c = 0; c < columns; ++c) {
-        const int64_t x = int64_t{window_start} + c + t.offX;
-        const int64_t top = int64_t{first_[c]} + t.offY;
-        const int64_t bottom = int64_t{last_[c]} + t.offY;
-        if (x < t.clip.left || x > t.clip.right || top > t.clip.bottom || bottom < t.clip.top || bottom < top)
+        const int64_t x = x0 + c;
+        const int64_t top = std::max(int64_t{first_[c]} + t.offY, row_lo);
+        const int64_t bottom = std::min(int64_t{last_[c]} + t.offY, row_hi);
+        const bool seen = x >= t.clip.left && x <= t.clip.right && x >= 0 && x < t.canvas.width && top <= bottom;
+        if (plain || !short_rows) {
+            if (seen)
+                vspan(t.canvas, static_cast<int32_t>(x), static_cast<int32_t>(top), static_cast<int32_t>(bottom),
+                      color);
             continue;
-        // Cut to the clip rows; an upside-down clip box lets nothing through.
-        const int64_t cut_top = std::max<int64_t>(top, t.clip.top);
-        const int64_t cut_bottom = std::min<int64_t>(bottom, t.clip.bottom);
-        if (cut_top <= cut_bottom)
-            vspan(t.canvas, static_cast<int32_t>(x), static_cast<int32_t>(cut_top),
-                  static_cast<int32_t>(cut_bottom), color);
+        }
+        top_rows_[c] = seen ? static_cast<int16_t>(top) : INT16_MAX;
+        bottom_rows_[c] = seen ? static_cast<int16_t>(bottom) : int16_t{-1};
     }
+    if (!plain && short_rows)
+        fill_column_spans(t.canvas, static_cast<int32_t>(x0), top_rows_, bottom_rows_, static_cast<size_t>(columns),
+                          color);
 }
 
-void CapsuleRenderer::fill(const CapsulePolygon& poly, uint16_t color) {
+void CapsuleRenderer::fill_columns(const CapsulePolygon& poly, uint16_t color, bool plain) {
     const Target& t = target_;
     // Columns of the capsule that can be seen: inside the clip box and the screen.
     const int64_t visible_lo = int64_t{std::max(t.clip.left, 0)} - t.offX;
@@ -256,8 +331,12 @@ void CapsuleRenderer::fill(const CapsulePolygon& poly, uint16_t color) {
     const int64_t hi = std::min<int64_t>(poly[6].x, visible_hi);
     for (int64_t start = lo; start <= hi; start += kCapsuleColumns)
         fill_window(poly, static_cast<int32_t>(start),
-                    static_cast<int32_t>(std::min<int64_t>(hi, start + kCapsuleColumns - 1)), color);
+                    static_cast<int32_t>(std::min<int64_t>(hi, start + kCapsuleColumns - 1)), color, plain);
 }
+
+void CapsuleRenderer::fill(const CapsulePolygon& poly, uint16_t color) { fill_columns(poly, color, false); }
+
+void CapsuleRenderer::fill_plain(const CapsulePolygon& poly, uint16_t color) { fill_columns(poly, color, true); }
 
 void CapsuleRenderer::outline_edge(POINT from, POINT to) {
     if (set_up_edge(from, to)) kOctantRoutines[edge_.octant](target_, edge_);
@@ -265,6 +344,11 @@ void CapsuleRenderer::outline_edge(POINT from, POINT to) {
 
 void CapsuleRenderer::outline(const CapsulePolygon& poly) {
     for (int i = 0; i < 12; ++i) outline_edge(poly[i], poly[i + 1]);
+}
+
+void CapsuleRenderer::outline_plain(const CapsulePolygon& poly) {
+    for (int i = 0; i < 12; ++i)
+        if (set_up_edge(poly[i], poly[i + 1])) kPlainOctantRoutines[edge_.octant](target_, edge_);
 }
 
 }  // namespace kesra
