@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 #include <utility>
 
 #include "core/pixel.h"
@@ -147,30 +148,47 @@ void outline_octant(const CapsuleRenderer::Target& t, const CapsuleRenderer::Edg
     const int64_t major_off = x_major ? t.offX : t.offY, minor_off = x_major ? t.offY : t.offX;
     const intptr_t major_step = x_major ? Canvas::xpitch : t.canvas.ypitch;
     const intptr_t minor_step = x_major ? t.canvas.ypitch : Canvas::xpitch;
-    uint8_t* major_base = t.canvas.origin + (major0 + s_major * k + major_off) * major_step;
-    for (; k <= k_last; ++k, major_base += s_major * major_step) {
-        const int64_t near = at, far = at + s_minor;
-        if (a != 32 && near >= minor_lo && near <= minor_hi) {
-            uint16_t* p = reinterpret_cast<uint16_t*>(major_base + (near + minor_off) * minor_step);
-            *p = blend565(*p, t.edgeColor, static_cast<int32_t>(32 - a));
+    uint8_t* const first = t.canvas.origin + (major0 + s_major * k + major_off) * major_step;
+    const uint16_t color = t.edgeColor;
+    // When every pixel the steps can touch (the line's and its far neighbour)
+    // lies inside the clip box and the screen, the steps run without tests; a
+    // blend at level 0 gives back the pixel, so the far pixel is blended even
+    // then.
+    const int64_t at_last = minor0 + s_minor * ((k_last * minor) / major);
+    const int64_t reach_lo = std::min(at, at_last) - 1, reach_hi = std::max(at, at_last) + 1;
+    const bool all_seen = reach_lo >= minor_lo && reach_hi <= minor_hi;
+    auto walk = [&](auto tested) {
+        constexpr bool kTested = decltype(tested)::value;
+        uint8_t* base = first;
+        int64_t near = at, err = e, level = a, rest = a_rest;
+        for (int64_t step = k; step <= k_last; ++step, base += s_major * major_step) {
+            const int64_t far = near + s_minor;
+            if (!kTested || (near >= minor_lo && near <= minor_hi)) {
+                uint16_t* p = reinterpret_cast<uint16_t*>(base + (near + minor_off) * minor_step);
+                *p = blend565(*p, color, static_cast<int32_t>(32 - level));
+            }
+            if (!kTested || (level != 0 && far >= minor_lo && far <= minor_hi)) {
+                uint16_t* p = reinterpret_cast<uint16_t*>(base + (far + minor_off) * minor_step);
+                *p = blend565(*p, color, static_cast<int32_t>(level));
+            }
+            // The carries as masks (all ones or 0): slopes make them
+            // irregular, and a branch on them would often be mispredicted.
+            err += minor;
+            level += a_gain;
+            rest += a_rest_gain;
+            const int64_t carries = -static_cast<int64_t>(rest >= major);
+            rest -= major & carries;
+            level -= carries;
+            const int64_t wraps = -static_cast<int64_t>(err >= major);
+            err -= major & wraps;
+            level -= 32 & wraps;
+            near += s_minor & wraps;
         }
-        if (a != 0 && far >= minor_lo && far <= minor_hi) {
-            uint16_t* p = reinterpret_cast<uint16_t*>(major_base + (far + minor_off) * minor_step);
-            *p = blend565(*p, t.edgeColor, static_cast<int32_t>(a));
-        }
-        e += minor;
-        a += a_gain;
-        a_rest += a_rest_gain;
-        if (a_rest >= major) {
-            a_rest -= major;
-            ++a;
-        }
-        if (e >= major) {
-            e -= major;
-            a -= 32;
-            at += s_minor;
-        }
-    }
+    };
+    if (all_seen)
+        walk(std::false_type{});
+    else
+        walk(std::true_type{});
 }
 
 constexpr CapsuleRenderer::OctantRoutine kOctantRoutines[8] = {
@@ -247,8 +265,8 @@ bool CapsuleRenderer::set_up_edge(POINT from, POINT to) {
 
 /* Writes the current edge's rows into the chain's table for the columns of
  * the window [window_start, window_start + kCapsuleColumns). */
-void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start) {
-    const Edge& e = edge_;
+void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start, bool plain) {
+    const Edge e = edge_;  // a copy: the table's stores cannot alias it
     const ColumnRule rule = kColumnRules[e.octant][chain];
     if (!rule.writes) return;
     int32_t* table = chain == 0 ? first_ : last_;
@@ -259,16 +277,16 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start) {
         int64_t k, k_last;
         if (!steps_within(e.x0, sx, e.adx, lo, hi, k, k_last)) return;
         int64_t err = (k * e.ady) % e.adx;
-        int64_t y = e.y0 + sy * ((k * e.ady) / e.adx);
+        int64_t y = e.y0 + sy * ((k * e.ady) / e.adx) + rule.bias;
         WalkSteps steps;
         steps.add(static_cast<uint64_t>(k_last - k + 1));
-        for (; k <= k_last; ++k) {
-            table[e.x0 + sx * k - lo] = static_cast<int32_t>(y + rule.bias);
+        int32_t* column = table + (e.x0 + sx * k - lo);
+        for (; k <= k_last; ++k, column += sx) {
+            *column = static_cast<int32_t>(y);
             err += e.ady;
-            if (err >= e.adx) {
-                err -= e.adx;
-                y += sy;
-            }
+            const int64_t wraps = -static_cast<int64_t>(err >= e.adx);  // all ones or 0: no branch to mispredict
+            err -= e.adx & wraps;
+            y += sy & wraps;
         }
         return;
     }
@@ -282,10 +300,27 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start) {
     // Step j happens in the first row iteration k with (k + 1) * adx >= j * ady,
     // each iteration stepping at most once: the row is found, not walked.
     WalkSteps steps;
-    for (; j <= j_last; ++j) {
-        steps.add();
-        const int64_t k = (j * e.ady + e.adx - 1) / e.adx - 1;
-        table[e.x0 + sx * j - lo] = static_cast<int32_t>(e.y0 + sy * k + rule.bias);
+    steps.add(static_cast<uint64_t>(j_last - j + 1));
+    if (plain) {
+        for (; j <= j_last; ++j) {
+            const int64_t k = (j * e.ady + e.adx - 1) / e.adx - 1;
+            table[e.x0 + sx * j - lo] = static_cast<int32_t>(e.y0 + sy * k + rule.bias);
+        }
+        return;
+    }
+    // k + 1 = ceil(j * ady / adx), carried from column to column with its
+    // remainder: it gains ady / adx (and a carry) per column.
+    const int64_t numerator = j * e.ady + e.adx - 1;
+    int64_t rows = numerator / e.adx, rest = numerator % e.adx;
+    const int64_t gain = e.ady / e.adx, rest_gain = e.ady % e.adx;
+    int32_t* column = table + (e.x0 + sx * j - lo);
+    for (; j <= j_last; ++j, column += sx) {
+        *column = static_cast<int32_t>(e.y0 + sy * (rows - 1) + rule.bias);
+        rows += gain;
+        rest += rest_gain;
+        const int64_t carries = -static_cast<int64_t>(rest >= e.adx);
+        rest -= e.adx & carries;
+        rows -= carries;
     }
 }
 
@@ -295,7 +330,7 @@ void CapsuleRenderer::fill_window(const CapsulePolygon& poly, int32_t window_sta
     std::fill(first_, first_ + columns, 0);  // an unwritten column stays an empty span
     std::fill(last_, last_ + columns, -1);
     for (int i = 0; i < 12; ++i)
-        if (set_up_edge(poly[i], poly[i + 1])) walk_fill_edge(i < 6 ? 0 : 1, window_start);
+        if (set_up_edge(poly[i], poly[i + 1])) walk_fill_edge(i < 6 ? 0 : 1, window_start, plain);
 
     // Each column's span cut to the clip rows and the screen; an upside-down
     // clip box lets nothing through.

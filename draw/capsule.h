@@ -88,7 +88,7 @@ class CapsuleRenderer {
 
    private:
     bool set_up_edge(POINT from, POINT to);
-    void walk_fill_edge(int chain, int32_t window_start);
+    void walk_fill_edge(int chain, int32_t window_start, bool plain);
     void fill_window(const CapsulePolygon& poly, int32_t window_start, int32_t window_end, uint16_t color,
                      bool plain);
     void fill_columns(const CapsulePolygon& poly, uint16_t color, bool plain);
