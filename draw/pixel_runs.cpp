@@ -79,11 +79,26 @@ KESRA_RUN_CLONES void fill_run565(uint16_t* p, size_t n, uint16_t color) {
     for (; n > 0; --n) *p++ = color;
 }
 
-/* Steps without a keyed pixel are plain copies and steps of keyed pixels
- * alone are skipped; only mixed steps read the destination. */
+/* Steps of 64 pixels without a keyed pixel are plain copies and steps of
+ * keyed pixels alone are skipped; only mixed steps read the destination.
+ * The test is made once for four vectors: taking a vector's lanes apart
+ * costs more than the compare. */
 KESRA_RUN_CLONES void copy_keyed565(uint16_t* dst, const uint16_t* src, size_t n, uint16_t key) {
     const Lanes k = Lanes{} + key;
     size_t i = 0;
+    for (; i + 4 * kLanes <= n; i += 4 * kLanes) {
+        Lanes s[4], keyed[4];
+        for (size_t j = 0; j < 4; ++j) {
+            s[j] = load(src + i + j * kLanes);
+            keyed[j] = (Lanes)(s[j] == k);
+        }
+        if (no_lane((keyed[0] | keyed[1]) | (keyed[2] | keyed[3]))) {
+            for (size_t j = 0; j < 4; ++j) store(dst + i + j * kLanes, s[j]);
+        } else if (!every_lane((keyed[0] & keyed[1]) & (keyed[2] & keyed[3]))) {
+            for (size_t j = 0; j < 4; ++j)
+                store(dst + i + j * kLanes, (s[j] & ~keyed[j]) | (load(dst + i + j * kLanes) & keyed[j]));
+        }
+    }
     for (; i + kLanes <= n; i += kLanes) {
         const Lanes s = load(src + i);
         const Lanes keyed = (Lanes)(s == k);
