@@ -7,6 +7,10 @@
  * borrow crosses a field). */
 #include "draw/pixel_runs.h"
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace kesra {
 
 #if defined(__x86_64__)
@@ -79,26 +83,59 @@ KESRA_RUN_CLONES void fill_run565(uint16_t* p, size_t n, uint16_t color) {
     for (; n > 0; --n) *p++ = color;
 }
 
-/* Steps of 64 pixels without a keyed pixel are plain copies and steps of
- * keyed pixels alone are skipped; only mixed steps read the destination.
- * The test is made once for four vectors: taking a vector's lanes apart
- * costs more than the compare. */
-KESRA_RUN_CLONES void copy_keyed565(uint16_t* dst, const uint16_t* src, size_t n, uint16_t key) {
+/* The keyed copy: steps without a keyed pixel are plain copies, steps of
+ * keyed pixels alone are skipped, and only mixed steps read the destination.
+ * The test wants the compare's lanes as one mask: on x86-64 movemask gives
+ * it (AVX2 or SSE2, picked once), elsewhere the lanes are taken apart. */
+#if defined(__x86_64__)
+
+namespace {
+
+__attribute__((target("avx2"))) void copy_keyed_avx2(uint16_t* dst, const uint16_t* src, size_t n,
+                                                     uint16_t key) {
+    const __m256i k = _mm256_set1_epi16(static_cast<int16_t>(key));
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        const __m256i keyed = _mm256_cmpeq_epi16(s, k);
+        const uint32_t mask = static_cast<uint32_t>(_mm256_movemask_epi8(keyed));
+        __m256i* d = reinterpret_cast<__m256i*>(dst + i);
+        if (mask == 0)
+            _mm256_storeu_si256(d, s);
+        else if (mask != 0xFFFFFFFFu)
+            _mm256_storeu_si256(d, _mm256_blendv_epi8(s, _mm256_loadu_si256(d), keyed));
+    }
+    copy_keyed565_plain(dst + i, src + i, n - i, key);
+}
+
+void copy_keyed_sse2(uint16_t* dst, const uint16_t* src, size_t n, uint16_t key) {
+    const __m128i k = _mm_set1_epi16(static_cast<int16_t>(key));
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        const __m128i keyed = _mm_cmpeq_epi16(s, k);
+        const int mask = _mm_movemask_epi8(keyed);
+        __m128i* d = reinterpret_cast<__m128i*>(dst + i);
+        if (mask == 0)
+            _mm_storeu_si128(d, s);
+        else if (mask != 0xFFFF)
+            _mm_storeu_si128(d, _mm_or_si128(_mm_andnot_si128(keyed, s), _mm_and_si128(keyed, _mm_loadu_si128(d))));
+    }
+    copy_keyed565_plain(dst + i, src + i, n - i, key);
+}
+
+}  // namespace
+
+void copy_keyed565(uint16_t* dst, const uint16_t* src, size_t n, uint16_t key) {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    (avx2 ? copy_keyed_avx2 : copy_keyed_sse2)(dst, src, n, key);
+}
+
+#else
+
+void copy_keyed565(uint16_t* dst, const uint16_t* src, size_t n, uint16_t key) {
     const Lanes k = Lanes{} + key;
     size_t i = 0;
-    for (; i + 4 * kLanes <= n; i += 4 * kLanes) {
-        Lanes s[4], keyed[4];
-        for (size_t j = 0; j < 4; ++j) {
-            s[j] = load(src + i + j * kLanes);
-            keyed[j] = (Lanes)(s[j] == k);
-        }
-        if (no_lane((keyed[0] | keyed[1]) | (keyed[2] | keyed[3]))) {
-            for (size_t j = 0; j < 4; ++j) store(dst + i + j * kLanes, s[j]);
-        } else if (!every_lane((keyed[0] & keyed[1]) & (keyed[2] & keyed[3]))) {
-            for (size_t j = 0; j < 4; ++j)
-                store(dst + i + j * kLanes, (s[j] & ~keyed[j]) | (load(dst + i + j * kLanes) & keyed[j]));
-        }
-    }
     for (; i + kLanes <= n; i += kLanes) {
         const Lanes s = load(src + i);
         const Lanes keyed = (Lanes)(s == k);
@@ -109,6 +146,8 @@ KESRA_RUN_CLONES void copy_keyed565(uint16_t* dst, const uint16_t* src, size_t n
     }
     copy_keyed565_plain(dst + i, src + i, n - i, key);
 }
+
+#endif
 
 KESRA_RUN_CLONES void blend_bitmap_run565(uint16_t* d, const uint8_t* colors, const uint8_t* levels,
                                           size_t n) {
