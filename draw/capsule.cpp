@@ -171,18 +171,17 @@ void outline_octant(const CapsuleRenderer::Target& t, const CapsuleRenderer::Edg
                 uint16_t* p = reinterpret_cast<uint16_t*>(base + (far + minor_off) * minor_step);
                 *p = blend565(*p, color, static_cast<int32_t>(level));
             }
-            // The carries as masks (all ones or 0): slopes make them
-            // irregular, and a branch on them would often be mispredicted.
-            err += minor;
-            level += a_gain;
-            rest += a_rest_gain;
-            const int64_t carries = -static_cast<int64_t>(rest >= major);
-            rest -= major & carries;
-            level -= carries;
-            const int64_t wraps = -static_cast<int64_t>(err >= major);
-            err -= major & wraps;
-            level -= 32 & wraps;
-            near += s_minor & wraps;
+            // Each remainder's two next values come straight from it and one
+            // is picked (a select, not a branch: slopes make the carries
+            // irregular, so a branch would often be mispredicted).
+            const int64_t rest_wrap = rest + (a_rest_gain - major);
+            const bool carries = rest_wrap >= 0;
+            rest = carries ? rest_wrap : rest + a_rest_gain;
+            const int64_t err_wrap = err + (minor - major);
+            const bool wraps = err_wrap >= 0;
+            err = wraps ? err_wrap : err + minor;
+            level += a_gain + carries - (wraps ? 32 : 0);
+            near += wraps ? s_minor : 0;
         }
     };
     if (all_seen)
@@ -281,12 +280,15 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start, bool plain
         WalkSteps steps;
         steps.add(static_cast<uint64_t>(k_last - k + 1));
         int32_t* column = table + (e.x0 + sx * k - lo);
+        // The error's two next values come straight from it and one is picked
+        // (a select, not a branch: slopes make the wraps irregular).
+        const int64_t gain = e.ady, wrapped_gain = int64_t{e.ady} - e.adx;
         for (; k <= k_last; ++k, column += sx) {
             *column = static_cast<int32_t>(y);
-            err += e.ady;
-            const int64_t wraps = -static_cast<int64_t>(err >= e.adx);  // all ones or 0: no branch to mispredict
-            err -= e.adx & wraps;
-            y += sy & wraps;
+            const int64_t stay = err + gain, wrap = err + wrapped_gain;
+            const bool wraps = wrap >= 0;
+            err = wraps ? wrap : stay;
+            y += wraps ? sy : 0;
         }
         return;
     }
@@ -316,11 +318,10 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start, bool plain
     int32_t* column = table + (e.x0 + sx * j - lo);
     for (; j <= j_last; ++j, column += sx) {
         *column = static_cast<int32_t>(e.y0 + sy * (rows - 1) + rule.bias);
-        rows += gain;
-        rest += rest_gain;
-        const int64_t carries = -static_cast<int64_t>(rest >= e.adx);
-        rest -= e.adx & carries;
-        rows -= carries;
+        const int64_t stay = rest + rest_gain, wrap = rest + (rest_gain - e.adx);
+        const bool carries = wrap >= 0;
+        rest = carries ? wrap : stay;
+        rows += gain + carries;
     }
 }
 
@@ -338,23 +339,28 @@ void CapsuleRenderer::fill_window(const CapsulePolygon& poly, int32_t window_sta
     const int64_t row_lo = std::max(t.clip.top, 0), row_hi = std::min(t.clip.bottom, t.canvas.height - 1);
     const int64_t x0 = int64_t{window_start} + t.offX;
     const bool short_rows = t.canvas.height <= INT16_MAX;  // rows fit the block fill's 16-bit lanes
-    for (int32_t c = 0; c < columns; ++c) {
-        const int64_t x = x0 + c;
-        const int64_t top = std::max(int64_t{first_[c]} + t.offY, row_lo);
-        const int64_t bottom = std::min(int64_t{last_[c]} + t.offY, row_hi);
-        const bool seen = x >= t.clip.left && x <= t.clip.right && x >= 0 && x < t.canvas.width && top <= bottom;
-        if (plain || !short_rows) {
-            if (seen)
+    if (plain || !short_rows) {
+        for (int32_t c = 0; c < columns; ++c) {
+            const int64_t x = x0 + c;
+            const int64_t top = std::max(int64_t{first_[c]} + t.offY, row_lo);
+            const int64_t bottom = std::min(int64_t{last_[c]} + t.offY, row_hi);
+            if (x >= t.clip.left && x <= t.clip.right && x >= 0 && x < t.canvas.width && top <= bottom)
                 vspan(t.canvas, static_cast<int32_t>(x), static_cast<int32_t>(top), static_cast<int32_t>(bottom),
                       color);
-            continue;
         }
+        return;
+    }
+    // The window's columns lie inside the clip box and the screen (fill_columns
+    // chose them so); only the rows are cut.
+    for (int32_t c = 0; c < columns; ++c) {
+        const int64_t top = std::max(int64_t{first_[c]} + t.offY, row_lo);
+        const int64_t bottom = std::min(int64_t{last_[c]} + t.offY, row_hi);
+        const bool seen = top <= bottom;
         top_rows_[c] = seen ? static_cast<int16_t>(top) : INT16_MAX;
         bottom_rows_[c] = seen ? static_cast<int16_t>(bottom) : int16_t{-1};
     }
-    if (!plain && short_rows)
-        fill_column_spans(t.canvas, static_cast<int32_t>(x0), top_rows_, bottom_rows_, static_cast<size_t>(columns),
-                          color);
+    fill_column_spans(t.canvas, static_cast<int32_t>(x0), top_rows_, bottom_rows_, static_cast<size_t>(columns),
+                      color);
 }
 
 void CapsuleRenderer::fill_columns(const CapsulePolygon& poly, uint16_t color, bool plain) {
