@@ -21,11 +21,11 @@
 namespace kesra_bench {
 
 struct RatioCase {
-    std::string name;                 // what is timed, e.g. "Clear 800 x 480"
-    std::string reference;            // the reference's name, e.g. "memset"
-    std::function<void()> ours;       // one call of our routine
+    std::string name;                      // what is timed, e.g. "Clear 800 x 480"
+    std::string reference;                 // the reference's name, e.g. "memset"
+    std::function<void()> ours;            // one call of our routine
     std::function<void()> reference_call;  // one call of the reference
-    double target = 0;                // the ratio the case must stay at or under; 0: none
+    double target = 0;                     // the ratio the case must stay at or under; 0: none
 };
 
 struct RatioResult {

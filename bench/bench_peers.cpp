@@ -138,15 +138,15 @@ std::vector<RatioCase> rectangle_cases() {
     return {
         {"FillRect solid 600 x 360", "pixman_fill", [s] { s->dc.FillRect(100, 60, 699, 419, kFillColor); },
          [p] {
-             pixman_fill(pixman_image_get_data(p->image), pixman_image_get_stride(p->image) / 4, 16, 100, 60, 600,
-                         360, kFillColor);
+             pixman_fill(pixman_image_get_data(p->image), pixman_image_get_stride(p->image) / 4, 16, 100, 60,
+                         600, 360, kFillColor);
          },
          0},
         {"FillRect blended 0.5, 600 x 360", "pixman OVER",
          [s] { s->dc.FillRect(100, 60, 699, 419, kBlendColor, 0.5f); },
          [p, solid] {
-             pixman_image_composite32(PIXMAN_OP_OVER, solid.get(), nullptr, p->image, 0, 0, 0, 0, 100, 60, 600,
-                                      360);
+             pixman_image_composite32(PIXMAN_OP_OVER, solid.get(), nullptr, p->image, 0, 0, 0, 0, 100, 60,
+                                      600, 360);
          },
          0},
     };
@@ -162,15 +162,16 @@ std::vector<RatioCase> polygon_cases() {
     cairo_set_fill_rule(c->cr, CAIRO_FILL_RULE_EVEN_ODD);
     for (const int n : {24, 2000}) {
         auto pts = std::make_shared<std::vector<POINT>>(map_area(n));
-        out.push_back({"FillPolygon " + std::to_string(n) + " vertices", "cairo",
-                       [s, pts] { s->dc.FillPolygon(pts->data(), static_cast<int>(pts->size()), kAreaColor, 0, 0); },
-                       [c, pts] {
-                           set_cairo_color(c->cr, kAreaColor, 1.0);
-                           cairo_polyline(c->cr, *pts);
-                           cairo_close_path(c->cr);
-                           cairo_fill(c->cr);
-                       },
-                       0});
+        out.push_back(
+            {"FillPolygon " + std::to_string(n) + " vertices", "cairo",
+             [s, pts] { s->dc.FillPolygon(pts->data(), static_cast<int>(pts->size()), kAreaColor, 0, 0); },
+             [c, pts] {
+                 set_cairo_color(c->cr, kAreaColor, 1.0);
+                 cairo_polyline(c->cr, *pts);
+                 cairo_close_path(c->cr);
+                 cairo_fill(c->cr);
+             },
+             0});
     }
     return out;
 }
@@ -181,7 +182,8 @@ KESRA_RATIO_CASES(polygon_cases);
 struct AlphaBlit {
     AlphaBlit() {
         HostSetForegroundWindow(screen.window);
-        bitmap.LoadBitmapTemp(reinterpret_cast<unsigned char*>(icon.pixels.data()), icon.alpha.data(), kSide, kSide);
+        bitmap.LoadBitmapTemp(reinterpret_cast<unsigned char*>(icon.pixels.data()), icon.alpha.data(), kSide,
+                              kSide);
         bitmap.m_nPixelSize = kSide * kSide * 2;
         bitmap.m_nAlphaSize = kSide * kSide;
         source = pixman_image_create_bits(PIXMAN_a8r8g8b8, kSide, kSide, argb.data(), kSide * 4);
@@ -209,8 +211,8 @@ std::vector<RatioCase> blit_cases() {
     return {
         {"alpha bitmap 256 x 256", "pixman OVER", ours,
          [b] {
-             pixman_image_composite32(PIXMAN_OP_OVER, b->source, nullptr, b->pixman.image, 0, 0, 0, 0, 100, 50,
-                                      kSide, kSide);
+             pixman_image_composite32(PIXMAN_OP_OVER, b->source, nullptr, b->pixman.image, 0, 0, 0, 0, 100,
+                                      50, kSide, kSide);
          },
          1 / 1.5},
         {"alpha bitmap 256 x 256", "cairo paint", ours, [b] { cairo_paint(b->cairo.cr); }, 0},
@@ -229,8 +231,8 @@ std::vector<RatioCase> road_cases() {
     for (const int radius : {6, 20})
         out.push_back({"road radius " + std::to_string(radius) + ", 299 segments", "cairo stroke",
                        [s, road, radius] {
-                           s->dc.DrawAntiPolyline(road->data(), static_cast<LONG>(road->size()), kRoadColor, radius,
-                                                  kScreen, 0, 0);
+                           s->dc.DrawAntiPolyline(road->data(), static_cast<LONG>(road->size()), kRoadColor,
+                                                  radius, kScreen, 0, 0);
                        },
                        [c, road, radius] { cairo_round_stroke(c->cr, *road, 2.0 * radius, kRoadColor); },
                        radius == 20 ? 0.2 : 0});

@@ -91,12 +91,13 @@ int main(int argc, char** argv) {
         const RatioResult& r = results[i];
         json << (i ? ",\n" : "\n") << "    {\"program\": " << json_string(r.program)
              << ", \"name\": " << json_string(r.name) << ", \"reference\": " << json_string(r.reference)
-             << ", \"kesra_median_us\": " << number(r.ours_median_us) << ", \"kesra_p95_us\": "
-             << number(r.ours_p95_us) << ", \"reference_median_us\": " << number(r.reference_median_us)
+             << ", \"kesra_median_us\": " << number(r.ours_median_us)
+             << ", \"kesra_p95_us\": " << number(r.ours_p95_us)
+             << ", \"reference_median_us\": " << number(r.reference_median_us)
              << ", \"reference_p95_us\": " << number(r.reference_p95_us) << ", \"ratio\": " << number(r.ratio)
-             << ", \"ratio_p95\": " << number(r.ratio_p95) << ", \"target\": "
-             << (r.target > 0 ? number(r.target) : "null") << ", \"met\": " << (r.met() ? "true" : "false")
-             << "}";
+             << ", \"ratio_p95\": " << number(r.ratio_p95)
+             << ", \"target\": " << (r.target > 0 ? number(r.target) : "null")
+             << ", \"met\": " << (r.met() ? "true" : "false") << "}";
     }
     json << "\n  ]\n}\n";
     std::ofstream out(out_path);

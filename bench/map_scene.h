@@ -42,8 +42,8 @@ struct MapScene {
 
     void draw_roads(CCEDraw& dc) const {
         for (size_t k = 0; k < roads.size(); ++k)
-            dc.DrawAntiPolylineSide(const_cast<POINT*>(roads[k].data()), static_cast<int>(roads[k].size()), kRoad,
-                                    kRoadSide, road_radius(k), screen);
+            dc.DrawAntiPolylineSide(const_cast<POINT*>(roads[k].data()), static_cast<int>(roads[k].size()),
+                                    kRoad, kRoadSide, road_radius(k), screen);
     }
 
     void draw(CCEDraw& dc) const {

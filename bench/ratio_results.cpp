@@ -25,8 +25,9 @@ bool parse_result_line(const std::string& line, RatioResult* out) {
     r.program = fields[0];
     r.name = fields[1];
     r.reference = fields[2];
-    double* numbers[] = {&r.ours_median_us, &r.ours_p95_us, &r.reference_median_us, &r.reference_p95_us,
-                         &r.ratio,          &r.ratio_p95,   &r.target};
+    double* numbers[] = {
+        &r.ours_median_us, &r.ours_p95_us, &r.reference_median_us, &r.reference_p95_us, &r.ratio,
+        &r.ratio_p95,      &r.target};
     for (size_t i = 0; i < 7; ++i) {
         char* end = nullptr;
         *numbers[i] = std::strtod(fields[3 + i].c_str(), &end);
@@ -55,14 +56,16 @@ std::string ratio_text(double ratio) {
 
 std::string ratio_table(const std::vector<RatioResult>& results) {
     std::string out =
-        "| case | reference | kesra median (p95) | reference median (p95) | kesra / reference (p95) | target |\n"
+        "| case | reference | kesra median (p95) | reference median (p95) | kesra / reference (p95) | target "
+        "|\n"
         "|---|---|---:|---:|---:|---|\n";
     for (const RatioResult& r : results) {
         out += "| " + r.name + " | " + r.reference + " | " + format("%.1f us", r.ours_median_us) +
                format(" (%.1f)", r.ours_p95_us) + " | " + format("%.1f us", r.reference_median_us) +
                format(" (%.1f)", r.reference_p95_us) + " | " + ratio_text(r.ratio) +
                format(" (%.3f)", r.ratio_p95) + " | " +
-               (r.target > 0 ? format("<= %.3f", r.target) + (r.met() ? " met" : " NOT MET") : std::string("-")) +
+               (r.target > 0 ? format("<= %.3f", r.target) + (r.met() ? " met" : " NOT MET")
+                             : std::string("-")) +
                " |\n";
     }
     return out;

@@ -10,8 +10,8 @@
 
 #include "bitmap/pack_format.h"
 #include "cedraw.h"
+#include "core/pixel_runs.h"
 #include "draw/context.h"
-#include "draw/pixel_runs.h"
 
 namespace kesra {
 namespace {
@@ -195,7 +195,8 @@ void blit_alpha(const Canvas& dst, const BitmapSource& src, const BlitWindow& wi
                 src.pixels.data + static_cast<size_t>(r) * pitch + static_cast<size_t>(win.sx) * 2;
             const uint8_t* alpha =
                 src.alpha.data + static_cast<size_t>(r) * alpha_pitch + static_cast<size_t>(win.sx);
-            if (n > 0) blend_bitmap_run565(row_at(dst, win.dx, win.dy + j), colors, alpha, static_cast<size_t>(n));
+            if (n > 0)
+                blend_bitmap_run565(row_at(dst, win.dx, win.dy + j), colors, alpha, static_cast<size_t>(n));
         }
         return;
     }

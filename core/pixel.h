@@ -78,7 +78,7 @@ constexpr uint16_t ColorRefToColor16(uint32_t ref) {
 }
 
 /* n pixels of one colour with the widest stores the processor offers, chosen
- * at load time (draw/pixel_runs.cpp). */
+ * at load time (core/pixel_runs.cpp). */
 void fill_run565(uint16_t* p, size_t n, uint16_t color);
 
 /* count contiguous pixels of one colour: long runs go to fill_run565; short

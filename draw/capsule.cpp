@@ -14,8 +14,8 @@
 #include <utility>
 
 #include "core/pixel.h"
+#include "core/pixel_runs.h"
 #include "draw/lines.h"
-#include "draw/pixel_runs.h"
 #include "draw/trig_tables.h"
 #include "draw/walk.h"
 
@@ -345,8 +345,8 @@ void CapsuleRenderer::fill_window(const CapsulePolygon& poly, int32_t window_sta
             const int64_t top = std::max(int64_t{first_[c]} + t.offY, row_lo);
             const int64_t bottom = std::min(int64_t{last_[c]} + t.offY, row_hi);
             if (x >= t.clip.left && x <= t.clip.right && x >= 0 && x < t.canvas.width && top <= bottom)
-                vspan(t.canvas, static_cast<int32_t>(x), static_cast<int32_t>(top), static_cast<int32_t>(bottom),
-                      color);
+                vspan(t.canvas, static_cast<int32_t>(x), static_cast<int32_t>(top),
+                      static_cast<int32_t>(bottom), color);
         }
         return;
     }
@@ -359,8 +359,8 @@ void CapsuleRenderer::fill_window(const CapsulePolygon& poly, int32_t window_sta
         top_rows_[c] = seen ? static_cast<int16_t>(top) : INT16_MAX;
         bottom_rows_[c] = seen ? static_cast<int16_t>(bottom) : int16_t{-1};
     }
-    fill_column_spans(t.canvas, static_cast<int32_t>(x0), top_rows_, bottom_rows_, static_cast<size_t>(columns),
-                      color);
+    fill_column_spans(t.canvas, static_cast<int32_t>(x0), top_rows_, bottom_rows_,
+                      static_cast<size_t>(columns), color);
 }
 
 void CapsuleRenderer::fill_columns(const CapsulePolygon& poly, uint16_t color, bool plain) {
@@ -377,7 +377,9 @@ void CapsuleRenderer::fill_columns(const CapsulePolygon& poly, uint16_t color, b
 
 void CapsuleRenderer::fill(const CapsulePolygon& poly, uint16_t color) { fill_columns(poly, color, false); }
 
-void CapsuleRenderer::fill_plain(const CapsulePolygon& poly, uint16_t color) { fill_columns(poly, color, true); }
+void CapsuleRenderer::fill_plain(const CapsulePolygon& poly, uint16_t color) {
+    fill_columns(poly, color, true);
+}
 
 void CapsuleRenderer::outline_edge(POINT from, POINT to) {
     if (set_up_edge(from, to)) kOctantRoutines[edge_.octant](target_, edge_);

@@ -1,8 +1,8 @@
 /* capsule.h - the capsule renderer of the anti-aliased map lines: a segment
  * becomes a 13-point polygon (two half circles of 6 points, closed), filled
  * one vertical span per column (written in blocks of columns, row by row)
- * and edged with a 32-level anti-aliased outline. Every drawn pixel is moved by the offset and then kept only when
- * it lies inside the clip box (all four edges inclusive) and the screen. */
+ * and edged with a 32-level anti-aliased outline. Every drawn pixel is moved by the offset and then kept only
+ * when it lies inside the clip box (all four edges inclusive) and the screen. */
 #ifndef KESRA_DRAW_CAPSULE_H
 #define KESRA_DRAW_CAPSULE_H
 

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "draw/pixel_runs.h"
+#include "core/pixel_runs.h"
 #include "surface/overlay.h"
 #include "surface/shared_state.h"
 #include "winapi.h"

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "core/pixel.h"
+#include "core/pixel_runs.h"
 #include "draw/capsule.h"
-#include "draw/pixel_runs.h"
 #include "draw/polygon.h"
 #include "draw/route_line.h"
 
@@ -180,14 +180,17 @@ TEST(FastPaths, CapsulesMatchThePlainFillAndOutline) {
         return static_cast<LONG>(static_cast<int32_t>(rng() % (size + 80)) - 40);
     };
     for (int round = 0; round < 1500; ++round) {
-        const int32_t width = 120 + static_cast<int32_t>(rng() % 80), height = 90 + static_cast<int32_t>(rng() % 40);
+        const int32_t width = 120 + static_cast<int32_t>(rng() % 80),
+                      height = 90 + static_cast<int32_t>(rng() % 40);
         PaddedCanvas fast(rng, width, height, static_cast<int32_t>(rng() % 4));
         PaddedCanvas plain = fast;
         plain.canvas.origin = reinterpret_cast<uint8_t*>(plain.pixels.data() + plain.pitch);
         ClipBox clip{static_cast<int32_t>(rng() % 60) - 20, static_cast<int32_t>(rng() % 60) - 20,
-                     width - 40 + static_cast<int32_t>(rng() % 80), height - 40 + static_cast<int32_t>(rng() % 80)};
+                     width - 40 + static_cast<int32_t>(rng() % 80),
+                     height - 40 + static_cast<int32_t>(rng() % 80)};
         if (rng() % 20 == 0) std::swap(clip.top, clip.bottom);
-        const int32_t offX = static_cast<int32_t>(rng() % 41) - 20, offY = static_cast<int32_t>(rng() % 41) - 20;
+        const int32_t offX = static_cast<int32_t>(rng() % 41) - 20,
+                      offY = static_cast<int32_t>(rng() % 41) - 20;
         const uint16_t edge = static_cast<uint16_t>(rng()), fill = static_cast<uint16_t>(rng());
         CapsuleRenderer fast_renderer(fast.canvas, clip, offX, offY, edge);
         CapsuleRenderer plain_renderer(plain.canvas, clip, offX, offY, edge);
@@ -199,9 +202,9 @@ TEST(FastPaths, CapsulesMatchThePlainFillAndOutline) {
             fast_renderer.outline(poly);
             plain_renderer.fill_plain(poly, fill);
             plain_renderer.outline_plain(poly);
-            ASSERT_EQ(fast.pixels, plain.pixels) << "round " << round << " segment " << segment << " (" << a.x
-                                                 << ", " << a.y << ") - (" << b.x << ", " << b.y << ") r "
-                                                 << radius;
+            ASSERT_EQ(fast.pixels, plain.pixels)
+                << "round " << round << " segment " << segment << " (" << a.x << ", " << a.y << ") - (" << b.x
+                << ", " << b.y << ") r " << radius;
         }
     }
 }

@@ -5,7 +5,7 @@
  * d + floor((s - d) * level / 32), which fits a 16-bit lane and equals the
  * spread-form blend565 (each field's result lies between d and s, so no
  * borrow crosses a field). */
-#include "draw/pixel_runs.h"
+#include "core/pixel_runs.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -119,7 +119,8 @@ void copy_keyed_sse2(uint16_t* dst, const uint16_t* src, size_t n, uint16_t key)
         if (mask == 0)
             _mm_storeu_si128(d, s);
         else if (mask != 0xFFFF)
-            _mm_storeu_si128(d, _mm_or_si128(_mm_andnot_si128(keyed, s), _mm_and_si128(keyed, _mm_loadu_si128(d))));
+            _mm_storeu_si128(
+                d, _mm_or_si128(_mm_andnot_si128(keyed, s), _mm_and_si128(keyed, _mm_loadu_si128(d))));
     }
     copy_keyed565_plain(dst + i, src + i, n - i, key);
 }
@@ -187,8 +188,8 @@ KESRA_RUN_CLONES void blend_color_run565(uint16_t* d, size_t n, uint16_t color, 
 /* Blocks of sixteen columns (the last one moved back to end at the last
  * column: filling a pixel twice gives the same pixel); each block is written
  * row by row from its highest span's top to its lowest span's bottom. */
-KESRA_RUN_CLONES void fill_column_spans(const Canvas& c, int32_t x0, const int16_t* top, const int16_t* bottom,
-                                        size_t n, uint16_t color) {
+KESRA_RUN_CLONES void fill_column_spans(const Canvas& c, int32_t x0, const int16_t* top,
+                                        const int16_t* bottom, size_t n, uint16_t color) {
     if (n < kLanes) {
         fill_column_spans_plain(c, x0, top, bottom, n, color);
         return;
