@@ -23,6 +23,9 @@ namespace kesra {
 
 namespace {
 
+/* All ones when v is negative, else 0 (an arithmetic shift in GCC and clang). */
+constexpr int64_t sign_mask(int64_t v) { return v >> 63; }
+
 /* trunc(v) kept within the coordinate limit (also for NaN-free huge values). */
 int32_t truncate_coordinate(double v) {
     if (v > kCapsuleCoordLimit) return kCapsuleCoordLimit;
@@ -139,9 +142,15 @@ void outline_octant(const CapsuleRenderer::Target& t, const CapsuleRenderer::Edg
     const int64_t major0 = x_major ? edge.x0 : edge.y0, minor0 = x_major ? edge.y0 : edge.x0;
     int64_t k, k_last;
     if (!steps_within(major0, s_major, major, lo, hi, k, k_last)) return;
-    int64_t e = (k * minor) % major;
-    int64_t at = minor0 + s_minor * ((k * minor) / major);  // the minor coordinate of the line's pixel
-    int64_t a = (e * 32) / major, a_rest = (e * 32) % major;
+    // A walk from its first step (the usual case) starts with everything 0:
+    // no division for it.
+    int64_t e = 0, at = minor0, a = 0, a_rest = 0;  // at: the minor coordinate of the line's pixel
+    if (k > 0) {
+        e = (k * minor) % major;
+        at += s_minor * ((k * minor) / major);
+        a = (e * 32) / major;
+        a_rest = (e * 32) % major;
+    }
     const int64_t a_gain = (32 * minor) / major, a_rest_gain = (32 * minor) % major;
     WalkSteps steps;
     steps.add(static_cast<uint64_t>(k_last - k + 1));
@@ -154,8 +163,10 @@ void outline_octant(const CapsuleRenderer::Target& t, const CapsuleRenderer::Edg
     // lies inside the clip box and the screen, the steps run without tests; a
     // blend at level 0 gives back the pixel, so the far pixel is blended even
     // then.
-    const int64_t at_last = minor0 + s_minor * ((k_last * minor) / major);
-    const int64_t reach_lo = std::min(at, at_last) - 1, reach_hi = std::max(at, at_last) + 1;
+    // The line's minor coordinate moves monotonically from at to at most the
+    // end point's.
+    const int64_t minor_end = minor0 + s_minor * minor;
+    const int64_t reach_lo = std::min(at, minor_end) - 1, reach_hi = std::max(at, minor_end) + 1;
     const bool all_seen = reach_lo >= minor_lo && reach_hi <= minor_hi;
     auto walk = [&](auto tested) {
         constexpr bool kTested = decltype(tested)::value;
@@ -171,17 +182,17 @@ void outline_octant(const CapsuleRenderer::Target& t, const CapsuleRenderer::Edg
                 uint16_t* p = reinterpret_cast<uint16_t*>(base + (far + minor_off) * minor_step);
                 *p = blend565(*p, color, static_cast<int32_t>(level));
             }
-            // Each remainder's two next values come straight from it and one
-            // is picked (a select, not a branch: slopes make the carries
-            // irregular, so a branch would often be mispredicted).
+            // Both remainders wrap by arithmetic on a sign, not by a branch:
+            // slopes make the carries irregular, so a branch would often be
+            // mispredicted.
             const int64_t rest_wrap = rest + (a_rest_gain - major);
-            const bool carries = rest_wrap >= 0;
-            rest = carries ? rest_wrap : rest + a_rest_gain;
+            const int64_t rest_stays = sign_mask(rest_wrap);
+            rest = rest_wrap + (major & rest_stays);
             const int64_t err_wrap = err + (minor - major);
-            const bool wraps = err_wrap >= 0;
-            err = wraps ? err_wrap : err + minor;
-            level += a_gain + carries - (wraps ? 32 : 0);
-            near += wraps ? s_minor : 0;
+            const int64_t err_stays = sign_mask(err_wrap);
+            err = err_wrap + (major & err_stays);
+            level += a_gain + 1 + rest_stays - (32 & ~err_stays);
+            near += s_minor & ~err_stays;
         }
     };
     if (all_seen)
@@ -275,20 +286,34 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start, bool plain
     if (e.octant < 4) {  // x-major: every column of the edge
         int64_t k, k_last;
         if (!steps_within(e.x0, sx, e.adx, lo, hi, k, k_last)) return;
-        int64_t err = (k * e.ady) % e.adx;
-        int64_t y = e.y0 + sy * ((k * e.ady) / e.adx) + rule.bias;
+        int64_t err = 0, y = e.y0 + rule.bias;  // a walk from its first column divides nothing
+        if (k > 0) {
+            err = (k * e.ady) % e.adx;
+            y += sy * ((k * e.ady) / e.adx);
+        }
         WalkSteps steps;
         steps.add(static_cast<uint64_t>(k_last - k + 1));
         int32_t* column = table + (e.x0 + sx * k - lo);
-        // The error's two next values come straight from it and one is picked
-        // (a select, not a branch: slopes make the wraps irregular).
-        const int64_t gain = e.ady, wrapped_gain = int64_t{e.ady} - e.adx;
+        if (plain) {
+            for (; k <= k_last; ++k, column += sx) {
+                *column = static_cast<int32_t>(y);
+                err += e.ady;
+                if (err >= e.adx) {
+                    err -= e.adx;
+                    y += sy;
+                }
+            }
+            return;
+        }
+        // The error wraps by arithmetic on the sign of err + ady - adx, not by
+        // a branch: slopes make the wraps irregular.
+        const int64_t wrapped_gain = int64_t{e.ady} - e.adx;
         for (; k <= k_last; ++k, column += sx) {
             *column = static_cast<int32_t>(y);
-            const int64_t stay = err + gain, wrap = err + wrapped_gain;
-            const bool wraps = wrap >= 0;
-            err = wraps ? wrap : stay;
-            y += wraps ? sy : 0;
+            const int64_t wrap = err + wrapped_gain;
+            const int64_t stays = sign_mask(wrap);
+            err = wrap + (e.adx & stays);
+            y += sy & ~stays;
         }
         return;
     }
@@ -318,10 +343,10 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start, bool plain
     int32_t* column = table + (e.x0 + sx * j - lo);
     for (; j <= j_last; ++j, column += sx) {
         *column = static_cast<int32_t>(e.y0 + sy * (rows - 1) + rule.bias);
-        const int64_t stay = rest + rest_gain, wrap = rest + (rest_gain - e.adx);
-        const bool carries = wrap >= 0;
-        rest = carries ? wrap : stay;
-        rows += gain + carries;
+        const int64_t wrap = rest + (rest_gain - e.adx);
+        const int64_t stays = sign_mask(wrap);
+        rest = wrap + (e.adx & stays);
+        rows += gain + 1 + stays;
     }
 }
 
