@@ -43,11 +43,6 @@ KESRA_INLINE Lanes load(const void* p) {
 
 KESRA_INLINE void store(void* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
 
-KESRA_INLINE bool no_lane(Lanes mask) {
-    const Quads q = reinterpret_cast<Quads>(mask);
-    return ((q[0] | q[1]) | (q[2] | q[3])) == 0;
-}
-
 KESRA_INLINE bool every_lane(Lanes mask) {
     const Quads q = reinterpret_cast<Quads>(mask);
     return ((q[0] & q[1]) & (q[2] & q[3])) == ~uint64_t{0};
@@ -133,6 +128,15 @@ void copy_keyed565(uint16_t* dst, const uint16_t* src, size_t n, uint16_t key) {
 }
 
 #else
+
+namespace {
+
+KESRA_INLINE bool no_lane(Lanes mask) {
+    const Quads q = reinterpret_cast<Quads>(mask);
+    return ((q[0] | q[1]) | (q[2] | q[3])) == 0;
+}
+
+}  // namespace
 
 void copy_keyed565(uint16_t* dst, const uint16_t* src, size_t n, uint16_t key) {
     const Lanes k = Lanes{} + key;
