@@ -22,7 +22,7 @@ PACKAGES = cmake ninja-build g++ pkg-config clang-format git \
 	fonts-dejavu-core fonts-droid-fallback fonts-wqy-microhei \
 	giflib-tools libjpeg-turbo-progs
 
-.PHONY: demo test test-sanitize fuzz bench deps configure build clean format format-check
+.PHONY: demo test test-sanitize fuzz bench bench-ratios deps configure build clean format format-check
 
 # $(call install-missing,PACKAGES,COMMAND): installs the packages that are
 # missing when running as root; otherwise prints the apt-get line and runs COMMAND.
@@ -96,11 +96,37 @@ fuzz: deps
 # they are left out of PACKAGES so that test and demo do not pull them in.
 PEER_PACKAGES = libpixman-1-dev libcairo2-dev libgif-dev libstb-dev
 
+# The programs whose main is the ratio harness append their ratio cases to
+# one file; bench_report prints them as one table and writes bench/results.json.
+BENCH_HARNESSED = bench_pixel bench_fill bench_map bench_bitmap bench_image bench_transitions bench_peers
+BENCH_CASES = $(BUILD)/bench/ratio_cases.tsv
+
 bench: deps
 	@$(call install-missing,$(PEER_PACKAGES),echo "bench_peers is left out")
 	@$(MAKE) --no-print-directory configure
 	cmake --build $(BUILD) -j $(JOBS)
-	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_min_time=0.2; done
+	@rm -f $(BENCH_CASES)
+	@for b in $(BUILD)/bench/bench_*; do \
+	  name=$$(basename $$b); [ -x "$$b" ] && [ "$$name" != bench_report ] || continue; \
+	  case " $(BENCH_HARNESSED) " in \
+	    *" $$name "*) "$$b" --benchmark_min_time=0.2 --cases $(BENCH_CASES);; \
+	    *) "$$b" --benchmark_min_time=0.2;; \
+	  esac; \
+	done
+	@$(BUILD)/bench/bench_report --commit "$$(git rev-parse --short HEAD)$$(git diff --quiet HEAD -- . || echo +changes)" \
+	  --out bench/results.json $(BENCH_CASES)
+
+# The ratio table alone (no Google Benchmark cases): a few minutes.
+bench-ratios: deps
+	@$(call install-missing,$(PEER_PACKAGES),echo "bench_peers is left out")
+	@$(MAKE) --no-print-directory configure
+	cmake --build $(BUILD) -j $(JOBS) --target bench_report $(BENCH_HARNESSED)
+	@rm -f $(BENCH_CASES)
+	@for name in $(BENCH_HARNESSED); do \
+	  [ -x $(BUILD)/bench/$$name ] && $(BUILD)/bench/$$name --ratios-only --cases $(BENCH_CASES) >/dev/null; \
+	done; true
+	@$(BUILD)/bench/bench_report --commit "$$(git rev-parse --short HEAD)$$(git diff --quiet HEAD -- . || echo +changes)" \
+	  --out bench/results.json $(BENCH_CASES)
 
 # Every tracked source is laid out by Debian's clang-format with .clang-format
 # (make format applies it, CI checks it); the code page table's generator

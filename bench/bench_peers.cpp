@@ -1,9 +1,8 @@
-/* bench_peers.cpp - the same drawing done by us, by pixman and by cairo on an
- * 800 x 480 RGB565 destination, so that each case reads as a pair or a triple
- * (BM_Case/kesra, /pixman, /cairo). Inputs are built once outside the timed
- * loop and are identical for every contender; pixel coordinates are integers,
- * our rectangles inclusive of both corners, the peers' half-open. */
-#include <benchmark/benchmark.h>
+/* bench_peers.cpp - the same drawing done by us and by pixman or cairo on an
+ * 800 x 480 RGB565 destination, each case a ratio kesra / peer. Inputs are
+ * built once outside the timed calls and are identical for every contender;
+ * pixel coordinates are integers, our rectangles inclusive of both corners,
+ * the peers' half-open. */
 #include <cairo.h>
 #include <pixman.h>
 
@@ -11,10 +10,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
-#include "bench/bench_screen.h"
+#include "bench/bench_harness.h"
+#include "bench/map_scene.h"
 #include "core/pixel.h"
 
 namespace {
@@ -30,7 +32,7 @@ constexpr uint16_t kFillColor = 0x7BEF, kBlendColor = 0x001F, kAreaColor = 0x9E7
 /* A wobbling ring reaching past the screen edges, as in bench_fill.cpp. */
 std::vector<POINT> map_area(int n) { return ::map_area(n, 400, 240, 330); }
 
-/* A road of 300 points (299 segments) wandering in 20 to 60 pixel steps over
+/* A road of 300 points (299 segments) wandering in steps of up to 60 pixels over
  * the screen and a little beyond it; seeded, so every run draws the same. */
 std::vector<POINT> wandering_road() {
     std::mt19937 rng(2024);
@@ -107,256 +109,164 @@ void set_cairo_color(cairo_t* cr, uint16_t c, double alpha) {
                           alpha);
 }
 
-/* ---- 1. solid rectangle, 600 x 360 at (100, 60) ----------------------- */
+/* ---- the cases ---------------------------------------------------------- */
 
-void BM_FillRectSolid_kesra(benchmark::State& state) {
-    BenchScreen s;
-    for (auto _ : state) {
-        s.dc.FillRect(100, 60, 699, 419, kFillColor);
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * 600 * 360);
+using kesra_bench::RatioCase;
+
+void cairo_polyline(cairo_t* cr, const std::vector<POINT>& pts) {
+    cairo_move_to(cr, pts[0].x, pts[0].y);
+    for (size_t i = 1; i < pts.size(); ++i) cairo_line_to(cr, pts[i].x, pts[i].y);
 }
 
-/* pixman_fill: the plain memory fill, stride in 32-bit words. */
-void BM_FillRectSolid_pixman(benchmark::State& state) {
-    PixmanScreen p;
-    uint32_t* bits = pixman_image_get_data(p.image);
-    const int stride = pixman_image_get_stride(p.image) / 4;
-    for (auto _ : state) {
-        pixman_fill(bits, stride, 16, 100, 60, 600, 360, kFillColor);
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * 600 * 360);
+void cairo_round_stroke(cairo_t* cr, const std::vector<POINT>& pts, double width, uint16_t color) {
+    cairo_set_line_width(cr, width);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    set_cairo_color(cr, color, 1.0);
+    cairo_polyline(cr, pts);
+    cairo_stroke(cr);
 }
 
-/* The image-level call, which goes through the operator and colour lookup. */
-void BM_FillRectSolid_pixman_rects(benchmark::State& state) {
-    PixmanScreen p;
-    const pixman_color_t color = pixman_color_of(kFillColor, 1.0);
-    const pixman_rectangle16_t rect{100, 60, 600, 360};
-    for (auto _ : state) {
-        pixman_image_fill_rectangles(PIXMAN_OP_SRC, p.image, &color, 1, &rect);
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * 600 * 360);
+/* 1. a solid rectangle 600 x 360 at (100, 60): pixman_fill is the plain
+ * memory fill (stride in 32-bit words). 2. the same blended at 0.5: pixman's
+ * OVER of a translucent solid. */
+std::vector<RatioCase> rectangle_cases() {
+    auto s = std::make_shared<BenchScreen>();
+    auto p = std::make_shared<PixmanScreen>();
+    const pixman_color_t half = pixman_color_of(kBlendColor, 0.5);
+    std::shared_ptr<pixman_image_t> solid(pixman_image_create_solid_fill(&half), pixman_image_unref);
+    return {
+        {"FillRect solid 600 x 360", "pixman_fill", [s] { s->dc.FillRect(100, 60, 699, 419, kFillColor); },
+         [p] {
+             pixman_fill(pixman_image_get_data(p->image), pixman_image_get_stride(p->image) / 4, 16, 100, 60,
+                         600, 360, kFillColor);
+         },
+         0},
+        {"FillRect blended 0.5, 600 x 360", "pixman OVER",
+         [s] { s->dc.FillRect(100, 60, 699, 419, kBlendColor, 0.5f); },
+         [p, solid] {
+             pixman_image_composite32(PIXMAN_OP_OVER, solid.get(), nullptr, p->image, 0, 0, 0, 0, 100, 60,
+                                      600, 360);
+         },
+         0},
+    };
 }
+KESRA_RATIO_CASES(rectangle_cases);
 
-void BM_FillRectSolid_cairo(benchmark::State& state) {
-    CairoScreen c;
-    cairo_set_antialias(c.cr, CAIRO_ANTIALIAS_NONE);
-    set_cairo_color(c.cr, kFillColor, 1.0);
-    for (auto _ : state) {
-        cairo_rectangle(c.cr, 100, 60, 600, 360);
-        cairo_fill(c.cr);
-        benchmark::ClobberMemory();
+/* 3. a map area, even-odd and without anti-aliasing, as cairo's mono fill. */
+std::vector<RatioCase> polygon_cases() {
+    std::vector<RatioCase> out;
+    auto s = std::make_shared<BenchScreen>();
+    auto c = std::make_shared<CairoScreen>();
+    cairo_set_antialias(c->cr, CAIRO_ANTIALIAS_NONE);
+    cairo_set_fill_rule(c->cr, CAIRO_FILL_RULE_EVEN_ODD);
+    for (const int n : {24, 2000}) {
+        auto pts = std::make_shared<std::vector<POINT>>(map_area(n));
+        out.push_back(
+            {"FillPolygon " + std::to_string(n) + " vertices", "cairo",
+             [s, pts] { s->dc.FillPolygon(pts->data(), static_cast<int>(pts->size()), kAreaColor, 0, 0); },
+             [c, pts] {
+                 set_cairo_color(c->cr, kAreaColor, 1.0);
+                 cairo_polyline(c->cr, *pts);
+                 cairo_close_path(c->cr);
+                 cairo_fill(c->cr);
+             },
+             0});
     }
-    state.SetItemsProcessed(state.iterations() * 600 * 360);
+    return out;
 }
+KESRA_RATIO_CASES(polygon_cases);
 
-/* ---- 2. the same rectangle blended at opacity 0.5 --------------------- */
-
-void BM_FillRectBlended_kesra(benchmark::State& state) {
-    BenchScreen s;
-    for (auto _ : state) {
-        s.dc.FillRect(100, 60, 699, 419, kBlendColor, 0.5f);
-        benchmark::ClobberMemory();
+/* 4. a 256 x 256 bitmap with an alpha plane at (100, 50); the peers read the
+ * same picture as premultiplied a8r8g8b8. */
+struct AlphaBlit {
+    AlphaBlit() {
+        HostSetForegroundWindow(screen.window);
+        bitmap.LoadBitmapTemp(reinterpret_cast<unsigned char*>(icon.pixels.data()), icon.alpha.data(), kSide,
+                              kSide);
+        bitmap.m_nPixelSize = kSide * kSide * 2;
+        bitmap.m_nAlphaSize = kSide * kSide;
+        source = pixman_image_create_bits(PIXMAN_a8r8g8b8, kSide, kSide, argb.data(), kSide * 4);
+        cairo_source = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(argb.data()),
+                                                           CAIRO_FORMAT_ARGB32, kSide, kSide, kSide * 4);
+        cairo_set_source_surface(cairo.cr, cairo_source, 100, 50);
     }
-    state.SetItemsProcessed(state.iterations() * 600 * 360);
-}
-
-void BM_FillRectBlended_pixman(benchmark::State& state) {
-    PixmanScreen p;
-    const pixman_color_t color = pixman_color_of(kBlendColor, 0.5);
-    pixman_image_t* solid = pixman_image_create_solid_fill(&color);
-    for (auto _ : state) {
-        pixman_image_composite32(PIXMAN_OP_OVER, solid, nullptr, p.image, 0, 0, 0, 0, 100, 60, 600, 360);
-        benchmark::ClobberMemory();
+    ~AlphaBlit() {
+        pixman_image_unref(source);
+        cairo_surface_destroy(cairo_source);
     }
-    pixman_image_unref(solid);
-    state.SetItemsProcessed(state.iterations() * 600 * 360);
-}
-
-void BM_FillRectBlended_cairo(benchmark::State& state) {
-    CairoScreen c;
-    cairo_set_antialias(c.cr, CAIRO_ANTIALIAS_NONE);
-    set_cairo_color(c.cr, kBlendColor, 0.5);
-    for (auto _ : state) {
-        cairo_rectangle(c.cr, 100, 60, 600, 360);
-        cairo_fill(c.cr);
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * 600 * 360);
-}
-
-/* ---- 3. colour polygon fill of a map area ----------------------------- */
-
-void BM_FillPolygon_kesra(benchmark::State& state) {
-    BenchScreen s;
-    std::vector<POINT> pts = map_area(static_cast<int>(state.range(0)));
-    for (auto _ : state) {
-        s.dc.FillPolygon(pts.data(), static_cast<int>(pts.size()), kAreaColor, 0, 0);
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
-}
-
-/* pixman has no polygon fill, only trapezoids. The polygon is cut here into
- * even-odd trapezoids once, outside the timed loop: between each pair of
- * neighbouring vertex heights the crossing edges are sorted by x at the middle
- * of the band and paired. So /pixman times the rasterisation alone and is
- * spared the tessellation that we and cairo do on every call. */
-std::vector<pixman_trapezoid_t> trapezoids_of(const std::vector<POINT>& pts) {
-    std::vector<LONG> ys;
-    for (const POINT& p : pts) ys.push_back(p.y);
-    std::sort(ys.begin(), ys.end());
-    ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
-    std::vector<pixman_trapezoid_t> traps;
-    std::vector<std::pair<double, size_t>> crossing;
-    const size_t n = pts.size();
-    for (size_t band = 0; band + 1 < ys.size(); ++band) {
-        const double top = ys[band], bottom = ys[band + 1], mid = (top + bottom) / 2;
-        crossing.clear();
-        for (size_t i = 0; i < n; ++i) {
-            const POINT& a = pts[i];
-            const POINT& b = pts[(i + 1) % n];
-            if (std::min(a.y, b.y) > top || std::max(a.y, b.y) < bottom || a.y == b.y) continue;
-            crossing.push_back({a.x + (b.x - a.x) * (mid - a.y) / double(b.y - a.y), i});
-        }
-        std::sort(crossing.begin(), crossing.end());
-        auto line = [&](size_t i) {
-            const POINT& a = pts[i];
-            const POINT& b = pts[(i + 1) % n];
-            const POINT& upper = a.y < b.y ? a : b;
-            const POINT& lower = a.y < b.y ? b : a;
-            return pixman_line_fixed_t{{pixman_int_to_fixed(upper.x), pixman_int_to_fixed(upper.y)},
-                                       {pixman_int_to_fixed(lower.x), pixman_int_to_fixed(lower.y)}};
-        };
-        for (size_t k = 0; k + 1 < crossing.size(); k += 2)
-            traps.push_back({pixman_double_to_fixed(top), pixman_double_to_fixed(bottom),
-                             line(crossing[k].second), line(crossing[k + 1].second)});
-    }
-    return traps;
-}
-
-void BM_FillPolygon_pixman(benchmark::State& state) {
-    PixmanScreen p;
-    const std::vector<pixman_trapezoid_t> traps = trapezoids_of(map_area(static_cast<int>(state.range(0))));
-    const pixman_color_t color = pixman_color_of(kAreaColor, 1.0);
-    pixman_image_t* solid = pixman_image_create_solid_fill(&color);
-    for (auto _ : state) {
-        pixman_composite_trapezoids(PIXMAN_OP_OVER, solid, p.image, PIXMAN_a1, 0, 0, 0, 0,
-                                    static_cast<int>(traps.size()), traps.data());
-        benchmark::ClobberMemory();
-    }
-    pixman_image_unref(solid);
-    state.counters["trapezoids"] = static_cast<double>(traps.size());
-    state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
-}
-
-void BM_FillPolygon_cairo(benchmark::State& state) {
-    CairoScreen c;
-    std::vector<POINT> pts = map_area(static_cast<int>(state.range(0)));
-    cairo_set_antialias(c.cr, CAIRO_ANTIALIAS_NONE);
-    cairo_set_fill_rule(c.cr, CAIRO_FILL_RULE_EVEN_ODD);
-    set_cairo_color(c.cr, kAreaColor, 1.0);
-    for (auto _ : state) {
-        cairo_move_to(c.cr, pts[0].x, pts[0].y);
-        for (size_t i = 1; i < pts.size(); ++i) cairo_line_to(c.cr, pts[i].x, pts[i].y);
-        cairo_close_path(c.cr);
-        cairo_fill(c.cr);
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
-}
-
-/* ---- 4. 256 x 256 bitmap with an alpha plane at (100, 50) ------------- */
-
-void BM_BlitAlpha_kesra(benchmark::State& state) {
-    BenchScreen s;
-    HostSetForegroundWindow(s.window);
+    BenchScreen screen;
     Icon icon;
-    CCEBitmap b;
-    b.LoadBitmapTemp(reinterpret_cast<unsigned char*>(icon.pixels.data()), icon.alpha.data(), kSide, kSide);
-    b.m_nPixelSize = kSide * kSide * 2;
-    b.m_nAlphaSize = kSide * kSide;
-    for (auto _ : state) {
-        b.Draw(&s.dc, 100, 50, 0, 0, 0, 0, 1);
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * kSide * kSide);
-}
-
-void BM_BlitAlpha_pixman(benchmark::State& state) {
-    PixmanScreen p;
+    CCEBitmap bitmap;
     std::vector<uint32_t> argb = Icon().premultiplied();
-    pixman_image_t* src = pixman_image_create_bits(PIXMAN_a8r8g8b8, kSide, kSide, argb.data(), kSide * 4);
-    for (auto _ : state) {
-        pixman_image_composite32(PIXMAN_OP_OVER, src, nullptr, p.image, 0, 0, 0, 0, 100, 50, kSide, kSide);
-        benchmark::ClobberMemory();
-    }
-    pixman_image_unref(src);
-    state.SetItemsProcessed(state.iterations() * kSide * kSide);
+    PixmanScreen pixman;
+    CairoScreen cairo;
+    pixman_image_t* source;
+    cairo_surface_t* cairo_source;
+};
+
+std::vector<RatioCase> blit_cases() {
+    auto b = std::make_shared<AlphaBlit>();
+    auto ours = [b] { b->bitmap.Draw(&b->screen.dc, 100, 50, 0, 0, 0, 0, 1); };
+    return {
+        {"alpha bitmap 256 x 256", "pixman OVER", ours,
+         [b] {
+             pixman_image_composite32(PIXMAN_OP_OVER, b->source, nullptr, b->pixman.image, 0, 0, 0, 0, 100,
+                                      50, kSide, kSide);
+         },
+         1 / 1.5},
+        {"alpha bitmap 256 x 256", "cairo paint", ours, [b] { cairo_paint(b->cairo.cr); }, 0},
+    };
+}
+KESRA_RATIO_CASES(blit_cases);
+
+/* 5. an anti-aliased road of 299 segments, a capsule per segment, beside
+ * cairo stroking the whole path once with round caps and joins (pixman has
+ * no stroker). */
+std::vector<RatioCase> road_cases() {
+    std::vector<RatioCase> out;
+    auto s = std::make_shared<BenchScreen>();
+    auto c = std::make_shared<CairoScreen>();
+    auto road = std::make_shared<std::vector<POINT>>(wandering_road());
+    for (const int radius : {6, 20})
+        out.push_back({"road radius " + std::to_string(radius) + ", 299 segments", "cairo stroke",
+                       [s, road, radius] {
+                           s->dc.DrawAntiPolyline(road->data(), static_cast<LONG>(road->size()), kRoadColor,
+                                                  radius, kScreen, 0, 0);
+                       },
+                       [c, road, radius] { cairo_round_stroke(c->cr, *road, 2.0 * radius, kRoadColor); },
+                       radius == 20 ? 0.2 : 0});
+    return out;
+}
+KESRA_RATIO_CASES(road_cases);
+
+/* 6. the map frame of bench_map (map_scene.h). Cairo draws the same with one
+ * round-capped stroke per road of the road's width, the railway as a line
+ * and its dashes, the ferry dashed, and the route and its casing as two
+ * strokes (it has no tilted view of its own). */
+void cairo_map_frame(cairo_t* cr, const MapScene& m) {
+    set_cairo_color(cr, MapScene::kGround, 1.0);
+    cairo_paint(cr);
+    for (size_t k = 0; k < m.roads.size(); ++k)
+        cairo_round_stroke(cr, m.roads[k], 2.0 * MapScene::road_radius(k), MapScene::kRoad);
+    cairo_round_stroke(cr, m.rail, 2, MapScene::kRail);
+    const double rail_dash = 12, ferry_dash = 8;
+    cairo_set_dash(cr, &rail_dash, 1, 0);
+    cairo_round_stroke(cr, m.rail, 2, 0xFFFF);
+    cairo_set_dash(cr, &ferry_dash, 1, 0);
+    cairo_round_stroke(cr, m.ferry, 1, MapScene::kFerry);
+    cairo_set_dash(cr, nullptr, 0, 0);
+    cairo_round_stroke(cr, m.route, 2.0 * MapScene::kRouteWidth, MapScene::kCasing);
+    cairo_round_stroke(cr, m.route, 2.0 * MapScene::kRouteWidth - 6, MapScene::kRoute);
 }
 
-void BM_BlitAlpha_cairo(benchmark::State& state) {
-    CairoScreen c;
-    std::vector<uint32_t> argb = Icon().premultiplied();
-    cairo_surface_t* src = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(argb.data()),
-                                                               CAIRO_FORMAT_ARGB32, kSide, kSide, kSide * 4);
-    cairo_set_source_surface(c.cr, src, 100, 50);
-    for (auto _ : state) {
-        cairo_paint(c.cr);
-        benchmark::ClobberMemory();
-    }
-    cairo_surface_destroy(src);
-    state.SetItemsProcessed(state.iterations() * kSide * kSide);
+std::vector<RatioCase> map_cases() {
+    auto s = std::make_shared<BenchScreen>();
+    auto c = std::make_shared<CairoScreen>();
+    auto scene = std::make_shared<MapScene>();
+    return {{"map frame, 3000 road segments", "cairo", [s, scene] { scene->draw(s->dc); },
+             [c, scene] { cairo_map_frame(c->cr, *scene); }, 0.1}};
 }
-
-/* ---- 5. anti-aliased road of radius 6 (width 12), 299 segments -------- */
-
-void BM_AntiPolyline_kesra(benchmark::State& state) {
-    BenchScreen s;
-    std::vector<POINT> road = wandering_road();
-    for (auto _ : state) {
-        s.dc.DrawAntiPolyline(road.data(), static_cast<LONG>(road.size()), kRoadColor, 6, kScreen, 0, 0);
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(road.size() - 1));
-}
-
-/* pixman has no stroker: cairo alone. Cairo strokes the whole path as one
- * shape with round joins; we draw a capsule per segment. */
-void BM_AntiPolyline_cairo(benchmark::State& state) {
-    CairoScreen c;
-    std::vector<POINT> road = wandering_road();
-    cairo_set_line_width(c.cr, 12);
-    cairo_set_line_cap(c.cr, CAIRO_LINE_CAP_ROUND);
-    cairo_set_line_join(c.cr, CAIRO_LINE_JOIN_ROUND);
-    set_cairo_color(c.cr, kRoadColor, 1.0);
-    for (auto _ : state) {
-        cairo_move_to(c.cr, road[0].x, road[0].y);
-        for (size_t i = 1; i < road.size(); ++i) cairo_line_to(c.cr, road[i].x, road[i].y);
-        cairo_stroke(c.cr);
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(road.size() - 1));
-}
+KESRA_RATIO_CASES(map_cases);
 
 }  // namespace
-
-BENCHMARK(BM_FillRectSolid_kesra)->Name("BM_FillRectSolid/kesra");
-BENCHMARK(BM_FillRectSolid_pixman)->Name("BM_FillRectSolid/pixman");
-BENCHMARK(BM_FillRectSolid_pixman_rects)->Name("BM_FillRectSolid/pixman_rects");
-BENCHMARK(BM_FillRectSolid_cairo)->Name("BM_FillRectSolid/cairo");
-BENCHMARK(BM_FillRectBlended_kesra)->Name("BM_FillRectBlended/kesra");
-BENCHMARK(BM_FillRectBlended_pixman)->Name("BM_FillRectBlended/pixman");
-BENCHMARK(BM_FillRectBlended_cairo)->Name("BM_FillRectBlended/cairo");
-BENCHMARK(BM_FillPolygon_kesra)->Name("BM_FillPolygon/kesra")->Arg(24)->Arg(2000);
-BENCHMARK(BM_FillPolygon_pixman)->Name("BM_FillPolygon/pixman")->Arg(24)->Arg(2000);
-BENCHMARK(BM_FillPolygon_cairo)->Name("BM_FillPolygon/cairo")->Arg(24)->Arg(2000);
-BENCHMARK(BM_BlitAlpha_kesra)->Name("BM_BlitAlpha/kesra");
-BENCHMARK(BM_BlitAlpha_pixman)->Name("BM_BlitAlpha/pixman");
-BENCHMARK(BM_BlitAlpha_cairo)->Name("BM_BlitAlpha/cairo");
-BENCHMARK(BM_AntiPolyline_kesra)->Name("BM_AntiPolyline/kesra");
-BENCHMARK(BM_AntiPolyline_cairo)->Name("BM_AntiPolyline/cairo");

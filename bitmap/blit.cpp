@@ -10,6 +10,7 @@
 
 #include "bitmap/pack_format.h"
 #include "cedraw.h"
+#include "core/pixel_runs.h"
 #include "draw/context.h"
 
 namespace kesra {
@@ -194,12 +195,8 @@ void blit_alpha(const Canvas& dst, const BitmapSource& src, const BlitWindow& wi
                 src.pixels.data + static_cast<size_t>(r) * pitch + static_cast<size_t>(win.sx) * 2;
             const uint8_t* alpha =
                 src.alpha.data + static_cast<size_t>(r) * alpha_pitch + static_cast<size_t>(win.sx);
-            uint16_t* out = row_at(dst, win.dx, win.dy + j);
-            for (int32_t i = 0; i < n; ++i) {
-                const uint32_t a = alpha[i];
-                if (a == 0) continue;
-                blend_bitmap_pixel(out + i, load16(colors + 2 * static_cast<size_t>(i)), a);
-            }
+            if (n > 0)
+                blend_bitmap_run565(row_at(dst, win.dx, win.dy + j), colors, alpha, static_cast<size_t>(n));
         }
         return;
     }
@@ -220,8 +217,7 @@ void blit_alpha(const Canvas& dst, const BitmapSource& src, const BlitWindow& wi
                 if (a >= 31)
                     std::memcpy(out + i, colors + 2 * static_cast<size_t>(i), n * 2u);
                 else if (a != 0)
-                    for (uint32_t k = 0; k < n; ++k)
-                        out[i + k] = blend565(out[i + k], load16(colors + 2 * static_cast<size_t>(i + k)), a);
+                    blend_run565(out + i, colors + 2 * static_cast<size_t>(i), n, a);
                 alpha.consume(n);
                 i += static_cast<int32_t>(n);
             }
@@ -240,7 +236,7 @@ void blit_alpha(const Canvas& dst, const BitmapSource& src, const BlitWindow& wi
             if (a >= 31)
                 std::fill(out + i, out + i + n, v);
             else if (a != 0)
-                for (uint32_t k = 0; k < n; ++k) out[i + k] = blend565(out[i + k], v, a);
+                blend_color_run565(out + i, n, v, a);
             pixels.consume(n);
             alpha.consume(n);
             i += static_cast<int32_t>(n);

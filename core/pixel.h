@@ -7,6 +7,7 @@
 #ifndef KESRA_CORE_PIXEL_H
 #define KESRA_CORE_PIXEL_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -76,20 +77,23 @@ constexpr uint16_t ColorRefToColor16(uint32_t ref) {
                      static_cast<uint8_t>(ref >> 16));
 }
 
-/* count contiguous pixels of one colour: single pixels up to a 16-byte
- * boundary, then eight pixels per vector store (SSE2 or NEON with GCC and
- * clang's vector extension). */
+/* n pixels of one colour with the widest stores the processor offers, chosen
+ * at load time (core/pixel_runs.cpp). */
+void fill_run565(uint16_t* p, size_t n, uint16_t color);
+
+/* count contiguous pixels of one colour: long runs go to fill_run565; short
+ * ones are single pixels up to a 16-byte boundary, then eight pixels per
+ * vector store (SSE2 or NEON with GCC and clang's vector extension). */
 inline void fill565(uint16_t* q, int64_t count, uint16_t color) {
+    constexpr int64_t kLongRun = 64;
+    if (count >= kLongRun) {
+        fill_run565(q, static_cast<size_t>(count), color);
+        return;
+    }
     typedef uint16_t EightPixels __attribute__((vector_size(16), may_alias));
     for (; count > 0 && (reinterpret_cast<uintptr_t>(q) & 15) != 0; --count) *q++ = color;
     const EightPixels eight = {color, color, color, color, color, color, color, color};
     EightPixels* v = reinterpret_cast<EightPixels*>(q);
-    for (; count >= 32; count -= 32, v += 4) {
-        v[0] = eight;
-        v[1] = eight;
-        v[2] = eight;
-        v[3] = eight;
-    }
     for (; count >= 8; count -= 8) *v++ = eight;
     q = reinterpret_cast<uint16_t*>(v);
     for (; count > 0; --count) *q++ = color;

@@ -9,9 +9,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <type_traits>
 #include <utility>
 
 #include "core/pixel.h"
+#include "core/pixel_runs.h"
 #include "draw/lines.h"
 #include "draw/trig_tables.h"
 #include "draw/walk.h"
@@ -19,6 +22,9 @@
 namespace kesra {
 
 namespace {
+
+/* All ones when v is negative, else 0 (an arithmetic shift in GCC and clang). */
+constexpr int64_t sign_mask(int64_t v) { return v >> 63; }
 
 /* trunc(v) kept within the coordinate limit (also for NaN-free huge values). */
 int32_t truncate_coordinate(double v) {
@@ -75,9 +81,9 @@ void blend_clipped(const CapsuleRenderer::Target& t, int64_t x, int64_t y, int32
  * to the end point (major + 1 pixels); the pixel on the line gets 32 - a and
  * its neighbour one step further along the minor axis gets a, with
  * a = e * 32 / major. Only steps whose major coordinate can be seen are
- * walked. */
+ * walked. This plain form divides at every step. */
 template <int Octant>
-void outline_octant(const CapsuleRenderer::Target& t, const CapsuleRenderer::Edge& edge) {
+void outline_octant_plain(const CapsuleRenderer::Target& t, const CapsuleRenderer::Edge& edge) {
     constexpr bool x_major = Octant < 4;
     constexpr int sx = (Octant == 2 || Octant == 3 || Octant == 5 || Octant == 7) ? -1 : 1;
     constexpr int sy = (Octant == 1 || Octant == 3 || Octant == 6 || Octant == 7) ? -1 : 1;
@@ -112,9 +118,97 @@ void outline_octant(const CapsuleRenderer::Target& t, const CapsuleRenderer::Edg
     }
 }
 
+/* The same walk without a division per step: a = e * 32 / major is carried
+ * with its remainder, gaining 32 * minor / major (and a carry) per step and
+ * losing 32 when e wraps. The major coordinate of every walked step can be
+ * seen, so only the minor one is tested. */
+template <int Octant>
+void outline_octant(const CapsuleRenderer::Target& t, const CapsuleRenderer::Edge& edge) {
+    constexpr bool x_major = Octant < 4;
+    constexpr int sx = (Octant == 2 || Octant == 3 || Octant == 5 || Octant == 7) ? -1 : 1;
+    constexpr int sy = (Octant == 1 || Octant == 3 || Octant == 6 || Octant == 7) ? -1 : 1;
+    constexpr int s_major = x_major ? sx : sy, s_minor = x_major ? sy : sx;
+    const int64_t major = x_major ? edge.adx : edge.ady;
+    const int64_t minor = x_major ? edge.ady : edge.adx;
+    const int64_t lo =
+        x_major ? int64_t{std::max(t.clip.left, 0)} - t.offX : int64_t{std::max(t.clip.top, 0)} - t.offY;
+    const int64_t hi = x_major ? int64_t{std::min(t.clip.right, t.canvas.width - 1)} - t.offX
+                               : int64_t{std::min(t.clip.bottom, t.canvas.height - 1)} - t.offY;
+    // The minor coordinates that can be seen, in the edge's own coordinates.
+    const int64_t minor_lo =
+        x_major ? int64_t{std::max(t.clip.top, 0)} - t.offY : int64_t{std::max(t.clip.left, 0)} - t.offX;
+    const int64_t minor_hi = x_major ? int64_t{std::min(t.clip.bottom, t.canvas.height - 1)} - t.offY
+                                     : int64_t{std::min(t.clip.right, t.canvas.width - 1)} - t.offX;
+    const int64_t major0 = x_major ? edge.x0 : edge.y0, minor0 = x_major ? edge.y0 : edge.x0;
+    int64_t k, k_last;
+    if (!steps_within(major0, s_major, major, lo, hi, k, k_last)) return;
+    // A walk from its first step (the usual case) starts with everything 0:
+    // no division for it.
+    int64_t e = 0, at = minor0, a = 0, a_rest = 0;  // at: the minor coordinate of the line's pixel
+    if (k > 0) {
+        e = (k * minor) % major;
+        at += s_minor * ((k * minor) / major);
+        a = (e * 32) / major;
+        a_rest = (e * 32) % major;
+    }
+    const int64_t a_gain = (32 * minor) / major, a_rest_gain = (32 * minor) % major;
+    WalkSteps steps;
+    steps.add(static_cast<uint64_t>(k_last - k + 1));
+    const int64_t major_off = x_major ? t.offX : t.offY, minor_off = x_major ? t.offY : t.offX;
+    const intptr_t major_step = x_major ? Canvas::xpitch : t.canvas.ypitch;
+    const intptr_t minor_step = x_major ? t.canvas.ypitch : Canvas::xpitch;
+    uint8_t* const first = t.canvas.origin + (major0 + s_major * k + major_off) * major_step;
+    const uint16_t color = t.edgeColor;
+    // When every pixel the steps can touch (the line's and its far neighbour)
+    // lies inside the clip box and the screen, the steps run without tests; a
+    // blend at level 0 gives back the pixel, so the far pixel is blended even
+    // then.
+    // The line's minor coordinate moves monotonically from at to at most the
+    // end point's.
+    const int64_t minor_end = minor0 + s_minor * minor;
+    const int64_t reach_lo = std::min(at, minor_end) - 1, reach_hi = std::max(at, minor_end) + 1;
+    const bool all_seen = reach_lo >= minor_lo && reach_hi <= minor_hi;
+    auto walk = [&](auto tested) {
+        constexpr bool kTested = decltype(tested)::value;
+        uint8_t* base = first;
+        int64_t near = at, err = e, level = a, rest = a_rest;
+        for (int64_t step = k; step <= k_last; ++step, base += s_major * major_step) {
+            const int64_t far = near + s_minor;
+            if (!kTested || (near >= minor_lo && near <= minor_hi)) {
+                uint16_t* p = reinterpret_cast<uint16_t*>(base + (near + minor_off) * minor_step);
+                *p = blend565(*p, color, static_cast<int32_t>(32 - level));
+            }
+            if (!kTested || (level != 0 && far >= minor_lo && far <= minor_hi)) {
+                uint16_t* p = reinterpret_cast<uint16_t*>(base + (far + minor_off) * minor_step);
+                *p = blend565(*p, color, static_cast<int32_t>(level));
+            }
+            // Both remainders wrap by arithmetic on a sign, not by a branch:
+            // slopes make the carries irregular, so a branch would often be
+            // mispredicted.
+            const int64_t rest_wrap = rest + (a_rest_gain - major);
+            const int64_t rest_stays = sign_mask(rest_wrap);
+            rest = rest_wrap + (major & rest_stays);
+            const int64_t err_wrap = err + (minor - major);
+            const int64_t err_stays = sign_mask(err_wrap);
+            err = err_wrap + (major & err_stays);
+            level += a_gain + 1 + rest_stays - (32 & ~err_stays);
+            near += s_minor & ~err_stays;
+        }
+    };
+    if (all_seen)
+        walk(std::false_type{});
+    else
+        walk(std::true_type{});
+}
+
 constexpr CapsuleRenderer::OctantRoutine kOctantRoutines[8] = {
     outline_octant<0>, outline_octant<1>, outline_octant<2>, outline_octant<3>,
     outline_octant<4>, outline_octant<5>, outline_octant<6>, outline_octant<7>,
+};
+
+constexpr CapsuleRenderer::OctantRoutine kPlainOctantRoutines[8] = {
+    outline_octant_plain<0>, outline_octant_plain<1>, outline_octant_plain<2>, outline_octant_plain<3>,
+    outline_octant_plain<4>, outline_octant_plain<5>, outline_octant_plain<6>, outline_octant_plain<7>,
 };
 
 }  // namespace
@@ -181,8 +275,8 @@ bool CapsuleRenderer::set_up_edge(POINT from, POINT to) {
 
 /* Writes the current edge's rows into the chain's table for the columns of
  * the window [window_start, window_start + kCapsuleColumns). */
-void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start) {
-    const Edge& e = edge_;
+void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start, bool plain) {
+    const Edge e = edge_;  // a copy: the table's stores cannot alias it
     const ColumnRule rule = kColumnRules[e.octant][chain];
     if (!rule.writes) return;
     int32_t* table = chain == 0 ? first_ : last_;
@@ -192,17 +286,34 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start) {
     if (e.octant < 4) {  // x-major: every column of the edge
         int64_t k, k_last;
         if (!steps_within(e.x0, sx, e.adx, lo, hi, k, k_last)) return;
-        int64_t err = (k * e.ady) % e.adx;
-        int64_t y = e.y0 + sy * ((k * e.ady) / e.adx);
+        int64_t err = 0, y = e.y0 + rule.bias;  // a walk from its first column divides nothing
+        if (k > 0) {
+            err = (k * e.ady) % e.adx;
+            y += sy * ((k * e.ady) / e.adx);
+        }
         WalkSteps steps;
         steps.add(static_cast<uint64_t>(k_last - k + 1));
-        for (; k <= k_last; ++k) {
-            table[e.x0 + sx * k - lo] = static_cast<int32_t>(y + rule.bias);
-            err += e.ady;
-            if (err >= e.adx) {
-                err -= e.adx;
-                y += sy;
+        int32_t* column = table + (e.x0 + sx * k - lo);
+        if (plain) {
+            for (; k <= k_last; ++k, column += sx) {
+                *column = static_cast<int32_t>(y);
+                err += e.ady;
+                if (err >= e.adx) {
+                    err -= e.adx;
+                    y += sy;
+                }
             }
+            return;
+        }
+        // The error wraps by arithmetic on the sign of err + ady - adx, not by
+        // a branch: slopes make the wraps irregular.
+        const int64_t wrapped_gain = int64_t{e.ady} - e.adx;
+        for (; k <= k_last; ++k, column += sx) {
+            *column = static_cast<int32_t>(y);
+            const int64_t wrap = err + wrapped_gain;
+            const int64_t stays = sign_mask(wrap);
+            err = wrap + (e.adx & stays);
+            y += sy & ~stays;
         }
         return;
     }
@@ -216,38 +327,68 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start) {
     // Step j happens in the first row iteration k with (k + 1) * adx >= j * ady,
     // each iteration stepping at most once: the row is found, not walked.
     WalkSteps steps;
-    for (; j <= j_last; ++j) {
-        steps.add();
-        const int64_t k = (j * e.ady + e.adx - 1) / e.adx - 1;
-        table[e.x0 + sx * j - lo] = static_cast<int32_t>(e.y0 + sy * k + rule.bias);
+    steps.add(static_cast<uint64_t>(j_last - j + 1));
+    if (plain) {
+        for (; j <= j_last; ++j) {
+            const int64_t k = (j * e.ady + e.adx - 1) / e.adx - 1;
+            table[e.x0 + sx * j - lo] = static_cast<int32_t>(e.y0 + sy * k + rule.bias);
+        }
+        return;
+    }
+    // k + 1 = ceil(j * ady / adx), carried from column to column with its
+    // remainder: it gains ady / adx (and a carry) per column.
+    const int64_t numerator = j * e.ady + e.adx - 1;
+    int64_t rows = numerator / e.adx, rest = numerator % e.adx;
+    const int64_t gain = e.ady / e.adx, rest_gain = e.ady % e.adx;
+    int32_t* column = table + (e.x0 + sx * j - lo);
+    for (; j <= j_last; ++j, column += sx) {
+        *column = static_cast<int32_t>(e.y0 + sy * (rows - 1) + rule.bias);
+        const int64_t wrap = rest + (rest_gain - e.adx);
+        const int64_t stays = sign_mask(wrap);
+        rest = wrap + (e.adx & stays);
+        rows += gain + 1 + stays;
     }
 }
 
 void CapsuleRenderer::fill_window(const CapsulePolygon& poly, int32_t window_start, int32_t window_end,
-                                  uint16_t color) {
+                                  uint16_t color, bool plain) {
     const int32_t columns = window_end - window_start + 1;
     std::fill(first_, first_ + columns, 0);  // an unwritten column stays an empty span
     std::fill(last_, last_ + columns, -1);
     for (int i = 0; i < 12; ++i)
-        if (set_up_edge(poly[i], poly[i + 1])) walk_fill_edge(i < 6 ? 0 : 1, window_start);
+        if (set_up_edge(poly[i], poly[i + 1])) walk_fill_edge(i < 6 ? 0 : 1, window_start, plain);
 
+    // Each column's span cut to the clip rows and the screen; an upside-down
+    // clip box lets nothing through.
     const Target& t = target_;
-    for (int32_t c = 0; c < columns; ++c) {
-        const int64_t x = int64_t{window_start} + c + t.offX;
-        const int64_t top = int64_t{first_[c]} + t.offY;
-        const int64_t bottom = int64_t{last_[c]} + t.offY;
-        if (x < t.clip.left || x > t.clip.right || top > t.clip.bottom || bottom < t.clip.top || bottom < top)
-            continue;
-        // Cut to the clip rows; an upside-down clip box lets nothing through.
-        const int64_t cut_top = std::max<int64_t>(top, t.clip.top);
-        const int64_t cut_bottom = std::min<int64_t>(bottom, t.clip.bottom);
-        if (cut_top <= cut_bottom)
-            vspan(t.canvas, static_cast<int32_t>(x), static_cast<int32_t>(cut_top),
-                  static_cast<int32_t>(cut_bottom), color);
+    const int64_t row_lo = std::max(t.clip.top, 0), row_hi = std::min(t.clip.bottom, t.canvas.height - 1);
+    const int64_t x0 = int64_t{window_start} + t.offX;
+    const bool short_rows = t.canvas.height <= INT16_MAX;  // rows fit the block fill's 16-bit lanes
+    if (plain || !short_rows) {
+        for (int32_t c = 0; c < columns; ++c) {
+            const int64_t x = x0 + c;
+            const int64_t top = std::max(int64_t{first_[c]} + t.offY, row_lo);
+            const int64_t bottom = std::min(int64_t{last_[c]} + t.offY, row_hi);
+            if (x >= t.clip.left && x <= t.clip.right && x >= 0 && x < t.canvas.width && top <= bottom)
+                vspan(t.canvas, static_cast<int32_t>(x), static_cast<int32_t>(top),
+                      static_cast<int32_t>(bottom), color);
+        }
+        return;
     }
+    // The window's columns lie inside the clip box and the screen (fill_columns
+    // chose them so); only the rows are cut.
+    for (int32_t c = 0; c < columns; ++c) {
+        const int64_t top = std::max(int64_t{first_[c]} + t.offY, row_lo);
+        const int64_t bottom = std::min(int64_t{last_[c]} + t.offY, row_hi);
+        const bool seen = top <= bottom;
+        top_rows_[c] = seen ? static_cast<int16_t>(top) : INT16_MAX;
+        bottom_rows_[c] = seen ? static_cast<int16_t>(bottom) : int16_t{-1};
+    }
+    fill_column_spans(t.canvas, static_cast<int32_t>(x0), top_rows_, bottom_rows_,
+                      static_cast<size_t>(columns), color);
 }
 
-void CapsuleRenderer::fill(const CapsulePolygon& poly, uint16_t color) {
+void CapsuleRenderer::fill_columns(const CapsulePolygon& poly, uint16_t color, bool plain) {
     const Target& t = target_;
     // Columns of the capsule that can be seen: inside the clip box and the screen.
     const int64_t visible_lo = int64_t{std::max(t.clip.left, 0)} - t.offX;
@@ -256,7 +397,13 @@ void CapsuleRenderer::fill(const CapsulePolygon& poly, uint16_t color) {
     const int64_t hi = std::min<int64_t>(poly[6].x, visible_hi);
     for (int64_t start = lo; start <= hi; start += kCapsuleColumns)
         fill_window(poly, static_cast<int32_t>(start),
-                    static_cast<int32_t>(std::min<int64_t>(hi, start + kCapsuleColumns - 1)), color);
+                    static_cast<int32_t>(std::min<int64_t>(hi, start + kCapsuleColumns - 1)), color, plain);
+}
+
+void CapsuleRenderer::fill(const CapsulePolygon& poly, uint16_t color) { fill_columns(poly, color, false); }
+
+void CapsuleRenderer::fill_plain(const CapsulePolygon& poly, uint16_t color) {
+    fill_columns(poly, color, true);
 }
 
 void CapsuleRenderer::outline_edge(POINT from, POINT to) {
@@ -265,6 +412,11 @@ void CapsuleRenderer::outline_edge(POINT from, POINT to) {
 
 void CapsuleRenderer::outline(const CapsulePolygon& poly) {
     for (int i = 0; i < 12; ++i) outline_edge(poly[i], poly[i + 1]);
+}
+
+void CapsuleRenderer::outline_plain(const CapsulePolygon& poly) {
+    for (int i = 0; i < 12; ++i)
+        if (set_up_edge(poly[i], poly[i + 1])) kPlainOctantRoutines[edge_.octant](target_, edge_);
 }
 
 }  // namespace kesra

@@ -1,8 +1,8 @@
 /* capsule.h - the capsule renderer of the anti-aliased map lines: a segment
  * becomes a 13-point polygon (two half circles of 6 points, closed), filled
- * one vertical span per column and edged with a 32-level anti-aliased
- * outline. Every drawn pixel is moved by the offset and then kept only when
- * it lies inside the clip box (all four edges inclusive) and the screen. */
+ * one vertical span per column (written in blocks of columns, row by row)
+ * and edged with a 32-level anti-aliased outline. Every drawn pixel is moved by the offset and then kept only
+ * when it lies inside the clip box (all four edges inclusive) and the screen. */
 #ifndef KESRA_DRAW_CAPSULE_H
 #define KESRA_DRAW_CAPSULE_H
 
@@ -65,6 +65,11 @@ class CapsuleRenderer {
     /* One anti-aliased edge (the polygon's outline is made of these). */
     void outline_edge(POINT from, POINT to);
 
+    /* The plain forms that fill and outline are held to: a store per row down
+     * each column, and a division per step of each edge. Same pixels. */
+    void fill_plain(const CapsulePolygon& poly, uint16_t color);
+    void outline_plain(const CapsulePolygon& poly);
+
     /* What an octant routine sees: the renderer's target and the current
      * edge. Public so that the routines can be plain functions in a table. */
     struct Target {
@@ -83,13 +88,17 @@ class CapsuleRenderer {
 
    private:
     bool set_up_edge(POINT from, POINT to);
-    void walk_fill_edge(int chain, int32_t window_start);
-    void fill_window(const CapsulePolygon& poly, int32_t window_start, int32_t window_end, uint16_t color);
+    void walk_fill_edge(int chain, int32_t window_start, bool plain);
+    void fill_window(const CapsulePolygon& poly, int32_t window_start, int32_t window_end, uint16_t color,
+                     bool plain);
+    void fill_columns(const CapsulePolygon& poly, uint16_t color, bool plain);
 
     Target target_;
     Edge edge_;
     int32_t first_[kCapsuleColumns];
     int32_t last_[kCapsuleColumns];
+    int16_t top_rows_[kCapsuleColumns];  // each column's span cut to the clip box and the screen
+    int16_t bottom_rows_[kCapsuleColumns];
 };
 
 }  // namespace kesra

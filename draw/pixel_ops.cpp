@@ -46,6 +46,10 @@ int CCEDraw::Clear(DWORD color) {
     const Canvas c = canvas_of(*this);
     if (!c.origin) return 1;
     const uint16_t value = static_cast<uint16_t>(color);
+    if (int64_t{c.ypitch} == int64_t{c.width} * c.xpitch) {  // rows follow each other: one run
+        fill565(c.at(0, 0), int64_t{c.width} * c.height, value);
+        return 1;
+    }
     for (int32_t y = 0; y < c.height; ++y) fill565(c.at(0, y), c.width, value);
     return 1;
 }

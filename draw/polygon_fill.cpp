@@ -8,6 +8,7 @@
 #include <new>
 
 #include "draw/polygon.h"
+#include "draw/scratch.h"
 #include "draw/span_row.h"
 
 namespace kesra {
@@ -27,11 +28,13 @@ struct Edge {
 };
 
 /* The edge records and the sorted pointers (terminated by a null) that a
- * fill of up to kStaticEdges edges uses; a polygon with more edges takes a
- * buffer of its own for the call. */
+ * fill of up to kStaticEdges edges uses; a polygon with more edges uses
+ * arrays that grow to the largest polygon seen and are kept for later calls. */
 struct EdgeTables {
     Edge edges[kStaticEdges];
     Edge* sorted[kStaticEdges + 2];
+    ScratchArray<Edge> big_edges;
+    ScratchArray<Edge*> big_sorted;
 };
 
 /* One set per thread, so that threads fill polygons at the same time; a fill
@@ -44,8 +47,6 @@ EdgeTables& thread_edge_tables() {
 struct EdgeStore {
     Edge* edges = nullptr;
     Edge** sorted = nullptr;
-    std::unique_ptr<Edge[]> big_edges;
-    std::unique_ptr<Edge*[]> big_sorted;
 
     bool take(EdgeTables& tables, int64_t count) {
         if (count <= kStaticEdges) {
@@ -53,10 +54,8 @@ struct EdgeStore {
             sorted = tables.sorted;
             return true;
         }
-        big_edges.reset(new (std::nothrow) Edge[count]);
-        big_sorted.reset(new (std::nothrow) Edge*[count + 2]);
-        edges = big_edges.get();
-        sorted = big_sorted.get();
+        edges = tables.big_edges.take(static_cast<size_t>(count));
+        sorted = tables.big_sorted.take(static_cast<size_t>(count) + 2);
         return edges && sorted;
     }
 };

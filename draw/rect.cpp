@@ -66,8 +66,12 @@ void fill_rect(const Canvas& c, int32_t x1, int32_t y1, int32_t x2, int32_t y2, 
     if (!clamped_box(c, x1, y1, x2, y2, b)) return;
     uint8_t* row =
         reinterpret_cast<uint8_t*>(c.at(static_cast<int32_t>(b.left), static_cast<int32_t>(b.top)));
-    for (int64_t y = b.top; y <= b.bottom; ++y, row += c.ypitch)
-        store_run(row, c.xpitch, b.right - b.left + 1, color);
+    const int64_t width = b.right - b.left + 1;
+    if (width == c.width && int64_t{c.ypitch} == width * c.xpitch) {  // whole rows, back to back
+        fill565(reinterpret_cast<uint16_t*>(row), width * (b.bottom - b.top + 1), color);
+        return;
+    }
+    for (int64_t y = b.top; y <= b.bottom; ++y, row += c.ypitch) store_run(row, c.xpitch, width, color);
 }
 
 uint16_t blend_opacity565(uint16_t d, uint16_t s, float alpha) {

@@ -13,6 +13,7 @@
 #include "draw/context.h"
 #include "draw/perspective.h"
 #include "draw/polygon.h"
+#include "draw/scratch.h"
 
 namespace kesra {
 
@@ -142,7 +143,9 @@ void draw_route_line_3d(const Canvas& c, const POINT* pts, int64_t n, uint16_t i
                         uint16_t outerColor, int width, const ClipBox& clip) {
     if (!pts || n < 2 || !c.origin) return;
     const int64_t count = n - 1;
-    std::unique_ptr<RouteSegment[]> segments(new (std::nothrow) RouteSegment[static_cast<size_t>(count)]());
+    // The segments' working array is kept from call to call: a frame allocates nothing.
+    thread_local ScratchArray<RouteSegment> scratch;
+    RouteSegment* segments = scratch.take(static_cast<size_t>(count));
     if (!segments) return;
 
     const int base = perspective_base(width);

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "core/pixel_runs.h"
 #include "surface/overlay.h"
 #include "surface/shared_state.h"
 #include "winapi.h"
@@ -317,9 +318,7 @@ LONG CCEGraphics::FlipBackBuffer(int bTransparent, unsigned short wKey) {
     }
     const uint16_t* src = reinterpret_cast<const uint16_t*>(m_pBuffer);
     uint16_t* dst = reinterpret_cast<uint16_t*>(m_pBackBuffer);
-    const size_t count = static_cast<size_t>(m_lMemorySize) / 2;
-    for (size_t i = 0; i < count; ++i)
-        if (src[i] != wKey) dst[i] = src[i];
+    copy_keyed565(dst, src, static_cast<size_t>(m_lMemorySize) / 2, wKey);
     return 1;
 }
 
