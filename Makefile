@@ -64,6 +64,7 @@ test-sanitize: deps
 	  -DKESRA_BUILD_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD)-sanitize -j $(JOBS)
 	cd $(BUILD)-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  ctest -j $(JOBS) --output-on-failure -E consumer_program
 
 # Every fuzz harness in turn under libFuzzer (clang), FUZZ_SECONDS each, with

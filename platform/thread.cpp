@@ -1,5 +1,6 @@
 /* thread.cpp - kernel threads, waits and time on std::thread and the clocks.
- * A thread handle stays valid until CloseHandle; waiting on it joins it. */
+ * A thread handle stays valid until CloseHandle; waiting on it joins it. A
+ * thread whose handle is closed while it runs frees its own record at the end. */
 #include <chrono>
 #include <condition_variable>
 #include <ctime>
@@ -19,6 +20,7 @@ struct ThreadObject {
     std::condition_variable finished_cv;
     bool finished = false;
     bool joined = false;
+    bool detached = false;  // the handle was closed while the thread ran
     DWORD suspend_count = 0;
 };
 
@@ -54,9 +56,14 @@ extern "C" HANDLE CreateThread(void*, size_t, LPTHREAD_START_ROUTINE start, LPVO
     }
     object->thread = std::thread([object, start, parameter] {
         start(parameter);
-        std::lock_guard<std::mutex> lock(object->mutex);
-        object->finished = true;
-        object->finished_cv.notify_all();
+        bool orphaned;
+        {
+            std::lock_guard<std::mutex> lock(object->mutex);
+            object->finished = true;
+            object->finished_cv.notify_all();
+            orphaned = object->detached;
+        }
+        if (orphaned) delete object;
     });
     if (thread_id) *thread_id = id;
     return object;
@@ -95,7 +102,8 @@ extern "C" BOOL CloseHandle(HANDLE handle) {
                 object->thread.join();
             } else {
                 object->thread.detach();  // a running thread outlives its handle, as on the device
-                return TRUE;              // its object is then kept; it is small
+                object->detached = true;  // and frees the record when it ends
+                return TRUE;
             }
         }
     }
