@@ -14,10 +14,12 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -59,9 +61,8 @@ void note_allocation() {
     void* frames[24];
     const int n = backtrace(frames, 24);
     static const char kHeader[] = "navscene: heap allocation in a frame:\n";
-    if (write(2, kHeader, sizeof kHeader - 1) < 0) {
-    }
-    backtrace_symbols_fd(frames + 2 < frames + n ? frames + 2 : frames, n > 2 ? n - 2 : n, 2);
+    [[maybe_unused]] const ssize_t written = write(2, kHeader, sizeof kHeader - 1);
+    backtrace_symbols_fd(frames, n, 2);
     t_in_hook = false;
 }
 
