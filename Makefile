@@ -99,7 +99,7 @@ PEER_PACKAGES = libpixman-1-dev libcairo2-dev libgif-dev libstb-dev
 
 # The programs whose main is the ratio harness append their ratio cases to
 # one file; bench_report prints them as one table and writes bench/results.json.
-BENCH_HARNESSED = bench_pixel bench_fill bench_map bench_bitmap bench_image bench_transitions bench_peers
+BENCH_HARNESSED = bench_pixel bench_fill bench_map bench_bitmap bench_image bench_transitions bench_peers bench_navscene
 BENCH_CASES = $(BUILD)/bench/ratio_cases.tsv
 
 bench: deps
