@@ -175,8 +175,11 @@ class Loop {
     }
 
     /* Draws the current screen when it changed, else presents again when the
-     * pointer moved. */
-    void show() {
+     * pointer moved, then calls taken(). The overlay thread keeps away from
+     * the drawing until taken() returns, so what it sees is this frame. */
+    template <typename Taken>
+    void show(Taken taken) {
+        dc_.BeginDraw();
         if (g_state.changed) {
             draw_screen();
         } else if (g_state.moved) {
@@ -184,27 +187,29 @@ class Loop {
             dc_.Flip(3, 0, 0);
         }
         g_state.changed = g_state.moved = false;
+        taken();
+        dc_.EndDraw();
+    }
+    void show() {
+        show([] {});
     }
 
    private:
     void draw_screen() {
         const Screen screen = g_state.screen;
-        dc_.BeginDraw();
         if (screen == Screen::kMap)
             draw_map_screen(dc_, assets_, g_state.view);
         else
             std::memcpy(dc_.GetBuffer(), (screen == Screen::kMenu ? menu_ : photos_).GetBuffer(),
                         static_cast<size_t>(kWidth) * kHeight * 2);
-        dc_.EndDraw();
-        if (screen == shown_) {
-            dc_.FlipBackBuffer(0, 0);
-            dc_.Flip(3, 0, 0);
-        } else {
+        if (screen != shown_) {
             const DWORD effect = screen == Screen::kMenu     ? RF_IN | RF_SLIDE_LEFT
                                  : screen == Screen::kPhotos ? RF_OUT | RF_TURN
                                                              : RF_IN | RF_SLIDE_RIGHT;
             dc_.RenderFlip(tagRENDERFLIP_STRUCT{effect, {0, 0, kWidth, kHeight}, kTransitionMs});
         }
+        dc_.FlipBackBuffer(0, 0);  // after a transition too: it ends on the screen exactly
+        dc_.Flip(3, 0, 0);
         shown_ = screen;
     }
 
@@ -308,9 +313,10 @@ int run_frames(HWND window, CCEDraw& dc, const Assets& assets, int frames, const
     std::vector<uint16_t> shown;
     for (int frame = 0; frame < frames; ++frame) {
         path.feed(frame);
-        loop.show();
-        const uint16_t* pixels = HostWindowPixels(window);
-        shown.assign(pixels, pixels + static_cast<size_t>(kWidth) * kHeight);
+        loop.show([&] {
+            const uint16_t* pixels = HostWindowPixels(window);
+            shown.assign(pixels, pixels + static_cast<size_t>(kWidth) * kHeight);
+        });
         if (frame % layout.stride == 0) {
             const int cell = frame / layout.stride;
             sheet.place(cell % SheetLayout::kColumns, cell / SheetLayout::kColumns, shown.data());
