@@ -41,7 +41,9 @@ void ContactSheet::place(int column, int row, const uint16_t* frame) {
                 average_2x2(frame + static_cast<size_t>(y * kScale) * kWidth + x * kScale);
 }
 
-bool ContactSheet::write(const std::string& path) const { return write_picture(path, pixels_.data(), width_, height_); }
+bool ContactSheet::write(const std::string& path) const {
+    return write_picture(path, pixels_.data(), width_, height_);
+}
 
 bool write_picture(const std::string& path, const uint16_t* pixels, int width, int height) {
     std::string error;

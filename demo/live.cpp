@@ -160,11 +160,13 @@ class Loop {
 
     /* The pages and the cursor; the map must be on dc (the photo screen lists it). */
     bool open() {
-        if (!menu_.Create(kWidth, kHeight, 0, 0, nullptr, 0) || !photos_.Create(kWidth, kHeight, 0, 0, nullptr, 0)) {
+        if (!menu_.Create(kWidth, kHeight, 0, 0, nullptr, 0) ||
+            !photos_.Create(kWidth, kHeight, 0, 0, nullptr, 0)) {
             std::fprintf(stderr, "navdemo: cannot create the loop's pages\n");
             return false;
         }
-        if (!draw_menu_page(menu_, assets_) || !draw_photo_screen(photos_, dc_, work_dir_ + "/photos")) return false;
+        if (!draw_menu_page(menu_, assets_) || !draw_photo_screen(photos_, dc_, work_dir_ + "/photos"))
+            return false;
         const std::string pack = assets_.dir + "/icons.pack";
         const std::u16string wide(pack.begin(), pack.end());
         cursor_ = CCEBitmap::OpenResource(wide.c_str()) && dc_.SetCursor(tagCURSOR_STRUCT{kArrowIcon, 1});
@@ -239,8 +241,9 @@ class InputPath {
             send(WM_MOUSEWHEEL, static_cast<WPARAM>(phase == 8 ? -WHEEL_DELTA : WHEEL_DELTA) << 16,
                  point_param(x_, y_));
         if (starts) {
-            static const WPARAM kKeys[20] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 'M', VK_ESCAPE, 'P', VK_ESCAPE,
-                                             0, 0, 0, 0, VK_SUBTRACT, VK_SUBTRACT};
+            static const WPARAM kKeys[20] = {0, 0, 0, 0,   0,           0,          0,
+                                             0, 0, 0, 'M', VK_ESCAPE,   'P',        VK_ESCAPE,
+                                             0, 0, 0, 0,   VK_SUBTRACT, VK_SUBTRACT};
             if (kKeys[phase]) send(WM_KEYDOWN, kKeys[phase], 0);
         }
         if (phase >= 14 && phase <= 17) {
@@ -260,7 +263,9 @@ class InputPath {
         send(WM_MOUSEMOVE, buttons, point_param(x_, y_));
     }
 
-    static void send(UINT message, WPARAM wparam, LPARAM lparam) { on_input(nullptr, message, wparam, lparam); }
+    static void send(UINT message, WPARAM wparam, LPARAM lparam) {
+        on_input(nullptr, message, wparam, lparam);
+    }
 
     int frames_;
     std::mt19937 random_{15};  // its sequence is fixed by the standard
@@ -269,17 +274,17 @@ class InputPath {
 
 /* At most 60 frames on the sheet, evenly spaced, ten to a row. */
 struct SheetLayout {
-    explicit SheetLayout(int frames) : stride((frames + 59) / 60), rows(((frames + stride - 1) / stride + 9) / 10) {}
+    explicit SheetLayout(int frames)
+        : stride((frames + 59) / 60), rows(((frames + stride - 1) / stride + 9) / 10) {}
     int stride, rows;
     static constexpr int kColumns = 10;
 };
 
 }  // namespace
 
-int draw_first_frame(CCEDraw& dc, const Assets& assets) {
+void draw_first_frame(CCEDraw& dc, const Assets& assets) {
     Loop loop(dc, assets, std::string());
     loop.show();
-    return 0;
 }
 
 int run_live(CCEDraw& dc, const Assets& assets, const std::string& work_dir, double seconds) {
@@ -321,13 +326,14 @@ int run_frames(HWND window, CCEDraw& dc, const Assets& assets, int frames, const
             const int cell = frame / layout.stride;
             sheet.place(cell % SheetLayout::kColumns, cell / SheetLayout::kColumns, shown.data());
         }
-        if (frame == 0 && !write_picture(out_dir + "/frame_first.png", shown.data(), kWidth, kHeight)) return 1;
+        if (frame == 0 && !write_picture(out_dir + "/frame_first.png", shown.data(), kWidth, kHeight))
+            return 1;
     }
     if (!write_picture(out_dir + "/frame_last.png", shown.data(), kWidth, kHeight) ||
         !sheet.write(out_dir + "/frames_sheet.png"))
         return 1;
-    std::printf("navdemo: wrote %d frames' frame_first.png, frame_last.png and frames_sheet.png to %s\n", frames,
-                out_dir.c_str());
+    std::printf("navdemo: wrote %d frames' frame_first.png, frame_last.png and frames_sheet.png to %s\n",
+                frames, out_dir.c_str());
     return 0;
 }
 

@@ -13,7 +13,9 @@ POINT MapView::at(double map_x, double map_y) const {
             static_cast<LONG>(std::lround(kHeight / 2.0 + (map_y - kHeight / 2.0) * scale + y))};
 }
 
-int MapView::size(double map_pixels) const { return std::max(1, static_cast<int>(std::lround(map_pixels * scale))); }
+int MapView::size(double map_pixels) const {
+    return std::max(1, static_cast<int>(std::lround(map_pixels * scale)));
+}
 
 void draw_map_screen(CCEDraw& dc, const Assets& assets, const MapView& view) {
     draw_background(dc);

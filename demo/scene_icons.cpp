@@ -45,7 +45,7 @@ void draw_icons(CCEDraw& dc, const Assets& assets, const MapView& view) {
         const POINT at = p.on_map ? view.at(p.x, p.y) : POINT{p.x, p.y};
         if (!p.on_map || (at.x >= kMapLeft && at.y >= kMapTop)) draw_centred(dc, p.id, at.x, at.y);
     }
-    draw_centred(dc, kCompass, kWidth - 40, kHeight - 40);  // clear of the panels and the legend
+    draw_centred(dc, kCompass, kWidth - 40, kHeight - 40);   // clear of the panels and the legend
     draw_centred(dc, kArrow, kWidth / 2, kHeight / 2 + 40);  // the vehicle stays where the driver looks
     CCEBitmap::CloseResource();
 }

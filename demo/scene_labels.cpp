@@ -89,8 +89,8 @@ void draw_place_names(CCEDraw& dc, const MapView& view) {
                                   1,
                                   turn_x + 110,
                                   0};
-    dc.DrawTextWithDistinct(u"Mill Lane 磨坊路", -1, RECT{turn_x, turn_at.y - 15, turn_x + 239, turn_at.y + 15},
-                            DT_VCENTER, turn);
+    dc.DrawTextWithDistinct(u"Mill Lane 磨坊路", -1,
+                            RECT{turn_x, turn_at.y - 15, turn_x + 239, turn_at.y + 15}, DT_VCENTER, turn);
     dc.SetGDIObject(previous);
     ReleaseFont();
 }

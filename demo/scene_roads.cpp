@@ -91,9 +91,9 @@ void draw_roads(CCEDraw& dc, const MapView& view) {
     draw_polyline(dc, avenue, kMainFill, kMainSide, view.size(5));
     std::vector<POINT> boulevard = street_column(view, 9);
     draw_polyline(dc, boulevard, kMainFill, kMainSide, view.size(5));
-    std::vector<POINT> highway =
-        on_screen(view, {{-620, 520}, {-20, 430}, {180, 400}, {330, 330}, {420, 250}, {560, 190}, {820, 170},
-                         {1400, 150}});
+    std::vector<POINT> highway = on_screen(
+        view,
+        {{-620, 520}, {-20, 430}, {180, 400}, {330, 330}, {420, 250}, {560, 190}, {820, 170}, {1400, 150}});
     dc.DrawAntiPolylineSide(highway.data(), static_cast<int>(highway.size()), rgb565(250, 170, 80),
                             rgb565(180, 90, 30), view.size(7), kFrame);
 

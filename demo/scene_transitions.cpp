@@ -86,7 +86,8 @@ bool write_contact_sheet(const std::string& path, CCEDraw& map, CCEDraw& menu) {
     for (int row = 0; row < kRows; ++row) {
         const auto steps = record(map, menu, kEffects[row].bits, 800);
         std::printf("navdemo: contact sheet row %d: %s, %zu steps\n", row, kEffects[row].name, steps.size());
-        for (size_t col = 0; col < steps.size(); ++col) sheet.place(static_cast<int>(col), row, steps[col].data());
+        for (size_t col = 0; col < steps.size(); ++col)
+            sheet.place(static_cast<int>(col), row, steps[col].data());
     }
     return sheet.write(path);
 }
@@ -103,12 +104,12 @@ bool record_transitions(CCEDraw& map, const std::string& out_dir) {
 
     // The map zoomed in twice over, and reduced to half size over the menu.
     ok = ok && zoomed.ZoomMap(&map, tagRECT{0, 0, kWidth, kHeight}, 2.0, 0) == 0 &&
-         write_picture(out_dir + "/map_zoom_in.png", reinterpret_cast<const uint16_t*>(zoomed.GetBuffer()), kWidth,
-               kHeight);
+         write_picture(out_dir + "/map_zoom_in.png", reinterpret_cast<const uint16_t*>(zoomed.GetBuffer()),
+                       kWidth, kHeight);
     draw_menu(zoomed);
     ok = ok && zoomed.ZoomMap(&map, tagRECT{0, 0, kWidth, kHeight}, 0.5, 0) == 0 &&
-         write_picture(out_dir + "/map_zoom_out.png", reinterpret_cast<const uint16_t*>(zoomed.GetBuffer()), kWidth,
-               kHeight);
+         write_picture(out_dir + "/map_zoom_out.png", reinterpret_cast<const uint16_t*>(zoomed.GetBuffer()),
+                       kWidth, kHeight);
     if (ok)
         std::printf("navdemo: wrote the transition steps, %s/transitions_sheet.png and the map zooms\n",
                     out_dir.c_str());

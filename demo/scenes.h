@@ -31,15 +31,15 @@ struct MapView {
     int size(double map_pixels) const;
 };
 
-void draw_background(CCEDraw& dc);                                          // scene_base.cpp
-void draw_areas(CCEDraw& dc, const MapView& view);                          // scene_areas.cpp
-void draw_roads(CCEDraw& dc, const MapView& view);                          // scene_roads.cpp
-void draw_route(CCEDraw& dc, const MapView& view);                          // scene_roads.cpp
-void draw_tilted_view(CCEDraw& dc);                                         // scene_roads.cpp
-void draw_icons(CCEDraw& dc, const Assets& assets, const MapView& view);    // scene_icons.cpp
-void draw_panels(CCEDraw& dc);                                              // scene_base.cpp
-void draw_street_names(CCEDraw& dc, const MapView& view);                   // scene_labels.cpp
-void draw_panel_texts(CCEDraw& dc);                                         // scene_labels.cpp
+void draw_background(CCEDraw& dc);                                        // scene_base.cpp
+void draw_areas(CCEDraw& dc, const MapView& view);                        // scene_areas.cpp
+void draw_roads(CCEDraw& dc, const MapView& view);                        // scene_roads.cpp
+void draw_route(CCEDraw& dc, const MapView& view);                        // scene_roads.cpp
+void draw_tilted_view(CCEDraw& dc);                                       // scene_roads.cpp
+void draw_icons(CCEDraw& dc, const Assets& assets, const MapView& view);  // scene_icons.cpp
+void draw_panels(CCEDraw& dc);                                            // scene_base.cpp
+void draw_street_names(CCEDraw& dc, const MapView& view);                 // scene_labels.cpp
+void draw_panel_texts(CCEDraw& dc);                                       // scene_labels.cpp
 /* Every layer above in order: the whole navigation screen for a view. */
 void draw_map_screen(CCEDraw& dc, const Assets& assets, const MapView& view);  // scene_base.cpp
 
@@ -76,12 +76,12 @@ bool record_menu(HWND window, CCEDraw& dc, const Assets& assets,
  * pointer and keys. run_live runs it on the display until Esc on the map, a
  * closed window or the given seconds (negative: no limit); run_frames runs
  * it for frames steps of a seeded path of input and writes what the window
- * showed first and last and a contact sheet to out_dir; draw_first_frame
- * presents the loop's opening frame. Photos go to work_dir/photos. Each
- * returns the exit status, 0 on success. */
+ * showed first and last and a contact sheet to out_dir (both return the
+ * exit status, 0 on success); draw_first_frame presents the loop's opening
+ * frame. Photos go to work_dir/photos. */
 int run_live(CCEDraw& dc, const Assets& assets, const std::string& work_dir, double seconds);
 int run_frames(HWND window, CCEDraw& dc, const Assets& assets, int frames, const std::string& out_dir);
-int draw_first_frame(CCEDraw& dc, const Assets& assets);
+void draw_first_frame(CCEDraw& dc, const Assets& assets);
 /* The badge animation played over the map with its chime, each frame written
  * to out_dir; the map is put back afterwards. */
 bool record_animation(CCEDraw& dc, const Assets& assets, const std::string& out_dir);  // scene_anim.cpp
