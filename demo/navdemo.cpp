@@ -1,8 +1,10 @@
 /* navdemo - draws a navigation screen through libkesra's public interface,
- * presents it on an 800 x 480 window and writes what the window shows to
- * OUT_DIR/navdemo.png. With KESRA_DISPLAY=sdl the frame is shown live until
- * the window is closed (or for --seconds N). --live runs the map as an
- * interactive loop instead (live.cpp). */
+ * presents it on an 800 x 480 window as the opening frame of its loop
+ * (live.cpp) and writes what the window shows to OUT_DIR/navdemo.png, then
+ * the other scenes. With KESRA_DISPLAY=sdl the frame is shown until the
+ * window is closed (or for --seconds N). --live runs the loop interactively
+ * instead; --frames N --out DIR runs it on a seeded path of input for N
+ * frames and writes the first and last frames and a contact sheet. */
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,13 +22,25 @@ int main(int argc, char** argv) {
     std::string out_dir = "out";
     double seconds = -1;
     bool live = false;
+    int frames = 0;  // --frames: at least 1
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--live"))
             live = true;
         else if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc)
             seconds = std::atof(argv[++i]);
-        else
+        else if (!std::strcmp(argv[i], "--frames") && i + 1 < argc && std::atoi(argv[i + 1]) > 0)
+            frames = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--out") && i + 1 < argc)
+            out_dir = argv[++i];
+        else if (argv[i][0] == '-') {
+            std::fprintf(stderr, "usage: navdemo [OUT_DIR] [--seconds S] [--live] [--frames N --out DIR]\n");
+            return 2;
+        } else
             out_dir = argv[i];
+    }
+    if ((live || frames > 0) && !kesra::devutil::make_directories(out_dir)) {
+        std::fprintf(stderr, "navdemo: cannot create the folder %s\n", out_dir.c_str());
+        return 1;
     }
 
     HWND window = HostCreateWindow(kWidth, kHeight);
@@ -41,25 +55,15 @@ int main(int argc, char** argv) {
     }
 
     const Assets assets{KESRA_DEMO_ASSETS};
-    if (!record_splash(dc, assets, out_dir)) return 1;
-    dc.BeginDraw();
-    draw_background(dc);
-    draw_areas(dc);
-    draw_roads(dc);
-    draw_tilted_view(dc);
-    draw_street_names(dc);
-    draw_icons(dc, assets);
-    draw_panels(dc);
-    draw_panel_texts(dc);
-    dc.EndDraw();
-    dc.FlipBackBuffer(0, 0);
-    dc.Flip(3, 0, 0);
-    if (live) {
-        const int status = run_live(dc, assets, seconds);
+    if (live || frames > 0) {
+        const int status =
+            live ? run_live(dc, assets, out_dir, seconds) : run_frames(window, dc, assets, frames, out_dir);
         dc.Release();
         HostDestroyWindow(window);
         return status;
     }
+    if (!record_splash(dc, assets, out_dir)) return 1;
+    draw_first_frame(dc, assets);
 
     if (!kesra::devutil::make_directories(out_dir)) {
         std::fprintf(stderr, "navdemo: cannot create the folder %s\n", out_dir.c_str());

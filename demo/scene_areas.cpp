@@ -1,6 +1,7 @@
 /* scene_areas.cpp - city blocks, parks and water: filled polygons in a tilted
  * street grid, a river and a lake filled with a wave tile that stays fixed to
  * the screen, block outlines drawn with a pen, and a blended legend panel. */
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -33,29 +34,30 @@ std::vector<unsigned short> water_tile() {
     return tile;
 }
 
-/* The river as one polygon: the north bank left to right, the south bank back. */
-std::vector<POINT> river() {
+/* The river as one polygon: the north bank left to right, the south bank
+ * back. It runs well past the screen's sides so that a moved view still sees it. */
+constexpr int kRiverReach = 900;
+std::vector<POINT> river(const MapView& view) {
     std::vector<POINT> pts;
-    for (int x = -20; x <= kWidth + 20; x += 4) {
+    for (int x = -kRiverReach; x <= kWidth + kRiverReach; x += 4) {
         const double w = kRiverHalfWidth + 6 * std::sin(x / 23.0);
-        pts.push_back({x, static_cast<LONG>(std::lround(river_y(x) - w))});
+        pts.push_back(view.at(x, river_y(x) - w));
     }
-    for (int x = kWidth + 20; x >= -20; x -= 4) {
+    for (int x = kWidth + kRiverReach; x >= -kRiverReach; x -= 4) {
         const double w = kRiverHalfWidth + 5 * std::cos(x / 31.0);
-        pts.push_back({x, static_cast<LONG>(std::lround(river_y(x) + w))});
+        pts.push_back(view.at(x, river_y(x) + w));
     }
     return pts;
 }
 
 /* A lake with a finely traced shore: thousands of vertices, as map data has. */
-std::vector<POINT> lake(double cx, double cy, double rx, double ry, int n) {
+std::vector<POINT> lake(const MapView& view, double cx, double cy, double rx, double ry, int n) {
     std::vector<POINT> pts;
     for (int i = 0; i < n; ++i) {
         const double t = 2 * M_PI * i / n;
         const double r =
             1.0 + 0.12 * std::sin(3 * t + 1) + 0.06 * std::sin(11 * t) + 0.015 * std::sin(97 * t);
-        pts.push_back({static_cast<LONG>(std::lround(cx + rx * r * std::cos(t))),
-                       static_cast<LONG>(std::lround(cy + ry * r * std::sin(t)))});
+        pts.push_back(view.at(cx + rx * r * std::cos(t), cy + ry * r * std::sin(t)));
     }
     return pts;
 }
@@ -88,19 +90,42 @@ std::vector<POINT> park_shape(const POINT q[4]) {
     return pts;
 }
 
-void draw_blocks(CCEDraw& dc, double lake_x, double lake_y) {
+/* Whether a quadrilateral's bounding box meets the screen. */
+bool on_screen_box(const POINT q[4]) {
+    LONG left = q[0].x, right = q[0].x, top = q[0].y, bottom = q[0].y;
+    for (int k = 1; k < 4; ++k) {
+        left = std::min(left, q[k].x);
+        right = std::max(right, q[k].x);
+        top = std::min(top, q[k].y);
+        bottom = std::max(bottom, q[k].y);
+    }
+    return right >= 0 && left < kWidth && bottom >= 0 && top < kHeight;
+}
+
+std::vector<POINT> on_screen(const MapView& view, const std::vector<POINT>& map) {
+    std::vector<POINT> pts;
+    for (const POINT& p : map) pts.push_back(view.at(p.x, p.y));
+    return pts;
+}
+
+/* Blocks past the screen's edges too, for a view that was moved. */
+void draw_blocks(CCEDraw& dc, const MapView& view, double lake_x, double lake_y) {
     CCEPen edge(1, 1, kBlockEdge);
     CCEPen park_edge(1, 1, kParkEdge);
     constexpr double kPitch = 58, kStreet = 12;
-    for (int j = -3; j < 12; ++j) {
-        for (int i = -3; i < 18; ++i) {
+    for (int j = -12; j < 21; ++j) {
+        for (int i = -14; i < 30; ++i) {
             const double x0 = i * kPitch, y0 = j * kPitch * 0.8;
             const double x1 = x0 + kPitch - kStreet, y1 = y0 + kPitch * 0.8 - kStreet;
-            POINT q[4] = {grid_point(x0, y0), grid_point(x1, y0), grid_point(x1, y1), grid_point(x0, y1)};
+            const POINT map_q[4] = {grid_point(x0, y0), grid_point(x1, y0), grid_point(x1, y1),
+                                    grid_point(x0, y1)};
             const POINT centre = grid_point((x0 + x1) / 2, (y0 + y1) / 2);
             if (near_water(centre, lake_x, lake_y)) continue;
+            POINT q[4];
+            for (int k = 0; k < 4; ++k) q[k] = view.at(map_q[k].x, map_q[k].y);
+            if (!on_screen_box(q)) continue;
             if ((i * 7 + j * 5) % 11 == 0) {
-                std::vector<POINT> park = park_shape(q);
+                std::vector<POINT> park = on_screen(view, park_shape(map_q));
                 dc.FillPolygon(park.data(), static_cast<int>(park.size()), kPark, 0, 0);
                 dc.SetGDIObject(&park_edge);
                 dc.DrawPolygon(park.data(), static_cast<int>(park.size()));
@@ -114,18 +139,18 @@ void draw_blocks(CCEDraw& dc, double lake_x, double lake_y) {
     dc.SetToDefaultPen();
 }
 
-void draw_water(CCEDraw& dc, double lake_x, double lake_y) {
+void draw_water(CCEDraw& dc, const MapView& view, double lake_x, double lake_y) {
     std::vector<unsigned short> tile = water_tile();
     CCEPen shore(1, 2, kWaterEdge);
     dc.SetGDIObject(&shore);
 
-    std::vector<POINT> r = river();
+    std::vector<POINT> r = river(view);
     dc.FillPolygon(r.data(), static_cast<int>(r.size()), 8, 8, tile.data());
     const int half = static_cast<int>(r.size()) / 2;
     dc.DrawPolyline(r.data(), half);
     dc.DrawPolyline(r.data() + half, half);
 
-    std::vector<POINT> l = lake(lake_x, lake_y, 120, 80, 2600);
+    std::vector<POINT> l = lake(view, lake_x, lake_y, 120, 80, 2600);
     dc.FillPolygon(l.data(), static_cast<int>(l.size()), 8, 8, tile.data());
     dc.DrawPolygon(l.data(), static_cast<int>(l.size()));
     dc.SetToDefaultPen();
@@ -146,10 +171,10 @@ void draw_legend(CCEDraw& dc) {
 
 }  // namespace
 
-void draw_areas(CCEDraw& dc) {
+void draw_areas(CCEDraw& dc, const MapView& view) {
     const double lake_x = 610, lake_y = 330;
-    draw_blocks(dc, lake_x, lake_y);
-    draw_water(dc, lake_x, lake_y);
+    draw_blocks(dc, view, lake_x, lake_y);
+    draw_water(dc, view, lake_x, lake_y);
     draw_legend(dc);
 }
 

@@ -1,8 +1,33 @@
 /* scene_base.cpp - the land under the map and the translucent panels over it,
- * made of plain and blended pixels. */
+ * made of plain and blended pixels; the view that places the map on the
+ * screen, and the layers of the navigation screen in their order. */
+#include <algorithm>
+#include <cmath>
+
 #include "demo/scenes.h"
 
 namespace navdemo {
+
+POINT MapView::at(double map_x, double map_y) const {
+    return {static_cast<LONG>(std::lround(kWidth / 2.0 + (map_x - kWidth / 2.0) * scale + x)),
+            static_cast<LONG>(std::lround(kHeight / 2.0 + (map_y - kHeight / 2.0) * scale + y))};
+}
+
+int MapView::size(double map_pixels) const {
+    return std::max(1, static_cast<int>(std::lround(map_pixels * scale)));
+}
+
+void draw_map_screen(CCEDraw& dc, const Assets& assets, const MapView& view) {
+    draw_background(dc);
+    draw_areas(dc, view);
+    draw_roads(dc, view);
+    draw_route(dc, view);
+    draw_tilted_view(dc);
+    draw_street_names(dc, view);
+    draw_icons(dc, assets, view);
+    draw_panels(dc);
+    draw_panel_texts(dc);
+}
 
 void draw_background(CCEDraw& dc) {
     dc.Clear(rgb565(236, 232, 222));

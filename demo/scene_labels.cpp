@@ -55,15 +55,15 @@ void name_along(CCEDraw& dc, const std::u16string& name, POINT a, POINT b, doubl
 DWORD gradient(unsigned short top, unsigned short bottom) { return top | static_cast<DWORD>(bottom) << 16; }
 
 /* An upright outlined name centred on (cx, cy). */
-void outlined_at(CCEDraw& dc, const std::u16string& name, LONG cx, LONG cy, const tagDISTINCT_STRUCT& style) {
-    dc.DrawTextWithDistinct(name.c_str(), -1, RECT{cx - 150, cy - 15, cx + 150, cy + 15},
+void outlined_at(CCEDraw& dc, const std::u16string& name, POINT c, const tagDISTINCT_STRUCT& style) {
+    dc.DrawTextWithDistinct(name.c_str(), -1, RECT{c.x - 150, c.y - 15, c.x + 150, c.y + 15},
                             DT_CENTER | DT_VCENTER, style);
 }
 
 /* Place names in the outline font: parks in green on a white halo, districts
  * in dark grey with a shadow, and the next turn's street with the part of
  * its name already read out greyed and a sheen across the rest. */
-void draw_place_names(CCEDraw& dc) {
+void draw_place_names(CCEDraw& dc, const MapView& view) {
     const std::string path = std::string(KESRA_DEMO_ASSETS) + "/labels.stcf";
     if (!load_font(path.c_str())) return;
     CCEFont font(20, 20, 1, 400);  // smoothed horizontal edges
@@ -71,13 +71,14 @@ void draw_place_names(CCEDraw& dc) {
     const unsigned short white = rgb565(255, 255, 255);
     const tagDISTINCT_STRUCT park{
         0, gradient(rgb565(40, 120, 50), rgb565(10, 70, 20)), white, 0, 0, 0, 0, 0, 0, 0};
-    outlined_at(dc, u"Lake Park", 640, 370, park);
-    outlined_at(dc, u"人民公园", 660, 418, park);
+    outlined_at(dc, u"Lake Park", view.at(640, 370), park);
+    outlined_at(dc, u"人民公园", view.at(660, 418), park);
     const tagDISTINCT_STRUCT district{
         1, gradient(rgb565(90, 90, 100), rgb565(40, 40, 50)), rgb565(120, 120, 120), 0, 0, 0, 0, 0, 0, 0};
-    outlined_at(dc, u"Old Town", 470, 150, district);
-    outlined_at(dc, u"老城区", 470, 178, district);
-    const LONG turn_x = 560;
+    outlined_at(dc, u"Old Town", view.at(470, 150), district);
+    outlined_at(dc, u"老城区", view.at(470, 178), district);
+    const POINT turn_at = view.at(560, 245);
+    const LONG turn_x = turn_at.x;
     const tagDISTINCT_STRUCT turn{0,
                                   gradient(rgb565(200, 60, 20), rgb565(130, 30, 10)),
                                   white,
@@ -88,27 +89,28 @@ void draw_place_names(CCEDraw& dc) {
                                   1,
                                   turn_x + 110,
                                   0};
-    dc.DrawTextWithDistinct(u"Mill Lane 磨坊路", -1, RECT{turn_x, 230, kWidth - 1, 260}, DT_VCENTER, turn);
+    dc.DrawTextWithDistinct(u"Mill Lane 磨坊路", -1,
+                            RECT{turn_x, turn_at.y - 15, turn_x + 239, turn_at.y + 15}, DT_VCENTER, turn);
     dc.SetGDIObject(previous);
     ReleaseFont();
 }
 
 }  // namespace
 
-void draw_street_names(CCEDraw& dc) {
+void draw_street_names(CCEDraw& dc, const MapView& view) {
     CCEFont font(14, 14, 2, 400);
     CKESRAObject* previous = dc.SetGDIObject(&font);
     const unsigned short ink = rgb565(50, 50, 60);
     if (load_font(kLatinFont)) {
-        const std::vector<POINT> avenue = street_row(5), lower = street_row(9);
+        const std::vector<POINT> avenue = street_row(view, 5), lower = street_row(view, 9);
         name_along(dc, u"Harbour Avenue", avenue[4], avenue[5], 9, ink);
         name_along(dc, u"Mill Lane", lower[4], lower[5], 9, ink);
         // The highway climbs to the right: the label turns with it.
-        name_along(dc, u"Ring Expressway", POINT{330, 330}, POINT{420, 250}, 9, rgb565(120, 50, 10));
+        name_along(dc, u"Ring Expressway", view.at(330, 330), view.at(420, 250), 9, rgb565(120, 50, 10));
         ReleaseFont();
     }
     if (load_font(kChineseFont)) {
-        const std::vector<POINT> row = street_row(3), column = street_column(9);
+        const std::vector<POINT> row = street_row(view, 3), column = street_column(view, 9);
         name_along(dc, u"中山路", row[4], row[5], 16, ink);
         // A north-south road: the characters stand upright, one under another.
         const POINT top = column[1], bottom = column[2];
@@ -124,7 +126,7 @@ void draw_street_names(CCEDraw& dc) {
         ReleaseFont();
     }
     dc.SetGDIObject(previous);
-    draw_place_names(dc);
+    draw_place_names(dc, view);
 }
 
 void draw_panel_texts(CCEDraw& dc) {

@@ -81,7 +81,7 @@ void draw_button_text(CCEDraw& dc, CIniCtrl& ini, int index, const tagINIBUTTON&
 
 }  // namespace
 
-bool record_menu(HWND window, CCEDraw& dc, const Assets& assets, const std::string& out_dir) {
+bool draw_menu_page(CCEDraw& dc, const Assets& assets) {
     const std::string ini_path = assets.dir + "/menu.ini", pack_path = assets.dir + "/icons.pack";
     if (!CIniCtrl::OpenFile(wide_of(ini_path).c_str())) {
         std::fprintf(stderr, "navdemo: cannot open the UI configuration file %s\n", ini_path.c_str());
@@ -93,7 +93,7 @@ bool record_menu(HWND window, CCEDraw& dc, const Assets& assets, const std::stri
 
     CIniCtrl ini;
     const int buttons = std::min(ini.GetButtonNum(kMenuPage), kMaxButtons);
-    std::vector<tagINIBUTTON> records(static_cast<size_t>(buttons));
+    std::vector<tagINIBUTTON> records(static_cast<size_t>(std::max(buttons, 0)));
     for (int i = 0; i < buttons; ++i)
         if (!ini.ReadButton(kMenuPage, i, &records[static_cast<size_t>(i)]))
             records[static_cast<size_t>(i)] = {};
@@ -112,14 +112,20 @@ bool record_menu(HWND window, CCEDraw& dc, const Assets& assets, const std::stri
         ReleaseFont();
     }
     dc.EndDraw();
-    dc.FlipBackBuffer(0, 0);
-    dc.Flip(3, 0, 0);
     if (have_pack) CCEBitmap::CloseResource();
     CIniCtrl::CloseFile();
     if (buttons < 1) {
         std::fprintf(stderr, "navdemo: %s holds no buttons on page %d\n", ini_path.c_str(), kMenuPage);
         return false;
     }
+    return true;
+}
+
+bool record_menu(HWND window, CCEDraw& dc, const Assets& assets, const std::string& out_dir) {
+    const bool drawn = draw_menu_page(dc, assets);
+    dc.FlipBackBuffer(0, 0);
+    dc.Flip(3, 0, 0);
+    if (!drawn) return false;
 
     std::string error;
     if (!kesra::devutil::write_png565(out_dir + "/menu.png", HostWindowPixels(window), kWidth, kHeight,
@@ -127,7 +133,7 @@ bool record_menu(HWND window, CCEDraw& dc, const Assets& assets, const std::stri
         std::fprintf(stderr, "navdemo: %s\n", error.c_str());
         return false;
     }
-    std::printf("navdemo: wrote menu.png (%d buttons from %s)\n", buttons, ini_path.c_str());
+    std::printf("navdemo: wrote menu.png from %s/menu.ini\n", assets.dir.c_str());
     return true;
 }
 

@@ -214,12 +214,8 @@ bool draw_gif(CCEDraw& dc, const std::string& path) {
 
 }  // namespace
 
-bool record_photos(CCEDraw& map, const std::string& out_dir) {
-    const std::string dir = out_dir + "/photos";
+bool draw_photo_screen(CCEDraw& dc, CCEDraw& map, const std::string& dir) {
     if (!write_pictures(map, dir)) return false;
-
-    CCEDraw dc;
-    if (!dc.Create(kWidth, kHeight, 0, 0, nullptr, 0)) return false;
     CCePhoto photos;
     if (!photos.SetSearchPath(wide(dir + "\\").c_str())) return false;
     const LONG count = photos.GetTotalPhoto(-1, -1);
@@ -232,6 +228,7 @@ bool record_photos(CCEDraw& map, const std::string& out_dir) {
     dc.UseSysFont(1);
     CCEFont title(22, 22, 2, 700), small(16, 16, 2, 400);
     CKESRAObject* previous = dc.SetGDIObject(&title);
+    dc.BeginDraw();
     dc.Clear(rgb565(34, 38, 48));
     dc.FillRect(0, 0, kWidth - 1, 43, rgb565(20, 90, 160));
     dc.SetTextColor(rgb565(255, 255, 255));
@@ -243,8 +240,17 @@ bool record_photos(CCEDraw& map, const std::string& out_dir) {
     dc.DrawTextW(u"panorama.png is wider than the screen: not listed", -1,
                  RECT{182, kHeight - 34, 640, kHeight - 10}, DT_LEFT | DT_VCENTER);
     const bool ok = draw_listing(dc, photos) && draw_gif(dc, dir + "/compass.gif");
+    dc.EndDraw();
     dc.SetGDIObject(previous);
-    if (!ok) return false;
+    dc.UseSysFont(0);
+    return ok;
+}
+
+bool record_photos(CCEDraw& map, const std::string& out_dir) {
+    const std::string dir = out_dir + "/photos";
+    CCEDraw dc;
+    if (!dc.Create(kWidth, kHeight, 0, 0, nullptr, 0)) return false;
+    if (!draw_photo_screen(dc, map, dir)) return false;
 
     const std::string path = out_dir + "/photos.png";
     std::string error;
@@ -253,8 +259,7 @@ bool record_photos(CCEDraw& map, const std::string& out_dir) {
         std::fprintf(stderr, "navdemo: %s\n", error.c_str());
         return false;
     }
-    std::printf("navdemo: wrote %s (%ld pictures listed in %s)\n", path.c_str(), static_cast<long>(count),
-                dir.c_str());
+    std::printf("navdemo: wrote %s (%d pictures listed in %s)\n", path.c_str(), kListed, dir.c_str());
     return true;
 }
 

@@ -3,6 +3,7 @@
  * streets of the area layer's grid; the tilted view projects a small street
  * plan onto the screen, the perspective lines narrowing it towards the top. */
 #include <cmath>
+#include <initializer_list>
 #include <vector>
 
 #include "demo/scenes.h"
@@ -17,29 +18,34 @@ const RECT kFrame{0, 0, kWidth - 1, kHeight - 1};
  * centre, blocks 58 x 46.4 pixels apart with 12-pixel streets between them. */
 constexpr double kPitchX = 58, kPitchY = 58 * 0.8, kStreet = 12;
 
-POINT street_point(double gx, double gy) {
+POINT street_point(const MapView& view, double gx, double gy) {
     const double c = std::cos(kGridAngle), s = std::sin(kGridAngle);
     const double x = gx - kWidth / 2.0, y = gy - kHeight / 2.0;
-    return {static_cast<LONG>(std::lround(kWidth / 2.0 + x * c - y * s)),
-            static_cast<LONG>(std::lround(kHeight / 2.0 + x * s + y * c))};
+    return view.at(kWidth / 2.0 + x * c - y * s, kHeight / 2.0 + x * s + y * c);
 }
 
 /* The centre line of street column i (between block columns i - 1 and i). */
-std::vector<POINT> street_column(int i) {
+std::vector<POINT> street_column(const MapView& view, int i) {
     std::vector<POINT> pts;
     const double gx = i * kPitchX - kStreet / 2;
-    for (int j = -3; j <= 12; j += 3) pts.push_back(street_point(gx, j * kPitchY - kStreet / 2));
+    for (int j = -3; j <= 12; j += 3) pts.push_back(street_point(view, gx, j * kPitchY - kStreet / 2));
     return pts;
 }
 
-std::vector<POINT> street_row(int j) {
+std::vector<POINT> street_row(const MapView& view, int j) {
     std::vector<POINT> pts;
     const double gy = j * kPitchY - kStreet / 2;
-    for (int i = -3; i <= 18; i += 3) pts.push_back(street_point(i * kPitchX - kStreet / 2, gy));
+    for (int i = -3; i <= 18; i += 3) pts.push_back(street_point(view, i * kPitchX - kStreet / 2, gy));
     return pts;
 }
 
 namespace {
+
+std::vector<POINT> on_screen(const MapView& view, std::initializer_list<POINT> map) {
+    std::vector<POINT> pts;
+    for (const POINT& p : map) pts.push_back(view.at(p.x, p.y));
+    return pts;
+}
 
 void draw_polyline(CCEDraw& dc, std::vector<POINT>& pts, unsigned short fill, unsigned short side,
                    int radius) {
@@ -68,34 +74,48 @@ std::vector<POINT> ground_line(double x0, double z0, double x1, double z1, int s
 
 }  // namespace
 
-void draw_roads(CCEDraw& dc) {
+void draw_roads(CCEDraw& dc, const MapView& view) {
     const unsigned short kStreetFill = rgb565(255, 255, 255), kStreetSide = rgb565(168, 160, 150);
     const unsigned short kMainFill = rgb565(255, 214, 120), kMainSide = rgb565(200, 140, 60);
 
     for (int i = 0; i < 16; i += 2) {
-        std::vector<POINT> street = street_column(i);
-        draw_polyline(dc, street, kStreetFill, kStreetSide, 3);
+        std::vector<POINT> street = street_column(view, i);
+        draw_polyline(dc, street, kStreetFill, kStreetSide, view.size(3));
     }
     for (int j = 0; j < 12; j += 2) {
-        std::vector<POINT> street = street_row(j);
-        draw_polyline(dc, street, kStreetFill, kStreetSide, 3);
+        std::vector<POINT> street = street_row(view, j);
+        draw_polyline(dc, street, kStreetFill, kStreetSide, view.size(3));
     }
     // Two main roads with a bend where they meet the river.
-    std::vector<POINT> avenue = street_row(5);
-    draw_polyline(dc, avenue, kMainFill, kMainSide, 5);
-    std::vector<POINT> boulevard = street_column(9);
-    draw_polyline(dc, boulevard, kMainFill, kMainSide, 5);
-    std::vector<POINT> highway = {{-20, 430}, {180, 400}, {330, 330}, {420, 250}, {560, 190}, {820, 170}};
+    std::vector<POINT> avenue = street_row(view, 5);
+    draw_polyline(dc, avenue, kMainFill, kMainSide, view.size(5));
+    std::vector<POINT> boulevard = street_column(view, 9);
+    draw_polyline(dc, boulevard, kMainFill, kMainSide, view.size(5));
+    std::vector<POINT> highway = on_screen(
+        view,
+        {{-620, 520}, {-20, 430}, {180, 400}, {330, 330}, {420, 250}, {560, 190}, {820, 170}, {1400, 150}});
     dc.DrawAntiPolylineSide(highway.data(), static_cast<int>(highway.size()), rgb565(250, 170, 80),
-                            rgb565(180, 90, 30), 7, kFrame);
+                            rgb565(180, 90, 30), view.size(7), kFrame);
 
     // The railway crosses the whole map; a ferry crosses the lake.
-    std::vector<POINT> rail = {{-10, 90}, {200, 130}, {380, 120}, {560, 160}, {810, 150}};
+    std::vector<POINT> rail =
+        on_screen(view, {{-600, 40}, {-10, 90}, {200, 130}, {380, 120}, {560, 160}, {810, 150}, {1400, 180}});
     dc.DrawRailway(rail.data(), static_cast<LONG>(rail.size()), kFrame, 10, 2, 0, rgb565(90, 90, 100),
                    rgb565(255, 255, 255), 0, 0);
-    std::vector<POINT> ferry = {{490, 300}, {560, 340}, {650, 320}, {735, 360}};
+    std::vector<POINT> ferry = on_screen(view, {{490, 300}, {560, 340}, {650, 320}, {735, 360}});
     dc.DrawDashLine(ferry.data(), static_cast<LONG>(ferry.size()), kFrame, 7, 1, 0, 0, rgb565(40, 90, 200), 0,
                     0);
+}
+
+/* The route on the map: along Harbour Avenue to the boulevard, then south
+ * on it, a light line in a dark edge over the roads. */
+void draw_route(CCEDraw& dc, const MapView& view) {
+    const std::vector<POINT> avenue = street_row(view, 5), boulevard = street_column(view, 9);
+    std::vector<POINT> route(avenue.begin() + 1, avenue.begin() + 4);
+    route.push_back(street_point(view, 9 * kPitchX - kStreet / 2, 5 * kPitchY - kStreet / 2));
+    route.insert(route.end(), boulevard.begin() + 3, boulevard.end());
+    dc.DrawAntiPolylineSide(route.data(), static_cast<int>(route.size()), rgb565(120, 200, 255),
+                            rgb565(20, 70, 190), view.size(4), kFrame);
 }
 
 void draw_tilted_view(CCEDraw& dc) {

@@ -1,13 +1,13 @@
 /* scene_transitions.cpp - navdemo's transitions from the map to a menu
  * screen, recorded step by step through the host's present handler: a slide
  * and a turn with one PNG per presented step, a contact sheet of every
- * effect's steps (one row per effect, 1/8 size), and the map zoomed in and out. */
+ * effect's steps (one row per effect), and the map zoomed in and out. */
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "demo/contact_sheet.h"
 #include "demo/scenes.h"
-#include "tools/common/png565.h"
 
 namespace navdemo {
 namespace {
@@ -42,19 +42,12 @@ std::vector<std::vector<uint16_t>> record(CCEDraw& map, CCEDraw& menu, DWORD eff
     return g_steps;
 }
 
-bool write(const std::string& path, const uint16_t* pixels, int width, int height) {
-    std::string error;
-    if (kesra::devutil::write_png565(path, pixels, width, height, width, &error)) return true;
-    std::fprintf(stderr, "navdemo: %s\n", error.c_str());
-    return false;
-}
-
 bool write_steps(const std::string& out_dir, const std::string& name,
                  const std::vector<std::vector<uint16_t>>& steps) {
     for (size_t i = 0; i < steps.size(); ++i) {
         char file[64];
         std::snprintf(file, sizeof file, "/transition_%s_%02zu.png", name.c_str(), i);
-        if (!write(out_dir + file, steps[i].data(), kWidth, kHeight)) return false;
+        if (!write_picture(out_dir + file, steps[i].data(), kWidth, kHeight)) return false;
     }
     return true;
 }
@@ -86,39 +79,17 @@ constexpr Effect kEffects[] = {
     {"in slide right", RF_IN | RF_SLIDE_RIGHT},
 };
 
-/* The mean of a 2 x 2 block, so that checker-darkened frames keep their
- * picture in a thumbnail. */
-uint16_t average_2x2(const uint16_t* p) {
-    const uint16_t q[4] = {p[0], p[1], p[kWidth], p[kWidth + 1]};
-    unsigned r = 0, g = 0, b = 0;
-    for (uint16_t c : q) {
-        r += c >> 11;
-        g += (c >> 5) & 63;
-        b += c & 31;
-    }
-    return static_cast<uint16_t>((r / 4) << 11 | (g / 4) << 5 | (b / 4));
-}
-
-/* Every effect's steps as 1/8-size thumbnails, one row per effect in the
- * order of kEffects, a dark gap between thumbnails. */
+/* Every effect's steps as thumbnails, one row per effect in the order of kEffects. */
 bool write_contact_sheet(const std::string& path, CCEDraw& map, CCEDraw& menu) {
-    constexpr int kScale = 8, kThumbW = kWidth / kScale, kThumbH = kHeight / kScale, kGap = 4, kColumns = 12;
-    constexpr int kRows = sizeof kEffects / sizeof kEffects[0];
-    const int sheet_w = kColumns * (kThumbW + kGap) + kGap, sheet_h = kRows * (kThumbH + kGap) + kGap;
-    std::vector<uint16_t> sheet(static_cast<size_t>(sheet_w) * sheet_h, rgb565(24, 24, 24));
+    constexpr int kColumns = 12, kRows = sizeof kEffects / sizeof kEffects[0];
+    ContactSheet sheet(kColumns, kRows);
     for (int row = 0; row < kRows; ++row) {
         const auto steps = record(map, menu, kEffects[row].bits, 800);
         std::printf("navdemo: contact sheet row %d: %s, %zu steps\n", row, kEffects[row].name, steps.size());
-        for (size_t col = 0; col < steps.size() && col < kColumns; ++col) {
-            const int x0 = kGap + static_cast<int>(col) * (kThumbW + kGap),
-                      y0 = kGap + row * (kThumbH + kGap);
-            for (int y = 0; y < kThumbH; ++y)
-                for (int x = 0; x < kThumbW; ++x)
-                    sheet[static_cast<size_t>(y0 + y) * sheet_w + x0 + x] = average_2x2(
-                        steps[col].data() + static_cast<size_t>(y * kScale) * kWidth + x * kScale);
-        }
+        for (size_t col = 0; col < steps.size(); ++col)
+            sheet.place(static_cast<int>(col), row, steps[col].data());
     }
-    return write(path, sheet.data(), sheet_w, sheet_h);
+    return sheet.write(path);
 }
 
 }  // namespace
@@ -133,12 +104,12 @@ bool record_transitions(CCEDraw& map, const std::string& out_dir) {
 
     // The map zoomed in twice over, and reduced to half size over the menu.
     ok = ok && zoomed.ZoomMap(&map, tagRECT{0, 0, kWidth, kHeight}, 2.0, 0) == 0 &&
-         write(out_dir + "/map_zoom_in.png", reinterpret_cast<const uint16_t*>(zoomed.GetBuffer()), kWidth,
-               kHeight);
+         write_picture(out_dir + "/map_zoom_in.png", reinterpret_cast<const uint16_t*>(zoomed.GetBuffer()),
+                       kWidth, kHeight);
     draw_menu(zoomed);
     ok = ok && zoomed.ZoomMap(&map, tagRECT{0, 0, kWidth, kHeight}, 0.5, 0) == 0 &&
-         write(out_dir + "/map_zoom_out.png", reinterpret_cast<const uint16_t*>(zoomed.GetBuffer()), kWidth,
-               kHeight);
+         write_picture(out_dir + "/map_zoom_out.png", reinterpret_cast<const uint16_t*>(zoomed.GetBuffer()),
+                       kWidth, kHeight);
     if (ok)
         std::printf("navdemo: wrote the transition steps, %s/transitions_sheet.png and the map zooms\n",
                     out_dir.c_str());
