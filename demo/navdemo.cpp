@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "demo/profile_hud.h"
 #include "demo/scenes.h"
 #include "kesra.h"
 #include "tools/common/png565.h"
@@ -23,6 +24,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--live"))
             live = true;
+        else if (!std::strcmp(argv[i], "--hud"))
+            set_profile_hud(true);
         else if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc)
             seconds = std::atof(argv[++i]);
         else
@@ -51,6 +54,7 @@ int main(int argc, char** argv) {
     draw_icons(dc, assets);
     draw_panels(dc);
     draw_panel_texts(dc);
+    profile_frame(dc);
     dc.EndDraw();
     dc.FlipBackBuffer(0, 0);
     dc.Flip(3, 0, 0);
