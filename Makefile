@@ -1,6 +1,7 @@
 # The two commands of a new machine:
 #   make demo   installs what is missing, builds and runs navdemo (out/navdemo.png)
 #   make test   installs what is missing, builds and runs every test through ctest
+# make gallery writes out/gallery/index.html, a picture of every drawing family;
 # and make bench builds and runs the benchmarks; make format-check checks the
 # layout of the sources that already follow .clang-format.
 
@@ -22,7 +23,7 @@ PACKAGES = cmake ninja-build g++ pkg-config clang-format git \
 	fonts-dejavu-core fonts-droid-fallback fonts-wqy-microhei \
 	giflib-tools libjpeg-turbo-progs
 
-.PHONY: demo test test-sanitize fuzz bench bench-ratios deps configure build clean format format-check
+.PHONY: demo gallery test test-sanitize fuzz bench bench-ratios deps configure build clean format format-check
 
 # $(call install-missing,PACKAGES,COMMAND): installs the packages that are
 # missing when running as root; otherwise prints the apt-get line and runs COMMAND.
@@ -53,6 +54,11 @@ build: configure
 demo: configure
 	cmake --build $(BUILD) -j $(JOBS) --target navdemo
 	$(BUILD)/demo/navdemo out
+
+# The picture gallery, the page a new user opens first: out/gallery/index.html.
+gallery: configure
+	cmake --build $(BUILD) -j $(JOBS) --target gallery
+	$(BUILD)/demo/gallery out/gallery
 
 test: build
 	cd $(BUILD) && ctest -j $(JOBS) --output-on-failure

@@ -11,6 +11,7 @@
 #include "bitmap/pack_format.h"
 #include "cedraw.h"
 #include "core/pixel_runs.h"
+#include "core/profile.h"
 #include "draw/context.h"
 
 namespace kesra {
@@ -363,16 +364,19 @@ void blit_bitmap_window(const Canvas& dst, const CCEBitmap& b, int64_t x, int64_
 using namespace kesra;
 
 void CCEBitmap::Draw(CCEDraw* pDraw, int x, int y, int w, int h, int sx, int sy, int bCoded) {
+    profile::count(profile::Kind::Bitmap);
     if (!pDraw) return;
     draw_bitmap(canvas_of(*pDraw), *this, x, y, w, h, sx, sy, bCoded != 0);
 }
 
 void CCEBitmap::TransBlt(CCEDraw* pDraw, int x, int y, int w, int h, int sx, int sy, unsigned short key) {
+    profile::count(profile::Kind::Bitmap);
     if (!pDraw) return;
     trans_blt(canvas_of(*pDraw), *this, x, y, w, h, sx, sy, key);
 }
 
 void CCEBitmap::StretchBlt(CCEDraw* pDraw, int x, int y, int w, int h, int sx, int sy) {
+    profile::count(profile::Kind::Bitmap);
     if (!pDraw) return;
     stretch_blt(canvas_of(*pDraw), *this, x, y, w, h, sx, sy);
 }

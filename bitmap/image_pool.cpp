@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "core/profile.h"
+
 namespace kesra::pool {
 namespace {
 
@@ -34,9 +36,11 @@ size_t end_of_last_record() {
 uint8_t* base() { return g_pool; }
 
 const TempRecord* find(int32_t id) {
-    for (int i = 0; i < g_table.count; ++i)
-        if (g_table.records[i].id == id) return &g_table.records[i];
-    return nullptr;
+    const TempRecord* found = nullptr;
+    for (int i = 0; i < g_table.count && !found; ++i)
+        if (g_table.records[i].id == id) found = &g_table.records[i];
+    profile::count(found ? profile::Kind::ImageHit : profile::Kind::ImageMiss);
+    return found;
 }
 
 int count() { return g_table.count; }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "demo/contact_sheet.h"
+#include "demo/profile_hud.h"
 #include "demo/scenes.h"
 
 namespace navdemo {
@@ -185,6 +186,7 @@ class Loop {
         if (g_state.changed) {
             draw_screen();
         } else if (g_state.moved) {
+            profile_frame(dc_);
             dc_.FlipBackBuffer(0, 0);
             dc_.Flip(3, 0, 0);
         }
@@ -210,6 +212,7 @@ class Loop {
                                                              : RF_IN | RF_SLIDE_RIGHT;
             dc_.RenderFlip(tagRENDERFLIP_STRUCT{effect, {0, 0, kWidth, kHeight}, kTransitionMs});
         }
+        profile_frame(dc_);
         dc_.FlipBackBuffer(0, 0);  // after a transition too: it ends on the screen exactly
         dc_.Flip(3, 0, 0);
         shown_ = screen;

@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "demo/profile_hud.h"
 #include "demo/scenes.h"
 #include "kesra.h"
 #include "tools/common/png565.h"
@@ -26,6 +27,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--live"))
             live = true;
+        else if (!std::strcmp(argv[i], "--hud"))
+            set_profile_hud(true);
         else if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc)
             seconds = std::atof(argv[++i]);
         else if (!std::strcmp(argv[i], "--frames") && i + 1 < argc && std::atoi(argv[i + 1]) > 0)

@@ -2,6 +2,7 @@
  * draw_anti_polyline, which draws each segment as a filled, outlined capsule. */
 #include "draw/aa_line.h"
 
+#include "core/profile.h"
 #include "draw/context.h"
 
 namespace kesra {
@@ -19,12 +20,14 @@ using namespace kesra;
 
 void CCEDraw::DrawAntiPolyline(tagPOINT* pts, LONG n, unsigned short color, int width, tagRECT rc, int offX,
                                int offY) {
+    profile::count(profile::Kind::Road);
     draw_anti_polyline(canvas_of(*this), pts, n,
                        MapLineStyle{color, color, width, ClipBox::of(rc), offX, offY});
 }
 
 void CCEDraw::DrawAntiPolylineSide(tagPOINT* pts, int n, unsigned short fillColor, unsigned short edgeColor,
                                    int width, tagRECT rc) {
+    profile::count(profile::Kind::Road);
     draw_anti_polyline(canvas_of(*this), pts, n,
                        MapLineStyle{fillColor, edgeColor, width, ClipBox::of(rc), 0, 0});
 }

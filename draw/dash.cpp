@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "core/profile.h"
 #include "draw/context.h"
 
 namespace kesra {
@@ -74,6 +75,7 @@ using namespace kesra;
 
 void CCEDraw::DrawDashLine(tagPOINT* pts, LONG n, tagRECT rc, int dashLen, int width, int, unsigned short,
                            unsigned short dashColor, int offX, int offY) {
+    profile::count(profile::Kind::Road);
     draw_dash_polyline(canvas_of(*this), pts, n, dashLen,
                        MapLineStyle{dashColor, dashColor, width, ClipBox::of(rc), offX, offY});
 }

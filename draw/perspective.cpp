@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "core/pixel.h"
+#include "core/profile.h"
 #include "draw/context.h"
 #include "draw/polygon.h"
 #include "draw/walk.h"
@@ -229,9 +230,11 @@ void draw_anti_polyline_border_3d(const Canvas& c, const POINT* pts, int64_t n, 
 using namespace kesra;
 
 void CCEDraw::DrawAntiPolyline3D(tagPOINT* pts, LONG n, unsigned short color, int width, tagRECT rc) {
+    profile::count(profile::Kind::Road);
     draw_anti_polyline_3d(canvas_of(*this), pts, n, color, width, ClipBox::of(rc));
 }
 
 void CCEDraw::DrawAntiPolylineBorder3D(tagPOINT* pts, LONG n, unsigned short color, int width, tagRECT rc) {
+    profile::count(profile::Kind::Road);
     draw_anti_polyline_border_3d(canvas_of(*this), pts, n, color, width, ClipBox::of(rc));
 }

@@ -4,6 +4,7 @@
 
 #include "core/canvas.h"
 #include "core/pixel.h"
+#include "core/profile.h"
 #include "draw/context.h"
 
 using namespace kesra;
@@ -43,6 +44,7 @@ unsigned short CCEDraw::GetBitmapPointColor(unsigned char* p) {
 }
 
 int CCEDraw::Clear(DWORD color) {
+    profile::count(profile::Kind::Fill);
     const Canvas c = canvas_of(*this);
     if (!c.origin) return 1;
     const uint16_t value = static_cast<uint16_t>(color);
@@ -72,6 +74,7 @@ void CCEDraw::CopyVideoBuffer(unsigned char* src) {
 /* Both contexts share the screen geometry; the block is cut to the screen on
  * both sides, the two corners moving together. */
 void CCEDraw::BitBlt(LONG x, LONG y, LONG w, LONG h, CCEDraw* src, LONG sx, LONG sy) {
+    profile::count(profile::Kind::Bitmap);
     if (w < 1 || h < 1 || !src || !src->m_pBuffer || !m_pBuffer) return;
     const Canvas d = canvas_of(*this), s = display_canvas(src->m_pBuffer);
     Block b;

@@ -1,12 +1,14 @@
 /* polygon_methods.cpp - the polygon methods of CCEDraw: argument checks (a
  * null vertex array or an unusable pattern gives 0) in front of the routines
  * of polygon.h; everything else returns 1, drawn or not. */
+#include "core/profile.h"
 #include "draw/context.h"
 #include "draw/polygon.h"
 
 using namespace kesra;
 
 int CCEDraw::DrawPolygon(tagPOINT* pts, int n) {
+    profile::count(profile::Kind::Polygon);
     if (!pts) return 0;
     const PenShape pen = current_pen_shape(*this);
     if (m_pBuffer) polygon_outline(canvas_of(*this), pts, n, pen);
@@ -14,6 +16,7 @@ int CCEDraw::DrawPolygon(tagPOINT* pts, int n) {
 }
 
 int CCEDraw::DrawPolyline(tagPOINT* pts, int n) {
+    profile::count(profile::Kind::Polygon);
     if (!pts) return 0;
     const PenShape pen = current_pen_shape(*this);
     if (m_pBuffer) polyline(canvas_of(*this), pts, n, pen);
@@ -21,6 +24,7 @@ int CCEDraw::DrawPolyline(tagPOINT* pts, int n) {
 }
 
 int CCEDraw::FillPolygon(tagPOINT* pts, int n, unsigned short color, int, int) {
+    profile::count(profile::Kind::Polygon);
     if (!pts) return 0;
     if (m_pBuffer) fill_polygon(canvas_of(*this), pts, n, color);
     return 1;
@@ -28,6 +32,7 @@ int CCEDraw::FillPolygon(tagPOINT* pts, int n, unsigned short color, int, int) {
 
 /* A negative pattern size is refused like a zero one: it has no pixels. */
 int CCEDraw::FillPolygon(tagPOINT* pts, int n, int pw, int ph, unsigned short* pattern) {
+    profile::count(profile::Kind::Polygon);
     const Pattern tile{pattern, pw, ph};
     if (!pts || !tile.usable()) return 0;
     if (m_pBuffer) fill_polygon_pattern(canvas_of(*this), pts, n, tile);

@@ -1,5 +1,6 @@
 /* railway.cpp - railways: a continuous anti-aliased line in the base colour
  * with dashes of the second colour and the same radius drawn over it. */
+#include "core/profile.h"
 #include "draw/context.h"
 #include "draw/dash.h"
 
@@ -17,5 +18,6 @@ using namespace kesra;
 
 void CCEDraw::DrawRailway(tagPOINT* pts, LONG n, tagRECT rc, int dashLen, int width, int,
                           unsigned short baseColor, unsigned short dashColor, int offX, int offY) {
+    profile::count(profile::Kind::Road);
     draw_railway(canvas_of(*this), pts, n, dashLen, baseColor, dashColor, width, ClipBox::of(rc), offX, offY);
 }

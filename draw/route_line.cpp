@@ -9,6 +9,7 @@
 #include <new>
 
 #include "core/pixel.h"
+#include "core/profile.h"
 #include "draw/aa_line.h"
 #include "draw/context.h"
 #include "draw/perspective.h"
@@ -169,5 +170,6 @@ using namespace kesra;
 
 void CCEDraw::DrawAntiRouteline3D(tagPOINT* pts, LONG n, unsigned short innerColor, unsigned short outerColor,
                                   int width, tagRECT rc) {
+    profile::count(profile::Kind::Road);
     draw_route_line_3d(canvas_of(*this), pts, n, innerColor, outerColor, width, ClipBox::of(rc));
 }

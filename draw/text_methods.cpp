@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/pixel.h"
+#include "core/profile.h"
 #include "draw/context.h"
 #include "text/font_dispatch.h"
 #include "text/outlined_text.h"
@@ -60,6 +61,7 @@ int draw_system_text(CCEDraw& dc, const WCHAR* text, int count, RECT rect, UINT 
 }  // namespace
 
 int CCEDraw::DrawTextW(const WCHAR* text, int count, tagRECT rect, unsigned int format) {
+    profile::count(profile::Kind::TextRun);
     if (!text_request_valid(*this, text, rect)) return 0;
     if (m_bSysFont) return draw_system_text(*this, text, count, rect, format);
     const TextJob job = job_of(*this, text, count, rect);
@@ -70,6 +72,7 @@ int CCEDraw::DrawTextW(const WCHAR* text, int count, tagRECT rect, unsigned int 
 
 void CCEDraw::DM_DrawText(const WCHAR* text, int count, tagRECT rect, DMX_tag_StringStruct* params,
                           unsigned int format) {
+    profile::count(profile::Kind::TextRun);
     if (!params || !text_request_valid(*this, text, rect)) return;
     const TextJob job = job_of(*this, text, count, rect);
     if (!font_state().UseBuiltinEngine)
@@ -85,6 +88,7 @@ int CCEDraw::DrawTextWithDistinct(const WCHAR* text, int count, tagRECT rect, un
         DrawTextW(text, count, rect, format);
         return 1;
     }
+    profile::count(profile::Kind::TextRun);
     // The halo and the shadow are made from the built-in engine's coverage;
     // FreeType leaves none, so they draw nothing then.
     if ((params.nMode == 0 || params.nMode == 1) && font_state().UseBuiltinEngine)

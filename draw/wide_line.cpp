@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "core/profile.h"
 #include "draw/context.h"
 #include "draw/walk.h"
 
@@ -67,5 +68,6 @@ void draw_wide_line(const Canvas& c, POINT p1, POINT p2, uint16_t color, const C
 using namespace kesra;
 
 void CCEDraw::DrawLine(tagPOINT p1, tagPOINT p2, int, unsigned short color, tagRECT rc) {
+    profile::count(profile::Kind::Road);
     draw_wide_line(canvas_of(*this), p1, p2, color, ClipBox::of(rc));
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cedraw.h"
+#include "core/profile.h"
 #include "effects/transition.h"
 #include "surface/overlay.h"
 #include "surface/shared_state.h"
@@ -26,6 +27,7 @@ LONG CCEDraw::RenderFlip(tagRENDERFLIP_STRUCT rf) {
 }
 
 int CCEDraw::RenderFlip_Effect(tagRENDERFLIP_STRUCT rf) {
+    profile::count(profile::Kind::Transition);
     if (IsSuspend()) {
         __atomic_store_n(&m_dwLastError, CEG_ERR_SUSPENDED, __ATOMIC_RELAXED);
         return 0;
@@ -44,6 +46,7 @@ int CCEDraw::RenderFlip_Effect(tagRENDERFLIP_STRUCT rf) {
 
 /* Whole screens only: the rectangle must be the screen. */
 int CCEDraw::ZoomMap(CCEDraw* src, tagRECT rc, double zoom, unsigned short) {
+    profile::count(profile::Kind::Transition);
     if (!(zoom > 0.0)) return -1;
     const bool whole_screen = rc.left == 0 && rc.top == 0 && rc.right == LONG(m_DisplayProps.dwWidth) &&
                               rc.bottom == LONG(m_DisplayProps.dwHeight);
@@ -53,6 +56,7 @@ int CCEDraw::ZoomMap(CCEDraw* src, tagRECT rc, double zoom, unsigned short) {
 
 /* 255 passes; the last row and the last column are never touched. */
 void CCEDraw::FadeOut(DWORD step) {
+    profile::count(profile::Kind::Transition);
     if (!m_pBuffer) return;
     const Canvas screen = display_canvas(m_pBuffer);
     for (int pass = 0; pass < 255; ++pass) {
@@ -66,6 +70,7 @@ void CCEDraw::FadeOut(DWORD step) {
 
 /* The checker darkens the whole buffer, whatever the rectangle. */
 void CCEDraw::ShadowBackground(tagRECT rc) {
+    profile::count(profile::Kind::Transition);
     if (!m_pBuffer) return;
     tagCOMPOSE_PARAM p{};
     p.dwMode = COMPOSE_CHECKER;

@@ -11,6 +11,7 @@
 #include "bitmap/blit.h"
 #include "cedraw.h"
 #include "cephoto.h"
+#include "core/profile.h"
 #include "draw/context.h"
 #include "image/limits.h"
 #include "ql.h"
@@ -219,6 +220,7 @@ void CCePhoto::drawLogo(CCEDraw* pDraw) {
 }
 
 void CCePhoto::Draw(CCEDraw* pDraw, int x, int y, int w, int h, int sx, int sy) {
+    profile::count(profile::Kind::Bitmap);
     if (!m_pImageData || !pDraw || !pDraw->m_pBuffer) return;
     const Canvas canvas = canvas_of(*pDraw);
     if (sx < 0 || sx >= m_nWidth || sy < 0 || sy >= m_nHeight || !canvas.contains(x, y)) return;

@@ -12,6 +12,7 @@
 
 #include "cedraw.h"
 #include "cepic.h"
+#include "core/profile.h"
 #include "draw/context.h"
 #include "image/limits.h"
 #include "image/picture.h"
@@ -135,6 +136,7 @@ int CCEPic::GetPicWidth() { return m_pStore ? m_pStore->nWidth : 0; }
 int CCEPic::GetPicHeight() { return m_pStore ? m_pStore->nHeight : 0; }
 
 void CCEPic::DrawPic(CCEDraw* pDraw, int x, int y, int w, int h, int sx, int sy) {
+    profile::count(profile::Kind::Bitmap);
     if (!m_pStore) return;
     m_nWidth = m_pStore->nWidth;
     m_nHeight = m_pStore->nHeight;

@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 #include "core/pixel_runs.h"
+#include "core/profile.h"
 #include "surface/overlay.h"
 #include "surface/shared_state.h"
 #include "winapi.h"
@@ -301,10 +302,12 @@ LONG CCEGraphics::Flip(int, int, unsigned short) {
     if (!__atomic_load_n(&m_bFlipBk, __ATOMIC_RELAXED) && GetForegroundWindow() != m_hWnd) return 0;
     if (suspended(*this)) return fail(*this, CEG_ERR_SUSPENDED);
     if (!m_pBits) return fail(*this, CEG_ERR_NO_BUFFER);
+    const int64_t flip_started = profile::flip_begins();
     DrawAnimation();
     DrawBlackScreen();
     ::BitBlt(g_shared.window_dc, 0, 0, static_cast<int>(m_DisplayProps.dwWidth),
              static_cast<int>(m_DisplayProps.dwHeight), g_shared.back_dc, 0, 0, SRCCOPY);
+    profile::flip_ends(flip_started);
     return 1;
 }
 

@@ -80,11 +80,13 @@ void GlyphCache::index_erase(const Entry* e) {
 
 const CachedGlyph* GlyphCache::Lookup(const GlyphKey& key) {
     Entry* e = index_find(key);
+    if (!e) profile::count(profile::Kind::GlyphMiss);
     return e ? hit(e) : nullptr;
 }
 
 const CachedGlyph* GlyphCache::lookup_unhinted(const GlyphKey& key, Hint& hint) {
     Entry* e = index_find(key);
+    if (!e) profile::count(profile::Kind::GlyphMiss);
     if (!e) return nullptr;
     hint = Hint{e, generation_};
     return hit(e);

@@ -11,6 +11,8 @@
 #define KESRA_TEXT_GLYPH_CACHE_H
 
 #include <ft2build.h>
+
+#include "core/profile.h"
 #include FT_FREETYPE_H
 #include FT_GLYPH_H
 
@@ -101,6 +103,7 @@ class GlyphCache {
     /* Counts a hit: an ActiveList entry moves ahead of the entries whose
      * count its own has reached; an OverflowList entry stays as it is. */
     const CachedGlyph* hit(Entry* e) {
+        profile::count(profile::Kind::GlyphHit);
         if (e->active) {
             ++e->hits;
             if (e->prev && e->prev->hits <= e->hits) move_up(e);
