@@ -216,8 +216,12 @@ void outline_octant(const CapsuleRenderer::Target& t, const CapsuleRenderer::Edg
 
 /* The octant routine for an edge whose every pixel (the line's and its far
  * neighbour, one further along the minor axis) can be seen: the walk from the
- * first step, without clip tests. `start` is the edge's first pixel; extents
- * are those of a capsule on the screen, so 32 * minor fits 32 bits. */
+ * first step, without clip tests. `start` is the edge's first pixel; the
+ * extents are below 2^16. The level e * 32 / major comes from a product with
+ * a rounded-up reciprocal, reciprocal = ceil(2^37 / major): the product
+ * exceeds e * 32 / major * 2^32 by less than e < 2^16, too little to reach
+ * the next whole level, which lies at least 2^32 / major > 2^16 above when
+ * it is not reached exactly. */
 template <int Octant>
 void outline_octant_seen(const CapsuleRenderer::Target& t, uint16_t* start, int32_t major, int32_t minor) {
     constexpr bool x_major = Octant < 4;
@@ -225,23 +229,21 @@ void outline_octant_seen(const CapsuleRenderer::Target& t, uint16_t* start, int3
     constexpr int sy = (Octant == 1 || Octant == 3 || Octant == 6 || Octant == 7) ? -1 : 1;
     const intptr_t x_bytes = sx * Canvas::xpitch, y_bytes = sy * intptr_t{t.canvas.ypitch};
     const intptr_t major_bytes = x_major ? x_bytes : y_bytes, far_off = x_major ? y_bytes : x_bytes;
-    const int32_t a_gain = (32 * minor) / major, a_rest_gain = (32 * minor) % major;
+    const uint64_t reciprocal =
+        ((uint64_t{1} << 37) + static_cast<uint64_t>(major) - 1) / static_cast<uint64_t>(major);
     const uint16_t color = t.edgeColor;
     uint8_t* near = reinterpret_cast<uint8_t*>(start);
-    int32_t err = 0, level = 0, rest = 0;
+    int32_t err = 0;
     for (int32_t step = 0; step <= major; ++step) {
+        const int32_t level = static_cast<int32_t>((static_cast<uint64_t>(err) * reciprocal) >> 32);
         uint16_t* p = reinterpret_cast<uint16_t*>(near);
         uint16_t* q = reinterpret_cast<uint16_t*>(near + far_off);
         const uint16_t d_near = *p, d_far = *q;
         *p = blend565(d_near, color, 32 - level);
         *q = blend565(d_far, color, level);
-        const int32_t rest_wrap = rest + (a_rest_gain - major);
-        const int32_t rest_stays = rest_wrap >> 31;
-        rest = rest_wrap + (major & rest_stays);
         const int32_t err_wrap = err + (minor - major);
         const int32_t err_stays = err_wrap >> 31;
         err = err_wrap + (major & err_stays);
-        level += a_gain + 1 + rest_stays - (32 & ~err_stays);
         near += major_bytes + (far_off & ~intptr_t{err_stays});
     }
 }
@@ -491,6 +493,9 @@ void CapsuleRenderer::outline_edge(POINT from, POINT to) {
     if (set_up_edge(from, to)) kOctantRoutines[edge_.octant](target_, edge_);
 }
 
+/* Extents of a capsule outlined without clip tests stay below this. */
+constexpr int64_t kShortExtent = int64_t{1} << 16;
+
 bool CapsuleRenderer::outline_seen_whole(const CapsulePolygon& poly) const {
     const Target& t = target_;
     int64_t x_lo = poly[0].x, x_hi = poly[0].x, y_lo = poly[0].y, y_hi = poly[0].y;
@@ -500,6 +505,7 @@ bool CapsuleRenderer::outline_seen_whole(const CapsulePolygon& poly) const {
         y_lo = std::min<int64_t>(y_lo, poly[i].y);
         y_hi = std::max<int64_t>(y_hi, poly[i].y);
     }
+    if (x_hi - x_lo >= kShortExtent || y_hi - y_lo >= kShortExtent) return false;
     // Every pixel an edge touches lies within one of its end points' box.
     return t.clip.contains(x_lo - 1 + t.offX, y_lo - 1 + t.offY) &&
            t.clip.contains(x_hi + 1 + t.offX, y_hi + 1 + t.offY) && x_lo - 1 + t.offX >= 0 &&
