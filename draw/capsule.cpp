@@ -4,7 +4,9 @@
  * extents (major, minor) the error is k * minor mod major and the minor axis
  * has moved floor(k * minor / major), so skipping what cannot be seen gives
  * the same pixels as walking from the start; a y-major fill edge finds the
- * row of each column step directly. */
+ * row of each column step directly. A capsule seen whole (every pixel its
+ * walks touch inside the clip box and the screen) is walked without clip
+ * tests, its fill walks writing the block fill's rows directly. */
 #include "draw/capsule.h"
 
 #include <algorithm>
@@ -168,38 +170,90 @@ void outline_octant(const CapsuleRenderer::Target& t, const CapsuleRenderer::Edg
     const int64_t minor_end = minor0 + s_minor * minor;
     const int64_t reach_lo = std::min(at, minor_end) - 1, reach_hi = std::max(at, minor_end) + 1;
     const bool all_seen = reach_lo >= minor_lo && reach_hi <= minor_hi;
-    auto walk = [&](auto tested) {
-        constexpr bool kTested = decltype(tested)::value;
+    // Both remainders wrap by arithmetic on a sign, not by a branch: slopes
+    // make the carries irregular, so a branch would often be mispredicted.
+    int64_t err = e, level = a, rest = a_rest;
+    auto advance = [&]() {
+        const int64_t rest_wrap = rest + (a_rest_gain - major);
+        const int64_t rest_stays = sign_mask(rest_wrap);
+        rest = rest_wrap + (major & rest_stays);
+        const int64_t err_wrap = err + (minor - major);
+        const int64_t err_stays = sign_mask(err_wrap);
+        err = err_wrap + (major & err_stays);
+        level += a_gain + 1 + rest_stays - (32 & ~err_stays);
+        return ~err_stays;  // all ones when the line's pixel moves along the minor axis
+    };
+    if (!all_seen) {
         uint8_t* base = first;
-        int64_t near = at, err = e, level = a, rest = a_rest;
-        for (int64_t step = k; step <= k_last; ++step, base += s_major * major_step) {
+        for (int64_t step = k, near = at; step <= k_last; ++step, base += s_major * major_step) {
             const int64_t far = near + s_minor;
-            if (!kTested || (near >= minor_lo && near <= minor_hi)) {
+            if (near >= minor_lo && near <= minor_hi) {
                 uint16_t* p = reinterpret_cast<uint16_t*>(base + (near + minor_off) * minor_step);
                 *p = blend565(*p, color, static_cast<int32_t>(32 - level));
             }
-            if (!kTested || (level != 0 && far >= minor_lo && far <= minor_hi)) {
+            if (level != 0 && far >= minor_lo && far <= minor_hi) {
                 uint16_t* p = reinterpret_cast<uint16_t*>(base + (far + minor_off) * minor_step);
                 *p = blend565(*p, color, static_cast<int32_t>(level));
             }
-            // Both remainders wrap by arithmetic on a sign, not by a branch:
-            // slopes make the carries irregular, so a branch would often be
-            // mispredicted.
-            const int64_t rest_wrap = rest + (a_rest_gain - major);
-            const int64_t rest_stays = sign_mask(rest_wrap);
-            rest = rest_wrap + (major & rest_stays);
-            const int64_t err_wrap = err + (minor - major);
-            const int64_t err_stays = sign_mask(err_wrap);
-            err = err_wrap + (major & err_stays);
-            level += a_gain + 1 + rest_stays - (32 & ~err_stays);
-            near += s_minor & ~err_stays;
+            near += s_minor & advance();
         }
-    };
-    if (all_seen)
-        walk(std::false_type{});
-    else
-        walk(std::true_type{});
+        return;
+    }
+    // Wholly seen: the line's pixel is carried as an address, moving one
+    // major step per step and one minor step more when the error wraps, and
+    // its far neighbour lies a fixed distance from it.
+    uint8_t* near = first + (at + minor_off) * minor_step;
+    const intptr_t far_off = s_minor * minor_step, major_bytes = s_major * major_step;
+    for (int64_t step = k; step <= k_last; ++step) {
+        uint16_t* p = reinterpret_cast<uint16_t*>(near);
+        uint16_t* q = reinterpret_cast<uint16_t*>(near + far_off);
+        const uint16_t d_near = *p, d_far = *q;
+        *p = blend565(d_near, color, static_cast<int32_t>(32 - level));
+        *q = blend565(d_far, color, static_cast<int32_t>(level));
+        near += major_bytes + (far_off & advance());
+    }
 }
+
+/* The octant routine for an edge whose every pixel (the line's and its far
+ * neighbour, one further along the minor axis) can be seen: the walk from the
+ * first step, without clip tests. `start` is the edge's first pixel; the
+ * extents are below 2^16. The level e * 32 / major comes from a product with
+ * a rounded-up reciprocal, reciprocal = ceil(2^37 / major): the product
+ * exceeds e * 32 / major * 2^32 by less than e < 2^16, too little to reach
+ * the next whole level, which lies at least 2^32 / major > 2^16 above when
+ * it is not reached exactly. */
+template <int Octant>
+void outline_octant_seen(const CapsuleRenderer::Target& t, uint16_t* start, int32_t major, int32_t minor) {
+    constexpr bool x_major = Octant < 4;
+    constexpr int sx = (Octant == 2 || Octant == 3 || Octant == 5 || Octant == 7) ? -1 : 1;
+    constexpr int sy = (Octant == 1 || Octant == 3 || Octant == 6 || Octant == 7) ? -1 : 1;
+    const intptr_t x_bytes = sx * Canvas::xpitch, y_bytes = sy * intptr_t{t.canvas.ypitch};
+    const intptr_t major_bytes = x_major ? x_bytes : y_bytes, far_off = x_major ? y_bytes : x_bytes;
+    const uint64_t reciprocal =
+        ((uint64_t{1} << 37) + static_cast<uint64_t>(major) - 1) / static_cast<uint64_t>(major);
+    const uint16_t color = t.edgeColor;
+    uint8_t* near = reinterpret_cast<uint8_t*>(start);
+    int32_t err = 0;
+    for (int32_t step = 0; step <= major; ++step) {
+        const int32_t level = static_cast<int32_t>((static_cast<uint64_t>(err) * reciprocal) >> 32);
+        uint16_t* p = reinterpret_cast<uint16_t*>(near);
+        uint16_t* q = reinterpret_cast<uint16_t*>(near + far_off);
+        const uint16_t d_near = *p, d_far = *q;
+        *p = blend565(d_near, color, 32 - level);
+        *q = blend565(d_far, color, level);
+        const int32_t err_wrap = err + (minor - major);
+        const int32_t err_stays = err_wrap >> 31;
+        err = err_wrap + (major & err_stays);
+        near += major_bytes + (far_off & ~intptr_t{err_stays});
+    }
+}
+
+using SeenOctantRoutine = void (*)(const CapsuleRenderer::Target&, uint16_t*, int32_t, int32_t);
+
+constexpr SeenOctantRoutine kSeenOctantRoutines[8] = {
+    outline_octant_seen<0>, outline_octant_seen<1>, outline_octant_seen<2>, outline_octant_seen<3>,
+    outline_octant_seen<4>, outline_octant_seen<5>, outline_octant_seen<6>, outline_octant_seen<7>,
+};
 
 constexpr CapsuleRenderer::OctantRoutine kOctantRoutines[8] = {
     outline_octant<0>, outline_octant<1>, outline_octant<2>, outline_octant<3>,
@@ -275,11 +329,11 @@ bool CapsuleRenderer::set_up_edge(POINT from, POINT to) {
 
 /* Writes the current edge's rows into the chain's table for the columns of
  * the window [window_start, window_start + kCapsuleColumns). */
-void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start, bool plain) {
+template <class Row>
+void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start, bool plain, Row* table, int32_t shift) {
     const Edge e = edge_;  // a copy: the table's stores cannot alias it
     const ColumnRule rule = kColumnRules[e.octant][chain];
     if (!rule.writes) return;
-    int32_t* table = chain == 0 ? first_ : last_;
     const int64_t lo = window_start, hi = int64_t{window_start} + kCapsuleColumns - 1;
     const int sx = e.sdx >= 0 ? 1 : -1, sy = e.sdy >= 0 ? 1 : -1;
 
@@ -293,10 +347,10 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start, bool plain
         }
         WalkSteps steps;
         steps.add(static_cast<uint64_t>(k_last - k + 1));
-        int32_t* column = table + (e.x0 + sx * k - lo);
+        Row* column = table + (e.x0 + sx * k - lo);
         if (plain) {
             for (; k <= k_last; ++k, column += sx) {
-                *column = static_cast<int32_t>(y);
+                *column = static_cast<Row>(y + shift);
                 err += e.ady;
                 if (err >= e.adx) {
                     err -= e.adx;
@@ -309,7 +363,7 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start, bool plain
         // a branch: slopes make the wraps irregular.
         const int64_t wrapped_gain = int64_t{e.ady} - e.adx;
         for (; k <= k_last; ++k, column += sx) {
-            *column = static_cast<int32_t>(y);
+            *column = static_cast<Row>(y + shift);
             const int64_t wrap = err + wrapped_gain;
             const int64_t stays = sign_mask(wrap);
             err = wrap + (e.adx & stays);
@@ -319,7 +373,7 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start, bool plain
     }
 
     // y-major: the start column, then each column the walk steps into.
-    if (e.x0 >= lo && e.x0 <= hi) table[e.x0 - lo] = e.y0;
+    if (e.x0 >= lo && e.x0 <= hi) table[e.x0 - lo] = static_cast<Row>(e.y0 + shift);
     int64_t j, j_last;  // column steps 1 ... adx that land in the window
     if (e.adx == 0 || !steps_within(e.x0, sx, e.adx, lo, hi, j, j_last)) return;
     j = std::max<int64_t>(j, 1);
@@ -331,7 +385,7 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start, bool plain
     if (plain) {
         for (; j <= j_last; ++j) {
             const int64_t k = (j * e.ady + e.adx - 1) / e.adx - 1;
-            table[e.x0 + sx * j - lo] = static_cast<int32_t>(e.y0 + sy * k + rule.bias);
+            table[e.x0 + sx * j - lo] = static_cast<Row>(e.y0 + sy * k + rule.bias + shift);
         }
         return;
     }
@@ -340,9 +394,9 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start, bool plain
     const int64_t numerator = j * e.ady + e.adx - 1;
     int64_t rows = numerator / e.adx, rest = numerator % e.adx;
     const int64_t gain = e.ady / e.adx, rest_gain = e.ady % e.adx;
-    int32_t* column = table + (e.x0 + sx * j - lo);
+    Row* column = table + (e.x0 + sx * j - lo);
     for (; j <= j_last; ++j, column += sx) {
-        *column = static_cast<int32_t>(e.y0 + sy * (rows - 1) + rule.bias);
+        *column = static_cast<Row>(e.y0 + sy * (rows - 1) + rule.bias + shift);
         const int64_t wrap = rest + (rest_gain - e.adx);
         const int64_t stays = sign_mask(wrap);
         rest = wrap + (e.adx & stays);
@@ -353,17 +407,32 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start, bool plain
 void CapsuleRenderer::fill_window(const CapsulePolygon& poly, int32_t window_start, int32_t window_end,
                                   uint16_t color, bool plain) {
     const int32_t columns = window_end - window_start + 1;
-    std::fill(first_, first_ + columns, 0);  // an unwritten column stays an empty span
-    std::fill(last_, last_ + columns, -1);
-    for (int i = 0; i < 12; ++i)
-        if (set_up_edge(poly[i], poly[i + 1])) walk_fill_edge(i < 6 ? 0 : 1, window_start, plain);
-
-    // Each column's span cut to the clip rows and the screen; an upside-down
-    // clip box lets nothing through.
     const Target& t = target_;
     const int64_t row_lo = std::max(t.clip.top, 0), row_hi = std::min(t.clip.bottom, t.canvas.height - 1);
     const int64_t x0 = int64_t{window_start} + t.offX;
     const bool short_rows = t.canvas.height <= INT16_MAX;  // rows fit the block fill's 16-bit lanes
+    if (!plain && short_rows && rows_seen_whole(poly, row_lo, row_hi)) {
+        // Every row the walks write lies inside the clip rows and the screen:
+        // they write the block fill's rows directly, moved by the offset. An
+        // unwritten column keeps the empty span 0 .. -1, moved and cut.
+        std::fill(top_rows_, top_rows_ + columns, static_cast<int16_t>(std::max<int64_t>(t.offY, row_lo)));
+        std::fill(bottom_rows_, bottom_rows_ + columns,
+                  static_cast<int16_t>(std::min<int64_t>(int64_t{t.offY} - 1, row_hi)));
+        for (int i = 0; i < 12; ++i)
+            if (set_up_edge(poly[i], poly[i + 1]))
+                walk_fill_edge(i < 6 ? 0 : 1, window_start, false, i < 6 ? top_rows_ : bottom_rows_, t.offY);
+        fill_column_spans(t.canvas, static_cast<int32_t>(x0), top_rows_, bottom_rows_,
+                          static_cast<size_t>(columns), color);
+        return;
+    }
+    std::fill(first_, first_ + columns, 0);  // an unwritten column stays an empty span
+    std::fill(last_, last_ + columns, -1);
+    for (int i = 0; i < 12; ++i)
+        if (set_up_edge(poly[i], poly[i + 1]))
+            walk_fill_edge(i < 6 ? 0 : 1, window_start, plain, i < 6 ? first_ : last_, 0);
+
+    // Each column's span cut to the clip rows and the screen; an upside-down
+    // clip box lets nothing through.
     if (plain || !short_rows) {
         for (int32_t c = 0; c < columns; ++c) {
             const int64_t x = x0 + c;
@@ -388,6 +457,20 @@ void CapsuleRenderer::fill_window(const CapsulePolygon& poly, int32_t window_sta
                       static_cast<size_t>(columns), color);
 }
 
+bool CapsuleRenderer::rows_seen_whole(const CapsulePolygon& poly, int64_t row_lo, int64_t row_hi) const {
+    // An offset this small keeps every moved row and the moved empty span
+    // within the block fill's 16-bit lanes.
+    constexpr int32_t kShortShift = 1 << 14;
+    if (target_.offY < -kShortShift || target_.offY > kShortShift) return false;
+    int64_t y_lo = poly[0].y, y_hi = poly[0].y;
+    for (int i = 1; i < 12; ++i) {
+        y_lo = std::min<int64_t>(y_lo, poly[i].y);
+        y_hi = std::max<int64_t>(y_hi, poly[i].y);
+    }
+    // The walks write rows of their edges moved by at most one.
+    return y_lo - 1 + target_.offY >= row_lo && y_hi + 1 + target_.offY <= row_hi;
+}
+
 void CapsuleRenderer::fill_columns(const CapsulePolygon& poly, uint16_t color, bool plain) {
     const Target& t = target_;
     // Columns of the capsule that can be seen: inside the clip box and the screen.
@@ -410,8 +493,42 @@ void CapsuleRenderer::outline_edge(POINT from, POINT to) {
     if (set_up_edge(from, to)) kOctantRoutines[edge_.octant](target_, edge_);
 }
 
+/* Extents of a capsule outlined without clip tests stay below this. */
+constexpr int64_t kShortExtent = int64_t{1} << 16;
+
+bool CapsuleRenderer::outline_seen_whole(const CapsulePolygon& poly) const {
+    const Target& t = target_;
+    int64_t x_lo = poly[0].x, x_hi = poly[0].x, y_lo = poly[0].y, y_hi = poly[0].y;
+    for (int i = 1; i < 12; ++i) {
+        x_lo = std::min<int64_t>(x_lo, poly[i].x);
+        x_hi = std::max<int64_t>(x_hi, poly[i].x);
+        y_lo = std::min<int64_t>(y_lo, poly[i].y);
+        y_hi = std::max<int64_t>(y_hi, poly[i].y);
+    }
+    if (x_hi - x_lo >= kShortExtent || y_hi - y_lo >= kShortExtent) return false;
+    // Every pixel an edge touches lies within one of its end points' box.
+    return t.clip.contains(x_lo - 1 + t.offX, y_lo - 1 + t.offY) &&
+           t.clip.contains(x_hi + 1 + t.offX, y_hi + 1 + t.offY) && x_lo - 1 + t.offX >= 0 &&
+           y_lo - 1 + t.offY >= 0 && x_hi + 1 + t.offX < t.canvas.width &&
+           y_hi + 1 + t.offY < t.canvas.height;
+}
+
 void CapsuleRenderer::outline(const CapsulePolygon& poly) {
-    for (int i = 0; i < 12; ++i) outline_edge(poly[i], poly[i + 1]);
+    if (!outline_seen_whole(poly)) {
+        for (int i = 0; i < 12; ++i) outline_edge(poly[i], poly[i + 1]);
+        return;
+    }
+    WalkSteps steps;
+    for (int i = 0; i < 12; ++i) {
+        const POINT from = poly[i], to = poly[i + 1];
+        const int32_t sdx = to.x - from.x, sdy = to.y - from.y;
+        const int32_t adx = sdx < 0 ? -sdx : sdx, ady = sdy < 0 ? -sdy : sdy;
+        if (adx == 0 && ady == 0) continue;
+        const int32_t major = std::max(adx, ady);
+        steps.add(static_cast<uint64_t>(major) + 1);
+        uint16_t* start = target_.canvas.at(from.x + target_.offX, from.y + target_.offY);
+        kSeenOctantRoutines[edge_octant(sdx, sdy)](target_, start, major, std::min(adx, ady));
+    }
 }
 
 void CapsuleRenderer::outline_plain(const CapsulePolygon& poly) {

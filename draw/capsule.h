@@ -88,7 +88,15 @@ class CapsuleRenderer {
 
    private:
     bool set_up_edge(POINT from, POINT to);
-    void walk_fill_edge(int chain, int32_t window_start, bool plain);
+    /* True when every pixel the outline can touch lies inside the clip box
+     * and the screen. */
+    bool outline_seen_whole(const CapsulePolygon& poly) const;
+    /* Writes the current edge's rows, moved by shift, into a column table. */
+    template <class Row>
+    void walk_fill_edge(int chain, int32_t window_start, bool plain, Row* table, int32_t shift);
+    /* True when every row the fill walks write, moved by the offset, lies
+     * within [row_lo, row_hi] and fits 16 bits. */
+    bool rows_seen_whole(const CapsulePolygon& poly, int64_t row_lo, int64_t row_hi) const;
     void fill_window(const CapsulePolygon& poly, int32_t window_start, int32_t window_end, uint16_t color,
                      bool plain);
     void fill_columns(const CapsulePolygon& poly, uint16_t color, bool plain);

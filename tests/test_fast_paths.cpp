@@ -209,6 +209,45 @@ TEST(FastPaths, CapsulesMatchThePlainFillAndOutline) {
     }
 }
 
+/* Capsules lying on the screen, or reaching just over its edges or the clip
+ * box's: those seen whole are filled and outlined without clip tests, and
+ * still give the pixels of the plain forms. */
+TEST(FastPaths, CapsulesOnTheScreenMatchThePlainFillAndOutline) {
+    std::mt19937 rng(16008);
+    for (int round = 0; round < 400; ++round) {
+        const int32_t width = 100 + static_cast<int32_t>(rng() % 60),
+                      height = 80 + static_cast<int32_t>(rng() % 40);
+        PaddedCanvas fast(rng, width, height, static_cast<int32_t>(rng() % 4));
+        PaddedCanvas plain = fast;
+        plain.canvas.origin = reinterpret_cast<uint8_t*>(plain.pixels.data() + plain.pitch);
+        const bool whole_screen = rng() % 2 == 0;
+        const ClipBox clip = whole_screen
+                                 ? ClipBox{0, 0, width - 1, height - 1}
+                                 : ClipBox{static_cast<int32_t>(rng() % 10), static_cast<int32_t>(rng() % 10),
+                                           width - 1 - static_cast<int32_t>(rng() % 10),
+                                           height - 1 - static_cast<int32_t>(rng() % 10)};
+        const int32_t offX = static_cast<int32_t>(rng() % 9) - 4, offY = static_cast<int32_t>(rng() % 9) - 4;
+        const uint16_t edge = static_cast<uint16_t>(rng()), fill = static_cast<uint16_t>(rng());
+        CapsuleRenderer fast_renderer(fast.canvas, clip, offX, offY, edge);
+        CapsuleRenderer plain_renderer(plain.canvas, clip, offX, offY, edge);
+        for (int segment = 0; segment < 8; ++segment) {
+            const int radius = static_cast<int>(rng() % 12);
+            auto coordinate = [&](int32_t size) {
+                return static_cast<LONG>(radius + static_cast<int32_t>(rng() % (size - 2 * radius)));
+            };
+            const POINT a{coordinate(width), coordinate(height)}, b{coordinate(width), coordinate(height)};
+            const CapsulePolygon poly = capsule_polygon(a, b, radius);
+            fast_renderer.fill(poly, fill);
+            fast_renderer.outline(poly);
+            plain_renderer.fill_plain(poly, fill);
+            plain_renderer.outline_plain(poly);
+            ASSERT_EQ(fast.pixels, plain.pixels)
+                << "round " << round << " segment " << segment << " (" << a.x << ", " << a.y << ") - (" << b.x
+                << ", " << b.y << ") r " << radius;
+        }
+    }
+}
+
 /* The route line's segments and a large polygon's edges live in arrays kept
  * from call to call: drawing the same frame again allocates nothing. */
 TEST(FastPaths, RepeatedFramesAllocateNothing) {
