@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -117,6 +118,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     const Assets assets{KESRA_DEMO_ASSETS};
+    std::error_code ignored;  // DumpBuffer writes into "bmp" beside the program
+    std::filesystem::create_directories(
+        std::filesystem::read_symlink("/proc/self/exe", ignored).parent_path() / "bmp", ignored);
+    int dumps = 0;
     const auto start = std::chrono::steady_clock::now();
     long baseline = 0, highest = 0;
     bool grew = false;
@@ -128,7 +133,7 @@ int main(int argc, char** argv) {
         if (frame % 50 == 25) transition(dc, menu, frame / 50);
         if (frame % 20 == 10) animation_frames(dc, assets, frame / 20);
         if (frame % kSampleEvery != 0) continue;
-        dc.DumpBuffer();
+        dumps += dc.DumpBuffer();
         const long rss = resident_kib();
         if (frame == kSampleEvery) baseline = rss;
         if (rss > highest) highest = rss;
@@ -141,8 +146,12 @@ int main(int argc, char** argv) {
     menu.Release();
     dc.Release();
     HostDestroyWindow(window);
-    std::printf("kesra-soak: %d frames, rss %ld KiB after the first %d, highest %ld KiB\n", options.frames,
-                baseline, kSampleEvery, highest);
+    std::printf("kesra-soak: %d frames, %d screen dumps, rss %ld KiB after the first %d, highest %ld KiB\n",
+                options.frames, dumps, baseline, kSampleEvery, highest);
+    if (dumps == 0) {
+        std::fprintf(stderr, "kesra-soak: no screen dump was written\n");
+        return 1;
+    }
     if (grew) {
         std::fprintf(stderr, "kesra-soak: memory grew by more than %ld KiB after frame %d\n",
                      options.allowance_kib, kSampleEvery);
