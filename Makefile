@@ -23,7 +23,7 @@ PACKAGES = cmake ninja-build g++ pkg-config clang-format git \
 	fonts-dejavu-core fonts-droid-fallback fonts-wqy-microhei \
 	giflib-tools libjpeg-turbo-progs
 
-.PHONY: demo gallery test test-sanitize fuzz bench bench-ratios deps configure build clean format format-check
+.PHONY: demo gallery test test-sanitize test-tsan soak fuzz fuzz-build bench bench-ratios deps configure build clean format format-check
 
 # $(call install-missing,PACKAGES,COMMAND): installs the packages that are
 # missing when running as root; otherwise prints the apt-get line and runs COMMAND.
@@ -73,30 +73,74 @@ test-sanitize: deps
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  ctest -j $(JOBS) --output-on-failure -E consumer_program
 
-# Every fuzz harness in turn under libFuzzer (clang), FUZZ_SECONDS each, with
-# a memory limit and a time limit per input, so that an input that exhausts
-# memory or time is reported like a crash. Corpora grow in $(BUILD)-fuzz/corpus.
-FUZZ_SECONDS ?= 60
-FUZZ_FLAGS = -rss_limit_mb=512 -timeout=10 -max_total_time=$(FUZZ_SECONDS)
-FUZZERS = fuzz_pack fuzz_pack_files fuzz_image_png fuzz_image_jpeg fuzz_image_bmp \
-	fuzz_ql_decompress fuzz_bitmap_files fuzz_ini fuzz_ani fuzz_pic \
-	fuzz_gif fuzz_jpeg_own
-# Seeds every corpus starts from: the images the seed tests use and the demo's pack.
-FUZZ_SEEDS = $(wildcard /usr/share/gitweb/static/git-logo.png /usr/share/doc/python3/_static/file.png \
-	/usr/share/doc/nodejs/thin-white-stripe.jpg /usr/share/doc/fp-compiler/3.2.2/palmos/pilrc.bmp \
-	$(BUILD)/demo/assets/icons.pack $(BUILD)/demo/assets/badge.ani $(BUILD)-fuzz/fuzz/seeds/example.ini \
-	$(BUILD)/tests/debian-images/video-001.interlaced.gif $(BUILD)/tests/debian-images/video-001.q50.420.jpeg)
-
-fuzz: deps
-	@CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DKESRA_FUZZ=ON -DKESRA_BUILD_TESTS=OFF \
+# The suites that start threads (ctest label "threads") under ThreadSanitizer;
+# only their binaries are built, so this adds a few minutes to CI.
+TSAN_TESTS = test_platform test_core test_surface test_overlays test_transitions test_display_sdl \
+	test_gif_play test_ani test_regressions
+test-tsan: deps
+	@cmake -S . -B $(BUILD)-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESRA_TSAN=ON \
 	  -DKESRA_BUILD_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
-	cmake --build $(BUILD)-fuzz -j $(JOBS) --target $(FUZZERS)
-	@for f in $(FUZZERS); do \
-	  mkdir -p $(BUILD)-fuzz/corpus/$$f; \
-	  for seed in $(FUZZ_SEEDS); do cp -n $$seed $(BUILD)-fuzz/corpus/$$f/; done; \
-	  echo "== $$f"; \
-	  $(BUILD)-fuzz/fuzz/$$f $(FUZZ_FLAGS) $(BUILD)-fuzz/corpus/$$f || exit 1; \
-	done
+	cmake --build $(BUILD)-tsan -j $(JOBS) --target $(TSAN_TESTS)
+	cd $(BUILD)-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	  ctest -j $(JOBS) --output-on-failure -L threads
+
+# The long run of the map (SOAK_FRAMES frames) under LeakSanitizer, in the
+# plain build: resident memory is sampled every 100 frames, and the run fails
+# on a leak or on growth after the first hundred.
+SOAK_FRAMES ?= 10000
+soak: configure
+	cmake --build $(BUILD) -j $(JOBS) --target kesra-soak
+	KESRA_DISPLAY=headless LSAN_OPTIONS=exitcode=23 $(BUILD)/tests/kesra-soak --frames $(SOAK_FRAMES)
+
+# Every fuzz harness (each fuzz/fuzz_*.cpp) in turn under libFuzzer (clang),
+# FUZZ_SECONDS each, with a memory limit and a time limit per input, so that
+# an input that exhausts memory or time is reported like a crash. Corpora
+# grow in fuzz/corpus/HARNESS, starting from seeds made by the project's tools
+# (kesra-pack, kesra-ini, kesra-ani, the font builder) and, when make test has
+# run, the Debian sample images; formats with magic values get a dictionary.
+FUZZ_SECONDS ?= 60
+FUZZ_BUILD = $(BUILD)-fuzz
+FUZZ_FLAGS = -rss_limit_mb=512 -malloc_limit_mb=512 -timeout=10 -max_total_time=$(FUZZ_SECONDS) \
+	-print_final_stats=1
+FUZZERS ?= $(sort $(basename $(notdir $(wildcard fuzz/fuzz_*.cpp))))
+IMAGE_SEEDS = $(wildcard /usr/share/gitweb/static/git-logo.png /usr/share/doc/python3/_static/file.png \
+	/usr/share/doc/nodejs/thin-white-stripe.jpg /usr/share/doc/fp-compiler/3.2.2/palmos/pilrc.bmp \
+	$(BUILD)/tests/debian-images/video-001.interlaced.gif $(BUILD)/tests/debian-images/triangle-001.gif \
+	$(BUILD)/tests/debian-images/video-001.q50.420.jpeg $(BUILD)/tests/debian-images/video-005.gray.q50.2x2.jpeg)
+STCF_SEEDS = $(FUZZ_BUILD)/fuzz/stcf_seeds
+FUZZ_SEEDS_fuzz_pack = $(FUZZ_BUILD)/demo/assets/icons.pack
+FUZZ_SEEDS_fuzz_pack_files = $(FUZZ_BUILD)/demo/assets/icons.pack
+FUZZ_SEEDS_fuzz_frame_pack = $(FUZZ_BUILD)/fuzz/seeds/icons.frames $(FUZZ_BUILD)/fuzz/seeds/icons.scene
+FUZZ_SEEDS_fuzz_ani = $(FUZZ_BUILD)/demo/assets/badge.ani
+FUZZ_SEEDS_fuzz_ini = $(FUZZ_BUILD)/fuzz/seeds/example.ini
+FUZZ_SEEDS_fuzz_stcf = $(STCF_SEEDS)/*.stcf $(FUZZ_BUILD)/demo/assets/labels.stcf
+FUZZ_SEEDS_fuzz_font_builtin = $(FUZZ_SEEDS_fuzz_stcf)
+FUZZ_SEEDS_fuzz_font = /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf
+FUZZ_DICT_fuzz_gif = fuzz/gif.dict
+FUZZ_DICT_fuzz_jpeg_own = fuzz/jpeg.dict
+FUZZ_DICT_fuzz_image_jpeg = fuzz/jpeg.dict
+FUZZ_DICT_fuzz_image_png = fuzz/png.dict
+FUZZ_DICT_fuzz_frame_pack = fuzz/png.dict
+FUZZ_DICT_fuzz_image_bmp = fuzz/bmp.dict
+FUZZ_DICT_fuzz_ani = fuzz/wave.dict
+
+fuzz-build: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DKESRA_FUZZ=ON -DKESRA_BUILD_TESTS=OFF \
+	  -DKESRA_BUILD_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(FUZZERS) make_stcf_seeds navdemo_icon_pack \
+	  navdemo_animation navdemo_label_font
+	$(FUZZ_BUILD)/fuzz/make_stcf_seeds $(STCF_SEEDS)
+
+# $(call run-fuzzer,HARNESS): its own seeds (the image files for the image
+# decoders) copied into its corpus, then libFuzzer on that corpus.
+run-fuzzer = mkdir -p fuzz/corpus/$(1) && \
+	{ for s in $(or $(FUZZ_SEEDS_$(1)),$(IMAGE_SEEDS)); do [ ! -f $$s ] || cp -n $$s fuzz/corpus/$(1)/; done; } && \
+	echo "== $(1) ($(FUZZ_SECONDS) s)" && \
+	$(FUZZ_BUILD)/fuzz/$(1) $(FUZZ_FLAGS) $(if $(FUZZ_DICT_$(1)),-dict=$(FUZZ_DICT_$(1))) \
+	  -artifact_prefix=$(FUZZ_BUILD)/$(1)- fuzz/corpus/$(1)
+
+fuzz: fuzz-build
+	@$(foreach f,$(FUZZERS),$(call run-fuzzer,$(f)) && ) true
 
 # bench also installs the peers it is compared with (pixman, cairo: bench_peers;
 # giflib, stb_image: bench_decoders);

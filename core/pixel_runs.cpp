@@ -13,7 +13,11 @@
 
 namespace kesra {
 
-#if defined(__x86_64__)
+/* clang before 15 checks the AVX calling convention before inlining and
+ * refuses the clones' calls to the helpers, and ThreadSanitizer's runtime is
+ * not up yet when the loader runs the clones' resolvers: both build the
+ * baseline alone. */
+#if defined(__x86_64__) && !(defined(__clang__) && __clang_major__ < 15) && !defined(__SANITIZE_THREAD__)
 #define KESRA_RUN_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define KESRA_RUN_CLONES

@@ -28,7 +28,7 @@ typedef uint8_t Bytes __attribute__((vector_size(8)));
 /* On x86-64 the uniform-level span blends are built for AVX2 beside the
  * baseline (sixteen pixels per 32-byte vector there, two 16-byte halves in
  * the baseline), the machine picking one at load time. */
-#if defined(__x86_64__)
+#if defined(__x86_64__) && !defined(__SANITIZE_THREAD__)  // resolvers run before TSan's runtime
 #define KESRA_SPAN_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define KESRA_SPAN_CLONES

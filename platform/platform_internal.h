@@ -150,6 +150,9 @@ struct PixelView {
 
 bool view_of(HDC dc, PixelView& view);
 
+/* The thread objects CreateThread made that are not yet freed (for tests). */
+int thread_objects_alive();
+
 }  // namespace kesra::platform
 
 #endif

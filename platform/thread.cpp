@@ -1,6 +1,7 @@
 /* thread.cpp - kernel threads, waits and time on std::thread and the clocks.
  * A thread handle stays valid until CloseHandle; waiting on it joins it. A
- * thread whose handle is closed while it runs frees its own record at the end. */
+ * handle closed while its thread runs leaves the thread to free its object. */
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <ctime>
@@ -14,13 +15,17 @@
 namespace kesra::platform {
 namespace {
 
+std::atomic<int> g_thread_objects{0};
+
 struct ThreadObject {
+    ThreadObject() { ++g_thread_objects; }
+    ~ThreadObject() { --g_thread_objects; }
     std::thread thread;
     std::mutex mutex;
     std::condition_variable finished_cv;
     bool finished = false;
     bool joined = false;
-    bool detached = false;  // the handle was closed while the thread ran
+    bool orphaned = false;  // the handle was closed while the thread ran
     DWORD suspend_count = 0;
 };
 
@@ -40,6 +45,9 @@ ThreadObject* as_thread(HANDLE handle) {
 }
 
 }  // namespace
+
+int thread_objects_alive() { return g_thread_objects.load(); }
+
 }  // namespace kesra::platform
 
 using namespace kesra::platform;
@@ -61,9 +69,9 @@ extern "C" HANDLE CreateThread(void*, size_t, LPTHREAD_START_ROUTINE start, LPVO
             std::lock_guard<std::mutex> lock(object->mutex);
             object->finished = true;
             object->finished_cv.notify_all();
-            orphaned = object->detached;
+            orphaned = object->orphaned;
         }
-        if (orphaned) delete object;
+        if (orphaned) delete object;  // nobody else holds it any more
     });
     if (thread_id) *thread_id = id;
     return object;
@@ -102,7 +110,7 @@ extern "C" BOOL CloseHandle(HANDLE handle) {
                 object->thread.join();
             } else {
                 object->thread.detach();  // a running thread outlives its handle, as on the device
-                object->detached = true;  // and frees the record when it ends
+                object->orphaned = true;  // and frees its object when it ends
                 return TRUE;
             }
         }

@@ -74,7 +74,7 @@ struct GreyBox {
 /* On x86-64 the eight-pixel blend is built for AVX2 beside the baseline, the
  * machine picking one at load time (machines with AVX-512 take the thirty-two-pixel
  * blend below instead); elsewhere (ARM: NEON) as it stands. */
-#if defined(__x86_64__)
+#if defined(__x86_64__) && !defined(__SANITIZE_THREAD__)  // resolvers run before TSan's runtime
 #define KESRA_PIXEL_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define KESRA_PIXEL_CLONES
