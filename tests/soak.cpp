@@ -31,16 +31,15 @@ long resident_kib() {
     return 0;
 }
 
-void draw_map(CCEDraw& dc, const Assets& assets) {
+/* The map screen in a view that pans and zooms as the frames go by, so
+ * that every layer is redrawn at ever new places. */
+void draw_map(CCEDraw& dc, const Assets& assets, int frame) {
+    MapView view;
+    view.x = (frame % 120) - 60;
+    view.y = ((frame / 3) % 80) - 40;
+    view.scale = 0.75 + (frame % 9) * 0.125;
     dc.BeginDraw();
-    draw_background(dc);
-    draw_areas(dc);
-    draw_roads(dc);
-    draw_tilted_view(dc);
-    draw_street_names(dc);   // FreeType and the built-in engine
-    draw_icons(dc, assets);  // temporary bitmaps from the pack
-    draw_panels(dc);
-    draw_panel_texts(dc);
+    draw_map_screen(dc, assets, view);  // both font engines, temporary bitmaps from the pack
     dc.EndDraw();
 }
 
@@ -126,7 +125,7 @@ int main(int argc, char** argv) {
     long baseline = 0, highest = 0;
     bool grew = false;
     for (int frame = 1; frame <= options.frames; ++frame) {
-        draw_map(dc, assets);
+        draw_map(dc, assets, frame);
         draw_loaded_bitmap(dc, assets, frame);
         dc.FlipBackBuffer(0, 0);
         dc.Flip(3, 0, 0);
