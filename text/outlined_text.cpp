@@ -35,22 +35,34 @@ bool build_gradient(GradientTable& table, uint16_t top, uint16_t bottom, int32_t
     return true;
 }
 
+/* The kernel 1 2 4 2 1 times itself: a pass along each row, then one down
+ * each column, sum the same integers as the 5 x 5 weights. */
 MaskSize make_halo_mask(const GlyphCoverage& g, uint8_t (&mask)[kHaloSide * kHaloSide]) {
-    static constexpr int kKernel[5][5] = {
-        {1, 2, 4, 2, 1}, {2, 4, 8, 4, 2}, {4, 8, 16, 8, 4}, {2, 4, 8, 4, 2}, {1, 2, 4, 2, 1}};
+    static constexpr int kTaps[5] = {1, 2, 4, 2, 1};
     std::memset(mask, 0, sizeof mask);
     const MaskSize size{std::clamp(g.width, 0, kMaxGlyphSide) + 2 * kHaloMargin,
                         std::clamp(g.height, 0, kMaxGlyphSide) + 2 * kHaloMargin};
-    for (int my = 0; my < size.height; ++my)
+    // Mask pixel (mx, my) sums glyph pixels mx - 4 .. mx and my - 4 .. my.
+    const int rows = std::max(0, std::min({g.height, g.readable_rows, size.height}));
+    const int columns = std::min(g.stride, size.width);
+    int across[kHaloSide][kHaloSide];  // per glyph row, the row pass at each mask column
+    for (int y = 0; y < rows; ++y) {
+        int ink[kHaloSide + 4] = {};  // glyph columns -4 .. size.width - 1, counted only in 1..16
+        for (int x = 0; x < columns; ++x) {
+            const int s = g.data[y * g.stride + x];
+            ink[x + 4] = s >= 1 && s <= 16 ? s : 0;
+        }
+        for (int mx = 0; mx < size.width; ++mx)
+            across[y][mx] = ink[mx] + 2 * ink[mx + 1] + 4 * ink[mx + 2] + 2 * ink[mx + 3] + ink[mx + 4];
+    }
+    for (int my = 0; my < size.height; ++my) {
+        const int first = std::max(0, my - 4), last = std::min(rows - 1, my);
         for (int mx = 0; mx < size.width; ++mx) {
             int sum = 0;
-            for (int dy = 0; dy < 5; ++dy)
-                for (int dx = 0; dx < 5; ++dx) {
-                    const int s = g.at(mx - 4 + dx, my - 4 + dy);
-                    if (s >= 1 && s <= 16) sum += kKernel[dy][dx] * s;
-                }
+            for (int y = first; y <= last; ++y) sum += kTaps[y - my + 4] * across[y][mx];
             mask[my * size.width + mx] = static_cast<uint8_t>(std::min(sum >> 5, 16));
         }
+    }
     return size;
 }
 
