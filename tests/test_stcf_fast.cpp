@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -14,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/test_helpers.h"
+#include "text/font_dispatch.h"
 #include "text/outlined_text.h"
 #include "text/stcf_cache.h"
 #include "text/stcf_engine.h"
@@ -22,6 +25,7 @@
 
 using namespace kesra;
 using namespace kesra::stcf;
+using kesra::test::Screen;
 
 namespace {
 
@@ -52,10 +56,15 @@ class FastPaths : public ::testing::Test {
         std::ifstream in(path, std::ios::binary);
         image_ = new std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
         record_ = parse(image_->data(), image_->size());
-        unlink(path.c_str());
-        rmdir(dir);
+        path_ = new std::string(path);
     }
     static void TearDownTestSuite() {
+        if (path_) {
+            unlink(path_->c_str());
+            rmdir(path_->substr(0, path_->rfind('/')).c_str());
+        }
+        delete path_;
+        path_ = nullptr;
         release(record_);
         record_ = nullptr;
         delete image_;
@@ -76,10 +85,12 @@ class FastPaths : public ::testing::Test {
 
     static std::vector<uint8_t>* image_;
     static StcfFontRecord* record_;
+    static std::string* path_;
 };
 
 std::vector<uint8_t>* FastPaths::image_ = nullptr;
 StcfFontRecord* FastPaths::record_ = nullptr;
+std::string* FastPaths::path_ = nullptr;
 
 /* Seeded mix of Latin and hanzi, sizes 5..60, every level count (and one
  * unsupported), every flag combination, adjustments and styles. Each case is
@@ -136,6 +147,66 @@ TEST_F(FastPaths, CachedCellStillFeedsTheStore) {
     draw(u'B', p, 16, 16);
     EXPECT_EQ(slot_age(0), 2u);
     EXPECT_EQ(slot_age(1), 1u);
+}
+
+/* DrawTextW as the plain loop painted it on a w x h screen: a rectangle that
+ * misses the screen draws nothing, else every cell pixel inside it goes
+ * through DM_DrawAlphaPixel2 (ink) or DrawPixel (edge markers). */
+void reference_draw_text(CCEDraw& dc, const std::u16string& text, const RECT& rect, int w, int h) {
+    if (rect.left >= w || rect.right < 1 || rect.top >= h || rect.bottom < 1) return;
+    const CCEFont& font = *dc.m_pFont;
+    uint8_t* coverage = font_state().FontCoverageBuffer;
+    const int count = static_cast<int>(text.size()), stride = font.m_nWidth;
+    int32_t pen = rect.left;
+    for (int n = 0; n < count; n += GlyphUnits(text.data() + n, count - n)) {
+        int width = font.m_nWidth, height = font.m_nHeight;
+        RenderGlyphCoverage(&width, &height, text.data() + n, count - n, coverage, font);
+        const int rows = std::min(height, kMaxGlyphSide * kMaxGlyphSide / stride);
+        for (int j = 0; j < rows; ++j)
+            for (int i = 0; i < std::min(width, stride); ++i) {
+                const int32_t x = pen + i, y = rect.top + j;
+                if (x < rect.left || x > rect.right || y < rect.top || y > rect.bottom) continue;
+                const int v = coverage[j * stride + i];
+                if (v > 0 && v <= font.m_nP2)
+                    dc.DM_DrawAlphaPixel2(x, y, dc.m_wTextColor, v);
+                else if (v == 17 || v == 19)
+                    dc.DrawPixel(x, y, dc.m_wTextOutColor, 1);
+            }
+        pen += width;
+    }
+}
+
+/* Seeded labels with edge rings over a seeded screen, some hanging off its
+ * edges or cut by their rectangle: DrawTextW paints what the plain loop does. */
+TEST_F(FastPaths, DrawTextPaintsAsThePlainLoop) {
+    std::u16string wide(path_->begin(), path_->end());
+    ReleaseFont();
+    ASSERT_EQ(LoadFont(wide.data()), 1);
+    font_state().UseBuiltinEngine = 1;
+    CCEFont font(19, 17, 1 | 4 | 8, 400);
+    std::mt19937 rng(1207);
+    Screen fast(160, 90), plain(160, 90);
+    for (Screen* s : {&fast, &plain}) {
+        s->dc->SetGDIObject(&font);
+        s->dc->SetTextColor(0x2104);
+        s->dc->m_wTextOutColor = 0xFFE0;
+    }
+    for (int y = 0; y < 90; ++y)
+        for (int x = 0; x < 160; ++x) fast.at(x, y) = plain.at(x, y) = static_cast<uint16_t>(rng());
+    for (int n = 0; n < 60; ++n) {
+        std::u16string text;
+        for (int k = 1 + static_cast<int>(rng() % 8); k > 0; --k)
+            text += rng() % 2 ? kHan[rng() % kHan.size()] : static_cast<char16_t>(0x21 + rng() % 94);
+        const LONG left = static_cast<LONG>(rng() % 200) - 30, top = static_cast<LONG>(rng() % 120) - 20;
+        const RECT rect{left, top, left + static_cast<LONG>(rng() % 120), top + static_cast<LONG>(rng() % 24)};
+        fast.dc->DrawTextW(text.data(), static_cast<int>(text.size()), rect, 0);
+        reference_draw_text(*plain.dc, text, rect, plain.w, plain.h);
+    }
+    EXPECT_EQ(fast.pixels(), plain.pixels());
+    const std::vector<uint16_t> painted = fast.pixels();
+    EXPECT_GT(std::count(painted.begin(), painted.end(), uint16_t{0xFFE0}), 300);  // the rings were drawn
+    for (Screen* s : {&fast, &plain}) s->dc->SetToDefaultFont();
+    ReleaseFont();
 }
 
 /* The halo mask against the 5 x 5 kernel summed pixel by pixel, over seeded
