@@ -422,9 +422,9 @@ void compare_all(int rounds, int frames) {
                     const bool with_halo = ours == &halo;
                     const std::string name = std::string(script) + " labels, the built-in engine" +
                                              (with_halo ? " with halos" : "") + " beside cairo";
-                    print_pairing(name.c_str(), with_halo ? "built-in + halo" : "built-in", "cairo",
-                                  "cairo / built-in", pair_up(std::ref(*ours), std::ref(cairo), rounds, frames),
-                                  "  (target at least 3)");
+                    print_pairing(
+                        name.c_str(), with_halo ? "built-in + halo" : "built-in", "cairo", "cairo / built-in",
+                        pair_up(std::ref(*ours), std::ref(cairo), rounds, frames), "  (target at least 3)");
                 }
             }
             // One frame a round: such a frame takes tens of milliseconds.

@@ -12,7 +12,7 @@
 
 namespace kesra::stcf {
 
-constexpr int kCacheEntries = 8192;           // a power of two
+constexpr int kCacheEntries = 8192;              // a power of two
 constexpr size_t kCacheBytes = size_t{2} << 20;  // cell bytes held at most
 
 enum class Cached { Missing, Drawn, Empty };

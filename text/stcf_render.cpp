@@ -267,8 +267,8 @@ void render(const StcfFontRecord* record, CharRef ch, const FontParams& params, 
                            static_cast<uint32_t>(params.flags & 15),
                            adjust,
                            record->serial};
-        if (!(use_store && fetch_stored(key, cell)) && finished_cell(*record, r, ch, grid, params, key, cell) &&
-            use_store)
+        if (!(use_store && fetch_stored(key, cell)) &&
+            finished_cell(*record, r, ch, grid, params, key, cell) && use_store)
             store_cell(key, cell);
     }
     write_target(cell, n, params, target);
