@@ -1,9 +1,11 @@
 /* builtin_text.cpp - the built-in engine's routes: each UTF-16 character is
  * rendered into FontCoverageBuffer (rows one font width apart, at most 40 x 40)
  * and painted pixel by pixel: coverage 1..levels blends the text colour in 16
- * levels, 17 and 19 mark the engine's edge pixels. */
+ * levels, 17 and 19 mark the engine's edge pixels. Only the part of a cell
+ * inside the rectangle is visited, a row at a time. */
 #include <algorithm>
 
+#include "core/pixel.h"
 #include "text/font_dispatch.h"
 #include "text/text_draw.h"
 
@@ -14,25 +16,78 @@ namespace {
 bool is_ink(int v, int levels) { return v > 0 && v <= levels; }
 bool is_edge_marker(int v) { return v == 17 || v == 19; }
 
+/* The part of a glyph's cell that is painted: inside the buffer's rows, the
+ * advance, the rectangle (edges inclusive) and, with clip_to_screen, the
+ * screen; glyph columns c0..c1 - 1 of rows r0..r1 - 1. */
+struct GlyphWindow {
+    int c0, c1, r0, r1;
+    bool empty() const { return c0 >= c1 || r0 >= r1; }
+};
+
+GlyphWindow glyph_window(const TextJob& job, int width, int height, int32_t pen, int32_t line,
+                         bool clip_to_screen) {
+    const int stride = job.font->m_nWidth;
+    int64_t left = job.rect.left, right = int64_t{job.rect.right} + 1;
+    int64_t top = job.rect.top, bottom = int64_t{job.rect.bottom} + 1;
+    if (clip_to_screen) {
+        left = std::max<int64_t>(left, 0), right = std::min<int64_t>(right, job.canvas.width);
+        top = std::max<int64_t>(top, 0), bottom = std::min<int64_t>(bottom, job.canvas.height);
+    }
+    const int columns = std::min(width, stride);
+    const int rows = std::min(height, kMaxGlyphSide * kMaxGlyphSide / stride);
+    auto clamp = [](int64_t v, int hi) { return static_cast<int>(std::clamp<int64_t>(v, 0, hi)); };
+    return GlyphWindow{clamp(left - pen, columns), clamp(right - pen, columns), clamp(top - line, rows),
+                       clamp(bottom - line, rows)};
+}
+
+/* Renders one character into the coverage buffer; returns its advance and
+ * sets *window to what of it is painted (empty when nothing is). */
+int32_t render_glyph(const TextJob& job, int n, int32_t pen, int32_t line, bool clip_to_screen,
+                     GlyphWindow* window) {
+    const CCEFont& font = *job.font;
+    int width = font.m_nWidth, height = font.m_nHeight;
+    RenderGlyphCoverage(&width, &height, job.text + n, job.count - n, font_state().FontCoverageBuffer, font);
+    *window = font.m_nWidth > 0 ? glyph_window(job, width, height, pen, line, clip_to_screen)
+                                : GlyphWindow{0, 0, 0, 0};
+    return width;
+}
+
 /* Renders one character and calls visit(x, y, v) for each of its pixels inside
  * the rectangle; returns the glyph's advance. Never reads past the buffer. */
 template <typename Visit>
 int32_t visit_glyph(const TextJob& job, int n, int32_t pen, int32_t line, Visit visit) {
-    const CCEFont& font = *job.font;
-    int width = font.m_nWidth, height = font.m_nHeight;
-    uint8_t* coverage = font_state().FontCoverageBuffer;
-    RenderGlyphCoverage(&width, &height, job.text + n, job.count - n, coverage, font);
-    const int stride = font.m_nWidth;
-    if (stride <= 0) return width;
-    const int columns = std::min(width, stride);
-    const int rows = std::min(height, kMaxGlyphSide * kMaxGlyphSide / stride);
-    for (int j = 0; j < rows; ++j)
-        for (int i = 0; i < columns; ++i) {
-            const int32_t x = pen + i, y = line + j;
-            if (x < job.rect.left || x > job.rect.right || y < job.rect.top || y > job.rect.bottom) continue;
-            visit(x, y, coverage[j * stride + i]);
+    GlyphWindow w;
+    const int32_t advance = render_glyph(job, n, pen, line, false, &w);
+    const uint8_t* coverage = font_state().FontCoverageBuffer;
+    const int stride = job.font->m_nWidth;
+    for (int j = w.r0; j < w.r1; ++j)
+        for (int i = w.c0; i < w.c1; ++i) visit(pen + i, line + j, coverage[j * stride + i]);
+    return advance;
+}
+
+/* DrawTextW's painting of one glyph straight into the screen: ink blends in
+ * 16 levels (RGB565 screens only), edge markers take the edge colour. */
+int32_t paint_glyph(const TextJob& job, int n, int32_t pen, int32_t line, int levels, uint16_t ink,
+                    uint16_t edge) {
+    GlyphWindow w;
+    const int32_t advance = render_glyph(job, n, pen, line, true, &w);
+    if (w.empty() || !job.canvas.origin) return advance;
+    const uint8_t* coverage = font_state().FontCoverageBuffer;
+    const int stride = job.font->m_nWidth;
+    for (int j = w.r0; j < w.r1; ++j) {
+        const uint8_t* row = coverage + j * stride;
+        uint16_t* screen = job.canvas.at(pen + w.c0, line + j);
+        for (int i = w.c0; i < w.c1; ++i, ++screen) {
+            const int v = row[i];
+            if (v == 0) continue;
+            if (is_ink(v, levels)) {
+                if (job.rgb565) *screen = blend565_16(*screen, ink, v);
+            } else if (is_edge_marker(v)) {
+                *screen = edge;
+            }
         }
-    return width;
+    }
+    return advance;
 }
 
 TextStart start_of(const TextJob& job, UINT format) {
@@ -46,12 +101,7 @@ void builtin_draw_text(CCEDraw& dc, const TextJob& job, UINT format) {
     const int levels = job.font->m_nP2;
     int32_t pen = start.x;
     for (int n = 0; n < job.count; n += GlyphUnits(job.text + n, job.count - n))
-        pen += visit_glyph(job, n, pen, start.y, [&](int32_t x, int32_t y, int v) {
-            if (is_ink(v, levels))
-                dc.DM_DrawAlphaPixel2(x, y, dc.m_wTextColor, v);
-            else if (is_edge_marker(v))
-                dc.DrawPixel(x, y, dc.m_wTextOutColor, 1);
-        });
+        pen += paint_glyph(job, n, pen, start.y, levels, dc.m_wTextColor, dc.m_wTextOutColor);
 }
 
 void builtin_draw_label(CCEDraw& dc, const TextJob& job, UINT format, const DMX_tag_StringStruct& params) {

@@ -35,22 +35,87 @@ bool build_gradient(GradientTable& table, uint16_t top, uint16_t bottom, int32_t
     return true;
 }
 
+namespace {
+
+/* The kernel 1 2 4 2 1 times itself: a pass along each row, then one down
+ * each column, sum the same integers as the 5 x 5 weights. */
+void compute_halo(const GlyphCoverage& g, MaskSize size, uint8_t* mask) {
+    static constexpr int kTaps[5] = {1, 2, 4, 2, 1};
+    // Mask pixel (mx, my) sums glyph pixels mx - 4 .. mx and my - 4 .. my.
+    const int rows = std::max(0, std::min({g.height, g.readable_rows, size.height}));
+    const int columns = std::min(g.stride, size.width);
+    int across[kHaloSide][kHaloSide];  // per glyph row, the row pass at each mask column
+    for (int y = 0; y < rows; ++y) {
+        int ink[kHaloSide + 4] = {};  // glyph columns -4 .. size.width - 1, counted only in 1..16
+        for (int x = 0; x < columns; ++x) {
+            const int s = g.data[y * g.stride + x];
+            ink[x + 4] = static_cast<unsigned>(s - 1) < 16u ? s : 0;  // 1..16 only
+        }
+        for (int mx = 0; mx < size.width; ++mx)
+            across[y][mx] = ink[mx] + 2 * ink[mx + 1] + 4 * ink[mx + 2] + 2 * ink[mx + 3] + ink[mx + 4];
+    }
+    for (int my = 0; my < size.height; ++my) {
+        int sum[kHaloSide] = {};
+        for (int y = std::max(0, my - 4); y <= std::min(rows - 1, my); ++y) {
+            const int tap = kTaps[y - my + 4];
+            for (int mx = 0; mx < size.width; ++mx) sum[mx] += tap * across[y][mx];
+        }
+        uint8_t* out = mask + my * size.width;
+        for (int mx = 0; mx < size.width; ++mx) out[mx] = static_cast<uint8_t>(std::min(sum[mx] >> 5, 16));
+    }
+}
+
+/* Labels repeat their glyphs: masks are kept by the coverage they came
+ * from (every byte the mask reads, and the sizes), in a direct-mapped table. */
+struct HaloMemo {
+    bool used = false;
+    int width = 0, height = 0, rows = 0, columns = 0;
+    uint8_t coverage[kMaxGlyphSide * kMaxGlyphSide];
+    uint8_t mask[kHaloSide * kHaloSide];
+};
+constexpr int kHaloMemos = 256;
+
+HaloMemo& halo_memo(uint64_t hash) {
+    static HaloMemo memos[kHaloMemos];
+    return memos[hash % kHaloMemos];
+}
+
+uint64_t hash_bytes(const uint8_t* p, size_t n, uint64_t h) {
+    for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
+    return h;
+}
+
+}  // namespace
+
 MaskSize make_halo_mask(const GlyphCoverage& g, uint8_t (&mask)[kHaloSide * kHaloSide]) {
-    static constexpr int kKernel[5][5] = {
-        {1, 2, 4, 2, 1}, {2, 4, 8, 4, 2}, {4, 8, 16, 8, 4}, {2, 4, 8, 4, 2}, {1, 2, 4, 2, 1}};
     std::memset(mask, 0, sizeof mask);
     const MaskSize size{std::clamp(g.width, 0, kMaxGlyphSide) + 2 * kHaloMargin,
                         std::clamp(g.height, 0, kMaxGlyphSide) + 2 * kHaloMargin};
-    for (int my = 0; my < size.height; ++my)
-        for (int mx = 0; mx < size.width; ++mx) {
-            int sum = 0;
-            for (int dy = 0; dy < 5; ++dy)
-                for (int dx = 0; dx < 5; ++dx) {
-                    const int s = g.at(mx - 4 + dx, my - 4 + dy);
-                    if (s >= 1 && s <= 16) sum += kKernel[dy][dx] * s;
-                }
-            mask[my * size.width + mx] = static_cast<uint8_t>(std::min(sum >> 5, 16));
-        }
+    const int rows = std::max(0, std::min({g.height, g.readable_rows, size.height}));
+    const int columns = std::min(g.stride, size.width);
+    const size_t read = static_cast<size_t>(rows) * columns;
+    if (read > sizeof HaloMemo::coverage) {
+        compute_halo(g, size, mask);
+        return size;
+    }
+    uint8_t seen[kMaxGlyphSide * kMaxGlyphSide];
+    for (int y = 0; y < rows; ++y) std::memcpy(seen + y * columns, g.data + y * g.stride, columns);
+    const uint64_t hash =
+        hash_bytes(seen, read,
+                   14695981039346656037ull ^ (uint64_t(size.width) << 8 | uint64_t(size.height) << 16 |
+                                              uint64_t(rows) << 24 | uint64_t(columns) << 32));
+    HaloMemo& m = halo_memo(hash);
+    const size_t bytes = static_cast<size_t>(size.width) * size.height;
+    if (m.used && m.width == size.width && m.height == size.height && m.rows == rows &&
+        m.columns == columns && std::memcmp(m.coverage, seen, read) == 0) {
+        std::memcpy(mask, m.mask, bytes);
+        return size;
+    }
+    compute_halo(g, size, mask);
+    m.used = true;
+    m.width = size.width, m.height = size.height, m.rows = rows, m.columns = columns;
+    std::memcpy(m.coverage, seen, read);
+    std::memcpy(m.mask, mask, bytes);
     return size;
 }
 
@@ -75,12 +140,25 @@ class OutlinedPainter {
     void back_layer_halo(const GlyphCoverage& g, int32_t pen, int32_t line) {
         uint8_t(&mask)[kHaloSide * kHaloSide] = outlined_state().HaloMaskBuffer;
         const MaskSize size = make_halo_mask(g, mask);
-        for (int my = 0; my < size.height; ++my)
-            for (int mx = 0; mx < size.width; ++mx) {
-                const int32_t x = pen - kHaloMargin + mx, y = line - kHaloMargin + my;
-                const int v = mask[my * size.width + mx];
-                if (paintable(x, y, v)) blend(x, y, back_color(x), v);
+        if (!job_.rgb565) return;
+        // The mask's part inside the rectangle and the screen, a row at a time.
+        const int32_t x0 = pen - kHaloMargin, y0 = line - kHaloMargin;
+        const RECT& r = job_.rect;
+        const int64_t left = std::max<int64_t>({r.left, 0, x0}),
+                      right = std::min<int64_t>(
+                          {int64_t{r.right} + 1, job_.canvas.width, int64_t{x0} + size.width});
+        const int64_t top = std::max<int64_t>({r.top, 0, y0}),
+                      bottom = std::min<int64_t>(
+                          {int64_t{r.bottom} + 1, job_.canvas.height, int64_t{y0} + size.height});
+        for (int64_t y = top; y < bottom; ++y) {
+            const uint8_t* row = mask + (y - y0) * size.width - x0;
+            uint16_t* screen = job_.canvas.at(0, static_cast<int32_t>(y));
+            for (int64_t x = left; x < right; ++x) {
+                const int v = row[x];
+                if (v > 0 && v <= levels_)
+                    screen[x] = blend565_16(screen[x], back_color(static_cast<int32_t>(x)), v);
             }
+        }
     }
 
     /* The glyph itself, 1 right and 2 down, at half strength. */

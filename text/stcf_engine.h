@@ -1,6 +1,7 @@
 /* stcf_engine.h - the built-in outline font engine behind LoadFont: parse an
  * STCF image, measure a character, render its coverage, release. The record
- * points into the image, which must outlive it. Every read from the image is
+ * points into the image, which must outlive it unchanged (finished cells are
+ * cached by glyph and settings). Every read from the image is
  * checked against its size; the engine's work buffers and small-glyph store
  * are process-wide (text/stcf_state.h) and used from the drawing thread only. */
 #ifndef KESRA_TEXT_STCF_ENGINE_H

@@ -5,6 +5,7 @@
 
 #include "text/stcf_engine.h"
 #include "text/stcf_file.h"
+#include "text/stcf_cache.h"
 #include "text/stcf_store.h"
 
 namespace kesra::stcf {
@@ -79,6 +80,7 @@ StcfFontRecord* parse(const uint8_t* image, size_t size) {
 void release(StcfFontRecord* record) {
     if (!record) return;
     forget_font(record->serial);
+    clear_cache();
     delete record;
 }
 

@@ -1,11 +1,13 @@
 /* stcf_render.cpp - one character from code to coverage: encoding and lookup,
  * the glyph's outlines (one, or the components of a composite) on the scan
  * converter, reduction to levels, the post-steps, the small-glyph store and
- * the style. Work happens in the process-wide cell; the target is written at
+ * the style. Below the store, a cache of finished cells spares the rasteriser
+ * every glyph it has drawn before. Work happens in the process-wide cell; the target is written at
  * the end, whole, or only where the glyph is with style background 256. */
 #include <algorithm>
 #include <cstring>
 
+#include "text/stcf_cache.h"
 #include "text/stcf_encoding.h"
 #include "text/stcf_engine.h"
 #include "text/stcf_levels.h"
@@ -177,6 +179,22 @@ void post_steps(uint8_t* cell, const Grid& grid, int levels, int flags) {
     if (flags & 4) add_rings(cell, grid.width, grid.height, (flags & 8) != 0);
 }
 
+/* The cell after the post-steps, from the cache or else rasterised (and then
+ * kept); false when the glyph rasterises to nothing. Inline composites carry
+ * their outlines in the string and are always rasterised. */
+bool finished_cell(const StcfFontRecord& font, const ResolvedGlyph& r, CharRef ch, const Grid& grid,
+                   const FontParams& params, const StoreKey& key, uint8_t* cell) {
+    const bool cacheable = ch.text[0] != kInlineComposite;
+    if (cacheable) {
+        const Cached c = fetch_cached(key, cell);
+        if (c != Cached::Missing) return c == Cached::Drawn;
+    }
+    const bool drawn = rasterise(font, r, ch, grid, cell);
+    if (drawn) post_steps(cell, grid, params.levels, params.flags);
+    if (cacheable) keep_cached(key, drawn ? cell : nullptr);
+    return drawn;
+}
+
 void write_target(const uint8_t* cell, size_t n, const FontParams& params, uint8_t* target) {
     const bool styled = params.style >= 0 && params.style < kStyleCount;
     if (!styled) {
@@ -249,10 +267,9 @@ void render(const StcfFontRecord* record, CharRef ch, const FontParams& params, 
                            static_cast<uint32_t>(params.flags & 15),
                            adjust,
                            record->serial};
-        if (!(use_store && fetch_stored(key, cell)) && rasterise(*record, r, ch, grid, cell)) {
-            post_steps(cell, grid, params.levels, params.flags);
-            if (use_store) store_cell(key, cell);
-        }
+        if (!(use_store && fetch_stored(key, cell)) &&
+            finished_cell(*record, r, ch, grid, params, key, cell) && use_store)
+            store_cell(key, cell);
     }
     write_target(cell, n, params, target);
 }
