@@ -4,6 +4,7 @@
 #define KESRA_BENCH_SCREEN_H
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "kesra.h"
@@ -17,6 +18,25 @@ struct BenchScreen {
     HWND window;
     CCEDraw dc;
 };
+
+/* A label's UTF-16 text as UTF-8, for the peers that take that (the labels
+ * hold no surrogate pairs). */
+inline std::string utf8_of(const std::u16string& s) {
+    std::string out;
+    for (char16_t c : s) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | c >> 6);
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | c >> 12);
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
 
 /* A wobbling ring of n vertices around (cx, cy), flattened like a map area. */
 inline std::vector<POINT> map_area(int n, double cx, double cy, double radius) {

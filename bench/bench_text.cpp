@@ -52,23 +52,6 @@ struct Label {
     int x, y;
 };
 
-std::string utf8_of(const std::u16string& s) {
-    std::string out;
-    for (char16_t c : s) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | c >> 12);
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 std::u16string wide(const char* path) { return std::u16string(path, path + std::strlen(path)); }
 
 /* Street names built from a small vocabulary, as a map frame repeats its
