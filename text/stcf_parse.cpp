@@ -3,9 +3,9 @@
  * page count comes from the outline table; each page must lie in the image. */
 #include <new>
 
+#include "text/stcf_cache.h"
 #include "text/stcf_engine.h"
 #include "text/stcf_file.h"
-#include "text/stcf_cache.h"
 #include "text/stcf_store.h"
 
 namespace kesra::stcf {
