@@ -131,12 +131,12 @@ int main(int argc, char** argv) {
         return 1;
     std::vector<int16_t> back(sound.rbegin(), sound.rend());
     if (!write_wave(dir + "/chime_back.wav", back)) return 1;
-    std::ofstream spec(dir + "/badge.txt");
-    spec << "# navdemo's animation, written by navdemo-anim\n"
-            "animation turn_badge\n"
-            "forward chime.wav\n"
-            "backward chime_back.wav\n"
-            "frames badge_%02d.png 0 "
-         << kFrames - 1 << "\n";
-    return spec ? 0 : 1;
+    std::ofstream description(dir + "/badge.txt");
+    description << "# navdemo's animation, written by navdemo-anim\n"
+                   "animation turn_badge\n"
+                   "forward chime.wav\n"
+                   "backward chime_back.wav\n"
+                   "frames badge_%02d.png 0 "
+                << kFrames - 1 << "\n";
+    return description ? 0 : 1;
 }
