@@ -164,7 +164,7 @@ void draw_scaled_at_level(const Canvas& out, const Canvas* base, const SourcePla
 
 /* The new content grows out of the centre and fades in over the dimmed old
  * frame. An area wholly on the screen is read in place (nothing writes the
- * new frame meanwhile); another is captured first, its off-screen part 0. */
+ * new frame meanwhile); another is captured first, with zeros off the screen. */
 void zoom(const TransitionFrames& f, const Geometry& g, int steps, const PresentSink& present) {
     darken_checker(f.old_frame);
     tagEFFECTIMAGE capture{};
