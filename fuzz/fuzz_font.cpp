@@ -9,31 +9,21 @@
 #include <memory>
 #include <string>
 
-#include "fuzz/fuzz_input_file.h"
-#include "kesra.h"
+#include "fuzz/fuzz_font_screen.h"
 
 namespace {
 
-struct FontScreen {
-    FontScreen() : window(HostCreateWindow(160, 48)) {
-        HostSetForegroundWindow(window);
-        dc.Create(160, 48, 0, 0, window, 0);
-        dc.SetTextColor(0xFFFF);
-    }
-    HWND window;
-    CCEDraw dc;
-};
+using kesra::fuzz::FontScreen;
 
 std::u16string font_file(const uint8_t* data, size_t size) {
     static const std::string path = kesra::fuzz::make_input_path("font", ".ttf");  // .ttf chooses FreeType
-    kesra::fuzz::write_input(path, data, size);
-    return std::u16string(path.begin(), path.end());
+    return kesra::fuzz::font_input(path, data, size);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static FontScreen* screen = new FontScreen;  // lives for the whole run
+    static FontScreen* screen = new FontScreen(160, 48);  // lives for the whole run
     std::u16string path = font_file(data, size);
     if (!LoadFont(path.data())) return 0;
     const char16_t text[] = {u'W', u'a', u'y', 0xD800, u'9', 0x4E2D, 0};

@@ -5,32 +5,22 @@
 #include <cstdint>
 #include <string>
 
-#include "fuzz/fuzz_input_file.h"
-#include "kesra.h"
+#include "fuzz/fuzz_font_screen.h"
 
 namespace {
 
-struct FontScreen {
-    FontScreen() : window(HostCreateWindow(120, 40)) {
-        HostSetForegroundWindow(window);
-        dc.Create(120, 40, 0, 0, window, 0);
-        dc.SetTextColor(0xFFFF);
-    }
-    HWND window;
-    CCEDraw dc;
-};
+using kesra::fuzz::FontScreen;
 
 std::u16string font_file(const uint8_t* data, size_t size) {
     static const std::string path =
         kesra::fuzz::make_input_path("stcf", ".stcf");  // not .ttf: built-in engine
-    kesra::fuzz::write_input(path, data, size);
-    return std::u16string(path.begin(), path.end());
+    return kesra::fuzz::font_input(path, data, size);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static FontScreen* screen = new FontScreen;  // lives for the whole run
+    static FontScreen* screen = new FontScreen(120, 40);  // lives for the whole run
     std::u16string path = font_file(data, size);
     if (!LoadFont(path.data())) return 0;
     /* ASCII, a GBK and Big5 pair, a Shift-JIS lead, a CJK ideograph, a lone surrogate. */
