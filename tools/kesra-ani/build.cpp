@@ -164,14 +164,7 @@ bool load_wave(const std::string& path, std::vector<uint8_t>* wave, std::string*
 }
 
 bool read_file(const std::string& path, std::vector<uint8_t>* data, std::string* error) {
-    switch (cli::read_whole_file(path, data)) {
-        case cli::FileResult::Ok:
-            return true;
-        case cli::FileResult::CannotOpen:
-            return fail(error, path + ": cannot open");
-        default:
-            return fail(error, path + ": read failed");
-    }
+    return cli::read_whole_file(path, data, {"cannot open", "read failed"}, error);
 }
 
 bool build(const std::string& out, const std::string& description, const Options& options,
@@ -203,14 +196,7 @@ bool build(const std::string& out, const std::string& description, const Options
     }
     std::vector<uint8_t> file;
     if (!assemble(animations, 9, &file, error)) return fail(error, out + ": " + *error);
-    switch (cli::write_whole_file(out, file)) {
-        case cli::FileResult::Ok:
-            return true;
-        case cli::FileResult::CannotOpen:
-            return fail(error, out + ": cannot create");
-        default:
-            return fail(error, out + ": write failed");
-    }
+    return cli::write_whole_file(out, file, {"cannot create", "write failed"}, error);
 }
 
 }  // namespace kesra_ani

@@ -663,17 +663,7 @@ bool FontWriter::run(const std::string& out, std::string* error) {
         return false;
     build_utf16_table();
     if (!assemble(&file, error)) return false;
-    switch (kesra::cli::write_whole_file(out, file)) {
-        case kesra::cli::FileResult::Ok:
-            return true;
-        case kesra::cli::FileResult::CannotOpen:
-            *error = out + ": cannot create: " + std::strerror(errno);
-            break;
-        default:
-            *error = out + ": write failed";
-            break;
-    }
-    return false;
+    return kesra::cli::write_whole_file(out, file, {"cannot create: %s", "write failed"}, error);
 }
 
 }  // namespace

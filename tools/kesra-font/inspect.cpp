@@ -36,17 +36,7 @@ bool check(const std::string& path, const std::vector<uint8_t>& d, const char* w
 }  // namespace
 
 bool read_file(const std::string& path, std::vector<uint8_t>* data, std::string* error) {
-    switch (kesra::cli::read_whole_file(path, data)) {
-        case kesra::cli::FileResult::Ok:
-            return true;
-        case kesra::cli::FileResult::CannotOpen:
-            *error = path + ": cannot open: " + std::strerror(errno);
-            break;
-        default:
-            *error = path + ": read error";
-            break;
-    }
-    return false;
+    return kesra::cli::read_whole_file(path, data, {"cannot open: %s", "read error"}, error);
 }
 
 bool info(const std::string& path, const std::vector<uint8_t>& d, std::string* error) {

@@ -1,7 +1,6 @@
 /* ini_file.cpp - the UI configuration file written from pages of buttons and
  * read back whole. Reading trusts nothing: the page table, every page's
  * records and every text must lie inside the file. */
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -114,25 +113,11 @@ bool decode(const std::vector<uint8_t>& data, Config* config, std::string* error
 }
 
 bool read_file(const std::string& path, std::vector<uint8_t>* data, std::string* error) {
-    switch (kesra::cli::read_whole_file(path, data)) {
-        case kesra::cli::FileResult::Ok:
-            return true;
-        case kesra::cli::FileResult::CannotOpen:
-            return fail(error, path + ": cannot open: " + std::strerror(errno));
-        default:
-            return fail(error, path + ": read failed");
-    }
+    return kesra::cli::read_whole_file(path, data, {"cannot open: %s", "read failed"}, error);
 }
 
 bool write_file(const std::string& path, const std::vector<uint8_t>& data, std::string* error) {
-    switch (kesra::cli::write_whole_file(path, data)) {
-        case kesra::cli::FileResult::Ok:
-            return true;
-        case kesra::cli::FileResult::CannotOpen:
-            return fail(error, path + ": cannot create: " + std::strerror(errno));
-        default:
-            return fail(error, path + ": write failed");
-    }
+    return kesra::cli::write_whole_file(path, data, {"cannot create: %s", "write failed"}, error);
 }
 
 }  // namespace kesra_ini

@@ -245,14 +245,7 @@ std::vector<uint8_t> alpha_block(const Planes& planes, Coding coding, bool* code
 }
 
 bool read_file(const std::string& path, std::vector<uint8_t>* data, std::string* error) {
-    switch (cli::read_whole_file(path, data)) {
-        case cli::FileResult::Ok:
-            return true;
-        case cli::FileResult::CannotOpen:
-            return fail(error, path + ": cannot open (" + std::strerror(errno) + ")");
-        default:
-            return fail(error, path + ": read error");
-    }
+    return cli::read_whole_file(path, data, {"cannot open (%s)", "read error"}, error);
 }
 
 bool build(const std::string& path, const std::vector<std::string>& inputs, const BuildOptions& options,
