@@ -44,6 +44,19 @@ void blend_across(const Canvas& c, int64_t v, int64_t along, bool shallow, uint1
     }
 }
 
+/* One step of the midpoint circle walk through the octant from the top: x
+ * moves on, and y down where the midpoint d says the circle does. */
+template <typename T>
+void midpoint_step(T& x, T& y, T& d) {
+    ++x;
+    if (d < 0) {
+        d += 2 * x + 1;
+    } else {
+        --y;
+        d += 2 * (x - y) + 1;
+    }
+}
+
 void fill_quad(const Canvas& c, const CornerPair& lower, const CornerPair& upper, uint16_t color) {
     POINT quad[5] = {lower.first, upper.first, upper.second, lower.second, lower.first};
     fill_polygon(c, quad, 5, color);
@@ -123,13 +136,7 @@ void perspective_disc(const Canvas& c, const ClipBox& clip, int32_t cx, int32_t 
     std::fill(half, half + r + 1, -1);
     int x = 0, y = r, d = 1 - r;
     while (x < y) {
-        ++x;
-        if (d < 0) {
-            d += 2 * x + 1;
-        } else {
-            --y;
-            d += 2 * (x - y) + 1;
-        }
+        midpoint_step(x, y, d);
         half[x] = std::max(half[x], y);
         half[y] = std::max(half[y], x);
     }
@@ -152,13 +159,7 @@ void perspective_ring(const Canvas& c, int32_t cx, int32_t cy, int r, uint16_t c
     const int64_t x0 = cx, y0 = cy;
     int64_t i = 0, y = r, d = 1 - int64_t{r};
     do {
-        ++i;
-        if (d < 0) {
-            d += 2 * i + 1;
-        } else {
-            --y;
-            d += 2 * (i - y) + 1;
-        }
+        midpoint_step(i, y, d);
         for (const int64_t sy : {-y, y}) {
             blend_on_screen(c, x0 + i, y0 + sy, color, kLevel);
             blend_on_screen(c, x0 + i - 1, y0 + sy, color, kLevel);
