@@ -48,6 +48,20 @@ bool add_chars(const std::string& utf8, const std::string& where, BuildOptions* 
     return true;
 }
 
+/* A whole decimal number within [low, high]. */
+bool parse_number(const std::string& option, const std::string& text, long low, long high, int* out,
+                  std::string* error) {
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end || v < low || v > high) {
+        *error = option + " takes a number from " + std::to_string(low) + " to " + std::to_string(high) +
+                 ", not '" + text + "'";
+        return false;
+    }
+    *out = static_cast<int>(v);
+    return true;
+}
+
 /* Parses the build options after OUT; false with a message. */
 bool parse_build(int argc, char** argv, int first, BuildOptions* options, std::string* error) {
     using kesra::cli::flag;
@@ -68,14 +82,10 @@ bool parse_build(int argc, char** argv, int first, BuildOptions* options, std::s
         with_value("--cjk", face(false)),
         with_value("--kind",
                    [options](const std::string& value, std::string* why) {
-                       char* end = nullptr;
-                       const long kind = std::strtol(value.c_str(), &end, 10);
-                       if (value.empty() || *end || kind < 0 || kind > kMaxKind) {
-                           *why = "--kind takes 0, 1, 2, 3 or 4, not '" + value + "'";
-                           return false;
-                       }
-                       options->charset_kind = static_cast<int>(kind);
-                       return true;
+                       if (parse_number("--kind", value, 0, kMaxKind, &options->charset_kind, why))
+                           return true;
+                       *why = "--kind takes 0, 1, 2, 3 or 4, not '" + value + "'";
+                       return false;
                    }),
         with_value("--chars",
                    [options](const std::string& value, std::string* why) {
@@ -97,20 +107,6 @@ bool parse_build(int argc, char** argv, int first, BuildOptions* options, std::s
         flag("--quiet", &options->quiet),
     };
     return kesra::cli::parse_options(argc, argv, first, known, nullptr, error);
-}
-
-/* A whole decimal number within [low, high]. */
-bool parse_number(const std::string& option, const std::string& text, long low, long high, int* out,
-                  std::string* error) {
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end || v < low || v > high) {
-        *error = option + " takes a number from " + std::to_string(low) + " to " + std::to_string(high) +
-                 ", not '" + text + "'";
-        return false;
-    }
-    *out = static_cast<int>(v);
-    return true;
 }
 
 int render_command(int argc, char** argv) {
