@@ -66,10 +66,8 @@ void CAniCtrl::CloseFile() {
 }
 
 int CAniCtrl::Play(tagANICTRL ani) {
-    set_overlay_pause(true);
-    const int result = Play_Effect(ani);
-    set_overlay_pause(false);
-    return result;
+    const OverlayPause paused;
+    return Play_Effect(ani);
 }
 
 int CAniCtrl::Play_Effect(tagANICTRL ani) {

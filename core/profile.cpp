@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 
 #include "kesra_profile.h"
@@ -45,25 +46,22 @@ State& state() {
 
 uint32_t clamp_us(int64_t us) { return us < 0 ? 0 : us > INT32_MAX ? INT32_MAX : static_cast<uint32_t>(us); }
 
+/* The stats field each counter fills, in the order of Kind. */
+constexpr uint32_t KesraFrameStats::*kCountFields[] = {
+    &KesraFrameStats::lines,       &KesraFrameStats::polygons,     &KesraFrameStats::roads,
+    &KesraFrameStats::text_runs,   &KesraFrameStats::bitmaps,      &KesraFrameStats::fills,
+    &KesraFrameStats::transitions, &KesraFrameStats::glyph_hits,   &KesraFrameStats::glyph_misses,
+    &KesraFrameStats::image_hits,  &KesraFrameStats::image_misses, &KesraFrameStats::allocations,
+};
+static_assert(std::size(kCountFields) == static_cast<size_t>(Kind::Count_),
+              "a stats field for every counter");
+
 /* Copies (and, when take, zeroes) the counters into stats' count fields. */
 void read_counts(KesraFrameStats& stats, bool take) {
-    auto& c = state().counts;
-    auto get = [&](Kind k) {
-        auto& a = c[static_cast<size_t>(k)];
-        return take ? a.exchange(0, std::memory_order_relaxed) : a.load(std::memory_order_relaxed);
-    };
-    stats.lines = get(Kind::Line);
-    stats.polygons = get(Kind::Polygon);
-    stats.roads = get(Kind::Road);
-    stats.text_runs = get(Kind::TextRun);
-    stats.bitmaps = get(Kind::Bitmap);
-    stats.fills = get(Kind::Fill);
-    stats.transitions = get(Kind::Transition);
-    stats.glyph_hits = get(Kind::GlyphHit);
-    stats.glyph_misses = get(Kind::GlyphMiss);
-    stats.image_hits = get(Kind::ImageHit);
-    stats.image_misses = get(Kind::ImageMiss);
-    stats.allocations = get(Kind::Allocation);
+    auto& counts = state().counts;
+    for (size_t k = 0; k < counts.size(); ++k)
+        stats.*kCountFields[k] = take ? counts[k].exchange(0, std::memory_order_relaxed)
+                                      : counts[k].load(std::memory_order_relaxed);
 }
 
 void start_afresh() {

@@ -44,6 +44,19 @@ void blend_across(const Canvas& c, int64_t v, int64_t along, bool shallow, uint1
     }
 }
 
+/* One step of the midpoint circle walk through the octant from the top: x
+ * moves on, and y down where the midpoint d says the circle does. */
+template <typename T>
+void midpoint_step(T& x, T& y, T& d) {
+    ++x;
+    if (d < 0) {
+        d += 2 * x + 1;
+    } else {
+        --y;
+        d += 2 * (x - y) + 1;
+    }
+}
+
 void fill_quad(const Canvas& c, const CornerPair& lower, const CornerPair& upper, uint16_t color) {
     POINT quad[5] = {lower.first, upper.first, upper.second, lower.second, lower.first};
     fill_polygon(c, quad, 5, color);
@@ -123,13 +136,7 @@ void perspective_disc(const Canvas& c, const ClipBox& clip, int32_t cx, int32_t 
     std::fill(half, half + r + 1, -1);
     int x = 0, y = r, d = 1 - r;
     while (x < y) {
-        ++x;
-        if (d < 0) {
-            d += 2 * x + 1;
-        } else {
-            --y;
-            d += 2 * (x - y) + 1;
-        }
+        midpoint_step(x, y, d);
         half[x] = std::max(half[x], y);
         half[y] = std::max(half[y], x);
     }
@@ -152,13 +159,7 @@ void perspective_ring(const Canvas& c, int32_t cx, int32_t cy, int r, uint16_t c
     const int64_t x0 = cx, y0 = cy;
     int64_t i = 0, y = r, d = 1 - int64_t{r};
     do {
-        ++i;
-        if (d < 0) {
-            d += 2 * i + 1;
-        } else {
-            --y;
-            d += 2 * (i - y) + 1;
-        }
+        midpoint_step(i, y, d);
         for (const int64_t sy : {-y, y}) {
             blend_on_screen(c, x0 + i, y0 + sy, color, kLevel);
             blend_on_screen(c, x0 + i - 1, y0 + sy, color, kLevel);
@@ -180,49 +181,66 @@ void perspective_ring(const Canvas& c, int32_t cx, int32_t cy, int r, uint16_t c
     blend_on_screen(c, x0, y0 + r - 1, color, kLevel);
 }
 
-void draw_anti_polyline_3d(const Canvas& c, const POINT* pts, int64_t n, uint16_t color, int width,
-                           const ClipBox& clip) {
+namespace {
+
+/* Each segment of the polyline pts[0..n) in turn with its corners at its
+ * lower and upper ends; nothing for fewer than two points. */
+template <typename Draw>
+void for_each_segment(const Canvas& c, const POINT* pts, int64_t n, int width, const ClipBox& clip,
+                      Draw draw) {
     if (!pts || n < 2 || !c.origin) return;
     const int base = perspective_base(width);
     const int64_t height = int64_t{clip.bottom} - clip.top;
     for (int64_t i = 0; i + 1 < n; ++i) {
         const PerspectiveSegment seg = perspective_segment(pts[i], pts[i + 1], base, height);
-        const CornerPair lower = segment_corners(seg, seg.lower, seg.lowerWidth);
-        const CornerPair upper = segment_corners(seg, seg.upper, seg.upperWidth);
-        fill_quad(c, lower, upper, color);
-        perspective_disc(c, clip, seg.lower.x, seg.lower.y, seg.lowerWidth / 2, color);
-        perspective_disc(c, clip, seg.upper.x, seg.upper.y, seg.upperWidth / 2, color);
-        perspective_side_line(c, lower.first.x, lower.first.y, upper.first.x, upper.first.y, color);
-        perspective_side_line(c, lower.second.x, lower.second.y, upper.second.x, upper.second.y, color);
+        draw(seg, segment_corners(seg, seg.lower, seg.lowerWidth),
+             segment_corners(seg, seg.upper, seg.upperWidth));
     }
+}
+
+/* The two anti-aliased sides from the lower corners to the upper ones. */
+void draw_sides(const Canvas& c, const CornerPair& lower, const CornerPair& upper, uint16_t color) {
+    perspective_side_line(c, lower.first.x, lower.first.y, upper.first.x, upper.first.y, color);
+    perspective_side_line(c, lower.second.x, lower.second.y, upper.second.x, upper.second.y, color);
+}
+
+/* The corners one pixel further out, along x for a steep segment, else along y. */
+void widen_by_a_pixel(const PerspectiveSegment& seg, CornerPair* lower, CornerPair* upper) {
+    const bool steep =
+        std::llabs(int64_t{seg.upper.x} - seg.lower.x) < std::llabs(int64_t{seg.lower.y} - seg.upper.y);
+    for (CornerPair* pair : {lower, upper}) {
+        if (steep) {
+            pair->first.x = saturate(int64_t{pair->first.x} - 1);
+            pair->second.x = saturate(int64_t{pair->second.x} + 1);
+        } else {
+            pair->first.y = saturate(int64_t{pair->first.y} - seg.side);
+            pair->second.y = saturate(int64_t{pair->second.y} + seg.side);
+        }
+    }
+}
+
+}  // namespace
+
+void draw_anti_polyline_3d(const Canvas& c, const POINT* pts, int64_t n, uint16_t color, int width,
+                           const ClipBox& clip) {
+    for_each_segment(c, pts, n, width, clip,
+                     [&](const PerspectiveSegment& seg, const CornerPair& lower, const CornerPair& upper) {
+                         fill_quad(c, lower, upper, color);
+                         perspective_disc(c, clip, seg.lower.x, seg.lower.y, seg.lowerWidth / 2, color);
+                         perspective_disc(c, clip, seg.upper.x, seg.upper.y, seg.upperWidth / 2, color);
+                         draw_sides(c, lower, upper, color);
+                     });
 }
 
 void draw_anti_polyline_border_3d(const Canvas& c, const POINT* pts, int64_t n, uint16_t color, int width,
                                   const ClipBox& clip) {
-    if (!pts || n < 2 || !c.origin) return;
-    const int base = perspective_base(width);
-    const int64_t height = int64_t{clip.bottom} - clip.top;
-    for (int64_t i = 0; i + 1 < n; ++i) {
-        const PerspectiveSegment seg = perspective_segment(pts[i], pts[i + 1], base, height);
-        CornerPair lower = segment_corners(seg, seg.lower, seg.lowerWidth);
-        CornerPair upper = segment_corners(seg, seg.upper, seg.upperWidth);
-        // One pixel further out, along x for a steep segment, else along y.
-        const bool steep =
-            std::llabs(int64_t{seg.upper.x} - seg.lower.x) < std::llabs(int64_t{seg.lower.y} - seg.upper.y);
-        for (CornerPair* pair : {&lower, &upper}) {
-            if (steep) {
-                pair->first.x = saturate(int64_t{pair->first.x} - 1);
-                pair->second.x = saturate(int64_t{pair->second.x} + 1);
-            } else {
-                pair->first.y = saturate(int64_t{pair->first.y} - seg.side);
-                pair->second.y = saturate(int64_t{pair->second.y} + seg.side);
-            }
-        }
-        perspective_ring(c, seg.lower.x, seg.lower.y, seg.lowerWidth / 2 + 1, color);
-        perspective_ring(c, seg.upper.x, seg.upper.y, seg.upperWidth / 2 + 1, color);
-        perspective_side_line(c, lower.first.x, lower.first.y, upper.first.x, upper.first.y, color);
-        perspective_side_line(c, lower.second.x, lower.second.y, upper.second.x, upper.second.y, color);
-    }
+    for_each_segment(c, pts, n, width, clip,
+                     [&](const PerspectiveSegment& seg, CornerPair lower, CornerPair upper) {
+                         widen_by_a_pixel(seg, &lower, &upper);
+                         perspective_ring(c, seg.lower.x, seg.lower.y, seg.lowerWidth / 2 + 1, color);
+                         perspective_ring(c, seg.upper.x, seg.upper.y, seg.upperWidth / 2 + 1, color);
+                         draw_sides(c, lower, upper, color);
+                     });
 }
 
 }  // namespace kesra

@@ -272,37 +272,46 @@ void turn(const TransitionFrames& f, const Geometry& g, bool out, const PresentS
     effect_free(&capture);
 }
 
+/* The split e names, the old frame moving out (out) or the new one in;
+ * false when e names none. */
+bool run_split(const TransitionFrames& f, const Geometry& g, bool out, DWORD e, LONG time,
+               const PresentSink& present) {
+    if (e & RF_SPLIT_V)
+        moving(f, g, out, COMPOSE_SPLIT_V, g.h / 2, transition_steps(time, 15), present);
+    else if (e & RF_SPLIT_H)
+        moving(f, g, out, COMPOSE_SPLIT_H, g.w / 2, transition_steps(time, 20), present);
+    else
+        return false;
+    return true;
+}
+
+/* The slide e names, if any, the old frame moving out (out) or the new one in. */
+void run_slide(const TransitionFrames& f, const Geometry& g, bool out, DWORD e, LONG time,
+               const PresentSink& present) {
+    const int slide = transition_steps(time, 30);
+    if (e & RF_SLIDE_UP) return moving(f, g, out, COMPOSE_SLIDE_UP, g.h, slide, present);
+    if (e & RF_SLIDE_DOWN) return moving(f, g, out, COMPOSE_SLIDE_DOWN, g.h, slide, present);
+    if (e & RF_SLIDE_LEFT) return moving(f, g, out, COMPOSE_SLIDE_LEFT, g.w, slide, present);
+    if (e & RF_SLIDE_RIGHT) return moving(f, g, out, COMPOSE_SLIDE_RIGHT, g.w, slide, present);
+}
+
 void run_out_effect(const TransitionFrames& f, const Geometry& g, DWORD e, LONG time,
                     const PresentSink& present) {
     if (e & RF_ZOOMFRAME) return zoom_frame(f, g, transition_steps(time, 100), present);
     if (e & RF_FADE) return cross_fade(f, g, transition_steps(time, 32), present);
-    if (e & RF_SPLIT_V)
-        return moving(f, g, true, COMPOSE_SPLIT_V, g.h / 2, transition_steps(time, 15), present);
-    if (e & RF_SPLIT_H)
-        return moving(f, g, true, COMPOSE_SPLIT_H, g.w / 2, transition_steps(time, 20), present);
+    if (run_split(f, g, true, e, time, present)) return;
     if (e & RF_ZOOM) return zoom(f, g, transition_steps(time, 20), present);
     if (e & RF_SWING) return swing(f, g, present);
     if (e & RF_TURN) return turn(f, g, true, present);
-    const int slide = transition_steps(time, 30);
-    if (e & RF_SLIDE_UP) return moving(f, g, true, COMPOSE_SLIDE_UP, g.h, slide, present);
-    if (e & RF_SLIDE_DOWN) return moving(f, g, true, COMPOSE_SLIDE_DOWN, g.h, slide, present);
-    if (e & RF_SLIDE_LEFT) return moving(f, g, true, COMPOSE_SLIDE_LEFT, g.w, slide, present);
-    if (e & RF_SLIDE_RIGHT) return moving(f, g, true, COMPOSE_SLIDE_RIGHT, g.w, slide, present);
+    run_slide(f, g, true, e, time, present);
 }
 
 void run_in_effect(const TransitionFrames& f, const Geometry& g, DWORD e, LONG time,
                    const PresentSink& present) {
     if (e & (RF_FADE | RF_ZOOM | RF_SWING)) return cross_fade(f, g, transition_steps(time, 32), present);
-    if (e & RF_SPLIT_V)
-        return moving(f, g, false, COMPOSE_SPLIT_V, g.h / 2, transition_steps(time, 15), present);
-    if (e & RF_SPLIT_H)
-        return moving(f, g, false, COMPOSE_SPLIT_H, g.w / 2, transition_steps(time, 20), present);
+    if (run_split(f, g, false, e, time, present)) return;
     if (e & RF_TURN) return turn(f, g, false, present);
-    const int slide = transition_steps(time, 30);
-    if (e & RF_SLIDE_UP) return moving(f, g, false, COMPOSE_SLIDE_UP, g.h, slide, present);
-    if (e & RF_SLIDE_DOWN) return moving(f, g, false, COMPOSE_SLIDE_DOWN, g.h, slide, present);
-    if (e & RF_SLIDE_LEFT) return moving(f, g, false, COMPOSE_SLIDE_LEFT, g.w, slide, present);
-    if (e & RF_SLIDE_RIGHT) return moving(f, g, false, COMPOSE_SLIDE_RIGHT, g.w, slide, present);
+    run_slide(f, g, false, e, time, present);
 }
 
 }  // namespace

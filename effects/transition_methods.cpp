@@ -20,10 +20,8 @@ void present_step(void* surface) { static_cast<CCEDraw*>(surface)->Flip(3, 0, 0)
 /* Raising the pause waits out a round already under way and keeps new ones
  * from starting, so no round writes the back buffer between two steps. */
 LONG CCEDraw::RenderFlip(tagRENDERFLIP_STRUCT rf) {
-    set_overlay_pause(true);
-    const int result = RenderFlip_Effect(rf);
-    set_overlay_pause(false);
-    return result;
+    const OverlayPause paused;
+    return RenderFlip_Effect(rf);
 }
 
 int CCEDraw::RenderFlip_Effect(tagRENDERFLIP_STRUCT rf) {

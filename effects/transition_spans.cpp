@@ -225,6 +225,20 @@ int permute_group(const std::vector<LONG>& columns) {
 
 #if defined(__x86_64__)
 
+/* The first count lanes of a 32-lane mask (none for count 0). */
+__mmask32 first_lanes(size_t count) { return count >= 32 ? ~__mmask32{0} : (__mmask32{1} << count) - 1; }
+
+/* The 32 pixels index picks from the 64 at in + base, of which the masked
+ * loads take only the width - base (at least 1) that the row holds. */
+__attribute__((target("avx512f,avx512bw"))) __m512i pick_held(const uint16_t* in, LONG base, LONG width,
+                                                              const uint16_t* index) {
+    const LONG held = width - base;
+    const __m512i a = _mm512_maskz_loadu_epi16(first_lanes(static_cast<size_t>(held)), in + base);
+    const __m512i b =
+        _mm512_maskz_loadu_epi16(first_lanes(held > 32 ? static_cast<size_t>(held - 32) : 0), in + base + 32);
+    return _mm512_permutex2var_epi16(a, _mm512_loadu_si512(index), b);
+}
+
 /* Each group of outputs picked by one permute from the 64 pixels at its
  * first column; the masked loads take only pixels that the row holds. */
 __attribute__((target("avx512f,avx512bw"))) void gather_groups(uint16_t* out, const uint16_t* in,
@@ -239,15 +253,9 @@ __attribute__((target("avx512f,avx512bw"))) void gather_groups(uint16_t* out, co
         _mm512_storeu_si512(out + g, _mm512_permutex2var_epi16(a, _mm512_loadu_si512(index), b));
     }
     for (; g < n; g += step, index += 32) {
-        const LONG base = columns[g];
-        const LONG held = width - base;  // at least 1
-        const __mmask32 low = held >= 32 ? ~__mmask32{0} : (__mmask32{1} << held) - 1;
-        const __mmask32 high = held >= 64 ? ~__mmask32{0} : held > 32 ? (__mmask32{1} << (held - 32)) - 1 : 0;
-        const __m512i a = _mm512_maskz_loadu_epi16(low, in + base);
-        const __m512i b = _mm512_maskz_loadu_epi16(high, in + base + 32);
-        const __m512i picked = _mm512_permutex2var_epi16(a, _mm512_loadu_si512(index), b);
+        const __m512i picked = pick_held(in, columns[g], width, index);
         const size_t count = std::min(n - g, step);
-        const __mmask32 written = count >= 32 ? ~__mmask32{0} : (__mmask32{1} << count) - 1;
+        const __mmask32 written = first_lanes(count);
         _mm512_mask_storeu_epi16(out + g, written, picked);
     }
 }
@@ -271,15 +279,9 @@ __attribute__((target("avx512f,avx512bw"))) void gather_blend_groups(uint16_t* o
         _mm512_storeu_si512(out + g, mix_huge(_mm512_loadu_si512(under + g), picked, level));
     }
     for (; g < n; g += step, index += 32) {
-        const LONG base = columns[g];
-        const LONG held = width - base;  // at least 1
-        const __mmask32 low = held >= 32 ? ~__mmask32{0} : (__mmask32{1} << held) - 1;
-        const __mmask32 high = held >= 64 ? ~__mmask32{0} : held > 32 ? (__mmask32{1} << (held - 32)) - 1 : 0;
-        const __m512i a = _mm512_maskz_loadu_epi16(low, in + base);
-        const __m512i b = _mm512_maskz_loadu_epi16(high, in + base + 32);
-        const __m512i picked = _mm512_permutex2var_epi16(a, _mm512_loadu_si512(index), b);
+        const __m512i picked = pick_held(in, columns[g], width, index);
         const size_t count = std::min(n - g, step);
-        const __mmask32 mine = count >= 32 ? ~__mmask32{0} : (__mmask32{1} << count) - 1;
+        const __mmask32 mine = first_lanes(count);
         const __m512i below = _mm512_maskz_loadu_epi16(mine, under + g);
         _mm512_mask_storeu_epi16(out + g, mine, mix_huge(below, picked, level));
     }

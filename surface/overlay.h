@@ -23,6 +23,15 @@ void keep_overlay_rounds_away();
  * pausing returns, no round is running. */
 void set_overlay_pause(bool paused);
 
+/* The overlays paused for as long as one of these lives. */
+class OverlayPause {
+   public:
+    OverlayPause() { set_overlay_pause(true); }
+    ~OverlayPause() { set_overlay_pause(false); }
+    OverlayPause(const OverlayPause&) = delete;
+    OverlayPause& operator=(const OverlayPause&) = delete;
+};
+
 /* The columns of one frame of a strip of frames laid side by side: the
  * frame width is the strip's width divided by the frame count (truncated);
  * no frames (or no strip) gives width 0. */

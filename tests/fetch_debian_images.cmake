@@ -5,20 +5,6 @@
 if(EXISTS "${DEST}/video-001.jpeg" AND EXISTS "${DEST}/video-001.interlaced.gif")
   return()
 endif()
-set(work "${DEST}.download")
-file(REMOVE_RECURSE "${work}")
-file(MAKE_DIRECTORY "${work}" "${DEST}")
-execute_process(COMMAND apt-get download golang-1.19-src WORKING_DIRECTORY "${work}"
-                RESULT_VARIABLE rc OUTPUT_QUIET)
-file(GLOB deb "${work}/golang-1.19-src_*.deb")
-if(NOT rc EQUAL 0 OR NOT deb)
-  message(FATAL_ERROR "apt-get download golang-1.19-src failed (${rc})")
-endif()
-execute_process(COMMAND dpkg -x ${deb} "${work}/root" RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "dpkg -x ${deb} failed")
-endif()
-file(GLOB samples "${work}/root/usr/share/go-1.19/src/image/testdata/*.gif"
-                  "${work}/root/usr/share/go-1.19/src/image/testdata/*.jpeg")
-file(COPY ${samples} DESTINATION "${DEST}")
-file(REMOVE_RECURSE "${work}")
+include("${CMAKE_CURRENT_LIST_DIR}/fetch_debian_files.cmake")
+fetch_debian_files("${DEST}" PACKAGES golang-1.19-src
+  FILES /usr/share/go-1.19/src/image/testdata/*.gif /usr/share/go-1.19/src/image/testdata/*.jpeg)

@@ -12,6 +12,7 @@
 #include "platform/sound.h"
 #include "ql.h"
 #include "tools/common/png565.h"
+#include "tools/common/whole_file.h"
 #include "tools/kesra-ani/ani_tool.h"
 
 namespace kesra_ani {
@@ -163,15 +164,7 @@ bool load_wave(const std::string& path, std::vector<uint8_t>* wave, std::string*
 }
 
 bool read_file(const std::string& path, std::vector<uint8_t>* data, std::string* error) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return fail(error, path + ": cannot open");
-    data->clear();
-    uint8_t piece[65536];
-    size_t n;
-    while ((n = std::fread(piece, 1, sizeof piece, f)) > 0) data->insert(data->end(), piece, piece + n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok ? true : fail(error, path + ": read failed");
+    return cli::read_whole_file(path, data, {"cannot open", "read failed"}, error);
 }
 
 bool build(const std::string& out, const std::string& description, const Options& options,
@@ -203,14 +196,7 @@ bool build(const std::string& out, const std::string& description, const Options
     }
     std::vector<uint8_t> file;
     if (!assemble(animations, 9, &file, error)) return fail(error, out + ": " + *error);
-    std::FILE* f = std::fopen(out.c_str(), "wb");
-    if (!f) return fail(error, out + ": cannot create");
-    const bool written = std::fwrite(file.data(), 1, file.size(), f) == file.size();
-    if (std::fclose(f) != 0 || !written) {
-        std::remove(out.c_str());
-        return fail(error, out + ": write failed");
-    }
-    return true;
+    return cli::write_whole_file(out, file, {"cannot create", "write failed"}, error);
 }
 
 }  // namespace kesra_ani

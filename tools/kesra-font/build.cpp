@@ -21,6 +21,7 @@
 #include <memory>
 #include <set>
 
+#include "tools/common/whole_file.h"
 #include "tools/kesra-font/font_tool.h"
 
 namespace kesra_font {
@@ -662,18 +663,7 @@ bool FontWriter::run(const std::string& out, std::string* error) {
         return false;
     build_utf16_table();
     if (!assemble(&file, error)) return false;
-    FILE* fp = std::fopen(out.c_str(), "wb");
-    if (!fp) {
-        *error = out + ": cannot create: " + std::strerror(errno);
-        return false;
-    }
-    const bool written = std::fwrite(file.data(), 1, file.size(), fp) == file.size();
-    if (std::fclose(fp) != 0 || !written) {
-        std::remove(out.c_str());
-        *error = out + ": write failed";
-        return false;
-    }
-    return true;
+    return kesra::cli::write_whole_file(out, file, {"cannot create: %s", "write failed"}, error);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/common/whole_file.h"
 #include "tools/kesra-font/font_tool.h"
 
 namespace kesra_font {
@@ -35,19 +36,7 @@ bool check(const std::string& path, const std::vector<uint8_t>& d, const char* w
 }  // namespace
 
 bool read_file(const std::string& path, std::vector<uint8_t>* data, std::string* error) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        *error = path + ": cannot open: " + std::strerror(errno);
-        return false;
-    }
-    data->clear();
-    uint8_t buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) data->insert(data->end(), buffer, buffer + n);
-    const bool failed = std::ferror(f);
-    std::fclose(f);
-    if (failed) *error = path + ": read error";
-    return !failed;
+    return kesra::cli::read_whole_file(path, data, {"cannot open: %s", "read error"}, error);
 }
 
 bool info(const std::string& path, const std::vector<uint8_t>& d, std::string* error) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/common/whole_file.h"
 #include "tools/kesra-ini/ini_tool.h"
 
 namespace kesra_ini {
@@ -112,26 +113,11 @@ bool decode(const std::vector<uint8_t>& data, Config* config, std::string* error
 }
 
 bool read_file(const std::string& path, std::vector<uint8_t>* data, std::string* error) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return fail(error, path + ": cannot open: " + std::strerror(errno));
-    data->clear();
-    uint8_t buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) data->insert(data->end(), buffer, buffer + n);
-    const bool bad = std::ferror(f);
-    std::fclose(f);
-    return bad ? fail(error, path + ": read failed") : true;
+    return kesra::cli::read_whole_file(path, data, {"cannot open: %s", "read failed"}, error);
 }
 
 bool write_file(const std::string& path, const std::vector<uint8_t>& data, std::string* error) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return fail(error, path + ": cannot create: " + std::strerror(errno));
-    const bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-    if (std::fclose(f) != 0 || !ok) {
-        std::remove(path.c_str());
-        return fail(error, path + ": write failed");
-    }
-    return true;
+    return kesra::cli::write_whole_file(path, data, {"cannot create: %s", "write failed"}, error);
 }
 
 }  // namespace kesra_ini

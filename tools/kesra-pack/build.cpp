@@ -3,6 +3,7 @@
  * record with its blocks, then the index table, whose offset goes into the
  * header last. The 32 bytes the reader ignores carry a format tag (header)
  * and the source file's name (records), so that list can show them. */
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "bitmap/run_length.h"
 #include "core/pixel.h"
 #include "ql.h"
+#include "tools/common/whole_file.h"
 #include "tools/kesra-pack/pack_tool.h"
 
 namespace kesra_pack {
@@ -243,16 +245,7 @@ std::vector<uint8_t> alpha_block(const Planes& planes, Coding coding, bool* code
 }
 
 bool read_file(const std::string& path, std::vector<uint8_t>* data, std::string* error) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return fail(error, path + ": cannot open (" + std::strerror(errno) + ")");
-    data->clear();
-    uint8_t buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) data->insert(data->end(), buffer, buffer + n);
-    const bool bad = std::ferror(f) != 0;
-    std::fclose(f);
-    if (bad) return fail(error, path + ": read error");
-    return true;
+    return cli::read_whole_file(path, data, {"cannot open (%s)", "read error"}, error);
 }
 
 bool build(const std::string& path, const std::vector<std::string>& inputs, const BuildOptions& options,
