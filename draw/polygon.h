@@ -32,6 +32,10 @@ bool all_points_inside(const Canvas& c, const POINT* pts, int n);
 void scan_fill(const Canvas& c, const POINT* pts, int n, uint16_t color);
 void scan_fill_pattern(const Canvas& c, const POINT* pts, int n, const Pattern& pattern);
 
+/* The scan fill as a linked active list and one comparison sort: the
+ * reference scan_fill is held to. */
+void scan_fill_plain(const Canvas& c, const POINT* pts, int n, uint16_t color);
+
 /* What FillPolygon does: nothing when all vertices are outside, else the
  * scan fill. pts must not be null. */
 void fill_polygon(const Canvas& c, const POINT* pts, int n, uint16_t color);
