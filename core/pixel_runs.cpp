@@ -178,14 +178,14 @@ KESRA_RUN_CLONES void blend_bitmap_run565(uint16_t* d, const uint8_t* colors, co
     blend_bitmap_run565_plain(d + i, colors + 2 * i, levels + i, n - i);
 }
 
-KESRA_RUN_CLONES void blend_run565(uint16_t* d, const uint8_t* colors, size_t n, int32_t level) {
+KESRA_RUN_CLONES void blend_run565_wide(uint16_t* d, const uint8_t* colors, size_t n, int32_t level) {
     const SignedLanes l = SignedLanes{} + static_cast<int16_t>(level);
     size_t i = 0;
     for (; i + kLanes <= n; i += kLanes) store(d + i, mix(load(d + i), load(colors + 2 * i), l));
     blend_run565_plain(d + i, colors + 2 * i, n - i, level);
 }
 
-KESRA_RUN_CLONES void blend_color_run565(uint16_t* d, size_t n, uint16_t color, int32_t level) {
+KESRA_RUN_CLONES void blend_color_run565_wide(uint16_t* d, size_t n, uint16_t color, int32_t level) {
     const SignedLanes l = SignedLanes{} + static_cast<int16_t>(level);
     const Lanes c = Lanes{} + color;
     size_t i = 0;

@@ -301,7 +301,7 @@ struct ActiveArray {
     void insert(const ActiveEdge& e) {
         int64_t i = 0;
         while (i < size && !(items[i].x > e.x || (items[i].x == e.x && items[i].dxdy >= e.dxdy))) ++i;
-        std::memmove(items + i + 1, items + i, static_cast<size_t>(size - i) * sizeof *items);
+        for (int64_t j = size; j > i; --j) items[j] = items[j - 1];  // a few edges: no call
         items[i] = e;
         ++size;
     }

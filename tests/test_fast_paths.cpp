@@ -125,11 +125,11 @@ TEST(FastPaths, OneLevelBlendRunsMatchThePlainLoopAtEveryLevel) {
             const uint16_t color = static_cast<uint16_t>(rng());
             const Pixels dst = random_pixels(rng, n + 20);
             Pixels fast = dst, plain = dst;
-            blend_run565(fast.data(), colors.data() + odd, n, level);
+            blend_run565_wide(fast.data(), colors.data() + odd, n, level);
             blend_run565_plain(plain.data(), colors.data() + odd, n, level);
             ASSERT_EQ(fast, plain) << "level " << level << " n " << n;
             fast = plain = dst;
-            blend_color_run565(fast.data(), n, color, level);
+            blend_color_run565_wide(fast.data(), n, color, level);
             blend_color_run565_plain(plain.data(), n, color, level);
             ASSERT_EQ(fast, plain) << "colour, level " << level << " n " << n;
         }
