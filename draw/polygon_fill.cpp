@@ -188,7 +188,7 @@ int64_t edge_step(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
 
 /* Working arrays of one fill: the edges, their order of joining (by row,
  * then x, then step), the active edges and the row buckets of the sort.
- * Polygons of up to kStaticEdges edges use the fixed arrays. */
+ * Polygons of up to kStaticEdges vertices use the fixed arrays. */
 struct FillTables {
     ActiveEdge edges[kStaticEdges];
     int32_t tops[kStaticEdges];
@@ -374,7 +374,8 @@ void scan_fill_with(const Canvas& c, const POINT* pts, int n, SpanFn span) {
     if (!pts || n < 2 || !c.origin) return;
     thread_local FillTables tables;
     FillStore store;
-    if (!store.take(tables, count_sloped_edges(pts, n))) return;
+    // Room for an edge per vertex: no pass to count the horizontal ones first.
+    if (!store.take(tables, n)) return;
     const int64_t count = build_fill_edges(pts, n, store.edges, store.tops);
     sort_by_joining(tables, store.edges, store.tops, store.order, count);
     walk_rows(c, store.edges, store.tops, store.order, count, store.active, span);
