@@ -347,6 +347,23 @@ bool CapsuleRenderer::set_up_edge(POINT from, POINT to) {
     return true;
 }
 
+namespace {
+
+/* The fill walks of edges whose extents are below kShortWalk divide by the
+ * extent d through a product with short_reciprocal(d) = (2^38 + r) / d,
+ * 0 <= r < d: n * reciprocal / 2^38 exceeds n / d by n * r / (d * 2^38),
+ * less than 1 / d for n < 2^24, so it never reaches the next whole number
+ * and n * reciprocal >> 38 is floor(n / d). The walks' numerators stay below
+ * 2^24 (an extent times another, plus one). */
+constexpr int32_t kShortWalk = 1 << 12;
+constexpr int kShortShift = 38;
+
+uint64_t short_reciprocal(int64_t d) {
+    return ((uint64_t{1} << kShortShift) + static_cast<uint64_t>(d) - 1) / static_cast<uint64_t>(d);
+}
+
+}  // namespace
+
 /* Writes the current edge's rows into the chain's table for the columns of
  * the window [window_start, window_start + kCapsuleColumns). */
 template <class Row>
@@ -379,6 +396,17 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start, bool plain
             }
             return;
         }
+        if (e.adx < kShortWalk) {
+            // The row moves floor((err + i * ady) / adx) times in i columns (one
+            // wrap at most per column, as ady <= adx): each column's row comes
+            // from a product, so no column waits for the one before it.
+            const uint64_t reciprocal = short_reciprocal(e.adx);
+            const int64_t y0 = y + shift;
+            uint64_t reached = static_cast<uint64_t>(err);
+            for (; k <= k_last; ++k, column += sx, reached += static_cast<uint64_t>(e.ady))
+                *column = static_cast<Row>(y0 + sy * static_cast<int64_t>((reached * reciprocal) >> kShortShift));
+            return;
+        }
         // The error wraps by arithmetic on the sign of err + ady - adx, not by
         // a branch: slopes make the wraps irregular.
         const int64_t wrapped_gain = int64_t{e.ady} - e.adx;
@@ -409,12 +437,21 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start, bool plain
         }
         return;
     }
+    Row* column = table + (e.x0 + sx * j - lo);
+    if (e.ady < kShortWalk) {
+        // k + 1 = ceil(j * ady / adx) from a product for each column.
+        const uint64_t reciprocal = short_reciprocal(e.adx);
+        const int64_t row0 = e.y0 - sy + rule.bias + shift;
+        uint64_t reached = static_cast<uint64_t>(j * e.ady + e.adx - 1);
+        for (; j <= j_last; ++j, column += sx, reached += static_cast<uint64_t>(e.ady))
+            *column = static_cast<Row>(row0 + sy * static_cast<int64_t>((reached * reciprocal) >> kShortShift));
+        return;
+    }
     // k + 1 = ceil(j * ady / adx), carried from column to column with its
     // remainder: it gains ady / adx (and a carry) per column.
     const int64_t numerator = j * e.ady + e.adx - 1;
     int64_t rows = numerator / e.adx, rest = numerator % e.adx;
     const int64_t gain = e.ady / e.adx, rest_gain = e.ady % e.adx;
-    Row* column = table + (e.x0 + sx * j - lo);
     for (; j <= j_last; ++j, column += sx) {
         *column = static_cast<Row>(e.y0 + sy * (rows - 1) + rule.bias + shift);
         const int64_t wrap = rest + (rest_gain - e.adx);
