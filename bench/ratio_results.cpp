@@ -87,7 +87,8 @@ std::string allocation_table(const std::vector<RatioResult>& results) {
     std::string out;
     for (const RatioResult& r : results) {
         if (!r.counted()) continue;
-        if (out.empty()) out = "| case | reference | kesra allocations | reference allocations |\n|---|---|---:|---:|\n";
+        if (out.empty())
+            out = "| case | reference | kesra allocations | reference allocations |\n|---|---|---:|---:|\n";
         out += "| " + r.name + " | " + r.reference + " | " + std::to_string(r.ours_allocations) + " | " +
                std::to_string(r.reference_allocations) + " |\n";
     }

@@ -199,7 +199,7 @@ KESRA_RUN_CLONES void blend_color_run565_wide(uint16_t* d, size_t n, uint16_t co
 namespace {
 
 KESRA_RUN_CLONES void fill_column_spans_blended(const Canvas& c, int32_t x0, const int16_t* top,
-                                               const int16_t* bottom, size_t n, uint16_t color) {
+                                                const int16_t* bottom, size_t n, uint16_t color) {
     if (n < kLanes) {
         fill_column_spans_plain(c, x0, top, bottom, n, color);
         return;

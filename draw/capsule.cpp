@@ -89,7 +89,8 @@ inline void blend_step(uint16_t* p, uint16_t* q, uint32_t color_spread, uint32_t
     const uint32_t d_near = *p, d_far = *q;
     const uint32_t far_share = color_spread * level, near_share = color_spread * 32 - far_share;
     *p = unspread565(((spread565(static_cast<uint16_t>(d_near)) * level + near_share) >> 5) & kSpreadMask);
-    *q = unspread565(((spread565(static_cast<uint16_t>(d_far)) * (32 - level) + far_share) >> 5) & kSpreadMask);
+    *q = unspread565(((spread565(static_cast<uint16_t>(d_far)) * (32 - level) + far_share) >> 5) &
+                     kSpreadMask);
 }
 
 /* The octant routine: the major axis is walked pixel by pixel from the start
@@ -142,8 +143,8 @@ void outline_octant_plain(const CapsuleRenderer::Target& t, const CapsuleRendere
  * reach the next whole level, which lies at least 2^32 / major > 2^16 above
  * when it is not reached exactly. */
 template <int Octant>
-void walk_outline_seen(uint8_t* near, intptr_t ypitch, int32_t major, int32_t minor, int32_t err, int64_t steps,
-                       uint16_t color) {
+void walk_outline_seen(uint8_t* near, intptr_t ypitch, int32_t major, int32_t minor, int32_t err,
+                       int64_t steps, uint16_t color) {
     constexpr bool x_major = Octant < 4;
     constexpr int sx = (Octant == 2 || Octant == 3 || Octant == 5 || Octant == 7) ? -1 : 1;
     constexpr int sy = (Octant == 1 || Octant == 3 || Octant == 6 || Octant == 7) ? -1 : 1;
@@ -154,8 +155,8 @@ void walk_outline_seen(uint8_t* near, intptr_t ypitch, int32_t major, int32_t mi
     const uint32_t color_spread = spread565(color);
     for (int64_t step = 0; step < steps; ++step) {
         const uint32_t level = static_cast<uint32_t>((static_cast<uint64_t>(err) * reciprocal) >> 32);
-        blend_step(reinterpret_cast<uint16_t*>(near), reinterpret_cast<uint16_t*>(near + far_off), color_spread,
-                   level);
+        blend_step(reinterpret_cast<uint16_t*>(near), reinterpret_cast<uint16_t*>(near + far_off),
+                   color_spread, level);
         const int32_t err_wrap = err + (minor - major);
         const int32_t err_stays = err_wrap >> 31;
         err = err_wrap + (major & err_stays);
@@ -255,15 +256,16 @@ void outline_octant(const CapsuleRenderer::Target& t, const CapsuleRenderer::Edg
     // its far neighbour lies a fixed distance from it.
     uint8_t* near = first + (at + minor_off) * minor_step;
     if (major < (int64_t{1} << 16)) {
-        walk_outline_seen<Octant>(near, t.canvas.ypitch, static_cast<int32_t>(major), static_cast<int32_t>(minor),
-                                  static_cast<int32_t>(e), k_last - k + 1, color);
+        walk_outline_seen<Octant>(near, t.canvas.ypitch, static_cast<int32_t>(major),
+                                  static_cast<int32_t>(minor), static_cast<int32_t>(e), k_last - k + 1,
+                                  color);
         return;
     }
     const intptr_t far_off = s_minor * minor_step, major_bytes = s_major * major_step;
     const uint32_t color_spread = spread565(color);
     for (int64_t step = k; step <= k_last; ++step) {
-        blend_step(reinterpret_cast<uint16_t*>(near), reinterpret_cast<uint16_t*>(near + far_off), color_spread,
-                   static_cast<uint32_t>(level));
+        blend_step(reinterpret_cast<uint16_t*>(near), reinterpret_cast<uint16_t*>(near + far_off),
+                   color_spread, static_cast<uint32_t>(level));
         near += major_bytes + (far_off & advance());
     }
 }
@@ -404,7 +406,8 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start, bool plain
             const int64_t y0 = y + shift;
             uint64_t reached = static_cast<uint64_t>(err);
             for (; k <= k_last; ++k, column += sx, reached += static_cast<uint64_t>(e.ady))
-                *column = static_cast<Row>(y0 + sy * static_cast<int64_t>((reached * reciprocal) >> kShortShift));
+                *column =
+                    static_cast<Row>(y0 + sy * static_cast<int64_t>((reached * reciprocal) >> kShortShift));
             return;
         }
         // The error wraps by arithmetic on the sign of err + ady - adx, not by
@@ -444,7 +447,8 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start, bool plain
         const int64_t row0 = e.y0 - sy + rule.bias + shift;
         uint64_t reached = static_cast<uint64_t>(j * e.ady + e.adx - 1);
         for (; j <= j_last; ++j, column += sx, reached += static_cast<uint64_t>(e.ady))
-            *column = static_cast<Row>(row0 + sy * static_cast<int64_t>((reached * reciprocal) >> kShortShift));
+            *column =
+                static_cast<Row>(row0 + sy * static_cast<int64_t>((reached * reciprocal) >> kShortShift));
         return;
     }
     // k + 1 = ceil(j * ady / adx), carried from column to column with its

@@ -393,8 +393,8 @@ void scan_fill(const Canvas& c, const POINT* pts, int n, uint16_t color) {
 }
 
 void scan_fill_plain(const Canvas& c, const POINT* pts, int n, uint16_t color) {
-    scan_fill_plain_with(c, pts, n,
-                         [&c, color](int32_t lo, int32_t hi, int32_t y) { store_color_span(c, lo, hi, y, color); });
+    scan_fill_plain_with(
+        c, pts, n, [&c, color](int32_t lo, int32_t hi, int32_t y) { store_color_span(c, lo, hi, y, color); });
 }
 
 void scan_fill_pattern(const Canvas& c, const POINT* pts, int n, const Pattern& pattern) {

@@ -256,7 +256,8 @@ TEST(FastPaths, CapsulesOnTheScreenMatchThePlainFillAndOutline) {
 TEST(FastPaths, ScanFillMatchesThePlainFill) {
     std::mt19937 rng(16009);
     for (int round = 0; round < 600; ++round) {
-        const int32_t width = 80 + static_cast<int32_t>(rng() % 60), height = 60 + static_cast<int32_t>(rng() % 40);
+        const int32_t width = 80 + static_cast<int32_t>(rng() % 60),
+                      height = 60 + static_cast<int32_t>(rng() % 40);
         PaddedCanvas fast(rng, width, height, static_cast<int32_t>(rng() % 4));
         PaddedCanvas plain = fast;
         plain.canvas.origin = reinterpret_cast<uint8_t*>(plain.pixels.data() + plain.pitch);
@@ -275,8 +276,9 @@ TEST(FastPaths, ScanFillMatchesThePlainFill) {
                                    static_cast<LONG>(std::lround(height / 2 + 0.7 * r * std::sin(t)))});
                     break;
                 case 2:  // a comb: every tooth starts on one row
-                    pts.push_back({static_cast<LONG>(i * 3 % (width + 20)) - 10,
-                                   static_cast<LONG>(i % 2 ? 5 : height - 1 - static_cast<int32_t>(rng() % 20))});
+                    pts.push_back(
+                        {static_cast<LONG>(i * 3 % (width + 20)) - 10,
+                         static_cast<LONG>(i % 2 ? 5 : height - 1 - static_cast<int32_t>(rng() % 20))});
                     break;
                 default:  // far-off vertices
                     pts.push_back({static_cast<LONG>(static_cast<int32_t>(rng() % 200000) - 100000),
