@@ -235,6 +235,7 @@ bool joins_before(const ActiveEdge* edges, const int32_t* tops, uint32_t a, uint
  * by insertion (few edges join on one row); others take a comparison sort. */
 void sort_by_joining(FillTables& t, const ActiveEdge* edges, const int32_t* tops, uint32_t* order,
                      int64_t count) {
+    if (count == 0) return;
     int64_t lo = INT64_MAX, hi = INT64_MIN;
     for (int64_t i = 0; i < count; ++i) {
         lo = std::min<int64_t>(lo, tops[i]);
