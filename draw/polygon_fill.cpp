@@ -230,9 +230,10 @@ bool joins_before(const ActiveEdge* edges, const int32_t* tops, uint32_t a, uint
     return edges[a].dxdy < edges[b].dxdy;
 }
 
-/* order[0 ... count - 1] by row of joining, then x, then step. Rows within a
- * few times the edge count are counted into buckets, each bucket then sorted
- * by insertion (few edges join on one row); others take a comparison sort. */
+/* order[0 ... count - 1] by row of joining, then x, then step. Many edges
+ * over rows within a few times their count are counted into buckets, each
+ * bucket then sorted by insertion (few edges join on one row); others take a
+ * comparison sort. */
 void sort_by_joining(FillTables& t, const ActiveEdge* edges, const int32_t* tops, uint32_t* order,
                      int64_t count) {
     if (count == 0) return;
@@ -242,7 +243,9 @@ void sort_by_joining(FillTables& t, const ActiveEdge* edges, const int32_t* tops
         hi = std::max<int64_t>(hi, tops[i]);
     }
     const int64_t rows = hi - lo + 1;
-    uint32_t* starts = rows <= 4 * count + 1024 ? t.buckets.take(static_cast<size_t>(rows) + 1) : nullptr;
+    // Buckets pay a pass over every row: worth it for many edges over few rows.
+    uint32_t* starts =
+        count >= 64 && rows <= 4 * count ? t.buckets.take(static_cast<size_t>(rows) + 1) : nullptr;
     if (!starts) {
         for (int64_t i = 0; i < count; ++i) order[i] = static_cast<uint32_t>(i);
         std::sort(order, order + count,
@@ -353,7 +356,10 @@ void walk_rows(const Canvas& c, const ActiveEdge* edges, const int32_t* tops, co
         int64_t kept = 0;
         for (int64_t i = 0; i < active.size; ++i) {
             if (y >= a[i].y_bottom) continue;
-            a[kept++] = a[i];
+            // Edges move only after one ends: a copy in place would read each
+            // x back right after the row before stored it.
+            if (kept != i) a[kept] = a[i];
+            ++kept;
             if ((kept & 1) != 0) continue;
             ActiveEdge& l = a[kept - 2];
             ActiveEdge& r = a[kept - 1];
@@ -382,7 +388,9 @@ void scan_fill_with(const Canvas& c, const POINT* pts, int n, SpanFn span) {
     walk_rows(c, store.edges, store.tops, store.order, count, store.active, span);
 }
 
-void store_color_span(const Canvas& c, int32_t lo, int32_t hi, int32_t y, uint16_t color) {
+/* Inlined into each walk: a call per span costs more than a short span. */
+inline __attribute__((always_inline)) void store_color_span(const Canvas& c, int32_t lo, int32_t hi,
+                                                            int32_t y, uint16_t color) {
     store_run(reinterpret_cast<uint8_t*>(c.at(lo, y)), c.xpitch, int64_t{hi} - lo + 1, color);
 }
 
