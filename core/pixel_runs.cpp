@@ -196,8 +196,6 @@ KESRA_RUN_CLONES void blend_color_run565_wide(uint16_t* d, size_t n, uint16_t co
 /* Blocks of sixteen columns (the last one moved back to end at the last
  * column: filling a pixel twice gives the same pixel); each block is written
  * row by row from its highest span's top to its lowest span's bottom. */
-namespace {
-
 KESRA_RUN_CLONES void fill_column_spans_blended(const Canvas& c, int32_t x0, const int16_t* top,
                                                 const int16_t* bottom, size_t n, uint16_t color) {
     if (n < kLanes) {
@@ -224,8 +222,6 @@ KESRA_RUN_CLONES void fill_column_spans_blended(const Canvas& c, int32_t x0, con
         }
     }
 }
-
-}  // namespace
 
 /* With AVX-512 (BW and VL) each row of a block is one store under a mask of
  * the columns whose span holds the row: nothing is read back, so a row just

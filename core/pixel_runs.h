@@ -42,6 +42,11 @@ void blend_color_run565_wide(uint16_t* d, size_t n, uint16_t color, int32_t leve
 void fill_column_spans(const Canvas& c, int32_t x0, const int16_t* top, const int16_t* bottom, size_t n,
                        uint16_t color);
 
+/* The same with loads and stores of whole blocks (fill_column_spans's choice
+ * where the processor lacks masked stores), callable on any processor. */
+void fill_column_spans_blended(const Canvas& c, int32_t x0, const int16_t* top, const int16_t* bottom,
+                               size_t n, uint16_t color);
+
 /* ---- the plain loops the vector routines are held to ---- */
 
 inline uint16_t load_color(const uint8_t* colors, size_t i) {

@@ -162,9 +162,13 @@ TEST(FastPaths, ColumnSpansInBlocksMatchOneColumnAtATime) {
             if (rng() % 10 == 0) top[i] = INT16_MAX;  // an empty column as the capsule marks it
         }
         const uint16_t color = static_cast<uint16_t>(rng());
+        PaddedCanvas blended = fast;
+        blended.canvas.origin = reinterpret_cast<uint8_t*>(blended.pixels.data() + blended.pitch);
         fill_column_spans(fast.canvas, x0, top.data(), bottom.data(), n, color);
+        fill_column_spans_blended(blended.canvas, x0, top.data(), bottom.data(), n, color);
         fill_column_spans_plain(plain.canvas, x0, top.data(), bottom.data(), n, color);
         ASSERT_EQ(fast.pixels, plain.pixels) << "round " << round;
+        ASSERT_EQ(blended.pixels, plain.pixels) << "round " << round;
     }
 }
 
