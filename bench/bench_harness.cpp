@@ -104,6 +104,8 @@ RatioResult measure(const RatioCase& c, int rounds, std::mt19937& coin) {
     r.ratio = median(ratios);
     r.ratio_p95 = percentile95(ratios);
     r.target = c.target;
+    r.ours_allocations = c.ours_allocations;
+    r.reference_allocations = c.reference_allocations;
     return r;
 }
 

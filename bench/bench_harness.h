@@ -26,6 +26,8 @@ struct RatioCase {
     std::function<void()> ours;            // one call of our routine
     std::function<void()> reference_call;  // one call of the reference
     double target = 0;                     // the ratio the case must stay at or under; 0: none
+    long ours_allocations = -1;            // heap allocations per call of each, -1 when not counted
+    long reference_allocations = -1;
 };
 
 struct RatioResult {
@@ -33,6 +35,8 @@ struct RatioResult {
     double ours_median_us, ours_p95_us, reference_median_us, reference_p95_us;
     double ratio, ratio_p95;
     double target;
+    long ours_allocations = -1, reference_allocations = -1;  // per call; -1: not counted
+    bool counted() const { return ours_allocations >= 0 && reference_allocations >= 0; }
     bool met() const { return target <= 0 || ratio <= target; }
 };
 
@@ -45,12 +49,17 @@ int add_case_maker(CaseMaker maker);
 /* Keeps the compiler from dropping stores whose results nobody reads. */
 inline void clobber_memory() { asm volatile("" : : : "memory"); }
 
-/* The tab-separated line of a result and back; false for a malformed line. */
+/* The tab-separated line of a result and back (the allocation counts as two
+ * more fields when counted); false for a malformed line. */
 std::string result_line(const RatioResult& r);
 bool parse_result_line(const std::string& line, RatioResult* out);
 
 /* The table of results, one row per case, in Markdown. */
 std::string ratio_table(const std::vector<RatioResult>& results);
+
+/* The heap allocations per call of the cases that counted them, in
+ * Markdown; empty when none did. */
+std::string allocation_table(const std::vector<RatioResult>& results);
 
 }  // namespace kesra_bench
 

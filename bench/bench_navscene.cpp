@@ -663,9 +663,14 @@ const Part kParts[] = {
     {"whole frame", &KesraFrame::frame, &CairoFrame::frame},
 };
 
+struct Allocations {
+    long ours, theirs;
+};
+
 /* Heap allocations of one frame per part (after a frame drawn to fill the
- * caches and pools), as a table. */
-void print_allocations(KesraFrame& ours, CairoFrame& theirs) {
+ * caches and pools), printed as a table; one entry per part of kParts. */
+std::vector<Allocations> count_allocations(KesraFrame& ours, CairoFrame& theirs) {
+    std::vector<Allocations> counts;
     ours.frame();
     theirs.frame();
     std::printf(
@@ -676,9 +681,11 @@ void print_allocations(KesraFrame& ours, CairoFrame& theirs) {
         const long a = allocations_of([&] { (ours.*p.ours)(); }, !whole);
         const long b = allocations_of([&] { (theirs.*p.theirs)(); }, false);
         std::printf("| %s | %ld | %ld |\n", p.name, a, b);
+        counts.push_back({a, b});
     }
     std::printf("\n");
     std::fflush(stdout);
+    return counts;
 }
 
 std::vector<RatioCase> navscene_cases() {
@@ -696,16 +703,18 @@ std::vector<RatioCase> navscene_cases() {
         std::fprintf(stderr, "navscene: a font or the icon pack is missing (the build makes them)\n");
         std::exit(1);
     }
-    print_allocations(*ours, *theirs);
+    const std::vector<Allocations> counts = count_allocations(*ours, *theirs);
     if (const char* dir = std::getenv("KESRA_NAVSCENE_DUMP")) {
         ours->dump(std::string(dir) + "/navscene_kesra.ppm");
         theirs->dump(std::string(dir) + "/navscene_cairo.ppm");
     }
     std::vector<RatioCase> out;
-    for (const Part& p : kParts)
+    for (size_t i = 0; i < sizeof kParts / sizeof kParts[0]; ++i) {
+        const Part& p = kParts[i];
         out.push_back({std::string("navscene ") + p.name, "cairo", [ours, p] { ((*ours).*p.ours)(); },
-                       [theirs, p] { ((*theirs).*p.theirs)(); },
-                       std::strcmp(p.name, "whole frame") ? 0 : 0.1});
+                       [theirs, p] { ((*theirs).*p.theirs)(); }, std::strcmp(p.name, "whole frame") ? 0 : 0.1,
+                       counts[i].ours, counts[i].theirs});
+    }
     return out;
 }
 KESRA_RATIO_CASES(navscene_cases);

@@ -81,6 +81,8 @@ int main(int argc, char** argv) {
 
     std::printf("\nkesra / reference, lower is better (%s, %u cores, load %s, commit %s)\n\n%s", cpu.c_str(),
                 cores, load.c_str(), commit.c_str(), kesra_bench::ratio_table(results).c_str());
+    const std::string allocations = kesra_bench::allocation_table(results);
+    if (!allocations.empty()) std::printf("\nheap allocations per frame\n\n%s", allocations.c_str());
     if (out_path.empty()) return 0;
 
     std::ostringstream json;
@@ -97,7 +99,11 @@ int main(int argc, char** argv) {
              << ", \"reference_p95_us\": " << number(r.reference_p95_us) << ", \"ratio\": " << number(r.ratio)
              << ", \"ratio_p95\": " << number(r.ratio_p95)
              << ", \"target\": " << (r.target > 0 ? number(r.target) : "null")
-             << ", \"met\": " << (r.met() ? "true" : "false") << "}";
+             << ", \"met\": " << (r.met() ? "true" : "false");
+        if (r.counted())
+            json << ", \"allocations_per_frame\": {\"kesra\": " << r.ours_allocations
+                 << ", \"reference\": " << r.reference_allocations << "}";
+        json << "}";
     }
     json << "\n  ]\n}\n";
     std::ofstream out(out_path);

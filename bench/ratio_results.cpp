@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
+#include <string>
 
 #include "bench/bench_harness.h"
 
@@ -13,14 +14,17 @@ std::string result_line(const RatioResult& r) {
     char numbers[256];
     std::snprintf(numbers, sizeof numbers, "%.3f\t%.3f\t%.3f\t%.3f\t%.4f\t%.4f\t%.4f", r.ours_median_us,
                   r.ours_p95_us, r.reference_median_us, r.reference_p95_us, r.ratio, r.ratio_p95, r.target);
-    return r.program + "\t" + r.name + "\t" + r.reference + "\t" + numbers;
+    std::string line = r.program + "\t" + r.name + "\t" + r.reference + "\t" + numbers;
+    if (r.counted())
+        line += "\t" + std::to_string(r.ours_allocations) + "\t" + std::to_string(r.reference_allocations);
+    return line;
 }
 
 bool parse_result_line(const std::string& line, RatioResult* out) {
     std::vector<std::string> fields;
     std::istringstream in(line);
     for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
-    if (fields.size() != 10) return false;
+    if (fields.size() != 10 && fields.size() != 12) return false;
     RatioResult r;
     r.program = fields[0];
     r.name = fields[1];
@@ -32,6 +36,14 @@ bool parse_result_line(const std::string& line, RatioResult* out) {
         char* end = nullptr;
         *numbers[i] = std::strtod(fields[3 + i].c_str(), &end);
         if (end == fields[3 + i].c_str() || *end != '\0') return false;
+    }
+    if (fields.size() == 12) {
+        long* counts[] = {&r.ours_allocations, &r.reference_allocations};
+        for (size_t i = 0; i < 2; ++i) {
+            char* end = nullptr;
+            *counts[i] = std::strtol(fields[10 + i].c_str(), &end, 10);
+            if (end == fields[10 + i].c_str() || *end != '\0' || *counts[i] < 0) return false;
+        }
     }
     *out = r;
     return true;
@@ -67,6 +79,18 @@ std::string ratio_table(const std::vector<RatioResult>& results) {
                (r.target > 0 ? format("<= %.3f", r.target) + (r.met() ? " met" : " NOT MET")
                              : std::string("-")) +
                " |\n";
+    }
+    return out;
+}
+
+std::string allocation_table(const std::vector<RatioResult>& results) {
+    std::string out;
+    for (const RatioResult& r : results) {
+        if (!r.counted()) continue;
+        if (out.empty())
+            out = "| case | reference | kesra allocations | reference allocations |\n|---|---|---:|---:|\n";
+        out += "| " + r.name + " | " + r.reference + " | " + std::to_string(r.ours_allocations) + " | " +
+               std::to_string(r.reference_allocations) + " |\n";
     }
     return out;
 }

@@ -178,14 +178,14 @@ KESRA_RUN_CLONES void blend_bitmap_run565(uint16_t* d, const uint8_t* colors, co
     blend_bitmap_run565_plain(d + i, colors + 2 * i, levels + i, n - i);
 }
 
-KESRA_RUN_CLONES void blend_run565(uint16_t* d, const uint8_t* colors, size_t n, int32_t level) {
+KESRA_RUN_CLONES void blend_run565_wide(uint16_t* d, const uint8_t* colors, size_t n, int32_t level) {
     const SignedLanes l = SignedLanes{} + static_cast<int16_t>(level);
     size_t i = 0;
     for (; i + kLanes <= n; i += kLanes) store(d + i, mix(load(d + i), load(colors + 2 * i), l));
     blend_run565_plain(d + i, colors + 2 * i, n - i, level);
 }
 
-KESRA_RUN_CLONES void blend_color_run565(uint16_t* d, size_t n, uint16_t color, int32_t level) {
+KESRA_RUN_CLONES void blend_color_run565_wide(uint16_t* d, size_t n, uint16_t color, int32_t level) {
     const SignedLanes l = SignedLanes{} + static_cast<int16_t>(level);
     const Lanes c = Lanes{} + color;
     size_t i = 0;
@@ -196,8 +196,8 @@ KESRA_RUN_CLONES void blend_color_run565(uint16_t* d, size_t n, uint16_t color, 
 /* Blocks of sixteen columns (the last one moved back to end at the last
  * column: filling a pixel twice gives the same pixel); each block is written
  * row by row from its highest span's top to its lowest span's bottom. */
-KESRA_RUN_CLONES void fill_column_spans(const Canvas& c, int32_t x0, const int16_t* top,
-                                        const int16_t* bottom, size_t n, uint16_t color) {
+KESRA_RUN_CLONES void fill_column_spans_blended(const Canvas& c, int32_t x0, const int16_t* top,
+                                                const int16_t* bottom, size_t n, uint16_t color) {
     if (n < kLanes) {
         fill_column_spans_plain(c, x0, top, bottom, n, color);
         return;
@@ -221,6 +221,69 @@ KESRA_RUN_CLONES void fill_column_spans(const Canvas& c, int32_t x0, const int16
             store(row, (load(row) & ~inside) | (paint & inside));
         }
     }
+}
+
+/* With AVX-512 (BW and VL) each row of a block is one store under a mask of
+ * the columns whose span holds the row: nothing is read back, so a row just
+ * written by the blend of an outline costs no wait for the store to land,
+ * and a short last block needs no overlap. */
+#if defined(__x86_64__) && !(defined(__clang__) && __clang_major__ < 15) && !defined(__SANITIZE_THREAD__)
+#define KESRA_MASKED_SPANS 1
+
+namespace {
+
+__attribute__((target("avx2,avx512f,avx512bw,avx512vl"))) int16_t lowest(__m256i v) {
+    __m128i m = _mm_min_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+    m = _mm_min_epi16(m, _mm_shuffle_epi32(m, 0x4E));
+    m = _mm_min_epi16(m, _mm_shuffle_epi32(m, 0xB1));
+    m = _mm_min_epi16(m, _mm_shufflelo_epi16(m, 0xB1));
+    return static_cast<int16_t>(_mm_cvtsi128_si32(m));
+}
+
+__attribute__((target("avx2,avx512f,avx512bw,avx512vl"))) int16_t highest(__m256i v) {
+    __m128i m = _mm_max_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+    m = _mm_max_epi16(m, _mm_shuffle_epi32(m, 0x4E));
+    m = _mm_max_epi16(m, _mm_shuffle_epi32(m, 0xB1));
+    m = _mm_max_epi16(m, _mm_shufflelo_epi16(m, 0xB1));
+    return static_cast<int16_t>(_mm_cvtsi128_si32(m));
+}
+
+__attribute__((target("avx2,avx512f,avx512bw,avx512vl"))) void fill_column_spans_masked(
+    const Canvas& c, int32_t x0, const int16_t* top, const int16_t* bottom, size_t n, uint16_t color) {
+    const __m256i paint = _mm256_set1_epi16(static_cast<int16_t>(color));
+    const __m256i none_top = _mm256_set1_epi16(INT16_MAX), none_bottom = _mm256_set1_epi16(INT16_MIN);
+    for (size_t start = 0; start < n; start += kLanes) {
+        const size_t lanes = n - start < kLanes ? n - start : kLanes;
+        const __mmask16 present = static_cast<__mmask16>((1u << lanes) - 1);
+        // Columns past the end hold the empty span INT16_MAX ... INT16_MIN.
+        const __m256i tops = _mm256_mask_loadu_epi16(none_top, present, top + start);
+        const __m256i bottoms = _mm256_mask_loadu_epi16(none_bottom, present, bottom + start);
+        const int32_t y0 = lowest(tops), y1 = highest(bottoms);
+        if (y0 > y1) continue;
+        uint8_t* row = reinterpret_cast<uint8_t*>(c.at(x0 + static_cast<int32_t>(start), y0));
+        for (int32_t y = y0; y <= y1; ++y, row += c.ypitch) {
+            const __m256i rows = _mm256_set1_epi16(static_cast<int16_t>(y));
+            const __mmask16 inside =
+                _mm256_mask_cmple_epi16_mask(_mm256_cmple_epi16_mask(tops, rows), rows, bottoms);
+            _mm256_mask_storeu_epi16(row, inside, paint);
+        }
+    }
+}
+
+}  // namespace
+
+#endif
+
+void fill_column_spans(const Canvas& c, int32_t x0, const int16_t* top, const int16_t* bottom, size_t n,
+                       uint16_t color) {
+#if defined(KESRA_MASKED_SPANS)
+    static const bool masked = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
+    if (masked) {
+        fill_column_spans_masked(c, x0, top, bottom, n, color);
+        return;
+    }
+#endif
+    fill_column_spans_blended(c, x0, top, bottom, n, color);
 }
 
 }  // namespace kesra

@@ -26,11 +26,13 @@ void copy_keyed565(uint16_t* dst, const uint16_t* src, size_t n, uint16_t key);
  * source colours are read as bytes, two per pixel, at any alignment. */
 void blend_bitmap_run565(uint16_t* d, const uint8_t* colors, const uint8_t* levels, size_t n);
 
-/* blend565(d[i], s[i], level) for one level 0 ... 32 (source bytes as above). */
-void blend_run565(uint16_t* d, const uint8_t* colors, size_t n, int32_t level);
+/* blend565(d[i], s[i], level) for one level 0 ... 32 (source bytes as above);
+ * blend_run565, below, takes runs shorter than a vector step itself. */
+void blend_run565_wide(uint16_t* d, const uint8_t* colors, size_t n, int32_t level);
 
-/* blend565(d[i], color, level) for one colour and one level 0 ... 32. */
-void blend_color_run565(uint16_t* d, size_t n, uint16_t color, int32_t level);
+/* blend565(d[i], color, level) for one colour and one level 0 ... 32;
+ * blend_color_run565, below, takes short runs itself. */
+void blend_color_run565_wide(uint16_t* d, size_t n, uint16_t color, int32_t level);
 
 /* Columns x0 ... x0 + n - 1 of the canvas in one colour, column i from row
  * top[i] to row bottom[i] inclusive (nothing where top[i] > bottom[i]). Every
@@ -39,6 +41,11 @@ void blend_color_run565(uint16_t* d, size_t n, uint16_t color, int32_t level);
  * columns; pixels of a block outside its spans are rewritten unchanged. */
 void fill_column_spans(const Canvas& c, int32_t x0, const int16_t* top, const int16_t* bottom, size_t n,
                        uint16_t color);
+
+/* The same with loads and stores of whole blocks (fill_column_spans's choice
+ * where the processor lacks masked stores), callable on any processor. */
+void fill_column_spans_blended(const Canvas& c, int32_t x0, const int16_t* top, const int16_t* bottom,
+                               size_t n, uint16_t color);
 
 /* ---- the plain loops the vector routines are held to ---- */
 
@@ -74,6 +81,24 @@ inline void fill_column_spans_plain(const Canvas& c, int32_t x0, const int16_t* 
                                     size_t n, uint16_t color) {
     for (size_t i = 0; i < n; ++i)
         for (int32_t y = top[i]; y <= bottom[i]; ++y) *c.at(x0 + static_cast<int32_t>(i), y) = color;
+}
+
+/* Runs shorter than one vector step (the edges of anti-aliased pictures
+ * come as runs of a few pixels) are blended in place, without the call. */
+constexpr size_t kShortBlendRun = 16;
+
+inline void blend_run565(uint16_t* d, const uint8_t* colors, size_t n, int32_t level) {
+    if (n < kShortBlendRun)
+        blend_run565_plain(d, colors, n, level);
+    else
+        blend_run565_wide(d, colors, n, level);
+}
+
+inline void blend_color_run565(uint16_t* d, size_t n, uint16_t color, int32_t level) {
+    if (n < kShortBlendRun)
+        blend_color_run565_plain(d, n, color, level);
+    else
+        blend_color_run565_wide(d, n, color, level);
 }
 
 }  // namespace kesra

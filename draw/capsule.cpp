@@ -79,6 +79,20 @@ void blend_clipped(const CapsuleRenderer::Target& t, int64_t x, int64_t y, int32
     *p = blend565(*p, t.edgeColor, alpha);
 }
 
+/* One outline step's two blends: the line's pixel p at 32 - level and its far
+ * neighbour q at level, in the edge colour spread as spread565 does. Each
+ * field is formed as (d * (32 - l) + s * l) / 32, which is blend565's
+ * d + floor((s - d) * l / 32) without a signed shift; the products fit their
+ * fields' room in the spread form, and the colour's two products add to 32
+ * times the colour, so one product serves both pixels. */
+inline void blend_step(uint16_t* p, uint16_t* q, uint32_t color_spread, uint32_t level) {
+    const uint32_t d_near = *p, d_far = *q;
+    const uint32_t far_share = color_spread * level, near_share = color_spread * 32 - far_share;
+    *p = unspread565(((spread565(static_cast<uint16_t>(d_near)) * level + near_share) >> 5) & kSpreadMask);
+    *q = unspread565(((spread565(static_cast<uint16_t>(d_far)) * (32 - level) + far_share) >> 5) &
+                     kSpreadMask);
+}
+
 /* The octant routine: the major axis is walked pixel by pixel from the start
  * to the end point (major + 1 pixels); the pixel on the line gets 32 - a and
  * its neighbour one step further along the minor axis gets a, with
@@ -118,6 +132,44 @@ void outline_octant_plain(const CapsuleRenderer::Target& t, const CapsuleRendere
             ++moved;
         }
     }
+}
+
+/* The steps of an edge whose every pixel (the line's and its far neighbour,
+ * one further along the minor axis) can be seen, from the line's pixel
+ * `near` with the error err (0 <= err < major) on: no clip tests. The
+ * extents are below 2^16. The level err * 32 / major comes from a product
+ * with a rounded-up reciprocal, reciprocal = ceil(2^37 / major): the product
+ * exceeds err * 32 / major * 2^32 by less than err < 2^16, too little to
+ * reach the next whole level, which lies at least 2^32 / major > 2^16 above
+ * when it is not reached exactly. */
+template <int Octant>
+void walk_outline_seen(uint8_t* near, intptr_t ypitch, int32_t major, int32_t minor, int32_t err,
+                       int64_t steps, uint16_t color) {
+    constexpr bool x_major = Octant < 4;
+    constexpr int sx = (Octant == 2 || Octant == 3 || Octant == 5 || Octant == 7) ? -1 : 1;
+    constexpr int sy = (Octant == 1 || Octant == 3 || Octant == 6 || Octant == 7) ? -1 : 1;
+    const intptr_t x_bytes = sx * Canvas::xpitch, y_bytes = sy * ypitch;
+    const intptr_t major_bytes = x_major ? x_bytes : y_bytes, far_off = x_major ? y_bytes : x_bytes;
+    const uint64_t reciprocal =
+        ((uint64_t{1} << 37) + static_cast<uint64_t>(major) - 1) / static_cast<uint64_t>(major);
+    const uint32_t color_spread = spread565(color);
+    for (int64_t step = 0; step < steps; ++step) {
+        const uint32_t level = static_cast<uint32_t>((static_cast<uint64_t>(err) * reciprocal) >> 32);
+        blend_step(reinterpret_cast<uint16_t*>(near), reinterpret_cast<uint16_t*>(near + far_off),
+                   color_spread, level);
+        const int32_t err_wrap = err + (minor - major);
+        const int32_t err_stays = err_wrap >> 31;
+        err = err_wrap + (major & err_stays);
+        near += major_bytes + (far_off & ~intptr_t{err_stays});
+    }
+}
+
+/* The octant routine for an edge seen whole: the walk from its first pixel,
+ * `start`. */
+template <int Octant>
+void outline_octant_seen(const CapsuleRenderer::Target& t, uint16_t* start, int32_t major, int32_t minor) {
+    walk_outline_seen<Octant>(reinterpret_cast<uint8_t*>(start), t.canvas.ypitch, major, minor, 0,
+                              int64_t{major} + 1, t.edgeColor);
 }
 
 /* The same walk without a division per step: a = e * 32 / major is carried
@@ -203,48 +255,18 @@ void outline_octant(const CapsuleRenderer::Target& t, const CapsuleRenderer::Edg
     // major step per step and one minor step more when the error wraps, and
     // its far neighbour lies a fixed distance from it.
     uint8_t* near = first + (at + minor_off) * minor_step;
-    const intptr_t far_off = s_minor * minor_step, major_bytes = s_major * major_step;
-    for (int64_t step = k; step <= k_last; ++step) {
-        uint16_t* p = reinterpret_cast<uint16_t*>(near);
-        uint16_t* q = reinterpret_cast<uint16_t*>(near + far_off);
-        const uint16_t d_near = *p, d_far = *q;
-        *p = blend565(d_near, color, static_cast<int32_t>(32 - level));
-        *q = blend565(d_far, color, static_cast<int32_t>(level));
-        near += major_bytes + (far_off & advance());
+    if (major < (int64_t{1} << 16)) {
+        walk_outline_seen<Octant>(near, t.canvas.ypitch, static_cast<int32_t>(major),
+                                  static_cast<int32_t>(minor), static_cast<int32_t>(e), k_last - k + 1,
+                                  color);
+        return;
     }
-}
-
-/* The octant routine for an edge whose every pixel (the line's and its far
- * neighbour, one further along the minor axis) can be seen: the walk from the
- * first step, without clip tests. `start` is the edge's first pixel; the
- * extents are below 2^16. The level e * 32 / major comes from a product with
- * a rounded-up reciprocal, reciprocal = ceil(2^37 / major): the product
- * exceeds e * 32 / major * 2^32 by less than e < 2^16, too little to reach
- * the next whole level, which lies at least 2^32 / major > 2^16 above when
- * it is not reached exactly. */
-template <int Octant>
-void outline_octant_seen(const CapsuleRenderer::Target& t, uint16_t* start, int32_t major, int32_t minor) {
-    constexpr bool x_major = Octant < 4;
-    constexpr int sx = (Octant == 2 || Octant == 3 || Octant == 5 || Octant == 7) ? -1 : 1;
-    constexpr int sy = (Octant == 1 || Octant == 3 || Octant == 6 || Octant == 7) ? -1 : 1;
-    const intptr_t x_bytes = sx * Canvas::xpitch, y_bytes = sy * intptr_t{t.canvas.ypitch};
-    const intptr_t major_bytes = x_major ? x_bytes : y_bytes, far_off = x_major ? y_bytes : x_bytes;
-    const uint64_t reciprocal =
-        ((uint64_t{1} << 37) + static_cast<uint64_t>(major) - 1) / static_cast<uint64_t>(major);
-    const uint16_t color = t.edgeColor;
-    uint8_t* near = reinterpret_cast<uint8_t*>(start);
-    int32_t err = 0;
-    for (int32_t step = 0; step <= major; ++step) {
-        const int32_t level = static_cast<int32_t>((static_cast<uint64_t>(err) * reciprocal) >> 32);
-        uint16_t* p = reinterpret_cast<uint16_t*>(near);
-        uint16_t* q = reinterpret_cast<uint16_t*>(near + far_off);
-        const uint16_t d_near = *p, d_far = *q;
-        *p = blend565(d_near, color, 32 - level);
-        *q = blend565(d_far, color, level);
-        const int32_t err_wrap = err + (minor - major);
-        const int32_t err_stays = err_wrap >> 31;
-        err = err_wrap + (major & err_stays);
-        near += major_bytes + (far_off & ~intptr_t{err_stays});
+    const intptr_t far_off = s_minor * minor_step, major_bytes = s_major * major_step;
+    const uint32_t color_spread = spread565(color);
+    for (int64_t step = k; step <= k_last; ++step) {
+        blend_step(reinterpret_cast<uint16_t*>(near), reinterpret_cast<uint16_t*>(near + far_off),
+                   color_spread, static_cast<uint32_t>(level));
+        near += major_bytes + (far_off & advance());
     }
 }
 
@@ -327,6 +349,23 @@ bool CapsuleRenderer::set_up_edge(POINT from, POINT to) {
     return true;
 }
 
+namespace {
+
+/* The fill walks of edges whose extents are below kShortWalk divide by the
+ * extent d through a product with short_reciprocal(d) = (2^38 + r) / d,
+ * 0 <= r < d: n * reciprocal / 2^38 exceeds n / d by n * r / (d * 2^38),
+ * less than 1 / d for n < 2^24, so it never reaches the next whole number
+ * and n * reciprocal >> 38 is floor(n / d). The walks' numerators stay below
+ * 2^24 (an extent times another, plus one). */
+constexpr int32_t kShortWalk = 1 << 12;
+constexpr int kShortShift = 38;
+
+uint64_t short_reciprocal(int64_t d) {
+    return ((uint64_t{1} << kShortShift) + static_cast<uint64_t>(d) - 1) / static_cast<uint64_t>(d);
+}
+
+}  // namespace
+
 /* Writes the current edge's rows into the chain's table for the columns of
  * the window [window_start, window_start + kCapsuleColumns). */
 template <class Row>
@@ -359,6 +398,18 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start, bool plain
             }
             return;
         }
+        if (e.adx < kShortWalk) {
+            // The row moves floor((err + i * ady) / adx) times in i columns (one
+            // wrap at most per column, as ady <= adx): each column's row comes
+            // from a product, so no column waits for the one before it.
+            const uint64_t reciprocal = short_reciprocal(e.adx);
+            const int64_t y0 = y + shift;
+            uint64_t reached = static_cast<uint64_t>(err);
+            for (; k <= k_last; ++k, column += sx, reached += static_cast<uint64_t>(e.ady))
+                *column =
+                    static_cast<Row>(y0 + sy * static_cast<int64_t>((reached * reciprocal) >> kShortShift));
+            return;
+        }
         // The error wraps by arithmetic on the sign of err + ady - adx, not by
         // a branch: slopes make the wraps irregular.
         const int64_t wrapped_gain = int64_t{e.ady} - e.adx;
@@ -389,12 +440,22 @@ void CapsuleRenderer::walk_fill_edge(int chain, int32_t window_start, bool plain
         }
         return;
     }
+    Row* column = table + (e.x0 + sx * j - lo);
+    if (e.ady < kShortWalk) {
+        // k + 1 = ceil(j * ady / adx) from a product for each column.
+        const uint64_t reciprocal = short_reciprocal(e.adx);
+        const int64_t row0 = e.y0 - sy + rule.bias + shift;
+        uint64_t reached = static_cast<uint64_t>(j * e.ady + e.adx - 1);
+        for (; j <= j_last; ++j, column += sx, reached += static_cast<uint64_t>(e.ady))
+            *column =
+                static_cast<Row>(row0 + sy * static_cast<int64_t>((reached * reciprocal) >> kShortShift));
+        return;
+    }
     // k + 1 = ceil(j * ady / adx), carried from column to column with its
     // remainder: it gains ady / adx (and a carry) per column.
     const int64_t numerator = j * e.ady + e.adx - 1;
     int64_t rows = numerator / e.adx, rest = numerator % e.adx;
     const int64_t gain = e.ady / e.adx, rest_gain = e.ady % e.adx;
-    Row* column = table + (e.x0 + sx * j - lo);
     for (; j <= j_last; ++j, column += sx) {
         *column = static_cast<Row>(e.y0 + sy * (rows - 1) + rule.bias + shift);
         const int64_t wrap = rest + (rest_gain - e.adx);

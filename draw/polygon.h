@@ -26,11 +26,16 @@ bool all_points_inside(const Canvas& c, const POINT* pts, int n);
 
 /* The scan fill itself, without the all-outside rule: colour spans, or
  * pattern spans addressed by screen position (nothing for an unusable
- * pattern). Any number of edges is filled; up to 2000 non-horizontal edges
- * use tables of the calling thread, more take a buffer for the call. Threads
+ * pattern). Any number of edges is filled; polygons of up to 2000 vertices
+ * use tables of the calling thread, larger ones arrays that grow to the
+ * largest polygon seen and are kept for later calls. Threads
  * may fill at the same time on canvases of their own. */
 void scan_fill(const Canvas& c, const POINT* pts, int n, uint16_t color);
 void scan_fill_pattern(const Canvas& c, const POINT* pts, int n, const Pattern& pattern);
+
+/* The scan fill as a linked active list and one comparison sort: the
+ * reference scan_fill is held to. */
+void scan_fill_plain(const Canvas& c, const POINT* pts, int n, uint16_t color);
 
 /* What FillPolygon does: nothing when all vertices are outside, else the
  * scan fill. pts must not be null. */

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <new>
 #include <random>
@@ -124,11 +125,11 @@ TEST(FastPaths, OneLevelBlendRunsMatchThePlainLoopAtEveryLevel) {
             const uint16_t color = static_cast<uint16_t>(rng());
             const Pixels dst = random_pixels(rng, n + 20);
             Pixels fast = dst, plain = dst;
-            blend_run565(fast.data(), colors.data() + odd, n, level);
+            blend_run565_wide(fast.data(), colors.data() + odd, n, level);
             blend_run565_plain(plain.data(), colors.data() + odd, n, level);
             ASSERT_EQ(fast, plain) << "level " << level << " n " << n;
             fast = plain = dst;
-            blend_color_run565(fast.data(), n, color, level);
+            blend_color_run565_wide(fast.data(), n, color, level);
             blend_color_run565_plain(plain.data(), n, color, level);
             ASSERT_EQ(fast, plain) << "colour, level " << level << " n " << n;
         }
@@ -161,9 +162,13 @@ TEST(FastPaths, ColumnSpansInBlocksMatchOneColumnAtATime) {
             if (rng() % 10 == 0) top[i] = INT16_MAX;  // an empty column as the capsule marks it
         }
         const uint16_t color = static_cast<uint16_t>(rng());
+        PaddedCanvas blended = fast;
+        blended.canvas.origin = reinterpret_cast<uint8_t*>(blended.pixels.data() + blended.pitch);
         fill_column_spans(fast.canvas, x0, top.data(), bottom.data(), n, color);
+        fill_column_spans_blended(blended.canvas, x0, top.data(), bottom.data(), n, color);
         fill_column_spans_plain(plain.canvas, x0, top.data(), bottom.data(), n, color);
         ASSERT_EQ(fast.pixels, plain.pixels) << "round " << round;
+        ASSERT_EQ(blended.pixels, plain.pixels) << "round " << round;
     }
 }
 
@@ -245,6 +250,52 @@ TEST(FastPaths, CapsulesOnTheScreenMatchThePlainFillAndOutline) {
                 << "round " << round << " segment " << segment << " (" << a.x << ", " << a.y << ") - (" << b.x
                 << ", " << b.y << ") r " << radius;
         }
+    }
+}
+
+/* Polygons of every kind: self-crossing stars of random points, wavy map
+ * areas of thousands of vertices, combs whose teeth all start on one row,
+ * and vertices far off the screen (rows above it jumped over, rows too far
+ * apart for the row buckets): the array walk gives the linked list's pixels. */
+TEST(FastPaths, ScanFillMatchesThePlainFill) {
+    std::mt19937 rng(16009);
+    for (int round = 0; round < 600; ++round) {
+        const int32_t width = 80 + static_cast<int32_t>(rng() % 60),
+                      height = 60 + static_cast<int32_t>(rng() % 40);
+        PaddedCanvas fast(rng, width, height, static_cast<int32_t>(rng() % 4));
+        PaddedCanvas plain = fast;
+        plain.canvas.origin = reinterpret_cast<uint8_t*>(plain.pixels.data() + plain.pitch);
+        const int kind = round % 4;
+        const int n = kind == 1 ? 1000 + static_cast<int>(rng() % 3000) : 2 + static_cast<int>(rng() % 60);
+        std::vector<POINT> pts;
+        for (int i = 0; i < n; ++i) {
+            const double t = 2 * M_PI * i / n, r = width * (0.5 + 0.1 * std::sin(37 * t));
+            switch (kind) {
+                case 0:  // random points around the screen
+                    pts.push_back({static_cast<LONG>(rng() % (width + 40)) - 20,
+                                   static_cast<LONG>(rng() % (height + 40)) - 20});
+                    break;
+                case 1:  // a wavy area
+                    pts.push_back({static_cast<LONG>(std::lround(width / 2 + r * std::cos(t))),
+                                   static_cast<LONG>(std::lround(height / 2 + 0.7 * r * std::sin(t)))});
+                    break;
+                case 2:  // a comb: every tooth starts on one row
+                    pts.push_back(
+                        {static_cast<LONG>(i * 3 % (width + 20)) - 10,
+                         static_cast<LONG>(i % 2 ? 5 : height - 1 - static_cast<int32_t>(rng() % 20))});
+                    break;
+                default:  // far-off vertices
+                    pts.push_back({static_cast<LONG>(static_cast<int32_t>(rng() % 200000) - 100000),
+                                   static_cast<LONG>(rng() % 3 ? static_cast<int32_t>(rng() % 200000) - 100000
+                                                               : static_cast<int32_t>(rng() % height))});
+            }
+        }
+        if (round % 40 == 0)
+            for (POINT& p : pts) p.y = 7;  // every edge level: nothing to fill
+        const uint16_t color = static_cast<uint16_t>(rng());
+        scan_fill(fast.canvas, pts.data(), n, color);
+        scan_fill_plain(plain.canvas, pts.data(), n, color);
+        ASSERT_EQ(fast.pixels, plain.pixels) << "round " << round << " kind " << kind << " n " << n;
     }
 }
 
