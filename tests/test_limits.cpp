@@ -27,10 +27,10 @@
  *   the screen-dump folder, made when missing
  *       ScreenDump.WritesWhatTheDisplayShowsAsABottomUpBmp, ScreenDump.AFolderThatCannotBeMadeFailsCleanly
  *
- * Here: the capsule fill's column windows at 2000 and 2001 columns; 40 x 40
- * glyph buffers on the built-in engine (40 wide and 41 wide, 41 tall); a PNG
- * file of 1,000,000 and 1,000,001 bytes; 160 pages; photo paths and the
- * application directory at 259 and 260 characters. */
+ * Here: the capsule fill's column windows at 2000 and 2001 columns; the
+ * built-in engine's 40 x 40 glyph buffer (cells of 1600 bytes, fonts 41 wide
+ * and 41 tall); a PNG file of 1,000,000 and 1,000,001 bytes; 160 pages;
+ * photo, font and application-directory paths of 259 and 260 characters. */
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -169,31 +169,39 @@ struct BlockFontScreen {
     }
 
     const std::string path = own_file(".stcf");
-    Screen screen{120, 60};
-    const RECT rect{0, 0, 119, 59};
+    Screen screen{120, 90};
+    const RECT rect{0, 0, 119, 89};
     bool loaded = false;
 };
 
 }  // namespace
 
-/* A 40 x 40 font fills the whole buffer and is painted exactly as rendered. */
-TEST(Limits, FortyByFortyIsPaintedAsTheEngineRendersIt) {
+/* Cells of 40 x 40 and 20 x 80 fill the whole buffer and are painted exactly
+ * as rendered; the outlined text's 40-row tables take the taller one too. */
+TEST(Limits, FullBufferCellsArePaintedAsTheEngineRendersThem) {
     BlockFontScreen t;
     ASSERT_TRUE(t.loaded);
-    CCEFont font(40, 40, 0, 400);
-    uint8_t coverage[40 * 40];
-    int w = 40, h = 40;
-    kesra::RenderGlyphCoverage(&w, &h, u"B", 1, coverage, font);
-    ASSERT_EQ(w, 40);
-    ASSERT_EQ(coverage[39 * 40 + 38], 0);   // the block stops short of the cell's edges...
-    ASSERT_EQ(coverage[20 * 40 + 20], 16);  // ...and is solid inside
-    t.screen.dc->SetGDIObject(&font);
-    ASSERT_EQ(t.screen.dc->DrawTextW(u"B", 1, t.rect, 0), 1);
-    for (int y = 0; y < t.screen.h; ++y)
-        for (int x = 0; x < t.screen.w; ++x) {
-            const int v = x < 40 && y < 40 ? coverage[y * 40 + x] : 0;
-            ASSERT_EQ(t.screen.at(x, y), v ? kesra::blend565_16(0, 0xFFFF, v) : 0) << x << "," << y;
-        }
+    for (auto [w, h] : {std::pair{40, 40}, std::pair{20, 80}}) {
+        CCEFont font(w, h, 0, 400);
+        uint8_t coverage[40 * 40];
+        int width = w, height = h;
+        kesra::RenderGlyphCoverage(&width, &height, u"B", 1, coverage, font);
+        ASSERT_EQ(width, w);
+        ASSERT_EQ(coverage[(h / 2) * w + w / 2], 16) << w;  // solid inside...
+        ASSERT_EQ(coverage[(h - 1) * w + w - 2], 0) << w;   // ...and short of the cell's edges
+        t.screen.fill(0);
+        t.screen.dc->SetGDIObject(&font);
+        ASSERT_EQ(t.screen.dc->DrawTextW(u"B", 1, t.rect, 0), 1);
+        for (int y = 0; y < t.screen.h; ++y)
+            for (int x = 0; x < t.screen.w; ++x) {
+                const int v = x < w && y < h ? coverage[y * w + x] : 0;
+                ASSERT_EQ(t.screen.at(x, y), v ? kesra::blend565_16(0, 0xFFFF, v) : 0) << x << "," << y;
+            }
+        t.screen.fill(0);
+        const tagDISTINCT_STRUCT halo{0, 0xFFFFFFFF, 0x001F, 0, 0, 0, 0, 0, 0, 0};
+        EXPECT_EQ(t.screen.dc->DrawTextWithDistinct(u"B", 1, t.rect, 0, halo), 1);
+        EXPECT_EQ(t.screen.at(w / 2, h / 2), 0xFFFF) << w;
+    }
 }
 
 /* One column more is refused by every text operation, drawing nothing. */
