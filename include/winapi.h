@@ -118,14 +118,10 @@ FILE* _wfopen(const WCHAR* path, const WCHAR* mode);
 #define ERROR_INVALID_HANDLE 6u
 #define ERROR_NOT_ENOUGH_MEMORY 8u
 #define ERROR_FILE_INVALID 1006u
-#define ERROR_ALREADY_EXISTS 183u
 #define ERROR_INVALID_PARAMETER 87u
 HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, void* security, DWORD creation, DWORD flags,
                    HANDLE template_file);
 BOOL DeleteFileW(LPCWSTR path);
-/* Makes one folder; its parent must exist. FALSE with ERROR_ALREADY_EXISTS
- * when something of that name is there already. */
-BOOL CreateDirectoryW(LPCWSTR path, void* security);
 BOOL ReadFile(HANDLE file, void* buffer, DWORD bytes, DWORD* bytes_read, void* overlapped);
 DWORD GetFileSize(HANDLE file, DWORD* size_high);
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distance_high, DWORD method);

@@ -65,8 +65,6 @@ DWORD error_from_errno(int e) {
         case EPERM:
         case EROFS:
             return ERROR_ACCESS_DENIED;
-        case EEXIST:
-            return ERROR_ALREADY_EXISTS;
         case EBADF:
             return ERROR_INVALID_HANDLE;
         case ENOMEM:
@@ -86,8 +84,6 @@ int errno_from_error(DWORD code) {
             return ENOTDIR;
         case ERROR_ACCESS_DENIED:
             return EACCES;
-        case ERROR_ALREADY_EXISTS:
-            return EEXIST;
         case ERROR_INVALID_HANDLE:
             return EBADF;
         case ERROR_NOT_ENOUGH_MEMORY:
@@ -172,18 +168,6 @@ extern "C" BOOL DeleteFileW(LPCWSTR path) {
         return FALSE;
     }
     if (::unlink(native_path(path).c_str()) != 0) {
-        fail_with(error_from_errno(errno));
-        return FALSE;
-    }
-    return TRUE;
-}
-
-extern "C" BOOL CreateDirectoryW(LPCWSTR path, void*) {
-    if (!path || !*path) {
-        fail_with(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (::mkdir(native_path(path).c_str(), 0777) != 0) {
         fail_with(error_from_errno(errno));
         return FALSE;
     }

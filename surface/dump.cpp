@@ -1,15 +1,13 @@
 /* dump.cpp - DumpBuffer: the display is read through the platform's display DC
  * into a bottom-up 24-bit DIB section, whose rows are already laid out as the
- * BMP stores them, and written after the two headers. The "bmp" folder is made
- * when missing; a dump that could not capture the display is not left behind
- * as a broken file. */
+ * BMP stores them, and written after the two headers. A dump that could not
+ * capture the display is not left behind as a broken file. */
 #include "surface/dump.h"
 
 #include <cstdio>
 
 #include "cegraphics.h"
 #include "core/bytes.h"
-#include "text/app_directory.h"
 #include "winapi.h"
 
 namespace kesra {
@@ -86,19 +84,19 @@ std::array<uint8_t, kBmpHeadersBytes> bmp24_headers(int32_t width, int32_t heigh
     return h;  // compression, image size, resolutions and colour counts stay 0
 }
 
-std::u16string dump_folder(const std::u16string& app_directory) { return app_directory + u"\\bmp"; }
-
 std::u16string dump_file_name(const std::u16string& app_directory, const SYSTEMTIME& time) {
-    std::u16string name = dump_folder(app_directory) + u"\\";
+    std::u16string name = app_directory + u"\\bmp\\";
     for (unsigned v : {time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond})
         append_two_digits(name, v);
     return name + u".bmp";
 }
 
 std::u16string executable_directory() {
-    const std::u16string path = module_file_name();
-    const size_t cut = path.rfind(u'\\');
-    return cut == std::u16string::npos ? std::u16string() : path.substr(0, cut);
+    WCHAR path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::u16string dir(path, path + n);
+    const size_t cut = dir.rfind(u'\\');
+    return cut == std::u16string::npos ? std::u16string() : dir.substr(0, cut);
 }
 
 }  // namespace kesra
@@ -107,15 +105,11 @@ using namespace kesra;
 
 /* Only a file that cannot be opened is reported by the device; here a display
  * that cannot be read, or a write that fails, also gives 0 and removes the
- * file rather than leaving a broken picture that claims success. The folder
- * is made one level deep beside the executable, never at the root when the
- * executable's directory is unknown. */
+ * file rather than leaving a broken picture that claims success. */
 int CCEGraphics::DumpBuffer() {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    const std::u16string directory = executable_directory();
-    if (!directory.empty()) CreateDirectoryW(dump_folder(directory).c_str(), nullptr);  // may exist already
-    const std::u16string name = dump_file_name(directory, now);
+    const std::u16string name = dump_file_name(executable_directory(), now);
     FILE* file = _wfopen(name.c_str(), u"wb");
     if (!file) return 0;
     bool written = false;

@@ -21,9 +21,6 @@ uint32_t bmp24_row_bytes(int32_t width);
 /* The two headers, little-endian, of a bottom-up 24-bit BMP. */
 std::array<uint8_t, kBmpHeadersBytes> bmp24_headers(int32_t width, int32_t height);
 
-/* "<directory>\bmp": where the dumps go. */
-std::u16string dump_folder(const std::u16string& app_directory);
-
 /* "<directory>\bmp\MMDDhhmmss.bmp": month, day, hour, minute, second; the year
  * is not part of the name. */
 std::u16string dump_file_name(const std::u16string& app_directory, const SYSTEMTIME& time);
