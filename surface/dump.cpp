@@ -8,6 +8,7 @@
 
 #include "cegraphics.h"
 #include "core/bytes.h"
+#include "text/app_directory.h"
 #include "winapi.h"
 
 namespace kesra {
@@ -92,11 +93,9 @@ std::u16string dump_file_name(const std::u16string& app_directory, const SYSTEMT
 }
 
 std::u16string executable_directory() {
-    WCHAR path[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::u16string dir(path, path + n);
-    const size_t cut = dir.rfind(u'\\');
-    return cut == std::u16string::npos ? std::u16string() : dir.substr(0, cut);
+    const std::u16string path = module_file_name();
+    const size_t cut = path.rfind(u'\\');
+    return cut == std::u16string::npos ? std::u16string() : path.substr(0, cut);
 }
 
 }  // namespace kesra

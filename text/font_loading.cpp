@@ -2,6 +2,7 @@
  * to the active engine, and the built-in engine's loading: the whole file in
  * memory, then the format code's parse. The engine is chosen before the file
  * is opened and stays chosen when the load fails. */
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -120,11 +121,17 @@ using namespace kesra;
 
 int LoadFont(WCHAR* path) {
     if (!path) return 0;
-    char ansi[kAnsiBufferSize];
-    const int length = to_ansi(path, static_cast<int>(std::char_traits<WCHAR>::length(path)), ansi);
+    // The whole path is converted: one longer than the ANSI buffer must not
+    // lose its ".ttf" and go to the other engine.
+    const int units = static_cast<int>(std::char_traits<WCHAR>::length(path));
+    const int length =
+        units > 0 ? WideCharToMultiByte(CP_ACP, 0, path, units, nullptr, 0, nullptr, nullptr) : 0;
+    std::string ansi(static_cast<size_t>(std::max(length, 0)), '\0');
+    if (length > 0) WideCharToMultiByte(CP_ACP, 0, path, units, ansi.data(), length, nullptr, nullptr);
     FontState& state = font_state();
-    state.UseBuiltinEngine = std::strstr(ansi, ".TTF") || std::strstr(ansi, ".ttf") ? 0 : 1;
-    if (length == 0) return 0;  // a path the code page cannot name opens nothing
+    state.UseBuiltinEngine =
+        ansi.find(".TTF") != std::string::npos || ansi.find(".ttf") != std::string::npos ? 0 : 1;
+    if (length <= 0) return 0;  // a path the code page cannot name opens nothing
     return state.active().Load(path);
 }
 

@@ -53,6 +53,9 @@ size_t char_units(CharRef ch);
 int32_t char_width(const StcfFontRecord* record, CharRef ch, int32_t width, int32_t height,
                    const FontParams& params);
 
+/* True when render draws a width x height cell into capacity bytes. */
+bool renders_cell(int32_t width, int32_t height, size_t capacity);
+
 /* Renders one character into target (rows *width bytes apart, capacity bytes):
  * coverage 0..levels, 17 and 19 for ring pixels, or the style's bytes. A cell
  * outside 5..100 or larger than capacity leaves target and sizes untouched.

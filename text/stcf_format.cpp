@@ -4,6 +4,9 @@
  * bounds the cells the engine may render. */
 #include "text/stcf_format.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "text/stcf_engine.h"
 
 namespace kesra {
@@ -47,6 +50,13 @@ int32_t StcfCharWidth(StcfFontRecord& record, const WCHAR* text, int units, int 
 
 void StcfRenderGlyph(StcfFontRecord& record, int* width, int* height, const WCHAR* text, int units,
                      uint8_t* coverage, const CCEFont& font) {
+    // A cell the engine does not render (a font taller than the buffer holds,
+    // or too small) leaves nothing of the previous glyph to be painted again.
+    if (!stcf::renders_cell(*width, *height, kCoverageBufferBytes)) {
+        if (*width > 0 && *height > 0)
+            std::memset(coverage, 0, std::min(size_t(*width) * size_t(*height), kCoverageBufferBytes));
+        return;
+    }
     stcf::render(&record, ref_of(text, units), params_of(font), coverage, kCoverageBufferBytes, width,
                  height);
 }

@@ -28,8 +28,9 @@ int StcfCharUnits(const WCHAR* text, int units);
 int32_t StcfCharWidth(StcfFontRecord& record, const WCHAR* text, int units, int width, int height,
                       const CCEFont& font);
 
-/* One character's coverage (1..levels, 17 and 19 edge markers) into coverage,
- * rows *width bytes apart; *width and *height become the glyph's. */
+/* One character's coverage (1..levels, 17 and 19 edge markers) into coverage
+ * (40 x 40 bytes, or at least the cell's), rows *width bytes apart; *width and
+ * *height become the glyph's. A cell the engine cannot render is cleared. */
 void StcfRenderGlyph(StcfFontRecord& record, int* width, int* height, const WCHAR* text, int units,
                      uint8_t* coverage, const CCEFont& font);
 

@@ -230,11 +230,15 @@ int32_t char_width(const StcfFontRecord* record, CharRef ch, int32_t width, int3
     return r.glyph.kind == GlyphKind::Latin ? latin_advance(*record, r, width) : width;
 }
 
+bool renders_cell(int32_t w, int32_t h, size_t capacity) {
+    return cell_size_ok(w, h) && static_cast<size_t>(w) * static_cast<size_t>(h) <= capacity;
+}
+
 void render(const StcfFontRecord* record, CharRef ch, const FontParams& params, uint8_t* target,
             size_t capacity, int32_t* width, int32_t* height) {
     if (!record || !ch.text || ch.units < 1 || !target || !width || !height) return;
     const int32_t w = *width, h = *height;
-    if (!cell_size_ok(w, h) || static_cast<size_t>(w) * static_cast<size_t>(h) > capacity) return;
+    if (!renders_cell(w, h, capacity)) return;
     const size_t n = static_cast<size_t>(w) * h;
     const bool styled = params.style >= 0 && params.style < kStyleCount;
     const bool rings = (params.flags & 4) != 0, second_ring = rings && (params.flags & 8) != 0;
