@@ -364,28 +364,36 @@ TEST_F(FastPaths, HaloTextPaintsAsThePlainLoop) {
     ReleaseFont();
 }
 
-/* The row blends against the plain loop over seeded rows of every length up
- * to three steps, cells past the level count (ring markers, styled bytes)
- * and level counts from none to past 16; nothing past the row changes. */
+/* The row blends against the plain loop over seeded blocks of every width
+ * up to three steps, one colour or one per row, cells past the level count
+ * (ring markers, styled bytes) and level counts from none to past 16;
+ * nothing outside the block changes. */
 TEST(CoverageBlend, VectorRowsEqualThePlainLoop) {
     std::mt19937 rng(1609);
     const int level_counts[] = {16, 4, 6, 8, 12, 0, -1, 17, 255};
-    for (int n = 0; n < 3000; ++n) {
-        const size_t length = rng() % 100;
-        std::vector<uint8_t> cells(length + 40);
+    for (int n = 0; n < 2000; ++n) {
+        const int rows = 1 + static_cast<int>(rng() % 5), columns = static_cast<int>(rng() % 100);
+        const int v_stride = columns + static_cast<int>(rng() % 4), d_stride = columns + 3;
+        std::vector<uint8_t> cells(static_cast<size_t>(rows) * v_stride + 40);
         for (uint8_t& v : cells)
-            v = rng() % 4 == 0 ? 0 : rng() % 8 == 0 ? static_cast<uint8_t>(rng()) : rng() % 18;
-        std::vector<uint16_t> pixels(length + 40);
+            v = rng() % 4 == 0   ? 0
+                : rng() % 8 == 0 ? static_cast<uint8_t>(rng())
+                                 : static_cast<uint8_t>(rng() % 18);
+        std::vector<uint16_t> pixels(static_cast<size_t>(rows) * d_stride + 40), colors(rows);
         for (uint16_t& p : pixels) p = static_cast<uint16_t>(rng());
-        const uint16_t color = static_cast<uint16_t>(rng());
+        for (uint16_t& c : colors) c = static_cast<uint16_t>(rng());
         const int levels = level_counts[rng() % 9];
-        std::vector<uint16_t> expected = pixels;
-        blend_coverage16_plain(expected.data() + 3, cells.data() + 5, length, color, levels);
-        std::vector<uint16_t> by8 = pixels, by32 = pixels;
-        blend_coverage16_by8(by8.data() + 3, cells.data() + 5, length, color, levels);
+        const intptr_t step = rng() % 2;
+        std::vector<uint16_t> expected = pixels, by8 = pixels, by32 = pixels;
+        auto box = [&](std::vector<uint16_t>& d) {
+            return CoverageRows{d.data() + 3, d_stride, cells.data() + 5, v_stride, colors.data(),
+                                step,         rows,     columns};
+        };
+        blend_coverage16_plain(box(expected), levels);
+        blend_coverage16_by8(box(by8), levels);
         ASSERT_EQ(by8, expected) << n;
         if (!wide_coverage_blend()) continue;
-        blend_coverage16_by32(by32.data() + 3, cells.data() + 5, length, color, levels);
+        blend_coverage16_by32(box(by32), levels);
         ASSERT_EQ(by32, expected) << n;
     }
 }

@@ -1,8 +1,8 @@
-/* coverage_blend.h - one row of built-in engine coverage (or a halo mask)
- * blended into RGB565 pixels in one colour: a cell v with 0 < v <= levels
- * blends at level v of 16, every other cell leaves its pixel alone. The
- * widest routine the processor runs is chosen at load time; the plain loop
- * states the result and the others are held to it. */
+/* coverage_blend.h - rows of built-in engine coverage (or of a halo mask)
+ * blended into RGB565 pixels, one colour per row: a cell v with
+ * 0 < v <= levels blends at level v of 16, every other cell leaves its pixel
+ * alone. The widest routine the processor runs is chosen at load time; the
+ * plain loop states the result and the others are held to it. */
 #ifndef KESRA_TEXT_COVERAGE_BLEND_H
 #define KESRA_TEXT_COVERAGE_BLEND_H
 
@@ -13,19 +13,38 @@
 
 namespace kesra {
 
-/* n pixels from d, their cells from v; reads and writes nothing past either. */
-void blend_coverage16(uint16_t* d, const uint8_t* v, size_t n, uint16_t color, int levels);
+/* rows x columns cells over as many pixels: row j's pixels from
+ * d + j * d_stride, its cells from v + j * v_stride, its colour
+ * colors[j * color_step] (a step of 0: one colour for all). Nothing past a
+ * row's last cell or pixel is read or written. */
+struct CoverageRows {
+    uint16_t* d;
+    intptr_t d_stride;  // pixels
+    const uint8_t* v;
+    intptr_t v_stride;  // bytes
+    const uint16_t* colors;
+    intptr_t color_step;
+    int rows, columns;
+};
 
-/* Eight pixels a step (AVX2 clone or the baseline), the row's last pixels one by one. */
-void blend_coverage16_by8(uint16_t* d, const uint8_t* v, size_t n, uint16_t color, int levels);
+void blend_coverage16(const CoverageRows& box, int levels);
 
-/* Thirty-two pixels a step with AVX-512; only where wide_coverage_blend() says so. */
+/* Eight pixels a step (AVX2 clone or the baseline), a row's last pixels one by one. */
+void blend_coverage16_by8(const CoverageRows& box, int levels);
+
+/* With AVX-512 (only where wide_coverage_blend() says so): rows of at most
+ * sixteen cells two a step, wider ones thirty-two cells a step. */
 bool wide_coverage_blend();
-void blend_coverage16_by32(uint16_t* d, const uint8_t* v, size_t n, uint16_t color, int levels);
+void blend_coverage16_by32(const CoverageRows& box, int levels);
 
-inline void blend_coverage16_plain(uint16_t* d, const uint8_t* v, size_t n, uint16_t color, int levels) {
-    for (size_t i = 0; i < n; ++i)
-        if (v[i] > 0 && v[i] <= levels) d[i] = blend565_16(d[i], color, v[i]);
+inline void blend_coverage16_plain(const CoverageRows& box, int levels) {
+    for (int j = 0; j < box.rows; ++j) {
+        uint16_t* d = box.d + j * box.d_stride;
+        const uint8_t* v = box.v + j * box.v_stride;
+        const uint16_t color = box.colors[j * box.color_step];
+        for (int i = 0; i < box.columns; ++i)
+            if (v[i] > 0 && v[i] <= levels) d[i] = blend565_16(d[i], color, v[i]);
+    }
 }
 
 }  // namespace kesra

@@ -89,39 +89,52 @@ InkBox ink_box(const uint8_t* data, int stride, int width, int height) {
 }
 
 /* Labels repeat their glyphs: masks are kept by the coverage they came from
- * (every byte the mask reads, and the sizes) with the ink boxes of both, in a
- * two-way set-associative table (a hit compares all of the bytes). */
-struct HaloMemo {
-    bool used = false;
-    uint64_t hash = 0;
-    int width = 0, height = 0, rows = 0, columns = 0;
+ * (every byte the mask reads, and the sizes) with the ink boxes of both.
+ * Open addressing over a fixed table, the bytes back to back in one arena,
+ * both emptied whole when either fills; a hit compares all of the bytes. */
+struct HaloEntry {
+    uint64_t hash;
+    int width, height, rows, columns;
     InkBox mask_ink, glyph_ink;  // the glyph's over the rows x columns read
-    uint8_t coverage[kMaxGlyphSide * kMaxGlyphSide];
-    uint8_t mask[kHaloSide * kHaloSide];
+    uint32_t offset;             // of the coverage read, the mask after it
+    bool used;
 };
-constexpr int kHaloSets = 128;
+constexpr int kHaloEntries = 2048;              // a power of two
+constexpr size_t kHaloBytes = size_t{1} << 20;  // coverage and mask bytes held at most
 
-struct HaloSet {
-    HaloMemo way[2];
-    int victim = 0;  // the way the next miss replaces: the one used less recently
+struct HaloMemo {
+    HaloEntry entries[kHaloEntries];
+    uint8_t arena[kHaloBytes];
+    size_t arena_used = 0;
+    int count = 0;
+
+    void clear() {
+        for (HaloEntry& e : entries) e.used = false;
+        arena_used = 0;
+        count = 0;
+    }
 };
 
-HaloSet& halo_set(uint64_t hash) {
-    static HaloSet sets[kHaloSets];
-    return sets[(hash ^ hash >> 29) % kHaloSets];
+HaloMemo& halo_memo() {
+    static HaloMemo memo;
+    return memo;
 }
 
-/* FNV-1a over 8-byte words, then the bytes left over. */
-uint64_t hash_bytes(const uint8_t* p, size_t n, uint64_t h) {
+/* Four FNV-1a lanes over 8-byte words (so that the multiplications overlap),
+ * then the bytes left over. */
+uint64_t hash_bytes(const uint8_t* p, size_t n, uint64_t seed) {
+    constexpr uint64_t kPrime = 1099511628211ull;
+    uint64_t h[4] = {seed, seed ^ 1, seed ^ 2, seed ^ 3};
     size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t w;
-        std::memcpy(&w, p + i, sizeof w);
-        h = (h ^ w) * 1099511628211ull;
-        h ^= h >> 32;
-    }
-    for (; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
-    return h;
+    for (; i + 32 <= n; i += 32)
+        for (int k = 0; k < 4; ++k) {
+            uint64_t w;
+            std::memcpy(&w, p + i + 8 * k, sizeof w);
+            h[k] = (h[k] ^ w) * kPrime;
+        }
+    uint64_t r = ((h[0] ^ h[1] >> 7) * kPrime ^ (h[2] ^ h[3] >> 13)) * kPrime;
+    for (; i < n; ++i) r = (r ^ p[i]) * kPrime;
+    return r ^ r >> 29;
 }
 
 /* A glyph's halo ready to paint: the mask (rows size.width apart), its ink,
@@ -141,7 +154,7 @@ HaloView halo_view(const GlyphCoverage& g, uint8_t* scratch) {
     const int rows = std::max(0, std::min({g.height, g.readable_rows, size.height}));
     const int columns = std::min(g.stride, size.width);
     const size_t read = static_cast<size_t>(rows) * columns;
-    if (read > sizeof HaloMemo::coverage) {
+    if (read > kMaxGlyphSide * kMaxGlyphSide) {
         compute_halo(g, size, scratch);
         return HaloView{scratch,
                         size,
@@ -161,26 +174,41 @@ HaloView halo_view(const GlyphCoverage& g, uint8_t* scratch) {
         hash_bytes(seen, read,
                    14695981039346656037ull ^ (uint64_t(size.width) << 8 | uint64_t(size.height) << 16 |
                                               uint64_t(rows) << 24 | uint64_t(columns) << 32));
-    HaloSet& set = halo_set(hash);
-    for (int w = 0; w < 2; ++w) {
-        const HaloMemo& m = set.way[w];
-        if (m.used && m.hash == hash && m.width == size.width && m.height == size.height && m.rows == rows &&
-            m.columns == columns && std::memcmp(m.coverage, seen, read) == 0) {
-            set.victim = 1 - w;
-            return HaloView{m.mask, size, m.mask_ink, m.glyph_ink, rows, columns};
+    const size_t mask_bytes = static_cast<size_t>(size.width) * size.height;
+    HaloMemo& memo = halo_memo();
+    auto find = [&]() -> HaloEntry& {
+        for (uint32_t i = static_cast<uint32_t>(hash) & (kHaloEntries - 1);;
+             i = (i + 1) & (kHaloEntries - 1)) {
+            const HaloEntry& e = memo.entries[i];
+            if (!e.used ||
+                (e.hash == hash && e.width == size.width && e.height == size.height && e.rows == rows &&
+                 e.columns == columns && std::memcmp(memo.arena + e.offset, seen, read) == 0))
+                return memo.entries[i];
         }
+    };
+    HaloEntry* e = &find();
+    if (!e->used) {
+        // Three quarters full keeps the probes short.
+        if (memo.count >= kHaloEntries * 3 / 4 || memo.arena_used + read + mask_bytes > kHaloBytes) {
+            memo.clear();
+            e = &find();
+        }
+        uint8_t* kept = memo.arena + memo.arena_used;
+        std::memcpy(kept, seen, read);
+        compute_halo(g, size, kept + read);
+        *e = HaloEntry{hash,
+                       size.width,
+                       size.height,
+                       rows,
+                       columns,
+                       ink_box(kept + read, size.width, size.width, size.height),
+                       ink_box(seen, columns, columns, rows),
+                       static_cast<uint32_t>(memo.arena_used),
+                       true};
+        memo.arena_used += read + mask_bytes;
+        ++memo.count;
     }
-    HaloMemo& m = set.way[set.victim];
-    set.victim = 1 - set.victim;
-    std::memset(m.mask, 0, static_cast<size_t>(size.width) * size.height);
-    compute_halo(g, size, m.mask);
-    m.used = true;
-    m.hash = hash;
-    m.width = size.width, m.height = size.height, m.rows = rows, m.columns = columns;
-    std::memcpy(m.coverage, seen, read);
-    m.mask_ink = ink_box(m.mask, size.width, size.width, size.height);
-    m.glyph_ink = ink_box(seen, columns, columns, rows);
-    return HaloView{m.mask, size, m.mask_ink, m.glyph_ink, rows, columns};
+    return HaloView{memo.arena + e->offset + read, size, e->mask_ink, e->glyph_ink, rows, columns};
 }
 
 }  // namespace
@@ -213,18 +241,16 @@ class OutlinedPainter {
 
     void back_layer_halo(const GlyphCoverage& g, int32_t pen, int32_t line) {
         const HaloView halo = halo_view(g, outlined_state().HaloMaskBuffer);
-        // The mask's ink inside the rectangle and the screen, a row at a time.
+        // The mask's ink inside the rectangle and the screen.
         const int32_t x0 = pen - kHaloMargin, y0 = line - kHaloMargin;
         const Span across = clip_columns(int64_t{x0} + halo.mask_ink.x0, int64_t{x0} + halo.mask_ink.x1);
         const Span down = clip_rows(int64_t{y0} + halo.mask_ink.y0, int64_t{y0} + halo.mask_ink.y1);
-        for (int64_t y = down.begin; y < down.end; ++y) {
-            const uint8_t* row = halo.mask + (y - y0) * halo.size.width - x0;
-            uint16_t* screen = job_.canvas.at(0, static_cast<int32_t>(y));
+        if (!down.empty())
             for_each_part(across, [&](Span part, bool left) {
-                blend_coverage16(screen + part.begin, row + part.begin, part.length(),
-                                 low16(left ? p_.dwLeftBackColor : p_.dwBackColor), levels_);
+                const uint16_t color = low16(left ? p_.dwLeftBackColor : p_.dwBackColor);
+                const uint8_t* cells = halo.mask + (down.begin - y0) * halo.size.width + (part.begin - x0);
+                paint_rows(part, down, cells, halo.size.width, &color, 0);
             });
-        }
         last_glyph_ink_ = halo.rows >= visible_rows(g) && halo.columns >= visible_columns(g)
                               ? halo.glyph_ink
                               : InkBox{0, 0, visible_columns(g), visible_rows(g)};
@@ -247,24 +273,47 @@ class OutlinedPainter {
             clip_columns(int64_t{pen} + ink.x0, int64_t{pen} + std::min(ink.x1, visible_columns(g)));
         const Span down =
             clip_rows(int64_t{line} + ink.y0, int64_t{line} + std::min(ink.y1, visible_rows(g)));
-        for (int64_t y = down.begin; y < down.end; ++y) {
-            const int r = static_cast<int>(y - line);
-            const uint8_t* row = g.data + r * g.stride - pen;
-            uint16_t* screen = job_.canvas.at(0, static_cast<int32_t>(y));
-            for_each_part(across, [&](Span part, bool left) {
-                const uint16_t color = left ? s.AltRowGradientTable.at(r) : s.RowGradientTable.at(r);
-                blend_coverage16(screen + part.begin, row + part.begin, part.length(), color, levels_);
-                if (!left && p_.bHighlight) add_sheen(screen, row, part);
-            });
-        }
+        if (down.empty()) return;
+        for_each_part(across, [&](Span part, bool left) {
+            const GradientTable& table = left ? s.AltRowGradientTable : s.RowGradientTable;
+            const uint8_t* cells = g.data + (down.begin - line) * g.stride + (part.begin - pen);
+            // Rows past the table take its last colour.
+            const int64_t r0 = down.begin - line,
+                          in_table = std::clamp<int64_t>(kGradientRows - r0, 0, down.length());
+            paint_rows(part, Span{down.begin, down.begin + in_table}, cells, g.stride,
+                       table.rows.data() + std::min<int64_t>(r0, kGradientRows - 1), 1);
+            paint_rows(part, Span{down.begin + in_table, down.end}, cells + in_table * g.stride, g.stride,
+                       &table.rows[kGradientRows - 1], 0);
+            if (!left && p_.bHighlight)
+                for (int64_t y = down.begin; y < down.end; ++y)
+                    add_sheen(job_.canvas.at(0, static_cast<int32_t>(y)),
+                              g.data + (y - line) * g.stride - pen, part);
+        });
     }
 
    private:
     /* Screen columns or rows [begin, end). */
     struct Span {
         int64_t begin, end;
-        size_t length() const { return static_cast<size_t>(end - begin); }
+        int64_t length() const { return end - begin; }
+        bool empty() const { return begin >= end; }
     };
+
+    /* Blends the cells (rows stride apart) over the screen's columns x rows. */
+    void paint_rows(Span columns, Span rows, const uint8_t* cells, int stride, const uint16_t* colors,
+                    intptr_t color_step) const {
+        if (rows.empty() || columns.empty()) return;
+        if (job_.canvas.ypitch % Canvas::xpitch != 0) {  // rows not whole pixels apart: one at a time
+            for (int64_t y = rows.begin; y < rows.end; ++y, cells += stride, colors += color_step)
+                paint_rows(columns, Span{y, y + 1}, cells, stride, colors, 0);
+            return;
+        }
+        blend_coverage16(CoverageRows{job_.canvas.at(static_cast<int32_t>(columns.begin),
+                                                     static_cast<int32_t>(rows.begin)),
+                                      job_.canvas.ypitch / Canvas::xpitch, cells, stride, colors, color_step,
+                                      static_cast<int>(rows.length()), static_cast<int>(columns.length())},
+                         levels_);
+    }
 
     /* Columns [from, to) inside the rectangle and the screen; empty where
      * nothing may be painted (not an RGB565 screen). */
