@@ -78,15 +78,29 @@ KESRA_AVX512 inline __m512i mix(__m512i from, __m512i to, __m512i level) {
                             _mm512_srai_epi16(_mm512_mullo_epi16(_mm512_sub_epi16(to, from), level), 5));
 }
 
-/* Pixels blended towards colors (both RGB565 lanes) at cells c, channel by channel. */
-KESRA_AVX512 inline __m512i blend_lanes(__m512i pixels, __m512i colors, __m512i c) {
-    const __m512i level = _mm512_add_epi16(c, c);
-    const __m512i five = _mm512_set1_epi16(0x1F), six = _mm512_set1_epi16(0x3F);
-    const __m512i red = mix(_mm512_srli_epi16(pixels, 11), _mm512_srli_epi16(colors, 11), level);
-    const __m512i green = mix(_mm512_and_si512(_mm512_srli_epi16(pixels, 5), six),
-                              _mm512_and_si512(_mm512_srli_epi16(colors, 5), six), level);
-    const __m512i blue = mix(_mm512_and_si512(pixels, five), _mm512_and_si512(colors, five), level);
-    return _mm512_ternarylogic_epi32(_mm512_slli_epi16(red, 11), _mm512_slli_epi16(green, 5), blue, 0xFE);
+/* A colour's three channels in every lane (or one colour per half). */
+struct Channels {
+    __m512i red, green, blue;
+
+    KESRA_AVX512 explicit Channels(__m512i colors)
+        : red(_mm512_srli_epi16(colors, 11)),
+          green(_mm512_and_si512(_mm512_srli_epi16(colors, 5), _mm512_set1_epi16(0x3F))),
+          blue(_mm512_and_si512(colors, _mm512_set1_epi16(0x1F))) {}
+
+    /* Pixels blended towards the colour at cells c, channel by channel. */
+    KESRA_AVX512 __m512i blend(__m512i pixels, __m512i c) const {
+        const __m512i level = _mm512_add_epi16(c, c);
+        const __m512i r = mix(_mm512_srli_epi16(pixels, 11), red, level);
+        const __m512i g =
+            mix(_mm512_and_si512(_mm512_srli_epi16(pixels, 5), _mm512_set1_epi16(0x3F)), green, level);
+        const __m512i b = mix(_mm512_and_si512(pixels, _mm512_set1_epi16(0x1F)), blue, level);
+        return _mm512_ternarylogic_epi32(_mm512_slli_epi16(r, 11), _mm512_slli_epi16(g, 5), b, 0xFE);
+    }
+};
+
+KESRA_AVX512 inline Channels channels_of(uint16_t low, uint16_t high) {
+    return Channels(
+        join(_mm256_set1_epi16(static_cast<short>(low)), _mm256_set1_epi16(static_cast<short>(high))));
 }
 
 /* 0 < c <= levels: the cells that paint, and the only pixels read or written. */
@@ -105,6 +119,7 @@ KESRA_AVX512 void blend_coverage16_by32(const CoverageRows& box, int levels) {
     if (columns <= 0) return;
     if (columns <= 16) {
         const __mmask16 row = static_cast<__mmask16>((1u << columns) - 1);
+        Channels ink = channels_of(box.colors[0], box.colors[0]);  // for all rows where the step is 0
         for (int j = 0; j < rows; j += 2) {
             // A second row past the box has an empty mask and the first row's pointers.
             const bool two = j + 1 < rows;
@@ -120,13 +135,13 @@ KESRA_AVX512 void blend_coverage16_by32(const CoverageRows& box, int levels) {
             if (!paint) continue;
             const __mmask16 paint0 = static_cast<__mmask16>(paint),
                             paint1 = static_cast<__mmask16>(paint >> 16);
-            const uint16_t color0 = box.colors[j * color_step];
-            const uint16_t color1 = two ? box.colors[(j + 1) * color_step] : color0;
-            const __m512i colors = join(_mm256_set1_epi16(static_cast<short>(color0)),
-                                        _mm256_set1_epi16(static_cast<short>(color1)));
+            if (color_step != 0) {
+                const uint16_t color0 = box.colors[j * color_step];
+                ink = channels_of(color0, two ? box.colors[(j + 1) * color_step] : color0);
+            }
             const __m512i pixels =
                 join(_mm256_maskz_loadu_epi16(paint0, d0), _mm256_maskz_loadu_epi16(paint1, d1));
-            const __m512i out = blend_lanes(pixels, colors, c);
+            const __m512i out = ink.blend(pixels, c);
             _mm256_mask_storeu_epi16(d0, paint0, half<0>(out));
             _mm256_mask_storeu_epi16(d1, paint1, half<1>(out));
         }
@@ -135,14 +150,15 @@ KESRA_AVX512 void blend_coverage16_by32(const CoverageRows& box, int levels) {
     for (int j = 0; j < rows; ++j) {
         uint16_t* d = box.d + j * d_stride;
         const uint8_t* v = box.v + j * v_stride;
-        const __m512i colors = _mm512_set1_epi16(static_cast<short>(box.colors[j * color_step]));
+        const uint16_t color = box.colors[j * color_step];
+        const Channels ink = channels_of(color, color);
         for (int i = 0; i < columns; i += 32) {
             const int left = columns - i;
             const __mmask32 row = left >= 32 ? ~__mmask32{0} : (__mmask32{1} << left) - 1;
             const __m512i c = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(row, v + i));
             const __mmask32 paint = painted(c, top);
             if (!paint) continue;
-            const __m512i out = blend_lanes(_mm512_maskz_loadu_epi16(paint, d + i), colors, c);
+            const __m512i out = ink.blend(_mm512_maskz_loadu_epi16(paint, d + i), c);
             _mm512_mask_storeu_epi16(d + i, paint, out);
         }
     }

@@ -124,15 +124,20 @@ HaloMemo& halo_memo() {
  * then the bytes left over. */
 uint64_t hash_bytes(const uint8_t* p, size_t n, uint64_t seed) {
     constexpr uint64_t kPrime = 1099511628211ull;
-    uint64_t h[4] = {seed, seed ^ 1, seed ^ 2, seed ^ 3};
+    auto word = [p](size_t at) {
+        uint64_t w;
+        std::memcpy(&w, p + at, sizeof w);
+        return w;
+    };
+    uint64_t h0 = seed, h1 = seed ^ 1, h2 = seed ^ 2, h3 = seed ^ 3;
     size_t i = 0;
-    for (; i + 32 <= n; i += 32)
-        for (int k = 0; k < 4; ++k) {
-            uint64_t w;
-            std::memcpy(&w, p + i + 8 * k, sizeof w);
-            h[k] = (h[k] ^ w) * kPrime;
-        }
-    uint64_t r = ((h[0] ^ h[1] >> 7) * kPrime ^ (h[2] ^ h[3] >> 13)) * kPrime;
+    for (; i + 32 <= n; i += 32) {
+        h0 = (h0 ^ word(i)) * kPrime;
+        h1 = (h1 ^ word(i + 8)) * kPrime;
+        h2 = (h2 ^ word(i + 16)) * kPrime;
+        h3 = (h3 ^ word(i + 24)) * kPrime;
+    }
+    uint64_t r = ((h0 ^ h1 >> 7) * kPrime ^ (h2 ^ h3 >> 13)) * kPrime;
     for (; i < n; ++i) r = (r ^ p[i]) * kPrime;
     return r ^ r >> 29;
 }
