@@ -2,7 +2,9 @@
  * for built-in engine glyphs. Each glyph is rendered into FontCoverageBuffer
  * and painted in two layers, the back layer (halo or shadow) first; every
  * pixel is a 16-level blend clipped to the rectangle (edges inclusive) and to
- * coverage 1..levels, so the engine's ring markers are never painted here. */
+ * coverage 1..levels, so the engine's ring markers are never painted here.
+ * Halo masks are kept with the ink boxes of mask and glyph, and the layers
+ * paint those boxes a block of rows at a time. */
 #include "text/outlined_text.h"
 
 #include <algorithm>
@@ -137,7 +139,9 @@ uint64_t hash_bytes(const uint8_t* p, size_t n, uint64_t seed) {
         h2 = (h2 ^ word(i + 16)) * kPrime;
         h3 = (h3 ^ word(i + 24)) * kPrime;
     }
-    uint64_t r = ((h0 ^ h1 >> 7) * kPrime ^ (h2 ^ h3 >> 13)) * kPrime;
+    uint64_t r = (h0 ^ (h1 << 1 | h1 >> 63)) * kPrime;
+    r = (r ^ h2) * kPrime;
+    r = (r ^ h3) * kPrime;
     for (; i < n; ++i) r = (r ^ p[i]) * kPrime;
     return r ^ r >> 29;
 }
@@ -151,8 +155,7 @@ struct HaloView {
     int rows, columns;
 };
 
-/* The halo of g, kept or made; masks too large to keep are made in scratch,
- * which must be clear. */
+/* The halo of g, kept or made; masks too large to keep are made in scratch. */
 HaloView halo_view(const GlyphCoverage& g, uint8_t* scratch) {
     const MaskSize size{std::clamp(g.width, 0, kMaxGlyphSide) + 2 * kHaloMargin,
                         std::clamp(g.height, 0, kMaxGlyphSide) + 2 * kHaloMargin};
