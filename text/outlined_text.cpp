@@ -2,13 +2,16 @@
  * for built-in engine glyphs. Each glyph is rendered into FontCoverageBuffer
  * and painted in two layers, the back layer (halo or shadow) first; every
  * pixel is a 16-level blend clipped to the rectangle (edges inclusive) and to
- * coverage 1..levels, so the engine's ring markers are never painted here. */
+ * coverage 1..levels, so the engine's ring markers are never painted here.
+ * Halo masks are kept with the ink boxes of mask and glyph, and the layers
+ * paint those boxes a block of rows at a time. */
 #include "text/outlined_text.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "core/pixel.h"
+#include "text/coverage_blend.h"
 
 namespace kesra {
 
@@ -65,58 +68,165 @@ void compute_halo(const GlyphCoverage& g, MaskSize size, uint8_t* mask) {
     }
 }
 
-/* Labels repeat their glyphs: masks are kept by the coverage they came
- * from (every byte the mask reads, and the sizes), in a direct-mapped table. */
-struct HaloMemo {
-    bool used = false;
-    int width = 0, height = 0, rows = 0, columns = 0;
-    uint8_t coverage[kMaxGlyphSide * kMaxGlyphSide];
-    uint8_t mask[kHaloSide * kHaloSide];
+/* Cells [x0, x1) x [y0, y1) of a mask or a glyph that hold anything. */
+struct InkBox {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
 };
-constexpr int kHaloMemos = 256;
 
-HaloMemo& halo_memo(uint64_t hash) {
-    static HaloMemo memos[kHaloMemos];
-    return memos[hash % kHaloMemos];
+/* The box of the nonzero bytes of a width x height block, rows stride apart. */
+InkBox ink_box(const uint8_t* data, int stride, int width, int height) {
+    InkBox box{width, height, 0, 0};
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* row = data + y * stride;
+        int first = 0;
+        while (first < width && row[first] == 0) ++first;
+        if (first == width) continue;
+        int last = width - 1;
+        while (row[last] == 0) --last;
+        box.x0 = std::min(box.x0, first), box.x1 = std::max(box.x1, last + 1);
+        box.y0 = std::min(box.y0, y), box.y1 = y + 1;
+    }
+    if (box.x0 >= box.x1) box = InkBox{};
+    return box;
 }
 
-uint64_t hash_bytes(const uint8_t* p, size_t n, uint64_t h) {
-    for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
-    return h;
+/* Labels repeat their glyphs: masks are kept by the coverage they came from
+ * (every byte the mask reads, and the sizes) with the ink boxes of both.
+ * Open addressing over a fixed table, the bytes back to back in one arena,
+ * both emptied whole when either fills; a hit compares all of the bytes. */
+struct HaloEntry {
+    uint64_t hash;
+    int width, height, rows, columns;
+    InkBox mask_ink, glyph_ink;  // the glyph's over the rows x columns read
+    uint32_t offset;             // of the coverage read, the mask after it
+    bool used;
+};
+constexpr int kHaloEntries = 2048;              // a power of two
+constexpr size_t kHaloBytes = size_t{1} << 20;  // coverage and mask bytes held at most
+
+struct HaloMemo {
+    HaloEntry entries[kHaloEntries];
+    uint8_t arena[kHaloBytes];
+    size_t arena_used = 0;
+    int count = 0;
+
+    void clear() {
+        for (HaloEntry& e : entries) e.used = false;
+        arena_used = 0;
+        count = 0;
+    }
+};
+
+HaloMemo& halo_memo() {
+    static HaloMemo memo;
+    return memo;
+}
+
+/* Four FNV-1a lanes over 8-byte words (so that the multiplications overlap),
+ * then the bytes left over. */
+uint64_t hash_bytes(const uint8_t* p, size_t n, uint64_t seed) {
+    constexpr uint64_t kPrime = 1099511628211ull;
+    auto word = [p](size_t at) {
+        uint64_t w;
+        std::memcpy(&w, p + at, sizeof w);
+        return w;
+    };
+    uint64_t h0 = seed, h1 = seed ^ 1, h2 = seed ^ 2, h3 = seed ^ 3;
+    size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        h0 = (h0 ^ word(i)) * kPrime;
+        h1 = (h1 ^ word(i + 8)) * kPrime;
+        h2 = (h2 ^ word(i + 16)) * kPrime;
+        h3 = (h3 ^ word(i + 24)) * kPrime;
+    }
+    uint64_t r = (h0 ^ (h1 << 1 | h1 >> 63)) * kPrime;
+    r = (r ^ h2) * kPrime;
+    r = (r ^ h3) * kPrime;
+    for (; i < n; ++i) r = (r ^ p[i]) * kPrime;
+    return r ^ r >> 29;
+}
+
+/* A glyph's halo ready to paint: the mask (rows size.width apart), its ink,
+ * and the ink of the glyph's rows x columns that the mask was made from. */
+struct HaloView {
+    const uint8_t* mask;
+    MaskSize size;
+    InkBox mask_ink, glyph_ink;
+    int rows, columns;
+};
+
+/* The halo of g, kept or made; masks too large to keep are made in scratch. */
+HaloView halo_view(const GlyphCoverage& g, uint8_t* scratch) {
+    const MaskSize size{std::clamp(g.width, 0, kMaxGlyphSide) + 2 * kHaloMargin,
+                        std::clamp(g.height, 0, kMaxGlyphSide) + 2 * kHaloMargin};
+    const int rows = std::max(0, std::min({g.height, g.readable_rows, size.height}));
+    const int columns = std::min(g.stride, size.width);
+    const size_t read = static_cast<size_t>(rows) * columns;
+    if (read > kMaxGlyphSide * kMaxGlyphSide) {
+        compute_halo(g, size, scratch);
+        return HaloView{scratch,
+                        size,
+                        ink_box(scratch, size.width, size.width, size.height),
+                        ink_box(g.data, g.stride, columns, rows),
+                        rows,
+                        columns};
+    }
+    // The rows read lie back to back in the buffer unless the mask is narrower than it.
+    uint8_t packed[kMaxGlyphSide * kMaxGlyphSide];
+    const uint8_t* seen = g.data;
+    if (columns != g.stride) {
+        for (int y = 0; y < rows; ++y) std::memcpy(packed + y * columns, g.data + y * g.stride, columns);
+        seen = packed;
+    }
+    const uint64_t hash =
+        hash_bytes(seen, read,
+                   14695981039346656037ull ^ (uint64_t(size.width) << 8 | uint64_t(size.height) << 16 |
+                                              uint64_t(rows) << 24 | uint64_t(columns) << 32));
+    const size_t mask_bytes = static_cast<size_t>(size.width) * size.height;
+    HaloMemo& memo = halo_memo();
+    auto find = [&]() -> HaloEntry& {
+        for (uint32_t i = static_cast<uint32_t>(hash) & (kHaloEntries - 1);;
+             i = (i + 1) & (kHaloEntries - 1)) {
+            const HaloEntry& e = memo.entries[i];
+            if (!e.used ||
+                (e.hash == hash && e.width == size.width && e.height == size.height && e.rows == rows &&
+                 e.columns == columns && std::memcmp(memo.arena + e.offset, seen, read) == 0))
+                return memo.entries[i];
+        }
+    };
+    HaloEntry* e = &find();
+    if (!e->used) {
+        // Three quarters full keeps the probes short.
+        if (memo.count >= kHaloEntries * 3 / 4 || memo.arena_used + read + mask_bytes > kHaloBytes) {
+            memo.clear();
+            e = &find();
+        }
+        uint8_t* kept = memo.arena + memo.arena_used;
+        std::memcpy(kept, seen, read);
+        compute_halo(g, size, kept + read);
+        *e = HaloEntry{hash,
+                       size.width,
+                       size.height,
+                       rows,
+                       columns,
+                       ink_box(kept + read, size.width, size.width, size.height),
+                       ink_box(seen, columns, columns, rows),
+                       static_cast<uint32_t>(memo.arena_used),
+                       true};
+        memo.arena_used += read + mask_bytes;
+        ++memo.count;
+    }
+    return HaloView{memo.arena + e->offset + read, size, e->mask_ink, e->glyph_ink, rows, columns};
 }
 
 }  // namespace
 
 MaskSize make_halo_mask(const GlyphCoverage& g, uint8_t (&mask)[kHaloSide * kHaloSide]) {
     std::memset(mask, 0, sizeof mask);
-    const MaskSize size{std::clamp(g.width, 0, kMaxGlyphSide) + 2 * kHaloMargin,
-                        std::clamp(g.height, 0, kMaxGlyphSide) + 2 * kHaloMargin};
-    const int rows = std::max(0, std::min({g.height, g.readable_rows, size.height}));
-    const int columns = std::min(g.stride, size.width);
-    const size_t read = static_cast<size_t>(rows) * columns;
-    if (read > sizeof HaloMemo::coverage) {
-        compute_halo(g, size, mask);
-        return size;
-    }
-    uint8_t seen[kMaxGlyphSide * kMaxGlyphSide];
-    for (int y = 0; y < rows; ++y) std::memcpy(seen + y * columns, g.data + y * g.stride, columns);
-    const uint64_t hash =
-        hash_bytes(seen, read,
-                   14695981039346656037ull ^ (uint64_t(size.width) << 8 | uint64_t(size.height) << 16 |
-                                              uint64_t(rows) << 24 | uint64_t(columns) << 32));
-    HaloMemo& m = halo_memo(hash);
-    const size_t bytes = static_cast<size_t>(size.width) * size.height;
-    if (m.used && m.width == size.width && m.height == size.height && m.rows == rows &&
-        m.columns == columns && std::memcmp(m.coverage, seen, read) == 0) {
-        std::memcpy(mask, m.mask, bytes);
-        return size;
-    }
-    compute_halo(g, size, mask);
-    m.used = true;
-    m.width = size.width, m.height = size.height, m.rows = rows, m.columns = columns;
-    std::memcpy(m.coverage, seen, read);
-    std::memcpy(m.mask, mask, bytes);
-    return size;
+    const HaloView view = halo_view(g, mask);
+    if (view.mask != mask)
+        std::memcpy(mask, view.mask, static_cast<size_t>(view.size.width) * view.size.height);
+    return view.size;
 }
 
 int highlight_level(int32_t distance) {
@@ -138,27 +248,20 @@ class OutlinedPainter {
         : job_(job), p_(params), levels_(job.font->m_nP2) {}
 
     void back_layer_halo(const GlyphCoverage& g, int32_t pen, int32_t line) {
-        uint8_t(&mask)[kHaloSide * kHaloSide] = outlined_state().HaloMaskBuffer;
-        const MaskSize size = make_halo_mask(g, mask);
-        if (!job_.rgb565) return;
-        // The mask's part inside the rectangle and the screen, a row at a time.
+        const HaloView halo = halo_view(g, outlined_state().HaloMaskBuffer);
+        // The mask's ink inside the rectangle and the screen.
         const int32_t x0 = pen - kHaloMargin, y0 = line - kHaloMargin;
-        const RECT& r = job_.rect;
-        const int64_t left = std::max<int64_t>({r.left, 0, x0}),
-                      right = std::min<int64_t>(
-                          {int64_t{r.right} + 1, job_.canvas.width, int64_t{x0} + size.width});
-        const int64_t top = std::max<int64_t>({r.top, 0, y0}),
-                      bottom = std::min<int64_t>(
-                          {int64_t{r.bottom} + 1, job_.canvas.height, int64_t{y0} + size.height});
-        for (int64_t y = top; y < bottom; ++y) {
-            const uint8_t* row = mask + (y - y0) * size.width - x0;
-            uint16_t* screen = job_.canvas.at(0, static_cast<int32_t>(y));
-            for (int64_t x = left; x < right; ++x) {
-                const int v = row[x];
-                if (v > 0 && v <= levels_)
-                    screen[x] = blend565_16(screen[x], back_color(static_cast<int32_t>(x)), v);
-            }
-        }
+        const Span across = clip_columns(int64_t{x0} + halo.mask_ink.x0, int64_t{x0} + halo.mask_ink.x1);
+        const Span down = clip_rows(int64_t{y0} + halo.mask_ink.y0, int64_t{y0} + halo.mask_ink.y1);
+        if (!down.empty())
+            for_each_part(across, [&](Span part, bool left) {
+                const uint16_t color = low16(left ? p_.dwLeftBackColor : p_.dwBackColor);
+                const uint8_t* cells = halo.mask + (down.begin - y0) * halo.size.width + (part.begin - x0);
+                paint_rows(part, down, cells, halo.size.width, &color, 0);
+            });
+        last_glyph_ink_ = halo.rows >= visible_rows(g) && halo.columns >= visible_columns(g)
+                              ? halo.glyph_ink
+                              : InkBox{0, 0, visible_columns(g), visible_rows(g)};
     }
 
     /* The glyph itself, 1 right and 2 down, at half strength. */
@@ -169,29 +272,104 @@ class OutlinedPainter {
         });
     }
 
-    void glyph_layer(const GlyphCoverage& g, int32_t pen, int32_t line) {
+    void glyph_layer(const GlyphCoverage& g, int32_t pen, int32_t line, bool ink_known) {
         OutlinedState& s = outlined_state();
         build_gradient(s.RowGradientTable, low16(p_.dwColors), high16(p_.dwColors), g.height);
         build_gradient(s.AltRowGradientTable, low16(p_.dwLeftColors), high16(p_.dwLeftColors), g.height);
-        for_each_pixel(g, [&](int c, int r, int v) {
-            const int32_t x = pen + c, y = line + r;
-            if (!paintable(x, y, v)) return;
-            if (left_part(x)) {
-                blend(x, y, s.AltRowGradientTable.at(r), v);
-                return;
-            }
-            blend(x, y, s.RowGradientTable.at(r), v);
-            if (p_.bHighlight) {
-                const int32_t d = p_.nHighlightDir ? x - p_.nHighlightX : p_.nHighlightX - x;
-                if (const int level = highlight_level(d)) blend(x, y, 0xFFFF, level);
-            }
+        const InkBox ink = ink_known ? last_glyph_ink_ : InkBox{0, 0, visible_columns(g), visible_rows(g)};
+        const Span across =
+            clip_columns(int64_t{pen} + ink.x0, int64_t{pen} + std::min(ink.x1, visible_columns(g)));
+        const Span down =
+            clip_rows(int64_t{line} + ink.y0, int64_t{line} + std::min(ink.y1, visible_rows(g)));
+        if (down.empty()) return;
+        for_each_part(across, [&](Span part, bool left) {
+            const GradientTable& table = left ? s.AltRowGradientTable : s.RowGradientTable;
+            const uint8_t* cells = g.data + (down.begin - line) * g.stride + (part.begin - pen);
+            // Rows past the table take its last colour.
+            const int64_t r0 = down.begin - line,
+                          in_table = std::clamp<int64_t>(kGradientRows - r0, 0, down.length());
+            paint_rows(part, Span{down.begin, down.begin + in_table}, cells, g.stride,
+                       table.rows.data() + std::min<int64_t>(r0, kGradientRows - 1), 1);
+            paint_rows(part, Span{down.begin + in_table, down.end}, cells + in_table * g.stride, g.stride,
+                       &table.rows[kGradientRows - 1], 0);
+            if (!left && p_.bHighlight)
+                for (int64_t y = down.begin; y < down.end; ++y)
+                    add_sheen(job_.canvas.at(0, static_cast<int32_t>(y)),
+                              g.data + (y - line) * g.stride - pen, part);
         });
     }
 
    private:
+    /* Screen columns or rows [begin, end). */
+    struct Span {
+        int64_t begin, end;
+        int64_t length() const { return end - begin; }
+        bool empty() const { return begin >= end; }
+    };
+
+    /* Blends the cells (rows stride apart) over the screen's columns x rows. */
+    void paint_rows(Span columns, Span rows, const uint8_t* cells, int stride, const uint16_t* colors,
+                    intptr_t color_step) const {
+        if (rows.empty() || columns.empty()) return;
+        if (job_.canvas.ypitch % Canvas::xpitch != 0) {  // rows not whole pixels apart: one at a time
+            for (int64_t y = rows.begin; y < rows.end; ++y, cells += stride, colors += color_step)
+                paint_rows(columns, Span{y, y + 1}, cells, stride, colors, 0);
+            return;
+        }
+        blend_coverage16(CoverageRows{job_.canvas.at(static_cast<int32_t>(columns.begin),
+                                                     static_cast<int32_t>(rows.begin)),
+                                      job_.canvas.ypitch / Canvas::xpitch, cells, stride, colors, color_step,
+                                      static_cast<int>(rows.length()), static_cast<int>(columns.length())},
+                         levels_);
+    }
+
+    /* Columns [from, to) inside the rectangle and the screen; empty where
+     * nothing may be painted (not an RGB565 screen). */
+    Span clip_columns(int64_t from, int64_t to) const {
+        if (!job_.rgb565 || !job_.canvas.origin) return Span{0, 0};
+        const int64_t begin = std::max<int64_t>({job_.rect.left, 0, from});
+        return Span{
+            begin, std::max(begin, std::min<int64_t>({int64_t{job_.rect.right} + 1, job_.canvas.width, to}))};
+    }
+    Span clip_rows(int64_t from, int64_t to) const {
+        const int64_t begin = std::max<int64_t>({job_.rect.top, 0, from});
+        return Span{
+            begin,
+            std::max(begin, std::min<int64_t>({int64_t{job_.rect.bottom} + 1, job_.canvas.height, to}))};
+    }
+
+    /* The span cut at the split column: part(columns, true) left of it. */
+    template <typename Part>
+    void for_each_part(Span s, Part part) const {
+        if (s.begin >= s.end) return;
+        const int64_t split = p_.bSplit ? std::clamp<int64_t>(p_.nSplitX, s.begin, s.end) : s.begin;
+        if (split > s.begin) part(Span{s.begin, split}, true);
+        if (s.end > split) part(Span{split, s.end}, false);
+    }
+
+    /* The sheen over the blended glyph pixels of a main-colour span: white at
+     * the level of each pixel's distance from the highlight's origin. */
+    void add_sheen(uint16_t* screen, const uint8_t* row, Span part) const {
+        const int64_t origin = p_.nHighlightX;
+        const int64_t from =
+            p_.nHighlightDir ? std::max(part.begin, origin + 1) : std::max(part.begin, origin - 33);
+        const int64_t to = p_.nHighlightDir ? std::min(part.end, origin + 34) : std::min(part.end, origin);
+        for (int64_t x = from; x < to; ++x) {
+            const int v = row[x];
+            if (v <= 0 || v > levels_) continue;
+            const int32_t d = static_cast<int32_t>(p_.nHighlightDir ? x - origin : origin - x);
+            if (const int level = highlight_level(d)) screen[x] = blend565_16(screen[x], 0xFFFF, level);
+        }
+    }
+
+    int visible_columns(const GlyphCoverage& g) const { return std::max(0, std::min(g.width, g.stride)); }
+    int visible_rows(const GlyphCoverage& g) const {
+        return std::max(0, std::min(g.height, g.readable_rows));
+    }
+
     template <typename Visit>
     void for_each_pixel(const GlyphCoverage& g, Visit visit) const {
-        const int columns = std::min(g.width, g.stride), rows = std::min(g.height, g.readable_rows);
+        const int columns = visible_columns(g), rows = visible_rows(g);
         for (int r = 0; r < rows; ++r)
             for (int c = 0; c < columns; ++c) visit(c, r, g.data[r * g.stride + c]);
     }
@@ -214,6 +392,7 @@ class OutlinedPainter {
     const TextJob& job_;
     const tagDISTINCT_STRUCT& p_;
     const int levels_;
+    InkBox last_glyph_ink_;  // of the glyph whose halo was painted last
 };
 
 }  // namespace
@@ -237,7 +416,7 @@ void draw_outlined_text(const TextJob& job, UINT format, const tagDISTINCT_STRUC
             painter.back_layer_halo(glyph, pen, start.y);
         else
             painter.back_layer_shadow(glyph, pen, start.y);
-        painter.glyph_layer(glyph, pen, start.y);
+        painter.glyph_layer(glyph, pen, start.y, params.nMode == 0);
         pen += width;
     }
 }

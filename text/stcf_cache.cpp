@@ -4,7 +4,6 @@
 #include "text/stcf_cache.h"
 
 #include <cstring>
-#include <initializer_list>
 
 namespace kesra::stcf {
 
@@ -30,12 +29,17 @@ Cache& cache() {
 
 size_t cell_bytes(const StoreKey& key) { return static_cast<size_t>(key.width) * key.height; }
 
+/* The key's fields paired into words, each word multiplied by its own odd
+ * constant (the products overlap), the sum's high half mixed down. */
 uint32_t hash_of(const StoreKey& k) {
-    uint32_t h = 2166136261u;
-    for (uint32_t v : {k.number, k.kind, k.page, k.levels, k.width, k.height, k.flags,
-                       static_cast<uint32_t>(k.adjust), k.font})
-        h = (h ^ v) * 16777619u;
-    return h ^ (h >> 15);
+    auto pair = [](uint32_t low, uint32_t high) { return uint64_t{low} | uint64_t{high} << 32; };
+    const uint64_t sum = pair(k.number, k.kind) * 0x9E3779B97F4A7C15ull +
+                         pair(k.page, k.levels) * 0xC2B2AE3D27D4EB4Full +
+                         pair(k.width, k.height) * 0x165667B19E3779F9ull +
+                         pair(k.flags, static_cast<uint32_t>(k.adjust)) * 0xD6E8FEB86659FD93ull +
+                         uint64_t{k.font} * 0xFF51AFD7ED558CCDull;
+    const uint64_t mixed = (sum ^ sum >> 31) * 0x94D049BB133111EBull;
+    return static_cast<uint32_t>(mixed >> 32);
 }
 
 /* The entry holding key, or the unused one where it would go. */

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/profile.h"
 #include "text/stcf_cache.h"
 #include "text/stcf_encoding.h"
 #include "text/stcf_engine.h"
@@ -187,6 +188,7 @@ bool finished_cell(const StcfFontRecord& font, const ResolvedGlyph& r, CharRef c
     const bool cacheable = ch.text[0] != kInlineComposite;
     if (cacheable) {
         const Cached c = fetch_cached(key, cell);
+        profile::count(c != Cached::Missing ? profile::Kind::GlyphHit : profile::Kind::GlyphMiss);
         if (c != Cached::Missing) return c == Cached::Drawn;
     }
     const bool drawn = rasterise(font, r, ch, grid, cell);
@@ -271,8 +273,9 @@ void render(const StcfFontRecord* record, CharRef ch, const FontParams& params, 
                            static_cast<uint32_t>(params.flags & 15),
                            adjust,
                            record->serial};
-        if (!(use_store && fetch_stored(key, cell)) &&
-            finished_cell(*record, r, ch, grid, params, key, cell) && use_store)
+        const bool stored = use_store && fetch_stored(key, cell);
+        if (stored) profile::count(profile::Kind::GlyphHit);
+        if (!stored && finished_cell(*record, r, ch, grid, params, key, cell) && use_store)
             store_cell(key, cell);
     }
     write_target(cell, n, params, target);
