@@ -6,8 +6,9 @@ xdotool and takes screenshots with xwd, written as PNG files to OUT_DIR. It
 fails unless the window shows the scene: the opening frame and the menu page
 as the headless run drew them (REF_DIR/navdemo.png, REF_DIR/menu.png) apart
 from the cursor overlay, which must sit at the pointer; arrow keys and a drag
-moving the map by their distance; the wheel changing it; closing the window
-ending the program; and, with KESRA_SDL_SCALE=2, each pixel a 2 x 2 block.
+moving the map by their distance; the wheel changing it; P and Esc going to
+the photo screen and back; closing the window ending the program; and, with
+KESRA_SDL_SCALE=2, each pixel a 2 x 2 block.
 
 usage: live_check.py NAVDEMO REF_DIR OUT_DIR
 """
