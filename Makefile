@@ -23,7 +23,7 @@ PACKAGES = cmake ninja-build g++ pkg-config clang-format git \
 	fonts-dejavu-core fonts-droid-fallback fonts-wqy-microhei \
 	giflib-tools libjpeg-turbo-progs
 
-.PHONY: demo gallery test test-sanitize test-tsan soak fuzz fuzz-build bench bench-ratios deps configure build clean format format-check
+.PHONY: demo gallery live-check test test-sanitize test-tsan soak fuzz fuzz-build bench bench-ratios deps configure build clean format format-check
 
 # $(call install-missing,PACKAGES,COMMAND): installs the packages that are
 # missing when running as root; otherwise prints the apt-get line and runs COMMAND.
@@ -59,6 +59,17 @@ demo: configure
 gallery: configure
 	cmake --build $(BUILD) -j $(JOBS) --target gallery
 	$(BUILD)/demo/gallery out/gallery
+
+# navdemo --live on a real X server (Xvfb), driven by xdotool and seen through
+# xwd: out/live-check/*.png, and a failure unless the window shows the live
+# scene. Not part of CI; its packages are installed here only.
+LIVE_CHECK_PACKAGES = xvfb x11-apps xdotool python3
+
+live-check: configure
+	@$(call install-missing,$(LIVE_CHECK_PACKAGES),exit 1)
+	cmake --build $(BUILD) -j $(JOBS) --target navdemo
+	KESRA_DISPLAY=headless $(BUILD)/demo/navdemo out/live-check/headless >/dev/null
+	python3 demo/live_check.py $(BUILD)/demo/navdemo out/live-check/headless out/live-check
 
 test: build
 	cd $(BUILD) && ctest -j $(JOBS) --output-on-failure

@@ -27,7 +27,7 @@ void HostSetSoundHandler(void (*handler)(const uint8_t* wave, size_t bytes));
 unsigned HostPresentCount(HWND window);
 /* Called for every frame presented to a window, on the thread that presents
  * it (the overlay thread too), with the window's pixels as presented; it must
- * not present or draw itself. */
+ * not present, draw or destroy a window itself. */
 void HostSetPresentHandler(void (*handler)(HWND window, const uint16_t* pixels, int width, int height));
 /* Handles the display's pending events; call it on the thread that created
  * the windows. 0 once a window was closed (SDL). */

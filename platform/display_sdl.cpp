@@ -110,7 +110,7 @@ class SdlBackend final : public DisplayBackend {
         windows_.erase(std::remove(windows_.begin(), windows_.end(), window), windows_.end());
     }
 
-    /* Called with the window's present lock held, so its pixels are whole. */
+    /* Called under the display's lock, so its pixels are whole. */
     void present(HWND window) override {
         auto* w = static_cast<SdlWindow*>(window->backend_data);
         if (!w) return;

@@ -57,25 +57,6 @@ HDC new_dc(HDC__::Kind kind, HWND window) {
     return dc;
 }
 
-/* The windows a block transfer writes or reads, locked together (one lock
- * when both are the same window). */
-class WindowLocks {
-   public:
-    WindowLocks(HWND a, HWND b) {
-        if (a && b && a != b) {
-            first_ = std::unique_lock<std::mutex>(a->present_mutex, std::defer_lock);
-            second_ = std::unique_lock<std::mutex>(b->present_mutex, std::defer_lock);
-            std::lock(first_, second_);
-        } else if (a || b) {
-            first_ = std::unique_lock<std::mutex>((a ? a : b)->present_mutex);
-        }
-    }
-
-   private:
-    std::unique_lock<std::mutex> first_;
-    std::unique_lock<std::mutex> second_;
-};
-
 inline void rgb565_to_bgr(uint16_t p, uint8_t* out) {
     const kesra::Rgb888 c = kesra::widen565(p);
     out[0] = c.b;
@@ -132,6 +113,12 @@ bool view_of(HDC dc, PixelView& view) {
             true,
             window};
     return true;
+}
+
+std::unique_lock<std::mutex> lock_display_for(HDC a, HDC b) {
+    const auto shows_window = [](HDC dc) { return dc && dc->kind != HDC__::Kind::Memory; };
+    if (shows_window(a) || shows_window(b)) return lock_display();
+    return {};
 }
 
 bool gdi_object_is_live(const void* object) { return is_live(object); }
@@ -237,6 +224,7 @@ extern "C" BOOL DeleteObject(HGDIOBJ object) {
 
 extern "C" int GetDeviceCaps(HDC dc, int index) {
     if (!is_live(dc)) return 0;
+    const auto shown = lock_display_for(dc);
     PixelView view;
     if (!view_of(dc, view)) return 0;
     switch (index) {
@@ -253,9 +241,9 @@ extern "C" int GetDeviceCaps(HDC dc, int index) {
 
 extern "C" BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int sx, int sy, DWORD rop) {
     if (rop != SRCCOPY || !is_live(dest) || !is_live(src)) return FALSE;
+    const auto shown = lock_display_for(dest, src);  // the frame is copied and presented whole
     PixelView d, s;
     if (!view_of(dest, d) || !view_of(src, s)) return FALSE;
-    const WindowLocks locks(d.window, s.window);
     /* Clip the block to both surfaces; the two corners move together. */
     int64_t left = std::max<int64_t>({0, -static_cast<int64_t>(x), -static_cast<int64_t>(sx)});
     int64_t top = std::max<int64_t>({0, -static_cast<int64_t>(y), -static_cast<int64_t>(sy)});

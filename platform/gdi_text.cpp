@@ -367,10 +367,9 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, RECT* rect, UINT format) {
         return static_cast<int>(std::min<int64_t>(INT32_MAX, text_height));
     }
 
+    const auto shown = lock_display_for(dc);  // a window is drawn and presented whole
     PixelView target;
     if (!target_of(dc, target)) return 0;
-    std::unique_lock<std::mutex> shown;  // a window is drawn and presented whole
-    if (target.window) shown = std::unique_lock<std::mutex>(target.window->present_mutex);
     const Box surface{0, 0, target.width, target.height};
     const Box clip = (format & DT_NOCLIP)
                          ? surface

@@ -18,6 +18,7 @@ namespace kesra::platform {
 namespace {
 
 struct HostState {
+    std::mutex display_mutex;  // lock_display()
     std::mutex mutex;
     std::unique_ptr<DisplayBackend> backend;
     std::vector<HWND> windows;
@@ -43,6 +44,8 @@ void track_pointer(const InputMessage& m) {
 }
 
 }  // namespace
+
+std::unique_lock<std::mutex> lock_display() { return std::unique_lock<std::mutex>(host().display_mutex); }
 
 bool window_is_live(HWND window) {
     if (!window) return false;
@@ -109,8 +112,11 @@ extern "C" HWND HostCreateWindow(int width, int height) {
     return handle;
 }
 
+/* Under the display's lock: a copy to the window on another thread has
+ * presented before the back end closes it, or finds the window gone. */
 extern "C" void HostDestroyWindow(HWND window) {
     HostState& h = host();
+    const std::unique_lock<std::mutex> shown = lock_display();
     {
         std::lock_guard<std::mutex> lock(h.mutex);
         auto it = std::find(h.windows.begin(), h.windows.end(), window);
@@ -143,7 +149,10 @@ extern "C" void HostSetPresentHandler(void (*handler)(HWND, const uint16_t*, int
 }
 
 extern "C" unsigned HostPresentCount(HWND window) {
-    return window_is_live(window) ? window->present_count.load() : 0;
+    HostState& h = host();
+    std::lock_guard<std::mutex> lock(h.mutex);  // the window is not freed meanwhile
+    const bool live = std::find(h.windows.begin(), h.windows.end(), window) != h.windows.end();
+    return live ? window->present_count.load() : 0;
 }
 
 extern "C" void HostSetInputHandler(void (*handler)(HWND, UINT, WPARAM, LPARAM)) {

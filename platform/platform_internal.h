@@ -24,10 +24,6 @@ struct HWND__ {
     int height = 0;
     std::vector<uint16_t> pixels;  // what the window shows
     std::atomic<unsigned> present_count{0};
-    /* Held while a block is copied to or from the window and, for a copy to
-     * it, while the frame is presented: the present handler sees each frame
-     * whole, as presented, whichever threads present. */
-    std::mutex present_mutex;
     void* backend_data = nullptr;  // owned by the back end that opened the window
 };
 
@@ -82,7 +78,8 @@ class DisplayBackend {
     virtual const char* name() const = 0;  // "headless", "sdl" or "fbdev"
     virtual bool open_window(HWND window) = 0;
     virtual void close_window(HWND window) = 0;
-    virtual void present(HWND window) = 0;  // window->pixels hold the new frame
+    /* window->pixels hold the new frame; called under the display's lock. */
+    virtual void present(HWND window) = 0;
     /* Handles pending events on the thread that opened the windows, adding the
      * input to deliver to input; 0 once a window was closed. */
     virtual int pump_events(std::vector<InputMessage>& input) = 0;
@@ -97,6 +94,12 @@ std::unique_ptr<DisplayBackend> make_fbdev_backend(const std::string& device, st
 std::unique_ptr<DisplayBackend> make_display_backend(const std::string& setting);
 
 /* Host state shared by the platform files. */
+/* The display's lock, held from looking up the window a copy writes or reads
+ * until its frame is presented, and while a window is destroyed: a window
+ * found live under it stays live, the present handler sees each frame whole,
+ * and the back end gets one present at a time, whichever threads present.
+ * It comes before the host's other locks. */
+std::unique_lock<std::mutex> lock_display();
 bool window_is_live(HWND window);
 HWND foreground_window();
 void present_window(HWND window);
@@ -149,6 +152,10 @@ struct PixelView {
 };
 
 bool view_of(HDC dc, PixelView& view);
+
+/* The display's lock when either DC shows a window (a window or the display
+ * DC): taken before view_of, so that the window stays until it is released. */
+std::unique_lock<std::mutex> lock_display_for(HDC a, HDC b = nullptr);
 
 /* The thread objects CreateThread made that are not yet freed (for tests). */
 int thread_objects_alive();

@@ -302,6 +302,7 @@ LONG CCEGraphics::Flip(int, int, unsigned short) {
     if (!__atomic_load_n(&m_bFlipBk, __ATOMIC_RELAXED) && GetForegroundWindow() != m_hWnd) return 0;
     if (suspended(*this)) return fail(*this, CEG_ERR_SUSPENDED);
     if (!m_pBits) return fail(*this, CEG_ERR_NO_BUFFER);
+    const auto round = outside_overlay_rounds();
     const int64_t flip_started = profile::flip_begins();
     DrawAnimation();
     DrawBlackScreen();
@@ -315,6 +316,7 @@ LONG CCEGraphics::FlipBackBuffer(int bTransparent, unsigned short wKey) {
     if (suspended(*this)) return fail(*this, CEG_ERR_SUSPENDED);
     /* A back buffer whose section could not be made counts as no buffer. */
     if (!m_pBits || !m_pBackBuffer) return fail(*this, CEG_ERR_NO_BUFFER);
+    const auto round = outside_overlay_rounds();
     if (!bTransparent) {
         std::memcpy(m_pBackBuffer, m_pBits, static_cast<size_t>(m_lMemorySize));
         return 1;

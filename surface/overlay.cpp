@@ -1,8 +1,9 @@
 /* overlay.cpp - the overlay thread and the overlays drawn by Flip: cursor and
  * sandglass frames from strips of the resource pack, and the dimming of the
- * whole back buffer. The thread takes no lock on the buffers; it keeps away
- * while a surface draws (the drawing flag) or while bPause is set. The strip
- * bitmaps are loaded and unloaded only between two of its rounds. */
+ * whole back buffer. The thread keeps away while a surface draws (the
+ * drawing flag) or while bPause is set, and a program's own FlipBackBuffer and
+ * Flip wait for a round in progress. The strip bitmaps are loaded and
+ * unloaded only between two of its rounds. */
 #include "surface/overlay.h"
 
 #include <chrono>
@@ -17,6 +18,8 @@ namespace {
 
 constexpr int kMinResId = 300;
 constexpr int kMaxFrames = 40;
+
+thread_local bool t_in_round = false;  // this thread runs an overlay round
 
 void advance(std::atomic<int>& frame, int frames) {
     int next = frame.load() + 1;
@@ -46,9 +49,10 @@ bool run_round() {
     if (!m_bGXInit) return false;
     CCEGraphics* surface = m_Overlay.surface;
     if (!surface) return false;
+    t_in_round = true;
     surface->FlipBackBuffer(0, 0);
-    if (!m_bGXInit) return false;
-    surface->Flip(5, 0, 0);
+    if (m_bGXInit) surface->Flip(5, 0, 0);
+    t_in_round = false;
     return m_bGXInit != 0;
 }
 
@@ -93,6 +97,11 @@ void reset_overlay_state() {
     m_Overlay.cursor = tagCURSOR_STRUCT{0, 0};
     m_Overlay.sandglass_frame = 0;
     m_Overlay.sandglass = tagSANDGLASS_STRUCT{0, 0, 0, 0};
+}
+
+std::unique_lock<std::mutex> outside_overlay_rounds() {
+    if (t_in_round) return {};
+    return std::unique_lock<std::mutex>(m_Overlay.round_mutex);
 }
 
 void keep_overlay_rounds_away() { std::lock_guard<std::mutex> round(m_Overlay.round_mutex); }

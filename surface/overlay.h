@@ -5,6 +5,7 @@
 #define KESRA_SURFACE_OVERLAY_H
 
 #include <cstdint>
+#include <mutex>
 
 #include "cegraphics.h"  // not a forward declaration: that would hide the exported class
 
@@ -18,6 +19,12 @@ void reset_overlay_state();
 /* Waits for a round in progress to end. Called after raising the drawing or
  * pause flag: once it returns, no round runs until the flag is cleared. */
 void keep_overlay_rounds_away();
+
+/* The thread's rounds fill and present the shared back buffer: the
+ * program's FlipBackBuffer and Flip hold this while they do the same, so
+ * that a round never runs halfway through them. Empty on the overlay
+ * thread, whose round already holds it. */
+std::unique_lock<std::mutex> outside_overlay_rounds();
 
 /* Transitions and animations keep the thread away while they present; when
  * pausing returns, no round is running. */

@@ -5,6 +5,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <thread>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "core/pixel.h"
 #include "kesra.h"
 #include "platform/platform_internal.h"
+#include "tests/test_helpers.h"
 
 namespace {
 
@@ -26,7 +28,7 @@ HWND open_window(int width, int height) {
 }
 
 void present(HWND window, const std::vector<uint16_t>& frame) {
-    std::lock_guard<std::mutex> lock(window->present_mutex);
+    const auto shown = kesra::platform::lock_display();
     window->pixels = frame;
     kesra::platform::present_window(window);
 }
@@ -168,6 +170,31 @@ TEST(SdlDisplay, FramesFromAnotherThreadAreShownAtTheNextPump) {
     EXPECT_EQ(HostPumpEvents(), 1);
     EXPECT_EQ(shown(window), std::vector<uint16_t>(16, 0x001F));
     HostDestroyWindow(window);
+}
+
+/* The window's own thread and another one copy frames to it (the program
+ * and the overlay thread), then the window is destroyed while the other
+ * still copies: each copy presents before the back end closes the window or
+ * finds it gone. */
+TEST(SdlDisplay, WindowDestroyedWhileAnotherThreadPresentsIt) {
+    constexpr int kW = 640, kH = 480;  // copies long enough for the destroy to land in one
+    HWND window = open_window(kW, kH);
+    HDC dc = GetDC(window);
+    ASSERT_NE(dc, nullptr);
+    std::atomic<int> copies{0};
+    std::thread other([&] {
+        while (BitBlt(dc, 0, 0, kW, kH, dc, 1, 1, SRCCOPY)) ++copies;
+    });
+    EXPECT_TRUE(kesra::test::eventually([&] {
+        EXPECT_EQ(BitBlt(dc, 1, 1, kW, kH, dc, 0, 0, SRCCOPY), TRUE);
+        return HostPumpEvents() == 1 && copies.load() >= 5;
+    }));
+    HostDestroyWindow(window);
+    other.join();
+    EXPECT_EQ(BitBlt(dc, 0, 0, kW, kH, dc, 1, 1, SRCCOPY), FALSE);
+    EXPECT_EQ(HostPresentCount(window), 0u);
+    EXPECT_EQ(ReleaseDC(nullptr, dc), 1);
+    EXPECT_EQ(HostPumpEvents(), 1);
 }
 
 /* Last: once closed, the pump says so from then on. */

@@ -81,6 +81,13 @@ void record_frame_pixel(HWND, const uint16_t* pixels, int width, int) {
     g_seen = n + 1;
 }
 
+/* Frames presented by any thread but the program's. */
+std::thread::id g_program_thread;
+std::atomic<int> g_thread_presents{0};
+void count_thread_present(HWND, const uint16_t*, int, int) {
+    if (std::this_thread::get_id() != g_program_thread) ++g_thread_presents;
+}
+
 }  // namespace
 
 TEST(Overlays, FramesLandAtThePointerAndAroundTheCentreUnderTheDimming) {
@@ -197,6 +204,29 @@ TEST(Overlays, ThreadCyclesTheSandglassWhileIdleAndHoldsItWhileDrawing) {
     EXPECT_EQ(HostPresentCount(screen.window), paused);
     kesra::set_overlay_pause(false);
     screen.dc->ShowSandglass(0);
+    CCEBitmap::CloseResource();
+}
+
+/* The program presents without a drawing bracket while the thread presents
+ * the sandglass: the two presentations take turns, and once the sandglass is
+ * hidden the window shows the program's frame exactly. */
+TEST(Overlays, ProgramAndThreadPresentInTurn) {
+    open_overlay_pack();
+    Screen screen(W, H);
+    screen.fill(0x1234);
+    ASSERT_EQ(screen.dc->SetSandglass(tagSANDGLASS_STRUCT{300, 4, 5, 3}), 1);
+    g_program_thread = std::this_thread::get_id();
+    g_thread_presents = 0;
+    HostSetPresentHandler(count_thread_present);
+    screen.dc->ShowSandglass(1);
+    EXPECT_TRUE(eventually([&] {
+        present(screen);
+        return g_thread_presents.load() >= 3;
+    }));
+    HostSetPresentHandler(nullptr);
+    screen.dc->ShowSandglass(0);
+    EXPECT_EQ(std::vector<uint16_t>(HostWindowPixels(screen.window), HostWindowPixels(screen.window) + W * H),
+              std::vector<uint16_t>(W * H, 0x1234));
     CCEBitmap::CloseResource();
 }
 
