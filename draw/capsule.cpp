@@ -79,6 +79,38 @@ void blend_clipped(const CapsuleRenderer::Target& t, int64_t x, int64_t y, int32
     *p = blend565(*p, t.edgeColor, alpha);
 }
 
+/* The walks of edges whose extents are below kShortWalk divide by the extent
+ * d through a product with short_reciprocal(d) = (2^38 + r) / d, 0 <= r < d:
+ * n * reciprocal / 2^38 exceeds n / d by n * r / (d * 2^38), less than 1 / d
+ * for n < 2^24, so it never reaches the next whole number and
+ * n * reciprocal >> 38 is floor(n / d). The fill walks' numerators stay below
+ * 2^24 (an extent times another, plus one). The reciprocals of the short
+ * extents map edges have come from a table, not a division per edge. */
+constexpr int32_t kShortWalk = 1 << 12;
+constexpr int kShortShift = 38;
+constexpr int kTabledExtents = 512;
+
+constexpr uint64_t divided_reciprocal(int64_t d) {
+    return ((uint64_t{1} << kShortShift) + static_cast<uint64_t>(d) - 1) / static_cast<uint64_t>(d);
+}
+
+struct ReciprocalTable {
+    uint64_t of[kTabledExtents];
+};
+
+constexpr ReciprocalTable tabled_reciprocals() {
+    ReciprocalTable table{};
+    for (int d = 1; d < kTabledExtents; ++d) table.of[d] = divided_reciprocal(d);
+    return table;
+}
+
+constexpr ReciprocalTable kReciprocals = tabled_reciprocals();
+
+/* d >= 1. */
+inline uint64_t short_reciprocal(int64_t d) {
+    return d < kTabledExtents ? kReciprocals.of[d] : divided_reciprocal(d);
+}
+
 /* One outline step's two blends: the line's pixel p at 32 - level and its far
  * neighbour q at level, in the edge colour spread as spread565 does. Each
  * field is formed as (d * (32 - l) + s * l) / 32, which is blend565's
@@ -138,10 +170,10 @@ void outline_octant_plain(const CapsuleRenderer::Target& t, const CapsuleRendere
  * one further along the minor axis) can be seen, from the line's pixel
  * `near` with the error err (0 <= err < major) on: no clip tests. The
  * extents are below 2^16. The level err * 32 / major comes from a product
- * with a rounded-up reciprocal, reciprocal = ceil(2^37 / major): the product
- * exceeds err * 32 / major * 2^32 by less than err < 2^16, too little to
- * reach the next whole level, which lies at least 2^32 / major > 2^16 above
- * when it is not reached exactly. */
+ * with the rounded-up reciprocal ceil(2^38 / major): the product exceeds
+ * err * 32 / major * 2^33 by less than err < 2^16, too little to reach the
+ * next whole level, which lies at least 2^33 / major > 2^17 above when it is
+ * not reached exactly. */
 template <int Octant>
 void walk_outline_seen(uint8_t* near, intptr_t ypitch, int32_t major, int32_t minor, int32_t err,
                        int64_t steps, uint16_t color) {
@@ -150,11 +182,11 @@ void walk_outline_seen(uint8_t* near, intptr_t ypitch, int32_t major, int32_t mi
     constexpr int sy = (Octant == 1 || Octant == 3 || Octant == 6 || Octant == 7) ? -1 : 1;
     const intptr_t x_bytes = sx * Canvas::xpitch, y_bytes = sy * ypitch;
     const intptr_t major_bytes = x_major ? x_bytes : y_bytes, far_off = x_major ? y_bytes : x_bytes;
-    const uint64_t reciprocal =
-        ((uint64_t{1} << 37) + static_cast<uint64_t>(major) - 1) / static_cast<uint64_t>(major);
+    const uint64_t reciprocal = short_reciprocal(major);
     const uint32_t color_spread = spread565(color);
     for (int64_t step = 0; step < steps; ++step) {
-        const uint32_t level = static_cast<uint32_t>((static_cast<uint64_t>(err) * reciprocal) >> 32);
+        const uint32_t level =
+            static_cast<uint32_t>((static_cast<uint64_t>(err) * reciprocal) >> (kShortShift - 5));
         blend_step(reinterpret_cast<uint16_t*>(near), reinterpret_cast<uint16_t*>(near + far_off),
                    color_spread, level);
         const int32_t err_wrap = err + (minor - major);
@@ -348,23 +380,6 @@ bool CapsuleRenderer::set_up_edge(POINT from, POINT to) {
     edge_.octant = edge_octant(edge_.sdx, edge_.sdy);
     return true;
 }
-
-namespace {
-
-/* The fill walks of edges whose extents are below kShortWalk divide by the
- * extent d through a product with short_reciprocal(d) = (2^38 + r) / d,
- * 0 <= r < d: n * reciprocal / 2^38 exceeds n / d by n * r / (d * 2^38),
- * less than 1 / d for n < 2^24, so it never reaches the next whole number
- * and n * reciprocal >> 38 is floor(n / d). The walks' numerators stay below
- * 2^24 (an extent times another, plus one). */
-constexpr int32_t kShortWalk = 1 << 12;
-constexpr int kShortShift = 38;
-
-uint64_t short_reciprocal(int64_t d) {
-    return ((uint64_t{1} << kShortShift) + static_cast<uint64_t>(d) - 1) / static_cast<uint64_t>(d);
-}
-
-}  // namespace
 
 /* Writes the current edge's rows into the chain's table for the columns of
  * the window [window_start, window_start + kCapsuleColumns). */
