@@ -327,14 +327,44 @@ int edge_octant(int32_t sdx, int32_t sdy) {
     return sdy >= 0 ? (sdx >= 0 ? 4 : 5) : (sdx >= 0 ? 6 : 7);
 }
 
+int direction_index_plain(int64_t dx, int64_t dy) {
+    const double angle = std::atan2(static_cast<double>(dy), static_cast<double>(dx));
+    return static_cast<int>(angle * 57.29578 + 360.0) + 90;
+}
+
+namespace {
+
+/* The direction indices of the short segments map roads are made of, worked
+ * out once by direction_index_plain; stored less kFirstDirection. */
+constexpr int kTabledDirection = 64;  // |dx| and |dy| below this
+constexpr int kFirstDirection = 359;
+
+struct DirectionTable {
+    uint8_t of[kTabledDirection][2 * kTabledDirection - 1];  // [dx][dy + kTabledDirection - 1]
+
+    DirectionTable() {
+        for (int dx = 0; dx < kTabledDirection; ++dx)
+            for (int dy = 1 - kTabledDirection; dy < kTabledDirection; ++dy)
+                of[dx][dy + kTabledDirection - 1] =
+                    static_cast<uint8_t>(direction_index_plain(dx, dy) - kFirstDirection);
+    }
+};
+
+}  // namespace
+
+int direction_index(int64_t dx, int64_t dy) {
+    if (dx >= 0 && dx < kTabledDirection && dy > -kTabledDirection && dy < kTabledDirection) {
+        static const DirectionTable table;
+        return table.of[dx][dy + kTabledDirection - 1] + kFirstDirection;
+    }
+    return direction_index_plain(dx, dy);
+}
+
 CapsulePolygon capsule_polygon(POINT a, POINT b, int radius) {
     if (a.x > b.x) std::swap(a, b);
     const double w = radius < 0 ? 0.0 : radius;
-    /* dx >= 0, so the angle lies within -90 ... 90 degrees and the index
-     * within 359 ... 540; the last point used is 360 degrees further on,
-     * inside the three turns of the tables. */
-    const double angle = std::atan2(static_cast<double>(b.y) - a.y, static_cast<double>(b.x) - a.x);
-    const int theta = static_cast<int>(angle * 57.29578 + 360.0) + 90;
+    // The last point used is 360 degrees past theta, inside the tables' three turns.
+    const int theta = direction_index(int64_t{b.x} - a.x, int64_t{b.y} - a.y);
 
     POINT p[12];
     for (int k = 0; k < 6; ++k) {
