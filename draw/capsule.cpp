@@ -79,6 +79,38 @@ void blend_clipped(const CapsuleRenderer::Target& t, int64_t x, int64_t y, int32
     *p = blend565(*p, t.edgeColor, alpha);
 }
 
+/* The walks of edges whose extents are below kShortWalk divide by the extent
+ * d through a product with short_reciprocal(d) = (2^38 + r) / d, 0 <= r < d:
+ * n * reciprocal / 2^38 exceeds n / d by n * r / (d * 2^38), less than 1 / d
+ * for n < 2^24, so it never reaches the next whole number and
+ * n * reciprocal >> 38 is floor(n / d). The fill walks' numerators stay below
+ * 2^24 (an extent times another, plus one). The reciprocals of the short
+ * extents map edges have come from a table, not a division per edge. */
+constexpr int32_t kShortWalk = 1 << 12;
+constexpr int kShortShift = 38;
+constexpr int kTabledExtents = 512;
+
+constexpr uint64_t divided_reciprocal(int64_t d) {
+    return ((uint64_t{1} << kShortShift) + static_cast<uint64_t>(d) - 1) / static_cast<uint64_t>(d);
+}
+
+struct ReciprocalTable {
+    uint64_t of[kTabledExtents];
+};
+
+constexpr ReciprocalTable tabled_reciprocals() {
+    ReciprocalTable table{};
+    for (int d = 1; d < kTabledExtents; ++d) table.of[d] = divided_reciprocal(d);
+    return table;
+}
+
+constexpr ReciprocalTable kReciprocals = tabled_reciprocals();
+
+/* d >= 1. */
+inline uint64_t short_reciprocal(int64_t d) {
+    return d < kTabledExtents ? kReciprocals.of[d] : divided_reciprocal(d);
+}
+
 /* One outline step's two blends: the line's pixel p at 32 - level and its far
  * neighbour q at level, in the edge colour spread as spread565 does. Each
  * field is formed as (d * (32 - l) + s * l) / 32, which is blend565's
@@ -136,25 +168,20 @@ void outline_octant_plain(const CapsuleRenderer::Target& t, const CapsuleRendere
 
 /* The steps of an edge whose every pixel (the line's and its far neighbour,
  * one further along the minor axis) can be seen, from the line's pixel
- * `near` with the error err (0 <= err < major) on: no clip tests. The
- * extents are below 2^16. The level err * 32 / major comes from a product
- * with a rounded-up reciprocal, reciprocal = ceil(2^37 / major): the product
- * exceeds err * 32 / major * 2^32 by less than err < 2^16, too little to
- * reach the next whole level, which lies at least 2^32 / major > 2^16 above
- * when it is not reached exactly. */
-template <int Octant>
-void walk_outline_seen(uint8_t* near, intptr_t ypitch, int32_t major, int32_t minor, int32_t err,
-                       int64_t steps, uint16_t color) {
-    constexpr bool x_major = Octant < 4;
-    constexpr int sx = (Octant == 2 || Octant == 3 || Octant == 5 || Octant == 7) ? -1 : 1;
-    constexpr int sy = (Octant == 1 || Octant == 3 || Octant == 6 || Octant == 7) ? -1 : 1;
-    const intptr_t x_bytes = sx * Canvas::xpitch, y_bytes = sy * ypitch;
-    const intptr_t major_bytes = x_major ? x_bytes : y_bytes, far_off = x_major ? y_bytes : x_bytes;
-    const uint64_t reciprocal =
-        ((uint64_t{1} << 37) + static_cast<uint64_t>(major) - 1) / static_cast<uint64_t>(major);
+ * `near` with the error err (0 <= err < major) on: no clip tests. Each step
+ * moves major_bytes, and far_off more when the error wraps; the far
+ * neighbour lies far_off from the line's pixel. The extents are below 2^16.
+ * The level err * 32 / major comes from a product with the rounded-up
+ * reciprocal ceil(2^38 / major): the product exceeds err * 32 / major * 2^33
+ * by less than err < 2^16, too little to reach the next whole level, which
+ * lies at least 2^33 / major > 2^17 above when it is not reached exactly. */
+void walk_outline_seen(uint8_t* near, intptr_t major_bytes, intptr_t far_off, int32_t major, int32_t minor,
+                       int32_t err, int64_t steps, uint16_t color) {
+    const uint64_t reciprocal = short_reciprocal(major);
     const uint32_t color_spread = spread565(color);
     for (int64_t step = 0; step < steps; ++step) {
-        const uint32_t level = static_cast<uint32_t>((static_cast<uint64_t>(err) * reciprocal) >> 32);
+        const uint32_t level =
+            static_cast<uint32_t>((static_cast<uint64_t>(err) * reciprocal) >> (kShortShift - 5));
         blend_step(reinterpret_cast<uint16_t*>(near), reinterpret_cast<uint16_t*>(near + far_off),
                    color_spread, level);
         const int32_t err_wrap = err + (minor - major);
@@ -162,14 +189,6 @@ void walk_outline_seen(uint8_t* near, intptr_t ypitch, int32_t major, int32_t mi
         err = err_wrap + (major & err_stays);
         near += major_bytes + (far_off & ~intptr_t{err_stays});
     }
-}
-
-/* The octant routine for an edge seen whole: the walk from its first pixel,
- * `start`. */
-template <int Octant>
-void outline_octant_seen(const CapsuleRenderer::Target& t, uint16_t* start, int32_t major, int32_t minor) {
-    walk_outline_seen<Octant>(reinterpret_cast<uint8_t*>(start), t.canvas.ypitch, major, minor, 0,
-                              int64_t{major} + 1, t.edgeColor);
 }
 
 /* The same walk without a division per step: a = e * 32 / major is carried
@@ -256,9 +275,8 @@ void outline_octant(const CapsuleRenderer::Target& t, const CapsuleRenderer::Edg
     // its far neighbour lies a fixed distance from it.
     uint8_t* near = first + (at + minor_off) * minor_step;
     if (major < (int64_t{1} << 16)) {
-        walk_outline_seen<Octant>(near, t.canvas.ypitch, static_cast<int32_t>(major),
-                                  static_cast<int32_t>(minor), static_cast<int32_t>(e), k_last - k + 1,
-                                  color);
+        walk_outline_seen(near, s_major * major_step, s_minor * minor_step, static_cast<int32_t>(major),
+                          static_cast<int32_t>(minor), static_cast<int32_t>(e), k_last - k + 1, color);
         return;
     }
     const intptr_t far_off = s_minor * minor_step, major_bytes = s_major * major_step;
@@ -269,13 +287,6 @@ void outline_octant(const CapsuleRenderer::Target& t, const CapsuleRenderer::Edg
         near += major_bytes + (far_off & advance());
     }
 }
-
-using SeenOctantRoutine = void (*)(const CapsuleRenderer::Target&, uint16_t*, int32_t, int32_t);
-
-constexpr SeenOctantRoutine kSeenOctantRoutines[8] = {
-    outline_octant_seen<0>, outline_octant_seen<1>, outline_octant_seen<2>, outline_octant_seen<3>,
-    outline_octant_seen<4>, outline_octant_seen<5>, outline_octant_seen<6>, outline_octant_seen<7>,
-};
 
 constexpr CapsuleRenderer::OctantRoutine kOctantRoutines[8] = {
     outline_octant<0>, outline_octant<1>, outline_octant<2>, outline_octant<3>,
@@ -295,14 +306,44 @@ int edge_octant(int32_t sdx, int32_t sdy) {
     return sdy >= 0 ? (sdx >= 0 ? 4 : 5) : (sdx >= 0 ? 6 : 7);
 }
 
+int direction_index_plain(int64_t dx, int64_t dy) {
+    const double angle = std::atan2(static_cast<double>(dy), static_cast<double>(dx));
+    return static_cast<int>(angle * 57.29578 + 360.0) + 90;
+}
+
+namespace {
+
+/* The direction indices of the short segments map roads are made of, worked
+ * out once by direction_index_plain; stored less kFirstDirection. */
+constexpr int kTabledDirection = 64;  // |dx| and |dy| below this
+constexpr int kFirstDirection = 359;
+
+struct DirectionTable {
+    uint8_t of[kTabledDirection][2 * kTabledDirection - 1];  // [dx][dy + kTabledDirection - 1]
+
+    DirectionTable() {
+        for (int dx = 0; dx < kTabledDirection; ++dx)
+            for (int dy = 1 - kTabledDirection; dy < kTabledDirection; ++dy)
+                of[dx][dy + kTabledDirection - 1] =
+                    static_cast<uint8_t>(direction_index_plain(dx, dy) - kFirstDirection);
+    }
+};
+
+}  // namespace
+
+int direction_index(int64_t dx, int64_t dy) {
+    if (dx >= 0 && dx < kTabledDirection && dy > -kTabledDirection && dy < kTabledDirection) {
+        static const DirectionTable table;
+        return table.of[dx][dy + kTabledDirection - 1] + kFirstDirection;
+    }
+    return direction_index_plain(dx, dy);
+}
+
 CapsulePolygon capsule_polygon(POINT a, POINT b, int radius) {
     if (a.x > b.x) std::swap(a, b);
     const double w = radius < 0 ? 0.0 : radius;
-    /* dx >= 0, so the angle lies within -90 ... 90 degrees and the index
-     * within 359 ... 540; the last point used is 360 degrees further on,
-     * inside the three turns of the tables. */
-    const double angle = std::atan2(static_cast<double>(b.y) - a.y, static_cast<double>(b.x) - a.x);
-    const int theta = static_cast<int>(angle * 57.29578 + 360.0) + 90;
+    // The last point used is 360 degrees past theta, inside the tables' three turns.
+    const int theta = direction_index(int64_t{b.x} - a.x, int64_t{b.y} - a.y);
 
     POINT p[12];
     for (int k = 0; k < 6; ++k) {
@@ -348,23 +389,6 @@ bool CapsuleRenderer::set_up_edge(POINT from, POINT to) {
     edge_.octant = edge_octant(edge_.sdx, edge_.sdy);
     return true;
 }
-
-namespace {
-
-/* The fill walks of edges whose extents are below kShortWalk divide by the
- * extent d through a product with short_reciprocal(d) = (2^38 + r) / d,
- * 0 <= r < d: n * reciprocal / 2^38 exceeds n / d by n * r / (d * 2^38),
- * less than 1 / d for n < 2^24, so it never reaches the next whole number
- * and n * reciprocal >> 38 is floor(n / d). The walks' numerators stay below
- * 2^24 (an extent times another, plus one). */
-constexpr int32_t kShortWalk = 1 << 12;
-constexpr int kShortShift = 38;
-
-uint64_t short_reciprocal(int64_t d) {
-    return ((uint64_t{1} << kShortShift) + static_cast<uint64_t>(d) - 1) / static_cast<uint64_t>(d);
-}
-
-}  // namespace
 
 /* Writes the current edge's rows into the chain's table for the columns of
  * the window [window_start, window_start + kCapsuleColumns). */
@@ -579,16 +603,24 @@ void CapsuleRenderer::outline(const CapsulePolygon& poly) {
         for (int i = 0; i < 12; ++i) outline_edge(poly[i], poly[i + 1]);
         return;
     }
+    // One walk serves every direction: the edge's signs and major axis only
+    // choose the two byte steps, so no call depends on the edge's octant.
     WalkSteps steps;
+    const intptr_t ypitch = target_.canvas.ypitch;
     for (int i = 0; i < 12; ++i) {
         const POINT from = poly[i], to = poly[i + 1];
         const int32_t sdx = to.x - from.x, sdy = to.y - from.y;
         const int32_t adx = sdx < 0 ? -sdx : sdx, ady = sdy < 0 ? -sdy : sdy;
         if (adx == 0 && ady == 0) continue;
-        const int32_t major = std::max(adx, ady);
+        const bool x_major = adx >= ady;  // as edge_octant counts them
+        const intptr_t x_bytes = sdx < 0 ? -Canvas::xpitch : Canvas::xpitch;
+        const intptr_t y_bytes = sdy < 0 ? -ypitch : ypitch;
+        const int32_t major = x_major ? adx : ady;
         steps.add(static_cast<uint64_t>(major) + 1);
-        uint16_t* start = target_.canvas.at(from.x + target_.offX, from.y + target_.offY);
-        kSeenOctantRoutines[edge_octant(sdx, sdy)](target_, start, major, std::min(adx, ady));
+        uint8_t* start =
+            reinterpret_cast<uint8_t*>(target_.canvas.at(from.x + target_.offX, from.y + target_.offY));
+        walk_outline_seen(start, x_major ? x_bytes : y_bytes, x_major ? y_bytes : x_bytes, major,
+                          x_major ? ady : adx, 0, int64_t{major} + 1, target_.edgeColor);
     }
 }
 

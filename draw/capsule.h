@@ -37,6 +37,13 @@ constexpr int32_t kCapsuleCoordLimit = 1 << 28;
  * leftmost point of the first end's half circle, the earlier one on ties. */
 CapsulePolygon capsule_polygon(POINT a, POINT b, int radius);
 
+/* The index into the degree tables of the direction of a segment with
+ * extents dx >= 0 and dy: floor(atan2(dy, dx) in degrees + 360) + 90, so
+ * within 359 ... 540. Short segments take it from a table of what the plain
+ * form, which always calls atan2, gives. */
+int direction_index(int64_t dx, int64_t dy);
+int direction_index_plain(int64_t dx, int64_t dy);
+
 /* Column tables: the first and the last row of each column's span, counted
  * from the window's first column. Capsules wider than this are filled in
  * windows of this many columns, only where they can be seen. */

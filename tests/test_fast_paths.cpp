@@ -172,6 +172,18 @@ TEST(FastPaths, ColumnSpansInBlocksMatchOneColumnAtATime) {
     }
 }
 
+/* The tabled directions of short segments, across the table's edges, and
+ * those of long ones are atan2's. */
+TEST(FastPaths, CapsuleDirectionsMatchThePlainAngle) {
+    for (int64_t dx = 0; dx <= 70; ++dx)
+        for (int64_t dy = -70; dy <= 70; ++dy)
+            ASSERT_EQ(direction_index(dx, dy), direction_index_plain(dx, dy)) << dx << ", " << dy;
+    // Degrees per radian are taken as 57.29578, a little short: straight up
+    // (just past the table) and 45 degrees up both fall one below the whole turn.
+    EXPECT_EQ(direction_index(0, -64), 359);
+    EXPECT_EQ(direction_index(int64_t{1} << 32, -(int64_t{1} << 32)), 404);
+}
+
 /* Capsules of every direction and radius, near and across the screen's
  * edges, far off it and wider than a column window, under random clip boxes
  * (upside-down ones too) and offsets: the block fill and the outline without
