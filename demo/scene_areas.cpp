@@ -1,6 +1,7 @@
 /* scene_areas.cpp - city blocks, parks and water: filled polygons in a tilted
  * street grid, a river and a lake filled with a wave tile that stays fixed to
- * the screen, block outlines drawn with a pen, and a blended legend panel. */
+ * the screen, block outlines drawn with a pen, and a blended legend panel
+ * with a name per kind. */
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -156,26 +157,33 @@ void draw_water(CCEDraw& dc, const MapView& view, double lake_x, double lake_y) 
     dc.SetToDefaultPen();
 }
 
-/* A translucent legend in the top-right corner with a swatch per area kind. */
-void draw_legend(CCEDraw& dc) {
-    dc.FillRect(606, 66, 788, 150, rgb565(255, 255, 255), 0.72f);
-    dc.DrawRect(606, 66, 788, 150, rgb565(120, 120, 130));
-    const unsigned short swatches[3] = {kBlock, kPark, rgb565(150, 190, 230)};
-    for (int k = 0; k < 3; ++k) {
-        const LONG top = 76 + k * 24;
-        dc.FillRect(618, top, 640, top + 14, swatches[k]);
-        dc.DrawRect(618, top, 640, top + 14, rgb565(90, 90, 100));
-        dc.DrawHLine(652, top + 7, 770 - k * 30, top + 7, rgb565(110, 110, 120));
-    }
-}
-
 }  // namespace
 
 void draw_areas(CCEDraw& dc, const MapView& view) {
     const double lake_x = 610, lake_y = 330;
     draw_blocks(dc, view, lake_x, lake_y);
     draw_water(dc, view, lake_x, lake_y);
-    draw_legend(dc);
+}
+
+/* A translucent legend in the top-right corner with a swatch and a name per
+ * area kind; it stays put while the map moves beneath it. */
+void draw_legend(CCEDraw& dc) {
+    dc.FillRect(606, 66, 748, 150, rgb565(255, 255, 255), 0.8f);
+    dc.DrawRect(606, 66, 748, 150, rgb565(120, 120, 130));
+    const unsigned short swatches[3] = {kBlock, kPark, rgb565(150, 190, 230)};
+    const char16_t* const names[3] = {u"Blocks", u"Parks", u"Water"};
+    dc.UseSysFont(1);
+    CCEFont font(16, 16, 2, 400);
+    CKESRAObject* previous = dc.SetGDIObject(&font);
+    dc.SetTextColor(rgb565(50, 50, 60));
+    for (int k = 0; k < 3; ++k) {
+        const LONG top = 76 + k * 24;
+        dc.FillRect(618, top, 640, top + 14, swatches[k]);
+        dc.DrawRect(618, top, 640, top + 14, rgb565(90, 90, 100));
+        dc.DrawTextW(names[k], -1, RECT{650, top - 4, 744, top + 18}, DT_LEFT | DT_VCENTER);
+    }
+    dc.SetGDIObject(previous);
+    dc.UseSysFont(0);
 }
 
 }  // namespace navdemo

@@ -25,6 +25,7 @@ void draw_map_screen(CCEDraw& dc, const Assets& assets, const MapView& view) {
     draw_tilted_view(dc);
     draw_street_names(dc, view);
     draw_icons(dc, assets, view);
+    draw_legend(dc);
     draw_panels(dc);
     draw_panel_texts(dc);
 }

@@ -51,6 +51,9 @@ void name_along(CCEDraw& dc, const std::u16string& name, POINT a, POINT b, doubl
     }
 }
 
+/* The outline font that the build makes for the place names. */
+bool load_label_font() { return load_font((std::string(KESRA_DEMO_ASSETS) + "/labels.stcf").c_str()); }
+
 /* Top and bottom colours of an outlined label's gradient. */
 DWORD gradient(unsigned short top, unsigned short bottom) { return top | static_cast<DWORD>(bottom) << 16; }
 
@@ -61,11 +64,9 @@ void outlined_at(CCEDraw& dc, const std::u16string& name, POINT c, const tagDIST
 }
 
 /* Place names in the outline font: parks in green on a white halo, districts
- * in dark grey with a shadow, and the next turn's street with the part of
- * its name already read out greyed and a sheen across the rest. */
+ * in dark grey with a shadow. */
 void draw_place_names(CCEDraw& dc, const MapView& view) {
-    const std::string path = std::string(KESRA_DEMO_ASSETS) + "/labels.stcf";
-    if (!load_font(path.c_str())) return;
+    if (!load_label_font()) return;
     CCEFont font(20, 20, 1, 400);  // smoothed horizontal edges
     CKESRAObject* previous = dc.SetGDIObject(&font);
     const unsigned short white = rgb565(255, 255, 255);
@@ -77,8 +78,18 @@ void draw_place_names(CCEDraw& dc, const MapView& view) {
         1, gradient(rgb565(90, 90, 100), rgb565(40, 40, 50)), rgb565(120, 120, 120), 0, 0, 0, 0, 0, 0, 0};
     outlined_at(dc, u"Old Town", view.at(470, 150), district);
     outlined_at(dc, u"老城区", view.at(470, 178), district);
-    const POINT turn_at = view.at(560, 245);
-    const LONG turn_x = turn_at.x;
+    dc.SetGDIObject(previous);
+    ReleaseFont();
+}
+
+/* The next turn's street in the top panel, in the outline font, with the
+ * part of its name already read out greyed and a sheen across the rest. */
+void draw_next_turn(CCEDraw& dc) {
+    if (!load_label_font()) return;
+    CCEFont font(20, 20, 1, 400);
+    CKESRAObject* previous = dc.SetGDIObject(&font);
+    const unsigned short white = rgb565(255, 255, 255);
+    const LONG turn_x = 330, turn_y = 28;
     const tagDISTINCT_STRUCT turn{0,
                                   gradient(rgb565(200, 60, 20), rgb565(130, 30, 10)),
                                   white,
@@ -89,8 +100,8 @@ void draw_place_names(CCEDraw& dc, const MapView& view) {
                                   1,
                                   turn_x + 110,
                                   0};
-    dc.DrawTextWithDistinct(u"Mill Lane 磨坊路", -1,
-                            RECT{turn_x, turn_at.y - 15, turn_x + 239, turn_at.y + 15}, DT_VCENTER, turn);
+    dc.DrawTextWithDistinct(u"Mill Lane 磨坊路", -1, RECT{turn_x, turn_y - 15, turn_x + 239, turn_y + 15},
+                            DT_VCENTER, turn);
     dc.SetGDIObject(previous);
     ReleaseFont();
 }
@@ -141,6 +152,7 @@ void draw_panel_texts(CCEDraw& dc) {
     dc.DrawTextW(u"ETA 14:41  12.4 km", -1, RECT{12, 0, 400, 55}, DT_LEFT | DT_VCENTER);
     dc.SetGDIObject(previous);
     dc.UseSysFont(0);
+    draw_next_turn(dc);
 }
 
 }  // namespace navdemo

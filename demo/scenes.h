@@ -37,6 +37,7 @@ void draw_roads(CCEDraw& dc, const MapView& view);                        // sce
 void draw_route(CCEDraw& dc, const MapView& view);                        // scene_roads.cpp
 void draw_tilted_view(CCEDraw& dc);                                       // scene_roads.cpp
 void draw_icons(CCEDraw& dc, const Assets& assets, const MapView& view);  // scene_icons.cpp
+void draw_legend(CCEDraw& dc);                                            // scene_areas.cpp
 void draw_panels(CCEDraw& dc);                                            // scene_base.cpp
 void draw_street_names(CCEDraw& dc, const MapView& view);                 // scene_labels.cpp
 void draw_panel_texts(CCEDraw& dc);                                       // scene_labels.cpp
