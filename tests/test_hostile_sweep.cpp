@@ -7,6 +7,7 @@
  * the harness (or --only) can run it again. The run fails on any finding. */
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -333,6 +334,7 @@ void limit_address_space(size_t memory_mb) {
 
 [[noreturn]] void run_child(const std::vector<uint8_t>& file, const Plan& plan, size_t first,
                             const Options& o, Shared* shared) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);  // a sweep stopped by ctest's timeout takes its child with it
     limit_address_space(o.memory_mb);
     const long start_kb = resident_peak_kb();
     for (size_t i = first; i < plan.total(); ++i) {
