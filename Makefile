@@ -154,7 +154,7 @@ SWEEP_MUTATIONS ?= 4000
 sweep: deps
 	@cmake -S . -B $(BUILD)-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESRA_SANITIZE=ON \
 	  -DKESRA_BUILD_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
-	cmake --build $(BUILD)-sanitize -j $(JOBS) --target $(addprefix sweep_,$(FUZZERS)) make_stcf_seeds
+	cmake --build $(BUILD)-sanitize -j $(JOBS) --target $(addprefix sweep_,$(FUZZERS)) sweep_selftest make_stcf_seeds
 	cd $(BUILD)-sanitize && KESRA_SWEEP=full KESRA_SWEEP_MUTATIONS=$(SWEEP_MUTATIONS) \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest -j $(JOBS) --output-on-failure -L sweep
 
