@@ -308,7 +308,7 @@ constexpr int kOverMemory = 86;  // the child's exit code when the memory limit 
 
 struct Shared {
     volatile int64_t current;  // the input the child is running
-    volatile int64_t peak_kb;  // its peak resident size over the start when it went over
+    volatile int64_t peak_kb;  // how far its resident size rose during that input, when over the limit
 };
 
 long resident_peak_kb() {
@@ -317,29 +317,44 @@ long resident_peak_kb() {
     return usage.ru_maxrss;
 }
 
-void limit_address_space(size_t memory_mb) {
-#ifndef KESRA_SWEEP_ASAN
-    size_t pages = 0;
+/* The process's size and resident size now, in KB. */
+void current_kb(long* size, long* resident) {
+    long pages[2] = {0, 0};
     if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%zu", &pages) != 1) pages = 0;
+        if (std::fscanf(f, "%ld %ld", &pages[0], &pages[1]) != 2) pages[0] = pages[1] = 0;
         std::fclose(f);
     }
-    const rlim_t limit = pages * static_cast<size_t>(sysconf(_SC_PAGESIZE)) + (memory_mb << 20);
+    const long page_kb = sysconf(_SC_PAGESIZE) / 1024;
+    *size = pages[0] * page_kb;
+    *resident = pages[1] * page_kb;
+}
+
+/* Each input may grow the address space by the limit over what it is before
+ * it (AddressSanitizer reserves far more than it uses: it has its own limit). */
+void limit_address_space(long size_kb, size_t memory_mb) {
+#ifndef KESRA_SWEEP_ASAN
+    const rlim_t limit = (static_cast<rlim_t>(size_kb) << 10) + (static_cast<rlim_t>(memory_mb) << 20);
     rlimit r{limit, limit};
     setrlimit(RLIMIT_AS, &r);
 #else
+    (void)size_kb;
     (void)memory_mb;
 #endif
 }
 
+/* Runs the inputs from first on; an input over a limit ends the child. The
+ * limits hold per input, so what earlier inputs left behind (a sanitizer's
+ * quarantine, a cache) never counts against a later one. */
 [[noreturn]] void run_child(const std::vector<uint8_t>& file, const Plan& plan, size_t first,
                             const Options& o, Shared* shared) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);  // a sweep stopped by ctest's timeout takes its child with it
-    limit_address_space(o.memory_mb);
-    const long start_kb = resident_peak_kb();
     for (size_t i = first; i < plan.total(); ++i) {
         shared->current = static_cast<int64_t>(i);
         const std::vector<uint8_t> input = input_at(file, plan, i, o.seed);
+        long size_kb, resident_kb;
+        current_kb(&size_kb, &resident_kb);
+        limit_address_space(size_kb, o.memory_mb);
+        const long peak_before = resident_peak_kb();
         alarm(o.seconds);
         try {
             run_harness(input);
@@ -348,9 +363,9 @@ void limit_address_space(size_t memory_mb) {
             _exit(kOverMemory);
         }
         alarm(0);
-        const long grown = resident_peak_kb() - start_kb;
-        if (grown > static_cast<long>(o.memory_mb << 10)) {
-            shared->peak_kb = grown;
+        const long peak = resident_peak_kb();
+        if (peak > peak_before && peak - resident_kb > static_cast<long>(o.memory_mb << 10)) {
+            shared->peak_kb = peak - resident_kb;
             _exit(kOverMemory);
         }
     }
