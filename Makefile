@@ -146,10 +146,10 @@ fuzz: fuzz-build
 # The hostile-input sweep in full (make test and make test-sanitize run a
 # sample of it, ctest label "sweep"): each harness's format files cut at every
 # offset and mutated SWEEP_MUTATIONS times with a fixed seed, under ASan and
-# UBSan, each input in a child limited to 10 s and 512 MB. A finding names the
-# harness, file and cut:N or mutation:N, and keeps the input in
-# $(BUILD)-sanitize/tests/sweep-findings; build/tests/sweep_HARNESS --only cut:N
-# FILE runs it again in one process.
+# UBSan, each input in a child limited to 10 s of processor time (a minute on
+# the clock) and 512 MB. A finding names the harness, file and cut:N or
+# mutation:N, and keeps the input in $(BUILD)-sanitize/tests/sweep-findings;
+# build/tests/sweep_HARNESS --only cut:N FILE runs it again in one process.
 SWEEP_MUTATIONS ?= 4000
 sweep: deps
 	@cmake -S . -B $(BUILD)-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESRA_SANITIZE=ON \
