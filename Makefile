@@ -23,7 +23,7 @@ PACKAGES = cmake ninja-build g++ pkg-config clang-format git \
 	fonts-dejavu-core fonts-droid-fallback fonts-wqy-microhei \
 	giflib-tools libjpeg-turbo-progs
 
-.PHONY: demo gallery live-check test test-sanitize test-tsan soak fuzz fuzz-build bench bench-ratios deps configure build clean format format-check
+.PHONY: demo gallery live-check test test-sanitize test-tsan soak sweep fuzz fuzz-build bench bench-ratios deps configure build clean format format-check
 
 # $(call install-missing,PACKAGES,COMMAND): installs the packages that are
 # missing when running as root; otherwise prints the apt-get line and runs COMMAND.
@@ -157,6 +157,22 @@ run-fuzzer = mkdir -p fuzz/corpus/$(1) && \
 
 fuzz: fuzz-build
 	@$(foreach f,$(FUZZERS),$(call run-fuzzer,$(f)) && ) true
+	@$(MAKE) --no-print-directory sweep
+
+# The hostile-input sweep in full (make test and make test-sanitize run a
+# sample of it, ctest label "sweep"): each harness's format files cut at every
+# offset and mutated SWEEP_MUTATIONS times with a fixed seed, under ASan and
+# UBSan, each input in a child limited to 10 s of processor time (a minute on
+# the clock) and 512 MB. A finding names the harness, file and cut:N or
+# mutation:N, and keeps the input in $(BUILD)-sanitize/tests/sweep-findings;
+# build/tests/sweep_HARNESS --only cut:N FILE runs it again in one process.
+SWEEP_MUTATIONS ?= 4000
+sweep: deps
+	@cmake -S . -B $(BUILD)-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESRA_SANITIZE=ON \
+	  -DKESRA_BUILD_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD)-sanitize -j $(JOBS) --target $(addprefix sweep_,$(FUZZERS)) sweep_selftest make_stcf_seeds
+	cd $(BUILD)-sanitize && KESRA_SWEEP=full KESRA_SWEEP_MUTATIONS=$(SWEEP_MUTATIONS) \
+	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest -j $(JOBS) --output-on-failure -L sweep
 
 # bench also installs the peers it is compared with (pixman, cairo: bench_peers;
 # giflib, stb_image: bench_decoders);

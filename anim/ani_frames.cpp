@@ -34,6 +34,14 @@ uint8_t* inflate_plane(Source& src, uint64_t offset, uint32_t bytes, uint64_t ex
     return plane;
 }
 
+/* A frame's sides are within the image limits; one without planes may also
+ * have a side of 0, and its size still never overflows the bitmap's fields. */
+bool frame_size_ok(const FrameHeader& h) {
+    if (h.pixel_bytes || h.alpha_bytes) return limits::image_size_ok(h.width, h.height);
+    return h.width >= 0 && h.height >= 0 &&
+           limits::image_size_ok(h.width ? h.width : 1, h.height ? h.height : 1);
+}
+
 }  // namespace
 
 bool load_frame(Source& src, uint32_t id, int32_t frame, int width, int height, CCEBitmap* b) {
@@ -43,7 +51,7 @@ bool load_frame(Source& src, uint32_t id, int32_t frame, int width, int height, 
     if (!b || !find_animation(src, id, &anim) || !find_frame(src, anim, frame, &h, &streams)) return false;
     bitmap::release_planes(*b);
     bitmap::set_raw_geometry(*b, 0, 0);
-    if ((h.pixel_bytes || h.alpha_bytes) && !limits::image_size_ok(h.width, h.height)) return false;
+    if (!frame_size_ok(h)) return false;
     const uint64_t count = uint64_t(h.width > 0 ? h.width : 0) * uint64_t(h.height > 0 ? h.height : 0);
     uint8_t* pixels = nullptr;
     uint8_t* alpha = nullptr;

@@ -1,13 +1,19 @@
-/* test_regressions.cpp - faults the fuzz harnesses found, each with the input
- * that showed it, made here: a thread whose handle is closed while it runs
- * (every animation sound does so). */
+/* test_regressions.cpp - faults the fuzz harnesses and the hostile-input
+ * sweep found, each with the input that showed it, made here from what the
+ * tools write: a thread whose handle is closed while it runs (every animation
+ * sound does so), an animation frame without planes claiming a huge size. */
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <string>
 #include <thread>
+#include <tuple>
+#include <vector>
 
+#include "anim/ani_frames.h"
 #include "platform/platform_internal.h"
+#include "tools/kesra-ani/ani_tool.h"
 #include "winapi.h"
 
 namespace {
@@ -26,6 +32,28 @@ bool thread_objects_drop_to(int count) {
     return kesra::platform::thread_objects_alive() <= count;
 }
 
+/* kesra-ani's file of one animation with one 2 x 2 frame, that frame's header
+ * then rewritten to the given size with neither plane. */
+std::vector<uint8_t> animation_with_planeless_frame(int32_t width, int32_t height) {
+    using namespace kesra::ani;
+    kesra_ani::Animation a;
+    a.frames.push_back(kesra_ani::Frame{2, 2, std::vector<uint16_t>(4, 0x1234), {}});
+    std::vector<uint8_t> file;
+    std::string error;
+    EXPECT_TRUE(kesra_ani::assemble({a}, 6, &file, &error)) << error;
+    MemorySource src(file.data(), file.size());
+    Animation anim;
+    FrameHeader header;
+    uint64_t streams = 0;
+    if (!find_animation(src, kFirstId, &anim) || !find_frame(src, anim, 0, &header, &streams)) {
+        ADD_FAILURE() << "kesra-ani's frame is not found";
+        return file;
+    }
+    header = FrameHeader{width, height, 0, 0};
+    write_frame_header(file.data() + streams - kFrameHeaderBytes, header);
+    return file;
+}
+
 }  // namespace
 
 /* fuzz_ani: the sound thread's handle is closed at once; the thread object
@@ -40,4 +68,20 @@ TEST(Regressions, ThreadClosedWhileRunningFreesItsObjectWhenItEnds) {
     EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_FAILED);  // the handle is gone, the thread runs on
     g_may_end = true;
     EXPECT_TRUE(thread_objects_drop_to(before));
+}
+
+/* sweep fuzz_ani, mutation 0: a frame header with no planes was taken at its
+ * word, so its size overflowed the bitmap's byte counts. Such a frame loads
+ * only when its size is one a plane could have, or has a side of 0. */
+TEST(Regressions, PlanelessAnimationFrameOfHugeSizeIsRefused) {
+    for (auto [width, height, loads] : {std::tuple{0x7FFFFFFF, 48, false}, std::tuple{-5, 3, false},
+                                        std::tuple{0, 0, true}, std::tuple{6, 0, true}}) {
+        const std::vector<uint8_t> file = animation_with_planeless_frame(width, height);
+        kesra::ani::MemorySource src(file.data(), file.size());
+        CCEBitmap bitmap;
+        EXPECT_EQ(kesra::ani::load_frame(src, kesra::ani::kFirstId, 0, 0, 0, &bitmap), loads) << width;
+        EXPECT_EQ(bitmap.m_nWidth, loads ? width : 0);
+        EXPECT_EQ(bitmap.m_nPixelSize, 0);
+        EXPECT_EQ(bitmap.m_pImageData, nullptr);
+    }
 }
