@@ -42,6 +42,9 @@ class BitReader {
     size_t position() const { return pos_; }
     /* True once zero bits were fed for want of data (not at a marker). */
     bool ran_out() const { return ran_out_; }
+    /* True when the reader stands in front of a marker and every bit it
+     * still holds is padding: whatever is decoded next comes from zero bits. */
+    bool only_padding_left() const { return at_marker_ && count_ == pad_bits_; }
 
     void fill() {
         while (count_ <= 24) {
@@ -54,6 +57,7 @@ class BitReader {
     void skip(int bits) {
         acc_ <<= bits;
         count_ -= bits;
+        if (pad_bits_ > count_) pad_bits_ = count_;  // padding sits below the data bits
     }
 
     /* bits (0-16) as an unsigned value. */
@@ -69,6 +73,7 @@ class BitReader {
     bool restart() {
         acc_ = 0;
         count_ = 0;
+        pad_bits_ = 0;
         at_marker_ = false;
         while (pos_ < size_ && data_[pos_] == 0xFF && pos_ + 1 < size_ && data_[pos_ + 1] == 0xFF) ++pos_;
         if (pos_ + 1 >= size_ || data_[pos_] != 0xFF || data_[pos_ + 1] < 0xD0 || data_[pos_ + 1] > 0xD7)
@@ -79,10 +84,10 @@ class BitReader {
 
    private:
     uint8_t next_byte() {
-        if (at_marker_) return 0;
+        if (at_marker_) return padding();
         if (pos_ >= size_) {
             ran_out_ = true;
-            return 0;
+            return padding();
         }
         const uint8_t byte = data_[pos_];
         if (byte != 0xFF) {
@@ -94,6 +99,11 @@ class BitReader {
             return 0xFF;
         }
         at_marker_ = true;  // a marker (or a fill byte before one): stay in front of it
+        return padding();
+    }
+
+    uint8_t padding() {
+        pad_bits_ += 8;
         return 0;
     }
 
@@ -102,6 +112,7 @@ class BitReader {
     size_t pos_;
     uint32_t acc_ = 0;
     int count_ = 0;
+    int pad_bits_ = 0;  // how many of the count_ bits held are padding
     bool at_marker_ = false;
     bool ran_out_ = false;
 };
@@ -868,8 +879,16 @@ bool JpegDecoder::read_scan(const uint8_t* data, size_t size, size_t* pos, size_
     auto decode_at = [&](int ci, int block_x, int block_y) {
         Component& c = frame_[ci];
         bool ac_set = false;
-        if (!decode_block(bits, c, dc_[c.dc_table], ac_[c.ac_table], quant_[c.quant], block, &ac_set))
+        if (bits.only_padding_left()) {
+            // The scan's data stopped at a marker before this block: it and
+            // the rest up to the next restart stay blank (all coefficients
+            // zero) instead of being decoded from zero bits, which can cost
+            // a whole large frame's work for a few bytes of input.
+            std::memset(block, 0, sizeof block);
+        } else if (!decode_block(bits, c, dc_[c.dc_table], ac_[c.ac_table], quant_[c.quant], block,
+                                 &ac_set)) {
             return false;
+        }
         const int sx = h_max_ / c.h, sy = v_max_ / c.v;
         uint8_t* out = planes_[ci].data() + static_cast<size_t>(block_y) * 8 * sy * stride +
                        static_cast<size_t>(block_x) * 8 * sx;

@@ -428,6 +428,16 @@ std::string make_ppm(const std::string& name, int width, int height) {
     return path;
 }
 
+/* The offset of the first segment with the given marker, or 0. */
+size_t find_segment(const Bytes& file, uint8_t marker) {
+    size_t pos = 2;
+    while (pos + 4 <= file.size() && file[pos] == 0xFF) {
+        if (file[pos + 1] == marker) return pos;
+        pos += 2 + (file[pos + 2] << 8 | file[pos + 3]);
+    }
+    return 0;
+}
+
 TEST(JpegDecoder, FilesMadeByCjpegDecodeLikeLibjpegTurbo) {
     const std::string source = make_ppm("source.ppm", 100, 75);
     struct Made {
@@ -480,16 +490,24 @@ TEST(JpegDecoder, FilesMadeByCjpegDecodeLikeLibjpegTurbo) {
         }
     EXPECT_FALSE(jpeg_from(jpeg, restart));
     EXPECT_EQ(jpeg.status(), kesra::pic::kJpegScanError);
-}
-
-/* The offset of the first segment with the given marker, or 0. */
-size_t find_segment(const Bytes& file, uint8_t marker) {
-    size_t pos = 2;
-    while (pos + 4 <= file.size() && file[pos] == 0xFF) {
-        if (file[pos + 1] == marker) return pos;
-        pos += 2 + (file[pos + 2] << 8 | file[pos + 3]);
-    }
-    return 0;
+    // Scan data cut in the middle by EOI: the blocks before the cut decode as
+    // in the whole file, those after it stay blank (128) instead of being
+    // decoded from the zero bits fed in front of the marker.
+    ASSERT_TRUE(jpeg_from(jpeg, file));
+    const size_t sos = find_segment(file, 0xDA);
+    ASSERT_NE(sos, 0u);
+    const size_t data = sos + 2 + (file[sos + 2] << 8 | file[sos + 3]);
+    Bytes cut(file.begin(), file.begin() + data + (file.size() - data) / 2);
+    if (cut.back() == 0xFF) cut.pop_back();
+    cut.insert(cut.end(), {0xFF, 0xD9});
+    JpegDecoder cut_off;
+    ASSERT_TRUE(jpeg_from(cut_off, cut)) << cut_off.status();
+    const int width = jpeg.plane_width(), last_row = (jpeg.plane_height() - 8) * width;
+    for (int p = 0; p < 3; ++p)
+        for (int i = 0; i < 8 * width; ++i) {
+            ASSERT_EQ(cut_off.plane(p)[i], jpeg.plane(p)[i]) << "plane " << p << " at " << i;
+            ASSERT_EQ(cut_off.plane(p)[last_row + i], 128) << "plane " << p << " at " << last_row + i;
+        }
 }
 
 TEST(JpegDecoder, BrokenSegmentsGiveTheirStatus) {
