@@ -10,6 +10,7 @@
 #include "text/coverage_blend.h"
 #include "text/font_dispatch.h"
 #include "text/text_draw.h"
+#include "winapi.h"
 
 namespace kesra {
 
@@ -104,8 +105,10 @@ int32_t paint_glyph(const TextJob& job, int n, int32_t pen, int32_t line, int le
     return advance;
 }
 
+/* Only centring and right alignment need the string's width. */
 TextStart start_of(const TextJob& job, UINT format) {
-    return align_text(job.rect, format, MeasureText(job.text, job.count, *job.font), job.font->m_nHeight);
+    const int32_t width = format & (DT_CENTER | DT_RIGHT) ? MeasureText(job.text, job.count, *job.font) : 0;
+    return align_text(job.rect, format, width, job.font->m_nHeight);
 }
 
 }  // namespace
