@@ -1,13 +1,16 @@
 /* builtin_text.cpp - the built-in engine's routes: each UTF-16 character is
  * rendered into FontCoverageBuffer (rows one font width apart, at most 40 x 40)
- * and painted pixel by pixel: coverage 1..levels blends the text colour in 16
- * levels, 17 and 19 mark the engine's edge pixels. Only the part of a cell
- * inside the rectangle is visited, a row at a time. */
+ * and painted: coverage 1..levels blends the text colour in 16 levels, 17 and
+ * 19 mark the engine's edge pixels. Only the part of a cell inside the
+ * rectangle is visited; DrawTextW visits only the cell's ink inside it, the
+ * levels through the block blend and the markers where the cell has some. */
 #include <algorithm>
 
 #include "core/pixel.h"
+#include "text/coverage_blend.h"
 #include "text/font_dispatch.h"
 #include "text/text_draw.h"
+#include "winapi.h"
 
 namespace kesra {
 
@@ -41,15 +44,25 @@ GlyphWindow glyph_window(const TextJob& job, int width, int height, int32_t pen,
 }
 
 /* Renders one character into the coverage buffer; returns its advance and
- * sets *window to what of it is painted (empty when nothing is). */
+ * sets *window to what of it is painted (empty when nothing is) and, when
+ * given, *ink to the cell's ink (the whole cell where the engine does not
+ * know it). */
 int32_t render_glyph(const TextJob& job, int n, int32_t pen, int32_t line, bool clip_to_screen,
-                     GlyphWindow* window) {
+                     GlyphWindow* window, CellInk* ink = nullptr) {
     const CCEFont& font = *job.font;
     int width = font.m_nWidth, height = font.m_nHeight;
-    RenderGlyphCoverage(&width, &height, job.text + n, job.count - n, font_state().FontCoverageBuffer, font);
+    if (ink) *ink = CellInk::whole();
+    RenderGlyphCoverage(&width, &height, job.text + n, job.count - n, font_state().FontCoverageBuffer, font,
+                        ink);
     *window = font.m_nWidth > 0 ? glyph_window(job, width, height, pen, line, clip_to_screen)
                                 : GlyphWindow{0, 0, 0, 0};
     return width;
+}
+
+/* The window narrowed to the ink. */
+GlyphWindow inked(GlyphWindow w, const CellInk& ink) {
+    return GlyphWindow{std::max<int>(w.c0, ink.x0), std::min<int>(w.c1, ink.x1), std::max<int>(w.r0, ink.y0),
+                       std::min<int>(w.r1, ink.y1)};
 }
 
 /* Renders one character and calls visit(x, y, v) for each of its pixels inside
@@ -70,28 +83,32 @@ int32_t visit_glyph(const TextJob& job, int n, int32_t pen, int32_t line, Visit 
 int32_t paint_glyph(const TextJob& job, int n, int32_t pen, int32_t line, int levels, uint16_t ink,
                     uint16_t edge) {
     GlyphWindow w;
-    const int32_t advance = render_glyph(job, n, pen, line, true, &w);
+    CellInk cell_ink;
+    const int32_t advance = render_glyph(job, n, pen, line, true, &w, &cell_ink);
+    w = inked(w, cell_ink);
     if (w.empty() || !job.canvas.origin) return advance;
     const uint8_t* coverage = font_state().FontCoverageBuffer;
     const int stride = job.font->m_nWidth;
+    const intptr_t pitch = job.canvas.ypitch / Canvas::xpitch;
+    if (job.rgb565)
+        blend_coverage16(
+            CoverageRows{job.canvas.at(pen + w.c0, line + w.r0), pitch, coverage + w.r0 * stride + w.c0,
+                         stride, &ink, 0, w.r1 - w.r0, w.c1 - w.c0},
+            levels);
+    if (!cell_ink.marked) return advance;
     for (int j = w.r0; j < w.r1; ++j) {
         const uint8_t* row = coverage + j * stride;
         uint16_t* screen = job.canvas.at(pen + w.c0, line + j);
-        for (int i = w.c0; i < w.c1; ++i, ++screen) {
-            const int v = row[i];
-            if (v == 0) continue;
-            if (is_ink(v, levels)) {
-                if (job.rgb565) *screen = blend565_16(*screen, ink, v);
-            } else if (is_edge_marker(v)) {
-                *screen = edge;
-            }
-        }
+        for (int i = w.c0; i < w.c1; ++i, ++screen)
+            if (!is_ink(row[i], levels) && is_edge_marker(row[i])) *screen = edge;
     }
     return advance;
 }
 
+/* Only centring and right alignment need the string's width. */
 TextStart start_of(const TextJob& job, UINT format) {
-    return align_text(job.rect, format, MeasureText(job.text, job.count, *job.font), job.font->m_nHeight);
+    const int32_t width = format & (DT_CENTER | DT_RIGHT) ? MeasureText(job.text, job.count, *job.font) : 0;
+    return align_text(job.rect, format, width, job.font->m_nHeight);
 }
 
 }  // namespace

@@ -23,9 +23,10 @@ int32_t MeasureText(const WCHAR* text, int count, const CCEFont& font);
 
 /* Built-in engine only: the coverage of the character at ch, with units code
  * units left in its string, into coverage; FreeType leaves buffer and sizes
- * as they are. */
+ * as they are. ink, when given, becomes the coverage's ink where the engine
+ * knows it and is left as it is otherwise. */
 void RenderGlyphCoverage(int* width, int* height, const WCHAR* ch, int units, uint8_t* coverage,
-                         const CCEFont& font);
+                         const CCEFont& font, CellInk* ink = nullptr);
 
 /* Code units the character at text takes up with the active engine: 1, or
  * for the built-in engine's inline composite its escape and data; at most units. */

@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "ceobject.h"
+#include "text/cell_ink.h"
 #include "text/glyph_cache.h"
 
 namespace kesra {
@@ -46,9 +47,10 @@ class FontEngine {
     virtual int32_t Measure(const WCHAR* text, int count, const CCEFont& font) = 0;
     /* One character's coverage into coverage (rows *width bytes apart); *width
      * and *height come in as the font's size and go out as the glyph's. units
-     * code units are left in the string from ch on. */
+     * code units are left in the string from ch on. ink (may be null) becomes
+     * the coverage's ink where the engine knows it and is left alone otherwise. */
     virtual void RenderCoverage(int* width, int* height, const WCHAR* ch, int units, uint8_t* coverage,
-                                const CCEFont& font) = 0;
+                                const CCEFont& font, CellInk* ink) = 0;
 };
 
 struct StcfFontRecord;
@@ -63,7 +65,7 @@ class BuiltinEngine final : public FontEngine {
     void Release() override;
     int32_t Measure(const WCHAR* text, int count, const CCEFont& font) override;
     void RenderCoverage(int* width, int* height, const WCHAR* ch, int units, uint8_t* coverage,
-                        const CCEFont& font) override;
+                        const CCEFont& font, CellInk* ink) override;
     /* Code units the character at text takes up (an inline composite more than one). */
     int CharUnits(const WCHAR* text, int units) const;
 
@@ -83,7 +85,8 @@ class FreeTypeEngine final : public FontEngine {
     int Load(const WCHAR* path) override;
     void Release() override;
     int32_t Measure(const WCHAR* text, int count, const CCEFont& font) override;
-    void RenderCoverage(int*, int*, const WCHAR*, int, uint8_t*, const CCEFont&) override {}  // built-in only
+    // Built-in only.
+    void RenderCoverage(int*, int*, const WCHAR*, int, uint8_t*, const CCEFont&, CellInk*) override {}
 
     FtFontRecord* record();
     GlyphCache& cache() { return cache_; }

@@ -44,8 +44,8 @@ int32_t MeasureText(const WCHAR* text, int count, const CCEFont& font) {
 }
 
 void RenderGlyphCoverage(int* width, int* height, const WCHAR* ch, int units, uint8_t* coverage,
-                         const CCEFont& font) {
-    font_state().active().RenderCoverage(width, height, ch, units, coverage, font);
+                         const CCEFont& font, CellInk* ink) {
+    font_state().active().RenderCoverage(width, height, ch, units, coverage, font, ink);
 }
 
 int GlyphUnits(const WCHAR* text, int units) {
@@ -107,8 +107,8 @@ int32_t BuiltinEngine::Measure(const WCHAR* text, int count, const CCEFont& font
 }
 
 void BuiltinEngine::RenderCoverage(int* width, int* height, const WCHAR* ch, int units, uint8_t* coverage,
-                                   const CCEFont& font) {
-    if (record_ && ch && units >= 1) StcfRenderGlyph(*record_, width, height, ch, units, coverage, font);
+                                   const CCEFont& font, CellInk* ink) {
+    if (record_ && ch && units >= 1) StcfRenderGlyph(*record_, width, height, ch, units, coverage, font, ink);
 }
 
 int BuiltinEngine::CharUnits(const WCHAR* text, int units) const {

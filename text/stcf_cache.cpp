@@ -12,6 +12,7 @@ namespace {
 struct Entry {
     StoreKey key;
     uint32_t offset;
+    CellInk ink;
     bool used, drawn;
 };
 
@@ -51,27 +52,31 @@ Entry& slot_for(Cache& c, const StoreKey& key) {
 
 }  // namespace
 
-Cached fetch_cached(const StoreKey& key, uint8_t* cell) {
+Cached fetch_cached(const StoreKey& key, uint8_t* cell, CellInk* ink) {
     Cache& c = cache();
     const Entry& e = slot_for(c, key);
     if (!e.used) return Cached::Missing;
     if (!e.drawn) return Cached::Empty;
     std::memcpy(cell, c.arena + e.offset, cell_bytes(key));
+    *ink = e.ink;
     return Cached::Drawn;
 }
 
-void keep_cached(const StoreKey& key, const uint8_t* cell) {
+CellInk keep_cached(const StoreKey& key, const uint8_t* cell) {
     Cache& c = cache();
     const size_t bytes = cell ? cell_bytes(key) : 0;
-    if (bytes > kCacheBytes) return;
+    const CellInk ink =
+        cell ? ink_of(cell, static_cast<int>(key.width), static_cast<int>(key.height)) : CellInk{};
+    if (bytes > kCacheBytes) return ink;
     // Three quarters full keeps the probes short.
     if (c.count >= kCacheEntries * 3 / 4 || c.arena_used + bytes > kCacheBytes) clear_cache();
     Entry& e = slot_for(c, key);
-    if (e.used) return;
-    e = Entry{key, static_cast<uint32_t>(c.arena_used), true, cell != nullptr};
+    if (e.used) return ink;
+    e = Entry{key, static_cast<uint32_t>(c.arena_used), ink, true, cell != nullptr};
     if (cell) std::memcpy(c.arena + c.arena_used, cell, bytes);
     c.arena_used += bytes;
     ++c.count;
+    return ink;
 }
 
 void clear_cache() {

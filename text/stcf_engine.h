@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "text/cell_ink.h"
+
 namespace kesra {
 
 struct StcfFontRecord;
@@ -59,9 +61,10 @@ bool renders_cell(int32_t width, int32_t height, size_t capacity);
 /* Renders one character into target (rows *width bytes apart, capacity bytes):
  * coverage 0..levels, 17 and 19 for ring pixels, or the style's bytes. A cell
  * outside 5..100 or larger than capacity leaves target and sizes untouched.
- * *width becomes the advance. */
+ * *width becomes the advance. With ink given, an unstyled cell written sets
+ * *ink to its ink; anything else leaves *ink as it is. */
 void render(const StcfFontRecord* record, CharRef ch, const FontParams& params, uint8_t* target,
-            size_t capacity, int32_t* width, int32_t* height);
+            size_t capacity, int32_t* width, int32_t* height, CellInk* ink = nullptr);
 
 }  // namespace stcf
 }  // namespace kesra

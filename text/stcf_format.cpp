@@ -49,7 +49,7 @@ int32_t StcfCharWidth(StcfFontRecord& record, const WCHAR* text, int units, int 
 }
 
 void StcfRenderGlyph(StcfFontRecord& record, int* width, int* height, const WCHAR* text, int units,
-                     uint8_t* coverage, const CCEFont& font) {
+                     uint8_t* coverage, const CCEFont& font, CellInk* ink) {
     // A cell the engine does not render (a font taller than the buffer holds,
     // or too small) leaves nothing of the previous glyph to be painted again.
     if (!stcf::renders_cell(*width, *height, kCoverageBufferBytes)) {
@@ -57,8 +57,8 @@ void StcfRenderGlyph(StcfFontRecord& record, int* width, int* height, const WCHA
             std::memset(coverage, 0, std::min(size_t(*width) * size_t(*height), kCoverageBufferBytes));
         return;
     }
-    stcf::render(&record, ref_of(text, units), params_of(font), coverage, kCoverageBufferBytes, width,
-                 height);
+    stcf::render(&record, ref_of(text, units), params_of(font), coverage, kCoverageBufferBytes, width, height,
+                 ink);
 }
 
 }  // namespace kesra

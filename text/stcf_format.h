@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "ceobject.h"
+#include "text/cell_ink.h"
 
 namespace kesra {
 
@@ -30,9 +31,11 @@ int32_t StcfCharWidth(StcfFontRecord& record, const WCHAR* text, int units, int 
 
 /* One character's coverage (1..levels, 17 and 19 edge markers) into coverage
  * (40 x 40 bytes, or at least the cell's), rows *width bytes apart; *width and
- * *height become the glyph's. A cell the engine cannot render is cleared. */
+ * *height become the glyph's. A cell the engine cannot render is cleared.
+ * With ink given, it becomes the cell's ink where that is known (see
+ * stcf::render) and is left as it is otherwise. */
 void StcfRenderGlyph(StcfFontRecord& record, int* width, int* height, const WCHAR* text, int units,
-                     uint8_t* coverage, const CCEFont& font);
+                     uint8_t* coverage, const CCEFont& font, CellInk* ink = nullptr);
 
 }  // namespace kesra
 

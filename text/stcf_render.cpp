@@ -181,19 +181,22 @@ void post_steps(uint8_t* cell, const Grid& grid, int levels, int flags) {
 }
 
 /* The cell after the post-steps, from the cache or else rasterised (and then
- * kept); false when the glyph rasterises to nothing. Inline composites carry
- * their outlines in the string and are always rasterised. */
+ * kept), and its ink; false when the glyph rasterises to nothing. Inline
+ * composites carry their outlines in the string and are always rasterised. */
 bool finished_cell(const StcfFontRecord& font, const ResolvedGlyph& r, CharRef ch, const Grid& grid,
-                   const FontParams& params, const StoreKey& key, uint8_t* cell) {
+                   const FontParams& params, const StoreKey& key, uint8_t* cell, CellInk* ink) {
     const bool cacheable = ch.text[0] != kInlineComposite;
     if (cacheable) {
-        const Cached c = fetch_cached(key, cell);
+        const Cached c = fetch_cached(key, cell, ink);
         profile::count(c != Cached::Missing ? profile::Kind::GlyphHit : profile::Kind::GlyphMiss);
         if (c != Cached::Missing) return c == Cached::Drawn;
     }
     const bool drawn = rasterise(font, r, ch, grid, cell);
     if (drawn) post_steps(cell, grid, params.levels, params.flags);
-    if (cacheable) keep_cached(key, drawn ? cell : nullptr);
+    if (cacheable)
+        *ink = keep_cached(key, drawn ? cell : nullptr);
+    else if (drawn)
+        *ink = ink_of(cell, grid.width, grid.height);
     return drawn;
 }
 
@@ -237,7 +240,7 @@ bool renders_cell(int32_t w, int32_t h, size_t capacity) {
 }
 
 void render(const StcfFontRecord* record, CharRef ch, const FontParams& params, uint8_t* target,
-            size_t capacity, int32_t* width, int32_t* height) {
+            size_t capacity, int32_t* width, int32_t* height, CellInk* ink) {
     if (!record || !ch.text || ch.units < 1 || !target || !width || !height) return;
     const int32_t w = *width, h = *height;
     if (!renders_cell(w, h, capacity)) return;
@@ -254,6 +257,7 @@ void render(const StcfFontRecord* record, CharRef ch, const FontParams& params, 
     }
     uint8_t* cell = workspace().cell;
     std::memset(cell, 0, n);
+    CellInk cell_ink;  // none until a glyph is drawn
     Grid grid;
     const bool inline_glyph = ch.text[0] == kInlineComposite;
     const ResolvedGlyph r = inline_glyph ? ResolvedGlyph{} : resolve(*record, ch.text[0], params);
@@ -274,11 +278,16 @@ void render(const StcfFontRecord* record, CharRef ch, const FontParams& params, 
                            adjust,
                            record->serial};
         const bool stored = use_store && fetch_stored(key, cell);
-        if (stored) profile::count(profile::Kind::GlyphHit);
-        if (!stored && finished_cell(*record, r, ch, grid, params, key, cell) && use_store)
+        if (stored) {
+            profile::count(profile::Kind::GlyphHit);
+            cell_ink = ink_of(cell, w, h);
+        }
+        if (!stored && finished_cell(*record, r, ch, grid, params, key, cell, &cell_ink) && use_store)
             store_cell(key, cell);
     }
     write_target(cell, n, params, target);
+    // A style maps the bytes (and may fill the empty ones): its cells keep the caller's guess.
+    if (ink && !styled) *ink = cell_ink;
 }
 
 }  // namespace kesra::stcf
