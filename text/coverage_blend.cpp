@@ -6,11 +6,9 @@
  * (which no engine setting paints with) take the plain loop. */
 #include "text/coverage_blend.h"
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
-
 #include <cstring>
+
+#include "core/avx512_lanes.h"
 
 namespace kesra {
 
@@ -57,26 +55,12 @@ KESRA_COVERAGE_CLONES void blend_coverage16_by8(const CoverageRows& box, int lev
 }
 
 #if defined(__x86_64__)
-#define KESRA_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl")))
 
 namespace {
 
-/* Two halves joined and a half taken, through the masked forms: GCC 12's
- * unmasked AVX-512 insertions and extractions set off -Wmaybe-uninitialized. */
-KESRA_AVX512 inline __m512i join(__m256i low, __m256i high) {
-    return _mm512_maskz_inserti64x4(0xFF, _mm512_maskz_inserti64x4(0xFF, _mm512_setzero_si512(), low, 0),
-                                    high, 1);
-}
-template <int kHalf>
-KESRA_AVX512 inline __m256i half(__m512i v) {
-    return _mm512_maskz_extracti64x4_epi64(0xF, v, kHalf);
-}
-
-/* One channel: from + ((to - from) * level >> 5). */
-KESRA_AVX512 inline __m512i mix(__m512i from, __m512i to, __m512i level) {
-    return _mm512_add_epi16(from,
-                            _mm512_srai_epi16(_mm512_mullo_epi16(_mm512_sub_epi16(to, from), level), 5));
-}
+using lanes::half;
+using lanes::join;
+using lanes::mix;
 
 /* A colour's three channels in every lane (or one colour per half). */
 struct Channels {

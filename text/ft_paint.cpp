@@ -8,10 +8,7 @@
 #include <atomic>
 #include <cstring>
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
-
+#include "core/avx512_lanes.h"
 #include "core/pixel.h"
 
 namespace kesra {
@@ -140,7 +137,9 @@ KESRA_PIXEL_CLONES void blend_grey_box(const GreyBox& box, uint16_t color) {
  * Masked loads read only the rows' cells and the pixels with ink; only
  * pixels with ink are stored; a step whose inked cells are all 255 stores
  * the colour. */
-#define KESRA_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl")))
+using lanes::half;
+using lanes::join;
+using lanes::mix;
 
 struct WideInk {
     __m512i red, green, blue;  // the colour's channels in every lane
@@ -165,23 +164,7 @@ struct WideInk {
                                          _mm512_slli_epi16(mix(g, green, level), 5), mix(b, blue, level),
                                          0xFE);
     }
-    /* One channel: from + ((to - from) * level >> 5). */
-    static KESRA_AVX512 inline __m512i mix(const __m512i& from, const __m512i& to, const __m512i& level) {
-        return _mm512_add_epi16(from,
-                                _mm512_srai_epi16(_mm512_mullo_epi16(_mm512_sub_epi16(to, from), level), 5));
-    }
 };
-
-/* Two halves joined and a half taken, through the masked forms: GCC 12's
- * unmasked AVX-512 insertions and extractions set off -Wmaybe-uninitialized. */
-KESRA_AVX512 inline __m512i join(__m256i low, __m256i high) {
-    return _mm512_maskz_inserti64x4(0xFF, _mm512_maskz_inserti64x4(0xFF, _mm512_setzero_si512(), low, 0),
-                                    high, 1);
-}
-template <int kHalf>
-KESRA_AVX512 inline __m256i half(__m512i v) {
-    return _mm512_maskz_extracti64x4_epi64(0xF, v, kHalf);
-}
 
 /* One step: `rows` rows (4, 2 or 1) of `lanes` cells (8, 16 or 32); a row
  * past the box has an empty mask and its pointers stay on the first row. */
