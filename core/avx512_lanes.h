@@ -26,7 +26,8 @@ KESRA_AVX512 inline __m256i half(__m512i v) {
 
 /* One channel: from + ((to - from) * level >> 5), the shift arithmetic. */
 KESRA_AVX512 inline __m512i mix(__m512i from, __m512i to, __m512i level) {
-    return _mm512_add_epi16(from, _mm512_srai_epi16(_mm512_mullo_epi16(_mm512_sub_epi16(to, from), level), 5));
+    return _mm512_add_epi16(from,
+                            _mm512_srai_epi16(_mm512_mullo_epi16(_mm512_sub_epi16(to, from), level), 5));
 }
 
 }  // namespace lanes
