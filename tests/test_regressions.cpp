@@ -13,6 +13,7 @@
 
 #include "anim/ani_frames.h"
 #include "platform/platform_internal.h"
+#include "text/ft_face.h"
 #include "tools/kesra-ani/ani_tool.h"
 #include "winapi.h"
 
@@ -84,4 +85,29 @@ TEST(Regressions, PlanelessAnimationFrameOfHugeSizeIsRefused) {
         EXPECT_EQ(bitmap.m_nPixelSize, 0);
         EXPECT_EQ(bitmap.m_pImageData, nullptr);
     }
+}
+
+/* A font whose glyph outline is enormous made FreeType allocate and clear a
+ * bitmap of hundreds of megabytes while text was measured (found by
+ * fuzz_font). A glyph whose bitmap would pass 16,777,216 pixels, the largest
+ * image, is not rendered: a box of 4094 x 4094 pixels (4096 x 4096 with its
+ * margin) still is, one a pixel wider is not. */
+TEST(Regressions, AGlyphTooLargeToRenderIsSkipped) {
+    auto too_large = [](long width, long height) {
+        FT_Vector points[2] = {{0, 0}, {width * 64, height * 64}};
+        char tags[2] = {FT_CURVE_TAG_ON, FT_CURVE_TAG_ON};
+        short contours[1] = {1};
+        FT_Outline outline{};
+        outline.n_contours = 1;
+        outline.n_points = 2;
+        outline.points = points;
+        outline.tags = tags;
+        outline.contours = contours;
+        return kesra::outline_too_large(outline);
+    };
+    EXPECT_FALSE(too_large(40, 48));
+    EXPECT_FALSE(too_large(4094, 4094));
+    EXPECT_TRUE(too_large(4095, 4094));
+    EXPECT_TRUE(too_large(16777300, 1));  // one side alone past the limit
+    EXPECT_TRUE(too_large(3000000, 3000000));
 }

@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 #include FT_FREETYPE_H
+#include FT_OUTLINE_H
 #include FT_SYNTHESIS_H
 
 #include "text/charset.h"
@@ -62,17 +63,31 @@ uint16_t code_point_of(const unsigned char* text, int bytes) {
     return code_point;
 }
 
-/* Loads and renders into the face's slot; false on a load error. */
+/* Loads and renders into the face's slot; false on a load error or a glyph
+ * too large to render. */
 bool render_into_slot(const FtFontRecord& record, uint32_t index) {
     FT_Face face = record.face;
     if (FT_Load_Glyph(face, index, record.antialias ? FT_LOAD_DEFAULT : FT_LOAD_TARGET_MONO)) return false;
     if (record.bold) FT_GlyphSlot_Embolden(face->glyph);
     if (record.italic) FT_GlyphSlot_Oblique(face->glyph);
+    if (face->glyph->format == FT_GLYPH_FORMAT_OUTLINE && outline_too_large(face->glyph->outline))
+        return false;
     FT_Render_Glyph(face->glyph, record.antialias ? FT_RENDER_MODE_NORMAL : FT_RENDER_MODE_MONO);
     return true;
 }
 
 }  // namespace
+
+/* A damaged or crafted font can give a glyph an outline so large that
+ * FreeType would allocate and clear hundreds of megabytes for its bitmap. */
+bool outline_too_large(const FT_Outline& outline) {
+    FT_BBox box;
+    FT_Outline_Get_CBox(&outline, &box);
+    const int64_t width = (int64_t{box.xMax} - box.xMin) / 64 + 2,
+                  height = (int64_t{box.yMax} - box.yMin) / 64 + 2;
+    constexpr int64_t kMaxGlyphPixels = int64_t{1} << 24;
+    return width > kMaxGlyphPixels || height > kMaxGlyphPixels || width * height > kMaxGlyphPixels;
+}
 
 bool take_first_fixed_size(FtFontRecord& record) {
     const FT_Face face = record.face;
